@@ -1,0 +1,38 @@
+// The mixing renderer: every unmuted voice of a list, averaged into one block of PCM data.
+// The voices are read once, before the sample loop; the loop itself allocates nothing.
+#pragma once
+
+#include "sound/Sound.h"
+#include "synth/Voice.h"
+
+#include <cstdint>
+#include <vector>
+
+// One voice as the sample loop reads it.
+struct RenderVoice {
+    VoiceParams params;
+    float length;
+};
+
+// Mixes voices (all unmuted) into sound: the length is the longest voice, the value at each
+// step the average of the voices, clamped to the format's range. bits is 8 or 16; any other
+// depth leaves the sound as it was. A zero length leaves the sound empty with its format
+// cleared. Returns false when nothing was rendered because of the depth or a length that
+// cannot be allocated.
+bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+               uint32_t rate, uint32_t bits);
+
+// Renders a list of voice pointers (any container of pointers to CVoice or classes derived
+// from it). An empty list leaves the sound as it was.
+template <typename VoiceList>
+void RenderVoices(const VoiceList& voices, CSound& sound, uint32_t channels, uint32_t rate,
+                  uint32_t bits)
+{
+    if (voices.empty())
+        return;
+    std::vector<RenderVoice> unmuted;
+    for (const auto& voice : voices)
+        if (!voice->IsMuted())
+            unmuted.push_back(RenderVoice{voice->GetParams(), voice->GetLength()});
+    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), sound, channels, rate, bits);
+}
