@@ -23,14 +23,7 @@ CSoundStream::CSoundStream()
 
 CSoundStream::~CSoundStream() = default;
 
-int32_t CSoundStream::GetDuration() const
-{
-    float divisor = static_cast<float>(samplesPerSec) * static_cast<float>(channels) *
-                    static_cast<float>(bitsPerSample) / 8.0f;
-    if (divisor == 0.0f)
-        return 0;
-    return static_cast<int32_t>(static_cast<float>(m_totalBytes) / divisor * 1000.0f);
-}
+int32_t CSoundStream::GetDuration() const { return DurationOf(m_totalBytes); }
 
 bool CSoundStream::OpenStream(const String& path, uint32_t size)
 {
