@@ -1,0 +1,729 @@
+// XML tree, number reading, writer and the Expat-based reader.
+//
+// Index
+//   [SECTION] Nodes: copies, moves, lookups, children
+//   [SECTION] Reading numbers from attribute values
+//   [SECTION] Writing
+//   [SECTION] Reading (Expat)
+//   [SECTION] Documents: Load, Parse, Save
+#include "xml/XMLDocument.h"
+
+#include <expat.h>
+
+#include <cfloat>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+// ---------------------------------------------------------------------------------------------
+// [SECTION] Nodes: copies, moves, lookups, children
+// ---------------------------------------------------------------------------------------------
+
+CXMLNode::CXMLNode(const CXMLNode& other) { CopyContent(other); }
+
+CXMLNode::CXMLNode(CXMLNode&& other) noexcept
+    : name(std::move(other.name)), text(std::move(other.text)),
+      m_attributes(std::move(other.m_attributes)), m_children(std::move(other.m_children))
+{
+    AdoptChildren();
+}
+
+CXMLNode& CXMLNode::operator=(const CXMLNode& other)
+{
+    if (this != &other) {
+        // other may live inside this subtree: copy it before anything here is destroyed.
+        CXMLNode copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+CXMLNode& CXMLNode::operator=(CXMLNode&& other) noexcept
+{
+    if (this != &other) {
+        // Take everything out of other first: it may be a descendant that dies below.
+        String newName(std::move(other.name));
+        String newText(std::move(other.text));
+        std::vector<CXMLAttribute> attributes(std::move(other.m_attributes));
+        std::vector<std::unique_ptr<CXMLNode>> children(std::move(other.m_children));
+        name = std::move(newName);
+        text = std::move(newText);
+        m_attributes = std::move(attributes);
+        m_children = std::move(children);
+        AdoptChildren();
+    }
+    return *this;
+}
+
+void CXMLNode::CopyContent(const CXMLNode& other)
+{
+    name = other.name;
+    text = other.text;
+    m_attributes = other.m_attributes;
+    m_children.reserve(other.m_children.size());
+    for (const auto& child : other.m_children) {
+        m_children.push_back(std::make_unique<CXMLNode>(*child));
+        m_children.back()->m_parent = this;
+    }
+}
+
+void CXMLNode::AdoptChildren()
+{
+    for (auto& child : m_children)
+        child->m_parent = this;
+}
+
+void CXMLNode::Clear()
+{
+    name.Clear();
+    text.Clear();
+    std::vector<CXMLAttribute>().swap(m_attributes);
+    std::vector<std::unique_ptr<CXMLNode>>().swap(m_children);
+}
+
+const CXMLAttribute* CXMLNode::FindAttribute(const String& attributeName, uint32_t n) const
+{
+    if (n == 0)
+        return nullptr;
+    for (const CXMLAttribute& attribute : m_attributes)
+        if (attribute.name == attributeName && --n == 0)
+            return &attribute;
+    return nullptr;
+}
+
+CXMLAttribute* CXMLNode::FindAttribute(const String& attributeName, uint32_t n)
+{
+    return const_cast<CXMLAttribute*>(std::as_const(*this).FindAttribute(attributeName, n));
+}
+
+const CXMLAttribute* CXMLNode::GetAttribute(uint32_t index) const
+{
+    return index < m_attributes.size() ? &m_attributes[index] : nullptr;
+}
+
+CXMLAttribute* CXMLNode::GetAttribute(uint32_t index)
+{
+    return index < m_attributes.size() ? &m_attributes[index] : nullptr;
+}
+
+void CXMLNode::AddAttribute(const CXMLAttribute& attribute) { m_attributes.push_back(attribute); }
+
+void CXMLNode::AddAttribute(const String& attributeName, const String& value)
+{
+    m_attributes.emplace_back(attributeName, value);
+}
+
+const CXMLNode* CXMLNode::FindChild(const String& childName, uint32_t n) const
+{
+    if (n == 0)
+        return nullptr;
+    for (const auto& child : m_children)
+        if (child->name == childName && --n == 0)
+            return child.get();
+    return nullptr;
+}
+
+CXMLNode* CXMLNode::FindChild(const String& childName, uint32_t n)
+{
+    return const_cast<CXMLNode*>(std::as_const(*this).FindChild(childName, n));
+}
+
+const CXMLNode* CXMLNode::GetChild(uint32_t index) const
+{
+    return index < m_children.size() ? m_children[index].get() : nullptr;
+}
+
+CXMLNode* CXMLNode::GetChild(uint32_t index)
+{
+    return index < m_children.size() ? m_children[index].get() : nullptr;
+}
+
+String CXMLNode::GetChildText(const String& childName, uint32_t n) const
+{
+    const CXMLNode* child = FindChild(childName, n);
+    return child ? child->text : String();
+}
+
+CXMLNode* CXMLNode::AddChild(const CXMLNode& child)
+{
+    auto node = std::make_unique<CXMLNode>(child); // copied before this node changes
+    node->m_parent = this;
+    m_children.push_back(std::move(node));
+    return m_children.back().get();
+}
+
+CXMLNode* CXMLNode::AddChild(CXMLNode&& child)
+{
+    // Moving this node or one of its ancestors below itself would make the tree own itself.
+    for (const CXMLNode* node = this; node; node = node->m_parent)
+        if (node == &child)
+            return AddChild(static_cast<const CXMLNode&>(child));
+    auto node = std::make_unique<CXMLNode>(std::move(child));
+    node->m_parent = this;
+    m_children.push_back(std::move(node));
+    return m_children.back().get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// [SECTION] Reading numbers from attribute values
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int32_t ReadInt(const char* s)
+{
+    while (IsBlank(*s))
+        ++s;
+    bool negative = *s == '-';
+    if (*s == '-' || *s == '+')
+        ++s;
+    int64_t value = 0;
+    for (; IsDigit(*s); ++s) {
+        value = value * 10 + (*s - '0');
+        if (value > int64_t(INT32_MAX) + 1)
+            value = int64_t(INT32_MAX) + 1; // saturated; keeps reading the digits
+    }
+    if (negative)
+        return static_cast<int32_t>(-value);
+    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+// Reads the decimal exponent digits at s (after the sign), saturating far beyond any double.
+long ReadExponent(const char* s, const char* end)
+{
+    long value = 0;
+    for (; s < end && IsDigit(*s); ++s)
+        value = value < 100000 ? value * 10 + (*s - '0') : value;
+    return value;
+}
+
+// For a number the converter could not represent: whether its magnitude is above 1
+// (overflow) rather than below (underflow). mantissa..exponentMark holds digits and at most
+// one point, not all zeros.
+bool IsHuge(const char* mantissa, const char* exponentMark, const char* end)
+{
+    long position = 0; // decimal position of the first non-zero digit, 0 = units
+    long integerDigits = 0;
+    const char* s = mantissa;
+    while (s < exponentMark && *s == '0')
+        ++s;
+    for (; s < exponentMark && IsDigit(*s); ++s)
+        ++integerDigits;
+    if (integerDigits > 0) {
+        position = integerDigits - 1;
+    } else if (s < exponentMark && *s == '.') {
+        ++s;
+        long zeros = 0;
+        for (; s < exponentMark && *s == '0'; ++s)
+            ++zeros;
+        position = -(zeros + 1);
+    }
+    long exponent = 0;
+    if (exponentMark < end) {
+        const char* e = exponentMark + 1;
+        bool negative = *e == '-';
+        if (*e == '-' || *e == '+')
+            ++e;
+        exponent = ReadExponent(e, end);
+        if (negative)
+            exponent = -exponent;
+    }
+    return position + exponent > 0;
+}
+
+float ReadFloat(const char* s)
+{
+    while (IsBlank(*s))
+        ++s;
+    bool negative = *s == '-';
+    if (*s == '-' || *s == '+')
+        ++s;
+    const char* start = s;
+    bool digits = false;
+    while (IsDigit(*s)) {
+        ++s;
+        digits = true;
+    }
+    if (*s == '.') {
+        ++s;
+        while (IsDigit(*s)) {
+            ++s;
+            digits = true;
+        }
+    }
+    if (!digits)
+        return 0.0f;
+    const char* exponentMark = s;
+    if (*s == 'e' || *s == 'E') {
+        const char* e = s + 1;
+        if (*e == '-' || *e == '+')
+            ++e;
+        if (IsDigit(*e)) {
+            while (IsDigit(*e))
+                ++e;
+            s = e;
+        }
+    }
+    double value = 0.0;
+    std::from_chars_result result = std::from_chars(start, s, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        value = IsHuge(start, exponentMark, s) ? DBL_MAX : 0.0;
+    else if (result.ec != std::errc())
+        value = 0.0;
+    float magnitude = value > FLT_MAX ? FLT_MAX : static_cast<float>(value);
+    return negative ? -magnitude : magnitude;
+}
+
+bool EqualsTrueIgnoringCase(const String& value)
+{
+    if (value.Length() != 4)
+        return false;
+    static const char kTrue[] = "true";
+    for (int32_t i = 0; i < 4; ++i) {
+        char c = value[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != kTrue[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+String CXMLNode::GetAttributeString(const String& attributeName, uint32_t n) const
+{
+    const CXMLAttribute* attribute = FindAttribute(attributeName, n);
+    return attribute ? attribute->value : String();
+}
+
+int32_t CXMLNode::GetAttributeInt(const String& attributeName, uint32_t n) const
+{
+    const CXMLAttribute* attribute = FindAttribute(attributeName, n);
+    return attribute ? ReadInt(attribute->value.CStr()) : 0;
+}
+
+float CXMLNode::GetAttributeFloat(const String& attributeName, uint32_t n) const
+{
+    const CXMLAttribute* attribute = FindAttribute(attributeName, n);
+    return attribute ? ReadFloat(attribute->value.CStr()) : 0.0f;
+}
+
+bool CXMLNode::GetAttributeBool(const String& attributeName, uint32_t n) const
+{
+    const CXMLAttribute* attribute = FindAttribute(attributeName, n);
+    if (!attribute)
+        return false;
+    return EqualsTrueIgnoringCase(attribute->value) || ReadInt(attribute->value.CStr()) >= 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// [SECTION] Writing
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence for one XML character at s, or 0 when the bytes
+// there are malformed, a surrogate, beyond U+10FFFF, or U+FFFE / U+FFFF.
+size_t CharacterLength(const unsigned char* s, size_t available)
+{
+    unsigned char c = s[0];
+    if (c < 0x80)
+        return 1;
+    auto continuation = [&](size_t i) { return i < available && (s[i] & 0xC0) == 0x80; };
+    if (c < 0xC2)
+        return 0;
+    if (c < 0xE0)
+        return continuation(1) ? 2 : 0;
+    if (c < 0xF0) {
+        if (!continuation(1) || !continuation(2))
+            return 0;
+        if ((c == 0xE0 && s[1] < 0xA0) || (c == 0xED && s[1] >= 0xA0))
+            return 0;
+        if (c == 0xEF && s[1] == 0xBF && s[2] >= 0xBE)
+            return 0;
+        return 3;
+    }
+    if (c < 0xF5) {
+        if (!continuation(1) || !continuation(2) || !continuation(3))
+            return 0;
+        if ((c == 0xF0 && s[1] < 0x90) || (c == 0xF4 && s[1] >= 0x90))
+            return 0;
+        return 4;
+    }
+    return 0;
+}
+
+void AppendEscaped(std::string& out, const String& value)
+{
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(value.CStr());
+    size_t length = static_cast<size_t>(value.Length());
+    size_t run = 0; // start of the bytes that need no change
+    for (size_t i = 0; i < length;) {
+        unsigned char c = s[i];
+        const char* replacement = nullptr;
+        size_t step = 1;
+        switch (c) {
+        case '"': replacement = "&#34;"; break;
+        case '&': replacement = "&#38;"; break;
+        case '<': replacement = "&#60;"; break;
+        case '>': replacement = "&#62;"; break;
+        case '\n': replacement = "&#10;"; break;
+        case '\r': replacement = "&#13;"; break;
+        case '\t': replacement = "&#9;"; break;
+        default:
+            if (c < 0x20) {
+                replacement = ""; // not a character XML can carry
+            } else if (c >= 0x80) {
+                step = CharacterLength(s + i, length - i);
+                if (step == 0) {
+                    replacement = "\xEF\xBF\xBD";
+                    step = 1;
+                }
+            }
+        }
+        if (replacement) {
+            out.append(reinterpret_cast<const char*>(s) + run, i - run);
+            out.append(replacement);
+            run = i + step;
+        }
+        i += step;
+    }
+    out.append(reinterpret_cast<const char*>(s) + run, length - run);
+}
+
+void AppendName(std::string& out, const String& name)
+{
+    out.append(name.CStr(), static_cast<size_t>(name.Length()));
+}
+
+} // namespace
+
+void CXMLNode::SerializeTo(std::string& out, int32_t depth) const
+{
+    if (depth < 0)
+        depth = 0;
+    out.append(static_cast<size_t>(depth), '\t');
+    out += '<';
+    AppendName(out, name);
+    for (const CXMLAttribute& attribute : m_attributes) {
+        out += ' ';
+        AppendName(out, attribute.name);
+        out += "=\"";
+        AppendEscaped(out, attribute.value);
+        out += '"';
+    }
+    if (m_children.empty()) {
+        if (text.IsEmpty()) {
+            out += " />\n";
+        } else {
+            out += '>';
+            AppendEscaped(out, text);
+            out += "</";
+            AppendName(out, name);
+            out += ">\n";
+        }
+        return;
+    }
+    out += ">\n";
+    for (const auto& child : m_children)
+        child->SerializeTo(out, depth + 1);
+    out.append(static_cast<size_t>(depth), '\t');
+    out += "</";
+    AppendName(out, name);
+    out += '>';
+    if (depth != 0)
+        out += '\n';
+}
+
+String CXMLNode::Serialize(int32_t depth) const
+{
+    std::string out;
+    SerializeTo(out, depth);
+    if (out.size() > static_cast<size_t>(INT32_MAX))
+        return String();
+    return String(out.data(), static_cast<int32_t>(out.size()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// [SECTION] Reading (Expat)
+// ---------------------------------------------------------------------------------------------
+
+// Builds the tree of one document from the callbacks of one Expat parser. Character data of
+// all open elements is kept in one buffer, innermost element last, so that collecting text
+// costs no allocation per element.
+class CXMLReader {
+public:
+    explicit CXMLReader(CXMLNode& root);
+    ~CXMLReader();
+    CXMLReader(const CXMLReader&) = delete;
+    CXMLReader& operator=(const CXMLReader&) = delete;
+
+    // Feeds bytes; final marks the end of the input. False once the input is malformed.
+    bool Feed(const char* bytes, size_t length, bool final);
+
+private:
+    static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** attributes);
+    static void XMLCALL OnEnd(void* user, const XML_Char* name);
+    static void XMLCALL OnText(void* user, const XML_Char* s, int length);
+    static void XMLCALL OnEntityDeclaration(void* user, const XML_Char*, int, const XML_Char*,
+                                            int, const XML_Char*, const XML_Char*,
+                                            const XML_Char*, const XML_Char*);
+
+    void Start(const char* name, const char** attributes);
+    void End();
+    void Text(const char* s, int length);
+    void Fail();
+    // The text that the element at level (0 = root) has collected so far.
+    void StoreText(CXMLNode& node, size_t from, size_t to);
+    void StoreOpenTexts();
+
+    XML_Parser m_parser = nullptr;
+    CXMLNode& m_root;
+    CXMLNode* m_current = nullptr; // innermost open element; null outside the root
+    std::string m_text;
+    std::vector<size_t> m_textStart; // per open element, where its data begins in m_text
+    bool m_failed = false;
+    bool m_finished = false;
+};
+
+CXMLReader::CXMLReader(CXMLNode& root) : m_root(root)
+{
+    m_parser = XML_ParserCreate(nullptr);
+    if (!m_parser) {
+        m_failed = true;
+        return;
+    }
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, OnStart, OnEnd);
+    XML_SetCharacterDataHandler(m_parser, OnText);
+    // Entities declared by the document are refused: none of our files declares one, and
+    // expanding them lets a small file grow without bound.
+    XML_SetEntityDeclHandler(m_parser, OnEntityDeclaration);
+}
+
+CXMLReader::~CXMLReader()
+{
+    if (m_parser)
+        XML_ParserFree(m_parser);
+}
+
+bool CXMLReader::Feed(const char* bytes, size_t length, bool final)
+{
+    if (m_failed || m_finished)
+        return false;
+    const size_t kPiece = size_t(1) << 30; // Expat takes int lengths
+    do {
+        int piece = static_cast<int>(length < kPiece ? length : kPiece);
+        length -= static_cast<size_t>(piece);
+        bool last = final && length == 0;
+        if (XML_Parse(m_parser, bytes, piece, last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK)
+            m_failed = true;
+        bytes += piece;
+    } while (length > 0 && !m_failed);
+    if (m_failed)
+        StoreOpenTexts();
+    if (final)
+        m_finished = true;
+    return !m_failed;
+}
+
+void XMLCALL CXMLReader::OnStart(void* user, const XML_Char* name, const XML_Char** attributes)
+{
+    static_cast<CXMLReader*>(user)->Start(name, attributes);
+}
+
+void XMLCALL CXMLReader::OnEnd(void* user, const XML_Char*)
+{
+    static_cast<CXMLReader*>(user)->End();
+}
+
+void XMLCALL CXMLReader::OnText(void* user, const XML_Char* s, int length)
+{
+    static_cast<CXMLReader*>(user)->Text(s, length);
+}
+
+void XMLCALL CXMLReader::OnEntityDeclaration(void* user, const XML_Char*, int, const XML_Char*,
+                                             int, const XML_Char*, const XML_Char*,
+                                             const XML_Char*, const XML_Char*)
+{
+    static_cast<CXMLReader*>(user)->Fail();
+}
+
+void CXMLReader::Fail()
+{
+    if (!m_failed) {
+        m_failed = true;
+        XML_StopParser(m_parser, XML_FALSE);
+    }
+}
+
+void CXMLReader::Start(const char* name, const char** attributes)
+{
+    if (m_failed)
+        return;
+    if (m_textStart.size() >= CXMLDocument::kMaxDepth) {
+        Fail();
+        return;
+    }
+    CXMLNode* node;
+    if (!m_current) {
+        node = &m_root; // Expat reports exactly one root element
+    } else {
+        m_current->m_children.push_back(std::make_unique<CXMLNode>());
+        node = m_current->m_children.back().get();
+        node->m_parent = m_current;
+    }
+    node->name = name;
+    size_t count = 0;
+    while (attributes[count])
+        count += 2;
+    node->m_attributes.reserve(count / 2);
+    for (size_t i = 0; i < count; i += 2)
+        node->m_attributes.emplace_back(String(attributes[i]), String(attributes[i + 1]));
+    m_current = node;
+    m_textStart.push_back(m_text.size());
+}
+
+void CXMLReader::End()
+{
+    if (m_failed || !m_current)
+        return;
+    StoreText(*m_current, m_textStart.back(), m_text.size());
+    m_text.resize(m_textStart.back());
+    m_textStart.pop_back();
+    m_current = m_textStart.empty() ? nullptr : m_current->m_parent;
+}
+
+void CXMLReader::Text(const char* s, int length)
+{
+    if (m_failed || !m_current || length <= 0)
+        return;
+    if (m_text.size() - m_textStart.back() + static_cast<size_t>(length) > size_t(INT32_MAX)) {
+        Fail(); // more text than a String can hold
+        return;
+    }
+    m_text.append(s, static_cast<size_t>(length));
+}
+
+void CXMLReader::StoreText(CXMLNode& node, size_t from, size_t to)
+{
+    if (node.GetChildCount() > 0) {
+        size_t i = from;
+        while (i < to && (m_text[i] == ' ' || m_text[i] == '\t' || m_text[i] == '\n' ||
+                          m_text[i] == '\r'))
+            ++i;
+        if (i == to) {
+            node.text.Clear(); // only the indentation around child elements
+            return;
+        }
+    }
+    node.text = String(m_text.data() + from, static_cast<int32_t>(to - from));
+}
+
+void CXMLReader::StoreOpenTexts()
+{
+    // The data of open level L lies between its own start and the start of level L + 1.
+    size_t end = m_text.size();
+    CXMLNode* node = m_current;
+    for (size_t level = m_textStart.size(); level-- > 0 && node; node = node->m_parent) {
+        StoreText(*node, m_textStart[level], end);
+        end = m_textStart[level];
+    }
+    m_current = nullptr;
+    m_textStart.clear();
+    m_text.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// [SECTION] Documents: Load, Parse, Save
+// ---------------------------------------------------------------------------------------------
+
+CXMLDocument::CXMLDocument() = default;
+CXMLDocument::~CXMLDocument() = default;
+
+CXMLDocument::CXMLDocument(const CXMLDocument& other) : CXMLNode(other) {}
+
+CXMLDocument& CXMLDocument::operator=(const CXMLDocument& other)
+{
+    CXMLNode::operator=(other);
+    return *this;
+}
+
+void CXMLDocument::BeginParse()
+{
+    m_reader.reset();
+    Clear();
+    m_reader = std::make_unique<CXMLReader>(*this);
+}
+
+bool CXMLDocument::ParseMore(const char* bytes, size_t length)
+{
+    return m_reader && m_reader->Feed(bytes, length, false);
+}
+
+bool CXMLDocument::EndParse()
+{
+    if (!m_reader)
+        return false;
+    bool ok = m_reader->Feed(nullptr, 0, true);
+    m_reader.reset();
+    return ok;
+}
+
+bool CXMLDocument::Parse(const char* bytes, size_t length)
+{
+    BeginParse();
+    if (!m_reader->Feed(bytes, length, true)) {
+        m_reader.reset();
+        return false;
+    }
+    m_reader.reset();
+    return true;
+}
+
+bool CXMLDocument::Parse(const char* text)
+{
+    return Parse(text ? text : "", text ? std::strlen(text) : 0);
+}
+
+bool CXMLDocument::Load(const String& path)
+{
+    std::FILE* file = std::fopen(path.CStr(), "rb");
+    if (!file)
+        return false;
+    std::vector<char> block(size_t(64) * 1024);
+    size_t got = std::fread(block.data(), 1, block.size(), file);
+    if (std::ferror(file)) { // a folder, for instance: nothing was read, the tree stays
+        std::fclose(file);
+        return false;
+    }
+    BeginParse();
+    bool ok = true;
+    while (got > 0 && ok) {
+        ok = ParseMore(block.data(), got);
+        got = std::fread(block.data(), 1, block.size(), file);
+    }
+    if (std::ferror(file))
+        ok = false;
+    std::fclose(file);
+    return EndParse() && ok;
+}
+
+bool CXMLDocument::Save(const String& path) const
+{
+    if (name.IsEmpty())
+        return false;
+    std::string out = "<?xml version=\"1.0\"?>\n\n";
+    SerializeTo(out, 0);
+    std::FILE* file = std::fopen(path.CStr(), "wb");
+    if (!file)
+        return false;
+    bool ok = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    return std::fclose(file) == 0 && ok;
+}
