@@ -419,11 +419,13 @@ void CXMLNode::SerializeTo(std::string& out, int32_t depth) const
         out += '"';
     }
     if (m_children.empty()) {
-        if (text.IsEmpty()) {
+        size_t open = out.size();
+        out += '>';
+        AppendEscaped(out, text);
+        if (out.size() == open + 1) { // no text, or none that XML can carry
+            out.resize(open);
             out += " />\n";
         } else {
-            out += '>';
-            AppendEscaped(out, text);
             out += "</";
             AppendName(out, name);
             out += ">\n";

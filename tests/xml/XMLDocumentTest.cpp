@@ -131,6 +131,10 @@ TEST(XMLWriter, BytesXmlCannotCarryAreDroppedOrReplacedSoTheFileStillReads)
               "<t>ab\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD" "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD</t>\n");
     CXMLDocument back;
     EXPECT_TRUE(back.Parse(doc.Serialize(0).CStr()));
+
+    CXMLNode onlyControl("c");
+    onlyControl.SetText(Bytes("\x01\x02"));
+    EXPECT_EQ(Str(onlyControl.Serialize(0)), "<c />\n") << "nothing left to write as text";
 }
 
 // ---------------------------------------------------------------------------------------------
