@@ -24,7 +24,7 @@ struct Decoder {
     jpeg_source_mgr source;
     jpeg_progress_mgr progress;
     jmp_buf escape;
-    bool finishing = false; // past the last scanline: a missing end marker is forgiven
+    bool suppliedEnd = false; // the data ran out and a fake end marker was handed over
     uint8_t* pixels = nullptr;
     uint8_t* cmykRow = nullptr;
 };
@@ -69,13 +69,13 @@ void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
 // All bytes are in the buffer from the start, so a request for more means the data ended.
-// Before the last scanline that is an error; after it, only the end marker is missing, and a
-// fake one is supplied.
+// A fake end marker is handed over, as libjpeg's own sources do: the entropy decoder reads
+// ahead and may ask for more than it needs, and when it really needed the bytes it warns
+// that it hit a marker, which ends decoding (OnMessage).
 boolean FillInput(j_decompress_ptr info)
 {
     static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
-    if (!DecoderOf(reinterpret_cast<j_common_ptr>(info))->finishing)
-        ERREXIT(info, JERR_INPUT_EOF);
+    DecoderOf(reinterpret_cast<j_common_ptr>(info))->suppliedEnd = true;
     info->src->next_input_byte = kEnd;
     info->src->bytes_in_buffer = 2;
     return TRUE;
@@ -147,6 +147,10 @@ bool Run(Decoder& d, const uint8_t* data, size_t size, uint64_t maxPixels, Image
     // libjpeg then fails instead of allocating.
     d.info.mem->max_memory_to_use = static_cast<long>(maxPixels * 8 + (16l << 20));
     jpeg_start_decompress(&d.info);
+    // A multi-scan file is read whole by now: running out means scans are missing, and the
+    // picture would be a coarse or partial one.
+    if (jpeg_has_multiple_scans(&d.info) && d.suppliedEnd)
+        return false;
     const uint32_t width = d.info.output_width, height = d.info.output_height;
     const uint32_t components = static_cast<uint32_t>(d.info.output_components);
     if (width != d.info.image_width || height != d.info.image_height || components != (grey ? 1u : cmyk ? 4u : 3u))
@@ -166,7 +170,6 @@ bool Run(Decoder& d, const uint8_t* data, size_t size, uint64_t maxPixels, Image
         if (cmyk)
             CmykToRgb(d.cmykRow, row, width, d.info.saw_Adobe_marker);
     }
-    d.finishing = true;
     jpeg_finish_decompress(&d.info);
     return true;
 }
