@@ -1,0 +1,5 @@
+#include "platform/Clock.h"
+
+#include <SDL.h>
+
+uint32_t PlatformTicks() { return SDL_GetTicks(); }
