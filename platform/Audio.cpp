@@ -71,8 +71,6 @@ void CAudioBuffer::Play(bool looping)
 {
     Lock lock(m_device.m_id);
     m_looping = looping;
-    if (m_position >= m_frames && !looping)
-        m_position = 0.0; // a finished one-shot starts again
     m_playing = true;
 }
 
@@ -113,6 +111,13 @@ void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint3
 {
     if (!m_playing || m_frames == 0)
         return;
+    if (m_position >= m_frames) { // played from the end: a one-shot has nothing left
+        if (!m_looping) {
+            m_playing = false;
+            return;
+        }
+        m_position = 0.0;
+    }
     const double step = static_cast<double>(m_format.samplesPerSec) / rate;
     const bool stereoSource = m_format.channels == 2;
     for (uint32_t i = 0; i < frames; ++i) {

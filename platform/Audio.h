@@ -35,6 +35,7 @@ public:
     uint32_t GetCurrentPosition() const;
     // Moves the cursor (rounded down to a frame, clamped to the end).
     void SetCurrentPosition(uint32_t bytes);
+    // Plays from the cursor; a one-shot buffer whose cursor stands at its end stops at once.
     void Play(bool looping);
     void Stop();
     bool IsPlaying() const;

@@ -3,6 +3,7 @@
 #include "sound/OggDecoder.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -44,6 +45,8 @@ bool CSoundStream::OpenStream(const String& path, uint32_t size)
     m_ended = false;
     if (!Allocate(ring, channelCount, rate, 16))
         m_halfSize = 0;
+    else if (data)
+        std::memset(data, 0, dataSize); // the device gets the whole ring before the halves fill
     m_lastFilledHalf = 1;
     return true;
 }
@@ -54,6 +57,8 @@ void CSoundStream::PrepareLiveStream(uint32_t channelCount, uint32_t rate, uint3
     const uint32_t ring =
         RingBytes(static_cast<uint64_t>(channelCount) * rate * bits * size, 1000);
     Allocate(ring, channelCount, rate, bits);
+    if (data)
+        std::memset(data, bits == 8 ? 0x80 : 0, dataSize); // silence until the halves fill
     m_totalBytes = dataSize;
     m_halfSize = dataSize / 2;
     m_decodedBytes = 0;
