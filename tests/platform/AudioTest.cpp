@@ -3,7 +3,7 @@
 // file the test writes.
 #include "platform/Audio.h"
 
-#include "support/TempDir.h"
+#include "support/DiskAudio.h"
 
 #include <gtest/gtest.h>
 
@@ -18,38 +18,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class DiskAudio : public ::testing::Test {
+class DiskAudio : public DiskAudioTest {
 protected:
-    TempDir dir;
-    std::string output = dir.File("out.raw");
-    std::string input = dir.File("in.raw");
-
-    void SetUp() override
-    {
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-        setenv("SDL_DISKAUDIOFILEIN", input.c_str(), 1);
-        WriteFileBytes(input, "");
-    }
-
-    // The device's output as stereo 16-bit frames, read after the device is closed.
-    std::vector<int16_t> Output()
-    {
-        std::string bytes = ReadFileBytes(output);
-        std::vector<int16_t> values(bytes.size() / 2);
-        for (size_t i = 0; i < values.size(); ++i)
-            values[i] = static_cast<int16_t>(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8);
-        return values;
-    }
-
-    static size_t FirstNonZero(const std::vector<int16_t>& v)
-    {
-        for (size_t i = 0; i < v.size(); ++i)
-            if (v[i] != 0)
-                return i;
-        return v.size();
-    }
-
     static void WaitWhilePlaying(CAudioBuffer* buffer)
     {
         for (int i = 0; i < 300 && buffer->IsPlaying(); ++i)

@@ -6,7 +6,7 @@
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
 #include "support/OggWriter.h"
-#include "support/TempDir.h"
+#include "support/DiskAudio.h"
 
 #include <gtest/gtest.h>
 
@@ -183,20 +183,8 @@ TEST(SoundDeviceless, NoDeviceMeansNoBuffers)
 
 // [SECTION] What reaches the output
 
-class DiskOutput : public ::testing::Test {
+class DiskOutput : public DiskAudioTest {
 protected:
-    TempDir dir;
-    std::string output = dir.File("out.raw");
-    std::string input = dir.File("in.raw");
-
-    void SetUp() override
-    {
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-        setenv("SDL_DISKAUDIOFILEIN", input.c_str(), 1);
-        WriteFileBytes(input, "");
-    }
-
     // Emits frame ticks on the real clock every 10 ms for the given time, or until done().
     template <class Done>
     static void Run(std::chrono::milliseconds limit, Done done)
@@ -208,28 +196,11 @@ protected:
         }
     }
 
-    // The left channel of the device's output, after the device is closed.
-    std::vector<int16_t> Left()
-    {
-        std::string bytes = ReadFileBytes(output);
-        std::vector<int16_t> left;
-        for (size_t i = 0; i + 3 < bytes.size(); i += 4)
-            left.push_back(static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-        return left;
-    }
-
     static std::vector<int16_t> Samples(const CSound& sound)
     {
         std::vector<int16_t> v(sound.dataSize / 2);
         std::memcpy(v.data(), sound.data, v.size() * 2);
         return v;
-    }
-
-    static size_t FirstNonZero(const std::vector<int16_t>& v, size_t from = 0)
-    {
-        while (from < v.size() && v[from] == 0)
-            ++from;
-        return from;
     }
 };
 
