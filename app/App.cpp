@@ -1,0 +1,210 @@
+#include "app/App.h"
+
+#include "app/Input.h"
+#include "platform/Events.h"
+
+namespace {
+
+CApp* s_app = nullptr;
+
+} // namespace
+
+CApp* GetApp() { return s_app; }
+
+int AppMain(int argc, char** argv)
+{
+    CApp* app = GetApp();
+    if (!app)
+        return 0;
+    return app->Run(argc, argv);
+}
+
+// [SECTION] Life cycle
+
+CApp::CApp()
+{
+    m_slots.Connect(onResize, this, &CApp::OnOwnResize);
+    s_app = this;
+}
+
+CApp::~CApp()
+{
+    m_slots.Clear();
+    if (s_app == this)
+        s_app = nullptr;
+    if (m_window) {
+        if (m_fullscreen)
+            PlatformSetFullscreen(m_window, false);
+        PlatformDestroyWindow(m_window);
+        m_window = nullptr;
+    }
+    // The signals are destroyed after this body (focus, resize, move, message), each
+    // disconnecting from its peers.
+}
+
+bool CApp::Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen)
+{
+    m_resizable = resizable;
+    if (!PlatformInitVideo()) {
+        PlatformShowWarning("App Error", "Could not register window");
+        return false;
+    }
+    if (m_window) { // a second Create replaces the window
+        if (m_fullscreen)
+            PlatformSetFullscreen(m_window, false);
+        m_fullscreen = false;
+        PlatformDestroyWindow(m_window);
+        m_window = nullptr;
+    }
+    m_window = PlatformCreateWindow(width, height, framed, resizable, m_glRequest);
+    if (!m_window) {
+        PlatformShowWarning("App Error", "Could not create window");
+        return false;
+    }
+    SetSize(width, height, fullscreen);
+    return true;
+}
+
+// [SECTION] Window placement
+
+void CApp::SetSize(int32_t width, int32_t height, bool fullscreen)
+{
+    m_width = width;
+    m_height = height;
+    if (fullscreen) {
+        PlatformSetWindowTopmost(m_window, true);
+        PlatformSetWindowSize(m_window, width, height);
+        if (!m_fullscreen) {
+            if (PlatformSetFullscreen(m_window, true))
+                m_fullscreen = true;
+            else
+                PlatformShowWarning("Error", "Could not set to fullscreen mode");
+        }
+    } else {
+        if (m_fullscreen) {
+            PlatformSetFullscreen(m_window, false);
+            m_fullscreen = false;
+        }
+        PlatformSetWindowTopmost(m_window, false);
+        PlatformSetWindowSize(m_window, width, height);
+    }
+}
+
+void CApp::CenterWindow(bool horizontal, bool vertical)
+{
+    int32_t screenWidth = 0, screenHeight = 0;
+    PlatformGetScreenSize(m_window, &screenWidth, &screenHeight);
+    if (horizontal)
+        m_x = screenWidth / 2 - m_width / 2;
+    if (vertical)
+        m_y = screenHeight / 2 - m_height / 2;
+    PlatformSetWindowPosition(m_window, m_x, m_y);
+}
+
+void CApp::SetTitle(const char* title) { PlatformSetWindowTitle(m_window, title); }
+
+int32_t CApp::GetClientWidth() const
+{
+    int32_t width = 0;
+    PlatformGetClientSize(m_window, &width, nullptr);
+    return width;
+}
+
+int32_t CApp::GetClientHeight() const
+{
+    int32_t height = 0;
+    PlatformGetClientSize(m_window, nullptr, &height);
+    return height;
+}
+
+PlatformWindow* CApp::GetWindowHandle() { return s_app ? s_app->m_window : nullptr; }
+
+void CApp::OnOwnResize(int32_t width, int32_t height, CDisplay::SizeType type)
+{
+    m_width = width;
+    m_height = height;
+    m_runState = type == CDisplay::Minimised ? Minimised : Active;
+}
+
+// [SECTION] Main loop
+
+void CApp::Frame()
+{
+    GetFrameTick().Emit();
+    uint32_t start = AppTime();
+    Draw();
+    Present();
+    int32_t remaining = static_cast<int32_t>(start + static_cast<uint32_t>(m_framePeriod) - AppTime());
+    if (remaining > 0)
+        AppSleep(static_cast<uint32_t>(remaining));
+}
+
+void CApp::DrainMessages()
+{
+    PlatformMessage message;
+    while (PlatformPollMessage(m_window, &message)) {
+        if (message.count == 1 && message.events[0].kind == PlatformEventKind::Quit)
+            m_running = false;
+        else
+            HandleMessage(message);
+    }
+}
+
+void CApp::MainLoop()
+{
+    m_running = true;
+    do {
+        DrainMessages();
+        if (m_runState == Minimised)
+            AppSleep(static_cast<uint32_t>(m_framePeriod > 0 ? m_framePeriod : 0));
+        else
+            Frame();
+    } while (m_running);
+}
+
+// [SECTION] Event handling
+
+void CApp::HandleMessage(const PlatformMessage& message)
+{
+    for (uint32_t i = 0; i < message.count; ++i) {
+        const PlatformEvent& event = message.events[i];
+        CApp* app = s_app; // a receiver may end the application
+        switch (event.kind) {
+        case PlatformEventKind::Move:
+            if (app)
+                app->onMove.Emit(event.a, event.b);
+            break;
+        case PlatformEventKind::Size:
+            if (app)
+                app->onResize.Emit(event.a, event.b, static_cast<CDisplay::SizeType>(event.c));
+            break;
+        case PlatformEventKind::FocusGained:
+        case PlatformEventKind::FocusLost:
+            if (app)
+                app->onFocus.Emit(event.kind == PlatformEventKind::FocusGained);
+            break;
+        case PlatformEventKind::Close:
+        case PlatformEventKind::Quit:
+            if (app)
+                app->m_running = false;
+            break;
+        case PlatformEventKind::KeyPress:
+            EmitKey(event.a, InputPress);
+            break;
+        case PlatformEventKind::KeyRelease:
+            EmitKey(event.a, InputRelease);
+            break;
+        case PlatformEventKind::MouseMove:
+            EmitMouseMove(event.a, event.b);
+            break;
+        case PlatformEventKind::MouseButton:
+            EmitMouseButton(event.a, static_cast<InputAction>(event.b));
+            break;
+        case PlatformEventKind::MouseWheel:
+            EmitMouseWheel(event.a);
+            break;
+        }
+    }
+    if (CApp* app = s_app)
+        app->onMessage.Emit(message.type, message.param1, message.param2);
+}

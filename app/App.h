@@ -1,0 +1,125 @@
+// CApp: the application frame. It owns the top-level window and the main loop, turns window
+// events into its move, resize, focus and message signals and into input events (app/Input.h),
+// and paces frames. One CApp exists at a time (the global application pointer); the program's
+// application class derives from CAppGL (app/AppGL.h) and fills in Run and Draw. Main thread.
+#pragma once
+
+#include "app/FrameTick.h"
+#include "events/Signal.h"
+#include "platform/Window.h"
+
+#include <cstdint>
+
+struct PlatformMessage;
+
+// How a window's size changed, as the resize signal reports it. Only Minimised is treated
+// specially: it stops drawing until another size type arrives.
+struct CDisplay {
+    enum SizeType : int32_t {
+        Restored = 0,
+        Minimised = 1,
+        Maximised = 2,
+        OtherRestored = 3,
+        OtherMaximised = 4,
+    };
+};
+
+class CApp {
+public:
+    enum RunState { Active, Minimised };
+
+    // Becomes the global application object; its own resize slot is the resize signal's first
+    // receiver.
+    CApp();
+    CApp(const CApp&) = delete;
+    CApp& operator=(const CApp&) = delete;
+    // Clears the global pointer, then destroys the window (leaving full screen first).
+    virtual ~CApp();
+
+    // Starts the window system and opens the window: width × height client pixels, with a
+    // title bar when framed, resizable or not, full screen or not. On failure shows the
+    // warning box ("Could not register window" or "Could not create window", caption
+    // "App Error") and returns false. A second call replaces the window.
+    virtual bool Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen);
+    // One frame: emit the frame tick, Draw, present, then sleep what is left of the frame
+    // period (measured from after the tick; nothing when the frame took longer).
+    virtual void Frame();
+    // Draws one frame; empty here.
+    virtual void Draw() {}
+    // The program: called by AppMain; returns the process's exit code.
+    virtual int Run(int argc, char** argv) = 0;
+
+    // Runs until the window is closed or the program is asked to quit: each pass drains the
+    // queued events, then draws one frame (or, while minimised, sleeps one frame period).
+    // The end is tested after the frame, so the pass that sees the close still draws.
+    void MainLoop();
+    // Handles every queued event (step one of a pass). A quit request ends the loop.
+    void DrainMessages();
+
+    // Stores the size and applies it: full screen changes the display mode (on failure the
+    // box "Could not set to fullscreen mode", caption "Error", and a topmost window of that
+    // size); windowed restores the display mode when it was changed.
+    void SetSize(int32_t width, int32_t height, bool fullscreen);
+    // Centres the window on its screen in the chosen directions, using the tracked size
+    // (the client size once the first resize has arrived).
+    void CenterWindow(bool horizontal, bool vertical);
+    void SetTitle(const char* title);
+    // Milliseconds per frame; 1 at construction.
+    void SetFramePeriod(int32_t milliseconds) { m_framePeriod = milliseconds; }
+    int32_t GetFramePeriod() const { return m_framePeriod; }
+
+    // The client area's current size from the window system; 0 without a window.
+    int32_t GetClientWidth() const;
+    int32_t GetClientHeight() const;
+    // The tracked size: as created, then what the last resize reported.
+    int32_t GetWidth() const { return m_width; }
+    int32_t GetHeight() const { return m_height; }
+    int32_t GetX() const { return m_x; }
+    int32_t GetY() const { return m_y; }
+    bool IsRunning() const { return m_running; }
+    bool IsFullscreen() const { return m_fullscreen; }
+    bool IsResizable() const { return m_resizable; }
+    RunState GetRunState() const { return m_runState; }
+    PlatformWindow* GetWindow() const { return m_window; }
+    // The application's window; null when there is no application or no window yet.
+    static PlatformWindow* GetWindowHandle();
+
+    // The window's event handler: emits what one event stands for (window signals and the
+    // end of the loop only while an application exists; input events always), then the
+    // message signal. Called for every event but quit requests, which DrainMessages handles.
+    static void HandleMessage(const PlatformMessage& message);
+
+    // (SDL event type, two of its fields; see platform/Events.h) of every handled event.
+    CSignal<uint32_t, int32_t, int32_t> onMessage;
+    // The client area's new position in screen pixels.
+    CSignal<int32_t, int32_t> onMove;
+    // Client width, client height, how the size changed.
+    CSignal<int32_t, int32_t, CDisplay::SizeType> onResize;
+    // True when the window gains the keyboard focus, false when it loses it.
+    CSignal<bool> onFocus;
+
+protected:
+    // Called by Frame between Draw and the wait; CAppGL swaps buffers here.
+    virtual void Present() {}
+    // The framebuffer the window is made for; CAppGL sets it before calling Create.
+    PlatformGLRequest m_glRequest;
+
+private:
+    void OnOwnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+
+    PlatformWindow* m_window = nullptr;
+    bool m_running = false;
+    bool m_fullscreen = false;
+    bool m_resizable = false;
+    int32_t m_x = 0, m_y = 0;
+    int32_t m_width = 0, m_height = 0;
+    int32_t m_framePeriod = 1;
+    RunState m_runState = Active;
+    CSlotList m_slots; // the own resize slot
+};
+
+// The application object, or null when there is none.
+CApp* GetApp();
+
+// The program's entry: 0 when no application object exists, otherwise its Run (argc, argv).
+int AppMain(int argc, char** argv);

@@ -1,0 +1,83 @@
+// Keyboard and mouse input: the CInputMap event record, the two process-wide input signals
+// that carry it, and the last mouse position. The window's event handling emits the events
+// (CApp); anything may listen, on the main thread. The signals are made on first use and
+// never destroyed, so listeners may outlive the application object.
+#pragma once
+
+#include "events/Signal.h"
+#include "media/Vector.h"
+
+#include <cstdint>
+
+// What an input event did.
+enum InputAction : int32_t {
+    InputRelease = 0,
+    InputPress = 1,
+    InputDoubleClick = 2, // the second press of a double click, in place of a press
+    InputMove = 3,
+    InputWheel = 4,
+};
+
+// Mouse buttons, and the button value of moves and wheel turns.
+enum MouseButton : int32_t {
+    MouseLeft = 0,
+    MouseRight = 1,
+    MouseMiddle = 2,
+    MouseNoButton = 146,
+};
+
+// Key codes (Windows virtual-key numbering). Key presses carry the typed character's code
+// (32 to 126, so 'a' is 97 and Shift matters) or one of Backspace, Tab, Enter, Escape and the
+// arrows; key releases carry the key's code (the A key is KeyA = 65 with or without Shift).
+enum KeyCode : int32_t {
+    KeyBackspace = 8,
+    KeyTab = 9,
+    KeyEnter = 13,
+    KeyShift = 16,
+    KeyControl = 17,
+    KeyAlt = 18,
+    KeyEscape = 27,
+    KeySpace = 32,
+    KeyLeft = 37,
+    KeyUp = 38,
+    KeyRight = 39,
+    KeyDown = 40,
+    KeyDelete = 46,
+    Key0 = 48, // to Key0 + 9
+    KeyA = 65, // to KeyA + 25
+    KeyF1 = 112, // to KeyF1 + 11
+};
+
+// One input event.
+class CInputMap {
+public:
+    // Keyboard: the key code. Wheel: the delta, 120 per notch, positive away from the user.
+    // Other mouse events: 0.
+    int32_t value = 0;
+    // Mouse buttons and moves: (x, y, 0, 0) in client pixels, origin top-left, y down.
+    // Keyboard and wheel: (0, 0, 0, 0).
+    CVector position = CVector(0.0f, 0.0f, 0.0f, 0.0f);
+    int32_t action = InputRelease; // an InputAction
+    // Mouse: a MouseButton (MouseNoButton for moves and the wheel). Keyboard: the key code.
+    int32_t button = 0;
+};
+
+// The process-wide input signals. Listeners may change the event they are given; later
+// listeners see the change.
+CSignal<CInputMap&>& GetKeyboardSignal();
+CSignal<CInputMap&>& GetMouseSignal();
+
+// The position of the last mouse move, in client pixels: (x, y, 0, 0); (0, 0, 0, 0) before
+// the first move.
+CVector GetMousePosition();
+// The cursor's position in screen pixels, wherever it is: (x, y, 0, 0).
+CVector GetCursorScreenPosition();
+
+// Build an event and emit it on its signal. The window's event handling calls these; tests
+// and tools may too.
+void EmitKey(int32_t code, InputAction action);
+// Records (x, y) as the last mouse position, then emits the move.
+void EmitMouseMove(int32_t x, int32_t y);
+// Emits a press, release or double-click at the last mouse position.
+void EmitMouseButton(int32_t button, InputAction action);
+void EmitMouseWheel(int32_t delta);

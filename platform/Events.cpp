@@ -1,0 +1,343 @@
+#include "platform/Events.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+// [SECTION] Key codes
+
+namespace {
+
+struct KeyName {
+    SDL_Keycode key;
+    int32_t virtualKey;
+};
+
+// Keys whose Windows virtual-key code does not follow from a range rule below.
+const KeyName kVirtualKeys[] = {
+    {SDLK_BACKSPACE, 8},  {SDLK_TAB, 9},       {SDLK_RETURN, 13},    {SDLK_KP_ENTER, 13},
+    {SDLK_LSHIFT, 16},    {SDLK_RSHIFT, 16},   {SDLK_LCTRL, 17},     {SDLK_RCTRL, 17},
+    {SDLK_LALT, 18},      {SDLK_RALT, 18},     {SDLK_PAUSE, 19},     {SDLK_CAPSLOCK, 20},
+    {SDLK_ESCAPE, 27},    {SDLK_SPACE, 32},    {SDLK_PAGEUP, 33},    {SDLK_PAGEDOWN, 34},
+    {SDLK_END, 35},       {SDLK_HOME, 36},     {SDLK_LEFT, 37},      {SDLK_UP, 38},
+    {SDLK_RIGHT, 39},     {SDLK_DOWN, 40},     {SDLK_PRINTSCREEN, 44}, {SDLK_INSERT, 45},
+    {SDLK_DELETE, 46},    {SDLK_LGUI, 91},     {SDLK_RGUI, 92},      {SDLK_APPLICATION, 93},
+    {SDLK_KP_MULTIPLY, 106}, {SDLK_KP_PLUS, 107}, {SDLK_KP_MINUS, 109}, {SDLK_KP_PERIOD, 110},
+    {SDLK_KP_DIVIDE, 111}, {SDLK_NUMLOCKCLEAR, 144}, {SDLK_SCROLLLOCK, 145},
+    {SDLK_SEMICOLON, 186}, {SDLK_EQUALS, 187}, {SDLK_COMMA, 188},    {SDLK_MINUS, 189},
+    {SDLK_PERIOD, 190},   {SDLK_SLASH, 191},   {SDLK_BACKQUOTE, 192}, {SDLK_LEFTBRACKET, 219},
+    {SDLK_BACKSLASH, 220}, {SDLK_RIGHTBRACKET, 221}, {SDLK_QUOTE, 222},
+};
+
+// The Windows virtual-key code of a key, or 0 for a key that has none.
+int32_t VirtualKeyOf(SDL_Keycode key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return 112 + (key - SDLK_F1);
+    if (key >= SDLK_F13 && key <= SDLK_F24)
+        return 124 + (key - SDLK_F13);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return 97 + (key - SDLK_KP_1);
+    if (key == SDLK_KP_0)
+        return 96;
+    for (const KeyName& name : kVirtualKeys)
+        if (name.key == key)
+            return name.virtualKey;
+    return 0;
+}
+
+// The key for a virtual-key code (the first table entry wins: the left Shift, Return...).
+SDL_Keycode KeyOfVirtualKey(int32_t virtualKey)
+{
+    if (virtualKey >= 'A' && virtualKey <= 'Z')
+        return SDLK_a + (virtualKey - 'A');
+    if (virtualKey >= '0' && virtualKey <= '9')
+        return SDLK_0 + (virtualKey - '0');
+    if (virtualKey >= 112 && virtualKey <= 123)
+        return SDLK_F1 + (virtualKey - 112);
+    if (virtualKey >= 124 && virtualKey <= 135)
+        return SDLK_F13 + (virtualKey - 124);
+    if (virtualKey == 96)
+        return SDLK_KP_0;
+    if (virtualKey >= 97 && virtualKey <= 105)
+        return SDLK_KP_1 + (virtualKey - 97);
+    for (const KeyName& name : kVirtualKeys)
+        if (name.virtualKey == virtualKey)
+            return name.key;
+    return SDLK_UNKNOWN;
+}
+
+// The press a key-down gives: the keys whose characters text input does not deliver, and the
+// arrows. 0 for every other key (their presses come from text input).
+int32_t PressCodeOf(SDL_Keycode key)
+{
+    switch (key) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return 13;
+    case SDLK_ESCAPE: return 27;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    default: return 0;
+    }
+}
+
+void Add(PlatformMessage* out, PlatformEventKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0)
+{
+    if (out->count < PlatformMessage::kMaxEvents)
+        out->events[out->count++] = PlatformEvent{kind, a, b, c};
+}
+
+} // namespace
+
+// [SECTION] Translation
+
+void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t clientHeight,
+                            PlatformMessage* out)
+{
+    out->type = event.type;
+    out->param1 = out->param2 = 0;
+    out->count = 0;
+    switch (event.type) {
+    case SDL_QUIT:
+        Add(out, PlatformEventKind::Quit);
+        break;
+
+    case SDL_WINDOWEVENT:
+        out->param1 = event.window.event;
+        out->param2 = event.window.data1;
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_MOVED:
+            Add(out, PlatformEventKind::Move, event.window.data1, event.window.data2);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            Add(out, PlatformEventKind::Size, event.window.data1, event.window.data2, 0);
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            Add(out, PlatformEventKind::Size, clientWidth, clientHeight, 0);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            Add(out, PlatformEventKind::Size, clientWidth, clientHeight, 1);
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            Add(out, PlatformEventKind::Size, clientWidth, clientHeight, 2);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            Add(out, PlatformEventKind::FocusGained);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            Add(out, PlatformEventKind::FocusLost);
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            Add(out, PlatformEventKind::Close);
+            break;
+        default:
+            break;
+        }
+        break;
+
+    case SDL_KEYDOWN:
+        out->param1 = event.key.keysym.sym;
+        out->param2 = event.key.repeat;
+        if (int32_t code = PressCodeOf(event.key.keysym.sym))
+            Add(out, PlatformEventKind::KeyPress, code);
+        break;
+
+    case SDL_KEYUP:
+        out->param1 = event.key.keysym.sym;
+        out->param2 = event.key.repeat;
+        if (int32_t code = VirtualKeyOf(event.key.keysym.sym))
+            Add(out, PlatformEventKind::KeyRelease, code);
+        break;
+
+    case SDL_TEXTINPUT: {
+        const char* text = event.text.text;
+        size_t length = strnlen(text, sizeof(event.text.text));
+        out->param1 = static_cast<unsigned char>(text[0]);
+        out->param2 = static_cast<int32_t>(length);
+        for (size_t i = 0; i < length; ++i) {
+            unsigned char c = static_cast<unsigned char>(text[i]);
+            if (c >= 32 && c <= 126)
+                Add(out, PlatformEventKind::KeyPress, c);
+        }
+        break;
+    }
+
+    case SDL_MOUSEMOTION:
+        out->param1 = event.motion.x;
+        out->param2 = event.motion.y;
+        Add(out, PlatformEventKind::MouseMove, event.motion.x, event.motion.y);
+        break;
+
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        out->param1 = event.button.button;
+        out->param2 = event.button.clicks;
+        int32_t button = event.button.button == SDL_BUTTON_LEFT     ? 0
+                         : event.button.button == SDL_BUTTON_RIGHT  ? 1
+                         : event.button.button == SDL_BUTTON_MIDDLE ? 2
+                                                                    : -1;
+        if (button < 0)
+            break;
+        int32_t action = event.type == SDL_MOUSEBUTTONUP ? 0 : event.button.clicks >= 2 ? 2 : 1;
+        Add(out, PlatformEventKind::MouseButton, button, action);
+        break;
+    }
+
+    case SDL_MOUSEWHEEL: {
+        int32_t notches = event.wheel.y;
+        if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+            notches = -notches;
+        out->param1 = event.wheel.y;
+        out->param2 = event.wheel.x;
+        if (notches != 0)
+            Add(out, PlatformEventKind::MouseWheel, notches * 120);
+        break;
+    }
+
+    default:
+        break;
+    }
+}
+
+bool PlatformPollMessage(PlatformWindow* window, PlatformMessage* out)
+{
+    if (!SDL_WasInit(SDL_INIT_EVENTS))
+        return false;
+    SDL_Event event;
+    if (!SDL_PollEvent(&event))
+        return false;
+    int32_t width = 0, height = 0;
+    PlatformGetClientSize(window, &width, &height);
+    PlatformTranslateEvent(event, width, height, out);
+    return true;
+}
+
+// [SECTION] Synthetic input
+
+namespace {
+
+// The window synthetic input is addressed to: the one with the keyboard focus, else the one
+// under the mouse, else none.
+Uint32 TargetWindowID()
+{
+    SDL_Window* window = SDL_GetKeyboardFocus();
+    if (!window)
+        window = SDL_GetMouseFocus();
+    return window ? SDL_GetWindowID(window) : 0;
+}
+
+bool Push(SDL_Event& event)
+{
+    event.common.timestamp = SDL_GetTicks();
+    return PlatformPushEvent(event);
+}
+
+bool PushWindowEvent(Uint8 id)
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = TargetWindowID();
+    event.window.event = id;
+    return Push(event);
+}
+
+} // namespace
+
+bool PlatformPushEvent(const SDL_Event& event)
+{
+    if (!SDL_WasInit(SDL_INIT_EVENTS))
+        return false;
+    SDL_Event copy = event;
+    return SDL_PushEvent(&copy) == 1;
+}
+
+bool PlatformPushMouseMove(int32_t x, int32_t y)
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = TargetWindowID();
+    event.motion.x = x;
+    event.motion.y = y;
+    return Push(event);
+}
+
+bool PlatformPushMouseButton(int32_t button, bool pressed, int32_t clicks)
+{
+    static const Uint8 kButtons[3] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE};
+    if (button < 0 || button > 2)
+        return false;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = pressed ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = TargetWindowID();
+    event.button.button = kButtons[button];
+    event.button.state = pressed ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = static_cast<Uint8>(clicks < 1 ? 1 : clicks > 255 ? 255 : clicks);
+    return Push(event);
+}
+
+bool PlatformPushMouseWheel(int32_t notches)
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.windowID = TargetWindowID();
+    event.wheel.y = notches;
+    event.wheel.preciseY = static_cast<float>(notches);
+    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    return Push(event);
+}
+
+bool PlatformPushText(const char* text)
+{
+    if (!text)
+        return false;
+    size_t length = std::strlen(text);
+    constexpr size_t kChunk = sizeof(SDL_TextInputEvent::text) - 1;
+    for (size_t start = 0; start < length; start += kChunk) {
+        SDL_Event event;
+        std::memset(&event, 0, sizeof event);
+        event.type = SDL_TEXTINPUT;
+        event.text.windowID = TargetWindowID();
+        size_t count = length - start < kChunk ? length - start : kChunk;
+        std::memcpy(event.text.text, text + start, count);
+        if (!Push(event))
+            return false;
+    }
+    return true;
+}
+
+bool PlatformPushKey(int32_t virtualKey, bool pressed)
+{
+    SDL_Keycode key = KeyOfVirtualKey(virtualKey);
+    if (key == SDLK_UNKNOWN)
+        return false;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = pressed ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.windowID = TargetWindowID();
+    event.key.state = pressed ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = key;
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+    return Push(event);
+}
+
+bool PlatformPushWindowClose() { return PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
+
+bool PlatformPushQuit()
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_QUIT;
+    return Push(event);
+}

@@ -1,0 +1,72 @@
+// Window-system events, as the program sees them: each SDL event becomes one PlatformMessage
+// holding the program events it stands for (window moved or resized, focus, close, key
+// presses with character codes, key releases with Windows virtual-key codes, mouse moves,
+// buttons and wheel). The translation is a pure function so that tests can drive it with
+// synthetic SDL events; the Push functions put synthetic input into the real queue, for tests
+// that drive the whole program. Main thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Window.h"
+
+union SDL_Event;
+
+enum class PlatformEventKind : uint8_t {
+    Move,        // a, b: the client area's new position
+    Size,        // a, b: client width and height; c: 0 restored, 1 minimised, 2 maximised
+    FocusGained,
+    FocusLost,
+    Close,       // the user asked to close the window
+    Quit,        // the program was asked to end (last window closed, SIGINT, SIGTERM)
+    KeyPress,    // a: character code (32 to 126, or 8, 9, 13, 27) or arrow key code 37 to 40
+    KeyRelease,  // a: virtual-key code (letters as capitals, digits 48-57, F1 = 112 ...)
+    MouseMove,   // a, b: position in client pixels, origin top-left
+    MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click
+    MouseWheel,  // a: delta, 120 per notch, positive away from the user
+};
+
+struct PlatformEvent {
+    PlatformEventKind kind;
+    int32_t a, b, c;
+};
+
+// What one SDL event stands for. type, param1 and param2 identify the raw event for those who
+// listen to everything: the SDL event type and two of its fields (window events: the window
+// event id and its first datum; keys: keycode and repeat flag; text: the first byte and the
+// byte count; motion: x, y; buttons: button number and click count; wheel: y, x; others 0).
+struct PlatformMessage {
+    static constexpr uint32_t kMaxEvents = 32; // one text event holds at most 31 characters
+
+    uint32_t type = 0;
+    int32_t param1 = 0;
+    int32_t param2 = 0;
+    uint32_t count = 0;
+    PlatformEvent events[kMaxEvents];
+};
+
+// Translates one event. clientWidth and clientHeight are the window's current client size,
+// which the minimise, maximise and restore notifications report.
+void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t clientHeight,
+                            PlatformMessage* out);
+
+// Takes the next queued event, translated (window gives the client size; may be null); false
+// when the queue is empty or the window system is not running.
+bool PlatformPollMessage(PlatformWindow* window, PlatformMessage* out);
+
+// [SECTION] Synthetic input through the real queue. False when the event could not be queued
+// (the window system is not running, or the queue is full or filtered).
+
+bool PlatformPushEvent(const SDL_Event& event);
+bool PlatformPushMouseMove(int32_t x, int32_t y);
+// button: 0 left, 1 right, 2 middle; clicks 2 on the second press of a double click.
+bool PlatformPushMouseButton(int32_t button, bool pressed, int32_t clicks = 1);
+// notches: positive away from the user.
+bool PlatformPushMouseWheel(int32_t notches);
+// Typed text, as the keyboard's text input delivers it (at most 31 bytes per event; longer
+// text is queued as several events).
+bool PlatformPushText(const char* text);
+// A key going down or up, named by its virtual-key code (65 for A, 13 for Enter, 37 for left).
+bool PlatformPushKey(int32_t virtualKey, bool pressed);
+bool PlatformPushWindowClose();
+bool PlatformPushQuit();

@@ -1,0 +1,191 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+namespace {
+
+void (*s_warningHook)(const char*, const char*) = nullptr;
+
+void SetGLAttributes(const PlatformGLRequest& format, bool multisample)
+{
+    int red = 8, green = 8, blue = 8, alpha = 0;
+    if (format.colourBits >= 32) {
+        alpha = 8;
+    } else if (format.colourBits == 16) {
+        red = 5, green = 6, blue = 5;
+    } else if (format.colourBits == 15) {
+        red = green = blue = 5;
+    } else if (format.colourBits > 0 && format.colourBits < 24) {
+        red = green = blue = format.colourBits / 3;
+    }
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, red);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, green);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, blue);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits > 0 ? format.depthBits : 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, format.stencilBits > 0 ? format.stencilBits : 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, multisample ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, multisample ? format.samples : 0);
+}
+
+} // namespace
+
+bool PlatformInitVideo(const char** why)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (why)
+            *why = SDL_GetError();
+        return false;
+    }
+    SDL_DisableScreenSaver();
+    return true;
+}
+
+PlatformWindow* PlatformCreateWindow(int32_t width, int32_t height, bool framed, bool resizable,
+                                     const PlatformGLRequest& format, const char** why)
+{
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (resizable)
+        flags |= SDL_WINDOW_RESIZABLE;
+    if (!framed)
+        flags |= SDL_WINDOW_BORDERLESS;
+    // SDL refuses sizes below 1; the size is set again right after creation anyway.
+    int w = width > 0 ? width : 1, h = height > 0 ? height : 1;
+    bool multisample = format.samples > 0;
+    SetGLAttributes(format, multisample);
+    SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h, flags);
+    if (!window && multisample) {
+        SetGLAttributes(format, false);
+        window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h, flags);
+    }
+    if (!window) {
+        if (why)
+            *why = SDL_GetError();
+        return nullptr;
+    }
+    SDL_StartTextInput();
+    return window;
+}
+
+void PlatformDestroyWindow(PlatformWindow* window)
+{
+    if (window)
+        SDL_DestroyWindow(window);
+}
+
+PlatformGLContext PlatformCreateGLContext(PlatformWindow* window)
+{
+    if (!window)
+        return nullptr;
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context)
+        SDL_GL_MakeCurrent(window, context);
+    return context;
+}
+
+void PlatformDeleteGLContext(PlatformGLContext context)
+{
+    if (context)
+        SDL_GL_DeleteContext(context);
+}
+
+void PlatformSwapBuffers(PlatformWindow* window)
+{
+    if (window)
+        SDL_GL_SwapWindow(window);
+}
+
+void PlatformSetWindowTitle(PlatformWindow* window, const char* title)
+{
+    if (window)
+        SDL_SetWindowTitle(window, title ? title : "");
+}
+
+void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y)
+{
+    if (window)
+        SDL_SetWindowPosition(window, x, y);
+}
+
+void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height)
+{
+    if (window)
+        SDL_SetWindowSize(window, width > 0 ? width : 1, height > 0 ? height : 1);
+}
+
+void PlatformSetWindowTopmost(PlatformWindow* window, bool topmost)
+{
+    if (window)
+        SDL_SetWindowAlwaysOnTop(window, topmost ? SDL_TRUE : SDL_FALSE);
+}
+
+bool PlatformSetFullscreen(PlatformWindow* window, bool fullscreen)
+{
+    if (!window)
+        return false;
+    return SDL_SetWindowFullscreen(window, fullscreen ? SDL_WINDOW_FULLSCREEN : 0) == 0;
+}
+
+void PlatformGetClientSize(PlatformWindow* window, int32_t* width, int32_t* height)
+{
+    int w = 0, h = 0;
+    if (window)
+        SDL_GetWindowSize(window, &w, &h);
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+}
+
+bool PlatformGetScreenSize(PlatformWindow* window, int32_t* width, int32_t* height)
+{
+    int display = window ? SDL_GetWindowDisplayIndex(window) : 0;
+    SDL_Rect bounds{0, 0, 0, 0};
+    if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) {
+        if (width)
+            *width = 0;
+        if (height)
+            *height = 0;
+        return false;
+    }
+    if (width)
+        *width = bounds.w;
+    if (height)
+        *height = bounds.h;
+    return true;
+}
+
+void PlatformGetGlobalCursor(int32_t* x, int32_t* y)
+{
+    int cx = 0, cy = 0;
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_GetGlobalMouseState(&cx, &cy);
+    if (x)
+        *x = cx;
+    if (y)
+        *y = cy;
+}
+
+void PlatformShowWarning(const char* caption, const char* text)
+{
+    caption = caption ? caption : "";
+    text = text ? text : "";
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    if (s_warningHook)
+        s_warningHook(caption, text);
+    else
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+}
+
+void PlatformSetWarningHookForTesting(void (*hook)(const char* caption, const char* text))
+{
+    s_warningHook = hook;
+}

@@ -1,0 +1,62 @@
+// The top-level window and its OpenGL context, on SDL2 (the replacement for Win32 windows and
+// WGL), plus the screen, the global cursor and warning message boxes. One window per process
+// is what the program uses, though nothing here forbids more. Main thread only. The window
+// handle is opaque above this layer; it is never freed behind the caller's back.
+#pragma once
+
+#include <cstdint>
+
+struct SDL_Window;
+using PlatformWindow = SDL_Window;
+using PlatformGLContext = void*;
+
+// Starts the window system, once per process: it then runs until the process ends, with the
+// screen saver kept off. (Stopping it would unload the OpenGL driver while the driver's own
+// allocations are live; windows come and go while it runs.) True when it is running; false,
+// with the reason in *why when given, when there is no display to talk to.
+bool PlatformInitVideo(const char** why = nullptr);
+
+// The framebuffer a window's OpenGL context draws into. Colour bits 32 is 8 bits each of red,
+// green, blue and alpha; 24 is 8 each without alpha; 16 is 5-6-5. Samples 0: no multisampling.
+struct PlatformGLRequest {
+    int32_t colourBits = 32;
+    int32_t depthBits = 24;
+    int32_t stencilBits = 8;
+    int32_t samples = 0;
+};
+
+// A visible window with a client area of width × height pixels, ready for an OpenGL context
+// of the requested format (a compatibility context: the drawing is fixed-function OpenGL
+// 1.x). A multisampled format that the display cannot give falls back to one without
+// samples. Null, with the reason in *why when given, when no window can be made.
+PlatformWindow* PlatformCreateWindow(int32_t width, int32_t height, bool framed, bool resizable,
+                                     const PlatformGLRequest& format, const char** why = nullptr);
+void PlatformDestroyWindow(PlatformWindow* window);
+
+// Creates the window's context and makes it current; null when that fails.
+PlatformGLContext PlatformCreateGLContext(PlatformWindow* window);
+void PlatformDeleteGLContext(PlatformGLContext context);
+void PlatformSwapBuffers(PlatformWindow* window);
+
+void PlatformSetWindowTitle(PlatformWindow* window, const char* title);
+// Places the client area's top-left corner at (x, y) in screen pixels.
+void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y);
+void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height);
+// Keeps the window above the others (or not).
+void PlatformSetWindowTopmost(PlatformWindow* window, bool topmost);
+// Full screen changes the display mode to the window's size; false when it cannot.
+bool PlatformSetFullscreen(PlatformWindow* window, bool fullscreen);
+// The client area's size in pixels; 0 × 0 without a window.
+void PlatformGetClientSize(PlatformWindow* window, int32_t* width, int32_t* height);
+
+// The size of the screen the window is on (the first screen without a window); false when
+// the window system is not running.
+bool PlatformGetScreenSize(PlatformWindow* window, int32_t* width, int32_t* height);
+// The cursor's position in screen pixels, wherever it is.
+void PlatformGetGlobalCursor(int32_t* x, int32_t* y);
+
+// A system-modal warning box with one OK button, and the same text on standard error so that
+// a run without a display still says why it ended. Returns when the user has closed it.
+void PlatformShowWarning(const char* caption, const char* text);
+// Tests replace the box (standard error is still written); nullptr restores it.
+void PlatformSetWarningHookForTesting(void (*hook)(const char* caption, const char* text));
