@@ -45,6 +45,9 @@ bool PlatformInitVideo(const char** why)
         return false;
     }
     SDL_DisableScreenSaver();
+    // Held for the process's life, so that destroying the last window does not unload the
+    // OpenGL driver (whose allocations would then be reported as leaks of an unknown module).
+    SDL_GL_LoadLibrary(nullptr);
     return true;
 }
 

@@ -1,15 +1,27 @@
 // Opens the application window (800 × 600, framed, not resizable, 32/24/8 bits, no
 // multisampling), centres it and clears it to the application's grey every 40 ms frame until
-// the window is closed. A visible check of the window, the context and the main loop.
+// the window is closed, printing the input events it hears on standard output. A visible
+// check of the window, the context, the main loop and the input translation.
 #include "app/AppGL.h"
+#include "app/Input.h"
 #include "media/GL.h"
 
 #include <GL/gl.h>
+
+#include <cstdio>
 
 namespace {
 
 class CExampleWindow : public CAppGL {
 public:
+    CExampleWindow()
+    {
+        m_slots.Connect(GetKeyboardSignal(), this, &CExampleWindow::OnInput);
+        m_slots.Connect(GetMouseSignal(), this, &CExampleWindow::OnInput);
+        m_slots.Connect(onResize, this, &CExampleWindow::OnResize);
+    }
+    ~CExampleWindow() override { m_slots.Clear(); }
+
     int Run(int, char**) override
     {
         if (!CreateGL(800, 600, true, false, false, 32, 24, 8, 0))
@@ -27,6 +39,21 @@ public:
         GLViewport(0, 0, width, height);
         GLClear(0.5f, 0.5f, 0.5f, 0.0f);
     }
+
+private:
+    void OnInput(CInputMap& e)
+    {
+        std::printf("input value %d position (%g, %g) action %d button %d\n", e.value, e.position.x,
+                    e.position.y, e.action, e.button);
+        std::fflush(stdout);
+    }
+    void OnResize(int32_t width, int32_t height, CDisplay::SizeType type)
+    {
+        std::printf("resize %d x %d type %d\n", width, height, static_cast<int>(type));
+        std::fflush(stdout);
+    }
+
+    CSlotList m_slots;
 };
 
 CExampleWindow g_example;

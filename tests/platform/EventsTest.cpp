@@ -1,0 +1,115 @@
+// Synthetic input through the real SDL queue, read back through the translation: what the
+// end-to-end tests will rely on. Needs only SDL's event queue, no display.
+#include "platform/Events.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class PlatformEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    void TearDown() override
+    {
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    }
+
+    // Every queued message, flattened to "kind a b c" strings (and "-" for none).
+    static std::vector<std::string> Drain()
+    {
+        std::vector<std::string> out;
+        PlatformMessage message;
+        while (PlatformPollMessage(nullptr, &message)) {
+            if (message.count == 0)
+                out.push_back("-");
+            for (uint32_t i = 0; i < message.count; ++i) {
+                const PlatformEvent& e = message.events[i];
+                out.push_back(std::to_string(static_cast<int>(e.kind)) + " " + std::to_string(e.a) + " " +
+                              std::to_string(e.b) + " " + std::to_string(e.c));
+            }
+        }
+        return out;
+    }
+    static std::string Ev(PlatformEventKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0)
+    {
+        return std::to_string(static_cast<int>(kind)) + " " + std::to_string(a) + " " + std::to_string(b) +
+               " " + std::to_string(c);
+    }
+};
+
+TEST_F(PlatformEventsTest, KeyReleasesRoundTripThroughEveryNamedVirtualKey)
+{
+    std::vector<int32_t> codes = {8, 9, 13, 16, 17, 18, 27, 32, 37, 38, 39, 40, 46};
+    for (int32_t c = 48; c <= 57; ++c)
+        codes.push_back(c);
+    for (int32_t c = 65; c <= 90; ++c)
+        codes.push_back(c);
+    for (int32_t c = 112; c <= 123; ++c)
+        codes.push_back(c);
+    std::vector<std::string> expected;
+    for (int32_t code : codes) {
+        ASSERT_TRUE(PlatformPushKey(code, false)) << code;
+        expected.push_back(Ev(PlatformEventKind::KeyRelease, code));
+    }
+    EXPECT_EQ(Drain(), expected);
+    EXPECT_FALSE(PlatformPushKey(7, false)); // no key has this code
+}
+
+TEST_F(PlatformEventsTest, KeyDownsPressOnlyTheKeysTextInputLacks)
+{
+    ASSERT_TRUE(PlatformPushKey(65, true));
+    ASSERT_TRUE(PlatformPushKey(8, true));
+    ASSERT_TRUE(PlatformPushKey(13, true));
+    ASSERT_TRUE(PlatformPushKey(40, true));
+    ASSERT_TRUE(PlatformPushKey(46, true));
+    EXPECT_EQ(Drain(), (std::vector<std::string>{"-", Ev(PlatformEventKind::KeyPress, 8),
+                                                 Ev(PlatformEventKind::KeyPress, 13),
+                                                 Ev(PlatformEventKind::KeyPress, 40), "-"}));
+}
+
+TEST_F(PlatformEventsTest, LongTextIsQueuedInPiecesAndEveryCharacterArrives)
+{
+    const std::string text = "The quick brown fox jumps over the lazy dog, twice!";
+    ASSERT_TRUE(PlatformPushText(text.c_str()));
+    std::vector<std::string> expected;
+    for (char c : text)
+        expected.push_back(Ev(PlatformEventKind::KeyPress, static_cast<unsigned char>(c)));
+    EXPECT_EQ(Drain(), expected);
+}
+
+TEST_F(PlatformEventsTest, MouseAndWindowRequests)
+{
+    ASSERT_TRUE(PlatformPushMouseMove(-5, 70000));
+    ASSERT_TRUE(PlatformPushMouseButton(2, true, 1));
+    ASSERT_TRUE(PlatformPushMouseButton(1, true, 2));
+    ASSERT_TRUE(PlatformPushMouseButton(1, false, 2));
+    EXPECT_FALSE(PlatformPushMouseButton(3, true));
+    ASSERT_TRUE(PlatformPushMouseWheel(3));
+    ASSERT_TRUE(PlatformPushWindowClose());
+    ASSERT_TRUE(PlatformPushQuit());
+    EXPECT_EQ(Drain(), (std::vector<std::string>{
+                           Ev(PlatformEventKind::MouseMove, -5, 70000), Ev(PlatformEventKind::MouseButton, 2, 1),
+                           Ev(PlatformEventKind::MouseButton, 1, 2), Ev(PlatformEventKind::MouseButton, 1, 0),
+                           Ev(PlatformEventKind::MouseWheel, 360), Ev(PlatformEventKind::Close),
+                           Ev(PlatformEventKind::Quit)}));
+}
+
+TEST(PlatformEventsWithoutQueueTest, NothingIsQueuedOrPolledWhenTheQueueIsDown)
+{
+    if (SDL_WasInit(SDL_INIT_EVENTS))
+        GTEST_SKIP() << "the event queue runs in this process";
+    EXPECT_FALSE(PlatformPushMouseMove(1, 1));
+    PlatformMessage message;
+    EXPECT_FALSE(PlatformPollMessage(nullptr, &message));
+}
+
+} // namespace
