@@ -42,14 +42,19 @@ private:
     // The text that the element at level (0 = root) has collected so far.
     void StoreText(CXMLNode& node, size_t from, size_t to);
     void StoreOpenTexts();
+    // One call of the parser; final marks the end of the input.
+    void Parse(const char* bytes, size_t length, bool final);
 
     XML_Parser m_parser = nullptr;
     CXMLNode& m_root;
     CXMLNode* m_current = nullptr; // innermost open element; null outside the root
     std::string m_text;
     std::vector<size_t> m_textStart; // per open element, where its data begins in m_text
+    char m_start[4];              // the first bytes, held until there are four of them
+    size_t m_startLength = 0;
+    bool m_started = false;       // the first bytes have gone to the parser
     bool m_failed = false;
-    bool m_finished = false;
+    bool m_finished = false;      // the parser has seen the end of the input
 };
 
 CXMLReader::CXMLReader(CXMLNode& root) : m_root(root)
@@ -77,20 +82,43 @@ bool CXMLReader::Feed(const char* bytes, size_t length, bool final)
 {
     if (m_failed || m_finished)
         return false;
+    // Expat settles the encoding on the first bytes it is given: hand it the first four
+    // (enough for any byte order mark or UTF-16 pattern) together, however the input is cut.
+    if (!m_started) {
+        while (length > 0 && m_startLength < sizeof m_start) {
+            m_start[m_startLength++] = *bytes++;
+            --length;
+        }
+        if (m_startLength < sizeof m_start && !final)
+            return true;
+        m_started = true;
+        Parse(m_start, m_startLength, final && length == 0);
+    }
     const size_t kPiece = size_t(1) << 30; // Expat takes int lengths
-    do {
-        int piece = static_cast<int>(length < kPiece ? length : kPiece);
-        length -= static_cast<size_t>(piece);
-        bool last = final && length == 0;
-        if (XML_Parse(m_parser, bytes, piece, last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK)
-            m_failed = true;
+    while (length > 0 && !m_failed) {
+        size_t piece = length < kPiece ? length : kPiece;
+        length -= piece;
+        Parse(bytes, piece, final && length == 0);
         bytes += piece;
-    } while (length > 0 && !m_failed);
+    }
+    if (final && !m_failed && !m_finished)
+        Parse(nullptr, 0, true);
     if (m_failed)
         StoreOpenTexts();
     if (final)
         m_finished = true;
     return !m_failed;
+}
+
+void CXMLReader::Parse(const char* bytes, size_t length, bool final)
+{
+    if (m_failed)
+        return;
+    if (XML_Parse(m_parser, bytes, static_cast<int>(length), final ? XML_TRUE : XML_FALSE) !=
+        XML_STATUS_OK)
+        m_failed = true;
+    if (final)
+        m_finished = true;
 }
 
 void XMLCALL CXMLReader::OnStart(void* user, const XML_Char* name, const XML_Char** attributes)

@@ -144,9 +144,10 @@ public:
     bool Save(const String& path) const;
 
     // Reading in pieces: BeginParse clears the tree, each ParseMore feeds the next bytes,
-    // EndParse marks the end of the input. ParseMore and EndParse return false once the
-    // document is known to be malformed (later calls then change nothing). Parse and Load
-    // are BeginParse, ParseMore and EndParse in one.
+    // EndParse marks the end of the input; where the input is cut does not change the result.
+    // ParseMore and EndParse return false once the document is known to be malformed (later
+    // calls then change nothing) and when no parse was begun. Parse and Load are BeginParse,
+    // ParseMore and EndParse in one.
     void BeginParse();
     bool ParseMore(const char* bytes, size_t length);
     bool EndParse();

@@ -168,13 +168,20 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Moves s past an optional sign; true when it was a minus.
+bool ReadSign(const char*& s)
+{
+    bool negative = *s == '-';
+    if (*s == '-' || *s == '+')
+        ++s;
+    return negative;
+}
+
 int32_t ReadInt(const char* s)
 {
     while (IsBlank(*s))
         ++s;
-    bool negative = *s == '-';
-    if (*s == '-' || *s == '+')
-        ++s;
+    bool negative = ReadSign(s);
     int64_t value = 0;
     for (; IsDigit(*s); ++s) {
         value = value * 10 + (*s - '0');
@@ -219,9 +226,7 @@ bool IsHuge(const char* mantissa, const char* exponentMark, const char* end)
     long exponent = 0;
     if (exponentMark < end) {
         const char* e = exponentMark + 1;
-        bool negative = *e == '-';
-        if (*e == '-' || *e == '+')
-            ++e;
+        bool negative = ReadSign(e);
         exponent = ReadExponent(e, end);
         if (negative)
             exponent = -exponent;
@@ -233,9 +238,7 @@ float ReadFloat(const char* s)
 {
     while (IsBlank(*s))
         ++s;
-    bool negative = *s == '-';
-    if (*s == '-' || *s == '+')
-        ++s;
+    bool negative = ReadSign(s);
     const char* start = s;
     bool digits = false;
     while (IsDigit(*s)) {
@@ -254,8 +257,7 @@ float ReadFloat(const char* s)
     const char* exponentMark = s;
     if (*s == 'e' || *s == 'E') {
         const char* e = s + 1;
-        if (*e == '-' || *e == '+')
-            ++e;
+        ReadSign(e);
         if (IsDigit(*e)) {
             while (IsDigit(*e))
                 ++e;

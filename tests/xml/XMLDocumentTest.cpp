@@ -252,6 +252,15 @@ TEST(XMLReader, FeedingOneByteAtATimeBuildsTheSameTree)
     EXPECT_EQ(Str(pieces.GetChildText("name")), "Rock & Roll \xC3\xA9t\xC3\xA9\n2");
     EXPECT_EQ(Str(pieces.GetChildText("x")), "raw <text> & more");
 
+    // UTF-16 without a byte order mark is recognised from its first bytes, even one at a time.
+    const char utf16[] = " \0<\0a\0 \0v\0=\0\"\0\x32\x05\"\0/\0>\0";
+    ASSERT_TRUE(whole.Parse(utf16, sizeof utf16 - 1));
+    pieces.BeginParse();
+    for (size_t i = 0; i + 1 < sizeof utf16; ++i)
+        ASSERT_TRUE(pieces.ParseMore(utf16 + i, 1)) << "byte " << i;
+    ASSERT_TRUE(pieces.EndParse());
+    EXPECT_EQ(Str(pieces.GetAttributeString("v")), "\xD4\xB2") << "U+0532 in UTF-8";
+
     CXMLDocument cut;
     cut.BeginParse();
     ASSERT_TRUE(cut.ParseMore(text.data(), 40));
