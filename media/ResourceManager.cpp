@@ -247,19 +247,22 @@ void CResourceManager::LoadSprite(const CXMLNode& entry, const String& name, con
         const int32_t delayValue = IntOr(frame, "delay", static_cast<int32_t>(defaultDelay));
         const uint32_t delay = delayValue > 0 ? static_cast<uint32_t>(delayValue) : 0;
 
+        const uint64_t room = kMaxSpriteFrames - sprite->FrameCount();
         const CXMLAttribute* array = frame.FindAttribute("array");
         if (!array) {
-            sprite->AddFrame(frame.GetAttributeString("name"), x, y, w, h, delay, texture);
+            if (room > 0)
+                sprite->AddFrame(frame.GetAttributeString("name"), x, y, w, h, delay, texture);
             continue;
         }
-        // "columns,rows": a grid cut row by row, left to right. Negative counts and grids
-        // of more than kMaxGridFrames frames add nothing.
+        // "columns,rows": a grid cut row by row, left to right. Negative counts, grids of more
+        // than kMaxGridFrames frames and grids that would take the sprite past
+        // kMaxSpriteFrames add nothing.
         const char* p = array->value.CStr();
         const int64_t columns = ReadInteger(p);
         int64_t rows = 0;
         if (*p == ',')
             rows = ReadInteger(++p);
-        if (rows <= 0 || columns <= 0 || static_cast<uint64_t>(rows * columns) > kMaxGridFrames)
+        if (rows <= 0 || columns <= 0 || static_cast<uint64_t>(rows * columns) > std::min<uint64_t>(kMaxGridFrames, room))
             continue;
         sprite->frames.reserve(sprite->frames.size() + static_cast<size_t>(rows * columns));
         for (int64_t row = 0; row < rows; ++row)

@@ -18,11 +18,13 @@ class CTexture;
 
 class CResourceManager {
 public:
-    // Limits on what a resources file may ask for; values outside are clamped.
+    // Limits on what a resources file may ask for: larger stream sizes are clamped, larger
+    // grids refused, frames beyond the sprite limit left out.
     static constexpr int32_t kDefaultStreamSize = 500;   // "size" of a stream entry
     static constexpr int32_t kMaxStreamSize = 10000;     // a stream ring of at most 10 s
     static constexpr int32_t kDefaultFontHeight = 12;    // "height" of a font entry
     static constexpr uint32_t kMaxGridFrames = 16384;    // frames of one "array" grid
+    static constexpr uint32_t kMaxSpriteFrames = 65536;  // frames of one sprite entry
 
     CResourceManager() = default;
     // Clear.
