@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of fuzz_gui: GUI descriptions of the program's own shape (over the
+target's sprites "icon" and "font" and its sound "beep"), and descriptions with hostile values
+and parent cycles. Usage: seeds_gui.py CORPUS_ROOT"""
+import os
+import sys
+
+DECL = '<?xml version="1.0"?>\n\n'
+
+
+def gui(*elements):
+    return DECL + '<gui>\n' + ''.join('\t' + e + '\n' for e in elements) + '</gui>\n'
+
+
+COLOURS = ('<ambient r="0.2" g="0.2" b="0.2" /><diffuse r="1" g="0.5" b="0.25" a="0.75" />'
+           '<emission r="1" g="1" b="1" a="0" /><specular a="0" /><shininess value="8" />'
+           '<alpha value="0.5" /><blend value="true" /><rotate x="0" y="0" z="45" />'
+           '<gradient><p1 r="1" /><p2 g="1" /><p3 b="1" a="0.5" /><p4 r="0.1" g="0.2" b="0.3" a="0.4" /></gradient>')
+
+SEEDS = {
+    'program.xml': gui(
+        '<gui name="background" sprite="icon" x="0" y="0" w="800" h="600" />',
+        '<font name="fntNormal" sprite="font" kern="1" lead="2" scaleX="1" scaleY="1" text="Hi" />',
+        '<button name="btnPlay" sprite="icon" frame="1" x="10" y="10" font="fntNormal" text="Play" />',
+        '<checkbox name="chkLoop" x="100" y="10" enabled="TRUE" />',
+        '<gui name="panel" x="50" y="50" w="300" h="200" enabled="1" moveable="1">' + COLOURS + '</gui>',
+        '<gui name="child" parent="panel" x="10" y="10" w="20" h="20" align="4" enabled="7" />'),
+    'parents.xml': gui(
+        '<gui name="a" parent="b" enabled="1" w="50" h="50" />',
+        '<gui name="b" parent="c" enabled="1" x="5" y="5" w="50" h="50" />',
+        '<gui name="c" parent="a" enabled="1" w="50" h="50" />',
+        '<gui name="self" parent="self" enabled="1" />',
+        '<gui parent="a" enabled="1" />', '<gui name="a" parent="missing" enabled="1" />'),
+    'hostile.xml': gui(
+        '<gui name="big" x="3.4e38" y="-3.4e38" w="1e39" h="-1e30" z="1e300" align="-9" enabled="1" />',
+        '<gui name="nan" x="nan" y="inf" w="0x10" h="1e" frame="-1" sprite="icon" enabled="1" />',
+        '<gui name="spin" enabled="1" w="100" h="100"><rotate x="1e30" y="-720" z="90" /></gui>',
+        '<gui name="frame" sprite="font" frame="4294967295" enabled="1" />',
+        '<gui name="beep" sprite="beep" enabled="1" />',
+        '<gui name="colours" enabled="1"><gradient><p1 r="1e30" g="-1e30" b="nan" /><p5 r="1" /></gradient>'
+        '<ambient r="-4" /><alpha /><blend value="maybe" /></gui>'),
+    'unknown.xml': gui('<Button name="b" />', '<widget />', '<gui name="g" parent="b" enabled="true" />',
+                       '<menu name="m"><gui name="inner" /></menu>'),
+    'overlap.xml': gui(*['<gui name="e%d" x="%d" y="%d" w="30" h="30" enabled="1" moveable="%d" />' % (i, i * 5, i * 5, i % 2)
+                         for i in range(12)]),
+    'broken.xml': DECL + '<gui>\n\t<gui name="a" enabled="1" w="10" h="10" />\n\t<gui name="b" parent="a',
+}
+
+
+def main(root):
+    out = os.path.join(root, 'fuzz_gui')
+    os.makedirs(out, exist_ok=True)
+    for name, text in SEEDS.items():
+        with open(os.path.join(out, name), 'w') as f:
+            f.write(text)
+
+
+if __name__ == '__main__':
+    main(sys.argv[1])

@@ -1,0 +1,239 @@
+// Index:
+//   [SECTION] Element factory
+//   [SECTION] Loading descriptions
+//   [SECTION] Ownership, lookup and drawing
+//   [SECTION] Mouse routing
+#include "gui/GUIManager.h"
+
+#include "app/Input.h"
+#include "gui/GUI.h"
+#include "media/ResourceManager.h"
+#include "media/Sprite.h"
+#include "xml/XMLDocument.h"
+
+#include <algorithm>
+
+// [SECTION] Element factory
+
+namespace {
+
+template <class T>
+CGUI* Make()
+{
+    return new T;
+}
+
+// One row per element class: the description node name that makes it.
+const struct {
+    const char* node;
+    CGUI* (*make)();
+} kElementClasses[] = {
+    {"gui", &Make<CGUI>},
+};
+
+} // namespace
+
+CGUI* CGUIManager::CreateElement(CResourceManager& resources, CXMLNode& node)
+{
+    CGUI* element = nullptr;
+    for (const auto& elementClass : kElementClasses)
+        if (node.name == elementClass.node) {
+            element = elementClass.make();
+            break;
+        }
+    if (!element)
+        return nullptr;
+    // Only sprites can be shown: a name that finds a texture or a sound is ignored.
+    if (const CXMLAttribute* spriteName = node.FindAttribute("sprite"))
+        if (auto* sprite = dynamic_cast<CSprite*>(resources.Find(spriteName->value))) {
+            element->SetSprite(*sprite);
+            const int32_t frame = node.GetAttributeInt("frame");
+            element->SetFrame(frame > 0 ? static_cast<uint32_t>(frame) : 0);
+        }
+    return element;
+}
+
+bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager&)
+{
+    switch (element.GetKind()) {
+    default:
+        // Plain elements and every kind that reads only its own node.
+        element.LoadFromNode(node);
+        return false;
+    }
+}
+
+// [SECTION] Loading descriptions
+
+CGUIManager::CGUIManager()
+{
+    m_slots.Connect(GetKeyboardSignal(), this, &CGUIManager::OnKey);
+    m_slots.Connect(GetMouseSignal(), this, &CGUIManager::OnMouse);
+}
+
+CGUIManager::~CGUIManager()
+{
+    m_slots.Clear();
+    DeleteAll();
+}
+
+void CGUIManager::LoadDescription(const String& path, CResourceManager& resources)
+{
+    CXMLDocument document;
+    document.Load(path); // a damaged file still gives the nodes read before the damage
+    LoadElements(document, resources);
+}
+
+void CGUIManager::LoadElements(CXMLNode& parentNode, CResourceManager& resources)
+{
+    const uint32_t count = parentNode.GetChildCount();
+    // The element each node made, so that the second pass finds it even when names repeat
+    // or earlier nodes made nothing.
+    std::vector<CGUI*> made(count, nullptr);
+    const uint64_t generation = m_generation;
+    for (uint32_t i = 0; i < count; ++i) {
+        CXMLNode* node = parentNode.GetChild(i);
+        if (!node)
+            break;
+        loading.Emit(*node, i, count);
+        node = parentNode.GetChild(i);
+        if (m_generation != generation)
+            std::fill(made.begin(), made.end(), nullptr); // a slot deleted the elements
+        if (!node)
+            break;
+        CGUI* element = CreateElement(resources, *node);
+        if (!element)
+            continue;
+        element->SetZ(static_cast<float>(count - i));
+        if (!LoadElement(*element, *node, resources))
+            AddElement(element);
+        made[i] = element;
+    }
+    if (m_generation != generation)
+        return;
+    for (uint32_t i = 0; i < count; ++i) {
+        const CXMLNode* node = parentNode.GetChild(i);
+        CGUI* element = made[i];
+        if (!node || !element || element->GetParent())
+            continue;
+        if (const CXMLAttribute* parent = node->FindAttribute("parent"))
+            element->SetParent(FindElement(parent->value));
+    }
+}
+
+// [SECTION] Ownership, lookup and drawing
+
+CGUI* CGUIManager::FindElement(const String& name) const
+{
+    for (CGUI* element : m_elements)
+        if (element->GetName() == name)
+            return element;
+    return nullptr;
+}
+
+CGUI* CGUIManager::FindReferenced(const CXMLNode& node, const char* attribute, int32_t kind) const
+{
+    const CXMLAttribute* reference = node.FindAttribute(attribute);
+    CGUI* element = reference ? FindElement(reference->value) : nullptr;
+    return element && (kind < 0 || element->GetKind() == kind) ? element : nullptr;
+}
+
+void CGUIManager::AddElement(CGUI* element)
+{
+    if (element)
+        m_elements.push_back(element);
+}
+
+void CGUIManager::RenderAll()
+{
+    for (size_t i = m_elements.size(); i-- > 0;)
+        if (i < m_elements.size())
+            m_elements[i]->Render();
+}
+
+void CGUIManager::DeleteAll()
+{
+    m_focus = nullptr;
+    ++m_generation;
+    std::vector<CGUI*> elements;
+    elements.swap(m_elements);
+    for (CGUI* element : elements)
+        delete element;
+}
+
+// [SECTION] Mouse routing
+
+void CGUIManager::OnKey(CInputMap&) {}
+
+void CGUIManager::OnMouse(CInputMap& event)
+{
+    const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
+    // A slot may delete every element (DeleteAll): nothing is touched after that.
+    const uint64_t generation = m_generation;
+    auto deleted = [&] { return m_generation != generation; };
+
+    if (event.action == InputPress) {
+        CGUI* hit = nullptr;
+        for (size_t i = 0; i < m_elements.size() && !hit; ++i) {
+            CGUI* element = m_elements[i];
+            const bool inside = element->HitTest(x, y);
+            if (deleted())
+                return;
+            if (inside)
+                hit = element;
+        }
+        CGUI* old = m_focus;
+        m_focus = hit;
+        if (old && old != hit) {
+            old->SetFocus(false);
+            if (deleted())
+                return;
+        }
+        if (!hit)
+            return;
+        if (hit != old) {
+            hit->SetFocus(true);
+            if (deleted())
+                return;
+        }
+        hit->onInput.Emit(event);
+        if (!deleted())
+            hit->onPress.Emit();
+        return;
+    }
+
+    if (CGUI* focus = m_focus) {
+        focus->onInput.Emit(event);
+        if (deleted())
+            return;
+        if (event.action == InputRelease) {
+            if (focus->HitTest(x, y) && !deleted())
+                focus->onRelease.Emit();
+            return;
+        }
+        if (event.action == InputDoubleClick) {
+            focus->onDoubleClick.Emit();
+            return;
+        }
+    }
+    if (event.action != InputMove)
+        return;
+    bool found = false;
+    for (size_t i = 0; i < m_elements.size(); ++i) {
+        CGUI* element = m_elements[i];
+        if (!element->IsEnabled() || !element->IsVisible())
+            continue;
+        // Every element is tested, also after the first hit: lists track their hover there.
+        const bool hit = element->HitTest(x, y);
+        if (deleted())
+            return;
+        if (hit && !found) {
+            found = true;
+            element->onMouseOver.Emit();
+        } else {
+            element->onMouseOut.Emit();
+        }
+        if (deleted())
+            return;
+    }
+}

@@ -1,0 +1,85 @@
+// CGUIManager: owns the elements of GUI descriptions, builds them through its element
+// factory, finds them by name, draws them, and routes the process-wide mouse signal to them:
+// focus on a press, the click on a release, hover on every move. Elements are kept in
+// description order, and the first in the list is the topmost: it is drawn last and wins the
+// mouse. Resources named by a description must outlive the elements. Main thread only.
+#pragma once
+
+#include "events/Signal.h"
+#include "util/String.h"
+
+#include <cstdint>
+#include <vector>
+
+class CGUI;
+class CInputMap;
+class CResourceManager;
+class CXMLNode;
+
+class CGUIManager {
+public:
+    // Connects to the keyboard and mouse signals (app/Input.h).
+    CGUIManager();
+    // Disconnects, then DeleteAll.
+    ~CGUIManager();
+    CGUIManager(const CGUIManager&) = delete;
+    CGUIManager& operator=(const CGUIManager&) = delete;
+
+    // Reads a description file and loads the children of its root (LoadElements). A missing
+    // or malformed file loads what the tree holds, possibly nothing.
+    void LoadDescription(const String& path, CResourceManager& resources);
+    // Builds one element per child of parentNode, in two passes. First, for child i of c:
+    // `loading` (child, i, c); the factory makes the element (nodes it does not know are
+    // skipped); its z becomes c − i, so that earlier nodes lie in front; it reads its
+    // attributes; it joins the list. Second, each element made without a parent takes the
+    // element its "parent" attribute names, so that a parent may come later in the file.
+    // A parent that would make a cycle is refused.
+    void LoadElements(CXMLNode& parentNode, CResourceManager& resources);
+    // The factory: a new element of the class the node's name selects (exact, case-sensitive
+    // names), showing the sprite that "sprite" names from its "frame" (0 when absent) when
+    // resources hold a sprite of that name. Null for names it does not know. Reads no other
+    // attribute; the caller owns the result.
+    CGUI* CreateElement(CResourceManager& resources, CXMLNode& node);
+
+    // The first element whose name equals name exactly; null when none does.
+    CGUI* FindElement(const String& name) const;
+    // The element that node's attribute names, when one exists and its kind is `kind` (any
+    // kind when kind < 0); null otherwise. Widgets use it for "font", "scroll" and "icon",
+    // which must name an element loaded before them.
+    CGUI* FindReferenced(const CXMLNode& node, const char* attribute, int32_t kind) const;
+    // Appends an element; the manager owns it from now on (null is ignored).
+    void AddElement(CGUI* element);
+    // Renders every element, the last first.
+    void RenderAll();
+    // Drops the focus and deletes every element. Routing under way stops.
+    void DeleteAll();
+    uint32_t GetElementCount() const { return static_cast<uint32_t>(m_elements.size()); }
+    // Null past the end.
+    CGUI* GetElement(uint32_t index) const { return index < m_elements.size() ? m_elements[index] : nullptr; }
+    // The element holding the mouse focus, or null.
+    CGUI* GetFocus() const { return m_focus; }
+
+    // Mouse routing, connected to the mouse signal. A press (any button) moves the focus to
+    // the first element hit (or to none) and the new focus emits onInput and onPress; a
+    // release, double click or wheel turn goes to the focused element as onInput, followed
+    // by onRelease when a release is still over it or onDoubleClick; a move goes to the
+    // focused element as onInput, then every enabled, visible element is hit-tested and the
+    // first hit emits onMouseOver, every other one onMouseOut, on every move.
+    void OnMouse(CInputMap& event);
+    // Connected to the keyboard signal; keys reach only the widgets that listen themselves.
+    void OnKey(CInputMap& event);
+
+    // Emitted for every element node before it is made: (node, its index, the number of
+    // sibling nodes). Slots may read the node; they must not remove nodes.
+    CSignal<CXMLNode&, unsigned int, unsigned int> loading;
+
+private:
+    // Reads a new element's attributes as its kind requires; true when that already put the
+    // element into the list.
+    bool LoadElement(CGUI& element, CXMLNode& node, CResourceManager& resources);
+
+    std::vector<CGUI*> m_elements; // owned, in description order
+    CGUI* m_focus = nullptr;
+    uint64_t m_generation = 0;     // counts DeleteAll calls: work under way stops when it moves
+    CSlotList m_slots;
+};

@@ -1,0 +1,317 @@
+// Index:
+//   [SECTION] Files by ending
+//   [SECTION] Ownership and lookup
+//   [SECTION] Resources files
+//   [SECTION] Sprites
+//   [SECTION] Streams, fonts and heightmaps
+#include "media/ResourceManager.h"
+
+#include "media/GlyphImage.h"
+#include "media/ImageReaders.h"
+#include "media/Sprite.h"
+#include "media/Texture.h"
+#include "sound/Sound.h"
+#include "sound/SoundStream.h"
+#include "synth/Wav.h"
+#include "xml/XMLDocument.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// [SECTION] Files by ending
+
+// Each builder makes the resource of one kind of file; a file that cannot be read gives an
+// empty resource of that kind.
+using FileBuilder = CResource* (*)(const String& file, bool upload);
+
+CResource* BuildTexture(const String& file, bool upload)
+{
+    auto* texture = new CTexture;
+    AdoptImageFile(*texture, ReadImageFile(file));
+    if (upload)
+        texture->Upload();
+    return texture;
+}
+
+CResource* BuildDecodedSound(const String& file, bool)
+{
+    auto* sound = new CSound;
+    DecodeWhole(file, *sound);
+    return sound;
+}
+
+CResource* BuildWavSound(const String& file, bool)
+{
+    auto* sound = new CSound;
+    WavInfo info;
+    if (uint8_t* block = ReadWav(info, file))
+        sound->Adopt(block, static_cast<uint32_t>(info.dataSize), static_cast<uint32_t>(info.channels),
+                     static_cast<uint32_t>(info.sampleRate), static_cast<uint32_t>(info.bitsPerSample));
+    return sound;
+}
+
+// First match wins; endings are case-sensitive.
+const struct {
+    const char* ending;
+    FileBuilder build;
+} kFileKinds[] = {
+    {".bmp", &BuildTexture},      {".jpg", &BuildTexture}, {".png", &BuildTexture},
+    {".tga", &BuildTexture},      {".ogg", &BuildDecodedSound}, {".wav", &BuildWavSound},
+};
+
+// Frame rectangles are kept within ±2^24 pixels, where floats are exact: no texture comes
+// near it, and the texture-coordinate arithmetic stays in range whatever a file says.
+constexpr int64_t kMaxCoordinate = 1 << 24;
+
+int32_t Coordinate(int64_t value)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(value, -kMaxCoordinate, kMaxCoordinate));
+}
+
+// Reads an optionally signed decimal integer at p (after blanks), saturating at the int32
+// limits, and moves p past it; 0 when there are no digits.
+int32_t ReadInteger(const char*& p)
+{
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    int64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        value = std::min<int64_t>(value * 10 + (*p - '0'), int64_t(1) << 32);
+    value = negative ? -value : value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// An integer attribute, or fallback when the attribute is absent.
+int32_t IntOr(const CXMLNode& node, const char* attribute, int32_t fallback)
+{
+    return node.FindAttribute(attribute) ? node.GetAttributeInt(attribute) : fallback;
+}
+
+} // namespace
+
+// [SECTION] Ownership and lookup
+
+CResourceManager::~CResourceManager() { Clear(); }
+
+CResource* CResourceManager::Find(const String& name) const
+{
+    if (m_searching)
+        return nullptr;
+    for (CResource* resource : m_resources)
+        if (resource->name == name)
+            return resource;
+    m_searching = true;
+    CResource* found = nullptr;
+    for (size_t i = 0; i < m_links.size() && !found; ++i)
+        found = m_links[i]->Find(name);
+    m_searching = false;
+    return found;
+}
+
+void CResourceManager::Add(CResource* resource)
+{
+    if (resource)
+        m_resources.push_back(resource);
+}
+
+void CResourceManager::Clear()
+{
+    for (CResource* resource : m_resources)
+        delete resource;
+    m_resources.clear();
+    m_resources.shrink_to_fit();
+    m_links.clear();
+    m_links.shrink_to_fit();
+}
+
+void CResourceManager::Link(CResourceManager* other)
+{
+    if (other && other != this && std::find(m_links.begin(), m_links.end(), other) == m_links.end())
+        m_links.push_back(other);
+}
+
+void CResourceManager::LoadFile(const String& name, const String& file)
+{
+    for (const CResource* resource : m_resources)
+        if (resource->file == file)
+            return;
+    for (const auto& kind : kFileKinds) {
+        if (file.EndsWith(kind.ending)) {
+            CResource* resource = kind.build(file, m_upload);
+            resource->name = name;
+            resource->file = file;
+            Add(resource);
+            return;
+        }
+    }
+}
+
+CTexture* CResourceManager::FindTexture(const String& file) const
+{
+    for (CResource* resource : m_resources)
+        if (resource->file == file)
+            if (auto* texture = dynamic_cast<CTexture*>(resource))
+                return texture;
+    return dynamic_cast<CTexture*>(Find(file));
+}
+
+void CResourceManager::Upload(CTexture& texture) const
+{
+    if (m_upload)
+        texture.Upload();
+}
+
+// [SECTION] Resources files
+
+void CResourceManager::Load(const String& path)
+{
+    CXMLDocument document;
+    document.Load(path); // a damaged file still gives the entries read before the damage
+    LoadEntries(document);
+}
+
+void CResourceManager::LoadEntries(CXMLNode& root)
+{
+    using Builder = void (CResourceManager::*)(const CXMLNode&, const String&, const String&);
+    static const struct {
+        const char* element;
+        Builder build;
+    } kEntries[] = {
+        {"sprite", &CResourceManager::LoadSprite},
+        {"stream", &CResourceManager::LoadStream},
+        {"font", &CResourceManager::LoadFont},
+        {"heightmap", &CResourceManager::LoadHeightmap},
+    };
+
+    const uint32_t count = root.GetChildCount();
+    for (uint32_t i = 0; i < count; ++i) {
+        CXMLNode* entry = root.GetChild(i);
+        if (!entry)
+            break;
+        loading.Emit(*entry, i, count);
+        entry = root.GetChild(i);
+        const CXMLAttribute* file = entry ? entry->FindAttribute("file") : nullptr;
+        if (!file)
+            continue;
+        const String name = entry->GetAttributeString("name");
+        const String path = file->value;
+        Builder build = nullptr;
+        for (const auto& kind : kEntries)
+            if (entry->name == kind.element) {
+                build = kind.build;
+                break;
+            }
+        if (build)
+            (this->*build)(*entry, name, path);
+        else
+            LoadFile(name, path);
+    }
+}
+
+// [SECTION] Sprites
+
+void CResourceManager::LoadSprite(const CXMLNode& entry, const String& name, const String& file)
+{
+    // The texture is shared by every sprite over the same file and named by its path.
+    LoadFile(file, file);
+    CTexture* texture = FindTexture(file);
+
+    auto* sprite = new CSprite;
+    sprite->name = name;
+    sprite->file = file;
+    const int32_t fps = entry.GetAttributeInt("fps");
+    sprite->fps = fps > 0 ? static_cast<uint32_t>(fps) : 0;
+    Add(sprite);
+    // Without its texture a sprite has nothing to cut frames from, nor their default size.
+    if (!texture)
+        return;
+
+    const int32_t textureWidth = static_cast<int32_t>(texture->width);
+    const int32_t textureHeight = static_cast<int32_t>(texture->height);
+    if (entry.GetChildCount() == 0) {
+        sprite->AddFrame(String(), 0, 0, textureWidth, textureHeight, 0, texture);
+        return;
+    }
+    const uint32_t defaultDelay = sprite->fps ? 1000 / sprite->fps : 0;
+    for (uint32_t c = 0; c < entry.GetChildCount(); ++c) {
+        const CXMLNode& frame = *entry.GetChild(c);
+        const int32_t x = Coordinate(frame.GetAttributeInt("x"));
+        const int32_t y = Coordinate(frame.GetAttributeInt("y"));
+        const int32_t w = Coordinate(IntOr(frame, "w", textureWidth));
+        const int32_t h = Coordinate(IntOr(frame, "h", textureHeight));
+        const int32_t delayValue = IntOr(frame, "delay", static_cast<int32_t>(defaultDelay));
+        const uint32_t delay = delayValue > 0 ? static_cast<uint32_t>(delayValue) : 0;
+
+        const uint64_t room = kMaxSpriteFrames - sprite->FrameCount();
+        const CXMLAttribute* array = frame.FindAttribute("array");
+        if (!array) {
+            if (room > 0)
+                sprite->AddFrame(frame.GetAttributeString("name"), x, y, w, h, delay, texture);
+            continue;
+        }
+        // "columns,rows": a grid cut row by row, left to right. Negative counts, grids of more
+        // than kMaxGridFrames frames and grids that would take the sprite past
+        // kMaxSpriteFrames add nothing.
+        const char* p = array->value.CStr();
+        const int64_t columns = ReadInteger(p);
+        int64_t rows = 0;
+        if (*p == ',')
+            rows = ReadInteger(++p);
+        if (rows <= 0 || columns <= 0 || static_cast<uint64_t>(rows * columns) > std::min<uint64_t>(kMaxGridFrames, room))
+            continue;
+        sprite->frames.reserve(sprite->frames.size() + static_cast<size_t>(rows * columns));
+        for (int64_t row = 0; row < rows; ++row)
+            for (int64_t column = 0; column < columns; ++column)
+                sprite->AddFrame(String(), Coordinate(x + column * w), Coordinate(y + row * h), w, h, delay,
+                                 texture);
+    }
+}
+
+// [SECTION] Streams, fonts and heightmaps
+
+void CResourceManager::LoadStream(const CXMLNode& entry, const String& name, const String& file)
+{
+    if (!file.EndsWith(".ogg"))
+        return;
+    const int32_t size = std::clamp(IntOr(entry, "size", kDefaultStreamSize), 1, kMaxStreamSize);
+    auto* stream = new CSoundStream;
+    stream->name = name;
+    stream->file = file;
+    stream->OpenStream(file, static_cast<uint32_t>(size));
+    Add(stream);
+}
+
+void CResourceManager::LoadFont(const CXMLNode& entry, const String& name, const String& file)
+{
+    auto* sprite = new CSprite;
+    auto texture = std::make_unique<CTexture>();
+    std::vector<GlyphCell> cells;
+    if (RenderGlyphImage(file, IntOr(entry, "height", kDefaultFontHeight), IntOr(entry, "start", 0),
+                         IntOr(entry, "end", 256), *texture, cells)) {
+        // The glyph picture is named by the font's path; the frames by their characters.
+        texture->name = file;
+        texture->file = file;
+        for (const GlyphCell& cell : cells) {
+            const char character = static_cast<char>(cell.code);
+            sprite->AddFrame(String(&character, 1), cell.x, cell.y, cell.w, cell.h, 0, texture.get());
+        }
+        CTexture* glyphs = texture.release();
+        Upload(*glyphs);
+        Add(glyphs);
+        sprite->ComputeTexCoords();
+    }
+    sprite->name = name;
+    sprite->file = file;
+    Add(sprite);
+}
+
+void CResourceManager::LoadHeightmap(const CXMLNode&, const String&, const String&)
+{
+    // Heightmaps are models, which this program does not build yet. The entry is recognised
+    // so that its image does not become a texture through LoadFile; it creates nothing.
+}
