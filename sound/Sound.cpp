@@ -8,13 +8,15 @@ CSound::~CSound()
         std::free(data);
 }
 
-int32_t CSound::GetDuration() const
+int32_t CSound::GetDuration() const { return DurationOf(dataSize); }
+
+int32_t CSound::DurationOf(uint32_t bytes) const
 {
     float divisor = static_cast<float>(samplesPerSec) * static_cast<float>(channels) *
                     static_cast<float>(bitsPerSample) / 8.0f;
     if (divisor == 0.0f)
         return 0;
-    return static_cast<int32_t>(static_cast<float>(dataSize) / divisor * 1000.0f);
+    return static_cast<int32_t>(static_cast<float>(bytes) / divisor * 1000.0f);
 }
 
 void CSound::Release()

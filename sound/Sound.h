@@ -18,6 +18,8 @@ public:
     // Milliseconds: size / (rate × channels × bits / 8) × 1000, the divisor in single
     // precision, truncated toward zero; 0 when the divisor is 0.
     virtual int32_t GetDuration() const;
+    // The duration of bytes bytes in this sound's format, by the same rule.
+    int32_t DurationOf(uint32_t bytes) const;
 
     // Frees an owned block and clears the format; then, when size > 0, allocates size bytes
     // (not cleared) and stores the format. Returns false when the block cannot be had, which

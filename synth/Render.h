@@ -31,6 +31,7 @@ void RenderVoices(const VoiceList& voices, CSound& sound, uint32_t channels, uin
     if (voices.empty())
         return;
     std::vector<RenderVoice> unmuted;
+    unmuted.reserve(voices.size());
     for (const auto& voice : voices)
         if (!voice->IsMuted())
             unmuted.push_back(RenderVoice{voice->GetParams(), voice->GetLength()});

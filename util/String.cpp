@@ -245,7 +245,8 @@ int32_t String::ReplaceAll(const String& from, const String& to)
     char* block = AllocateText(static_cast<int32_t>(length));
     int32_t read = 0, written = 0;
     for (int32_t at = Find(from); at >= 0; at = Find(from, at + from.m_length)) {
-        std::memcpy(block + written, m_data + read, static_cast<size_t>(at - read));
+        if (at > read)
+            std::memcpy(block + written, m_data + read, static_cast<size_t>(at - read));
         written += at - read;
         if (to.m_length > 0)
             std::memcpy(block + written, to.m_data, static_cast<size_t>(to.m_length));

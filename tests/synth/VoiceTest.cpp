@@ -1,0 +1,185 @@
+#include "synth/Voice.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+Waveform Wave(int32_t type, float amplitude, float offset, float frequency, float phase = 0.0f)
+{
+    Waveform w;
+    w.type = type;
+    w.amplitude = amplitude;
+    w.amplitudeOffset = offset;
+    w.frequency = frequency;
+    w.phase = phase;
+    return w;
+}
+
+// A carrier whose output is the constant c.
+Waveform Constant(float c) { return Wave(Sine, 0.0f, c, 1.0f); }
+
+TEST(SampleWave, SineAtQuarterPoints)
+{
+    Waveform sine = Wave(Sine, 1, 0, 1);
+    EXPECT_EQ(SampleWave(sine, 0.0), 0.0);
+    EXPECT_NEAR(SampleWave(sine, 0.25), 1.0, 1e-9);
+    EXPECT_NEAR(SampleWave(sine, 0.5), 0.0, 1e-8);
+    EXPECT_NEAR(SampleWave(sine, 0.75), -1.0, 1e-9);
+    // Amplitude and offset scale and shift; the phase is a time offset in seconds.
+    EXPECT_NEAR(SampleWave(Wave(Sine, 2, 0.5f, 1), 0.25), 2.5, 1e-9);
+    EXPECT_NEAR(SampleWave(Wave(Sine, 1, 0, 1, 0.25f), 0.0), 1.0, 1e-9);
+    EXPECT_NEAR(SampleWave(Wave(Sine, 1, 0, 2, 0.25f), 0.0), 0.0, 1e-8);
+}
+
+TEST(SampleWave, UsesTheTruncatedTwoPiConstant)
+{
+    // sin(6.283185308 × 1000) differs from sin(2π × 1000) ≈ 0 by about 4e-7: a full-precision
+    // constant would give a visibly different value far from zero.
+    double expected = std::sin(6.283185308 * 1000.0);
+    EXPECT_DOUBLE_EQ(SampleWave(Wave(Sine, 1, 0, 1), 1000.0), expected);
+    EXPECT_GT(std::fabs(expected), 1e-7);
+}
+
+TEST(SampleWave, TriangleRisesAndFallsLinearly)
+{
+    Waveform triangle = Wave(Triangle, 1, 0, 1);
+    EXPECT_NEAR(SampleWave(triangle, 0.0), 0.0, 1e-12);
+    EXPECT_NEAR(SampleWave(triangle, 0.125), 0.5, 1e-8);
+    EXPECT_NEAR(SampleWave(triangle, 0.25), 1.0, 1e-4); // asin near 1 amplifies rounding
+    EXPECT_NEAR(SampleWave(triangle, 0.375), 0.5, 1e-8);
+    EXPECT_NEAR(SampleWave(triangle, 0.625), -0.5, 1e-8);
+}
+
+TEST(SampleWave, SawtoothJumpsAtHalfCycles)
+{
+    Waveform saw = Wave(Sawtooth, 1, 0, 1);
+    EXPECT_EQ(SampleWave(saw, 0.0), 0.0);
+    EXPECT_EQ(SampleWave(saw, 0.5), -1.0);
+    EXPECT_NEAR(SampleWave(saw, 0.4999999), 1.0, 1e-6);
+    EXPECT_NEAR(SampleWave(saw, 0.25), 0.5, 1e-12);
+    EXPECT_NEAR(SampleWave(Wave(Sawtooth, 1, 0, 2), 0.125), 0.5, 1e-12);
+}
+
+TEST(SampleWave, SquareTakesZeroAsPositive)
+{
+    Waveform square = Wave(Square, 0.5f, 0.25f, 1);
+    EXPECT_EQ(SampleWave(square, 0.0), 0.75);
+    EXPECT_EQ(SampleWave(square, 0.25), 0.75);
+    EXPECT_EQ(SampleWave(square, 0.75), -0.25);
+}
+
+TEST(SampleWave, UnknownTypesAreSilent)
+{
+    EXPECT_EQ(SampleWave(Wave(4, 1, 1, 1), 0.3), 0.0);
+    EXPECT_EQ(SampleWave(Wave(-1, 1, 1, 1), 0.3), 0.0);
+}
+
+TEST(Envelope, StagesAndBoundaries)
+{
+    Envelope e{0.1f, 0.2f, 0.5f, 0.3f, 0.4f};
+    const double eps = 1e-6; // the stage times are 32-bit floats
+    EXPECT_NEAR(EnvelopeGain(e, 0.0), 0.0, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.05), 0.5, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.1), 1.0, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.2), 0.75, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.3), 0.5, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.45), 0.5, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.6), 0.5, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 0.8), 0.25, eps);
+    EXPECT_NEAR(EnvelopeGain(e, 1.0), 0.0, eps);
+    EXPECT_EQ(EnvelopeGain(e, 1.01), 0.0);
+    EXPECT_EQ(EnvelopeGain(e, 50.0), 0.0);
+    // Exactly at the end of the attack the attack formula still applies: gain 1.
+    EXPECT_EQ(EnvelopeGain(e, static_cast<double>(e.attack)), 1.0);
+    EXPECT_NEAR(EnvelopeLength(e), 1.0f, 1e-6f);
+}
+
+TEST(Envelope, EmptyStagesNeverDivideByZero)
+{
+    Envelope defaults; // attack 0: the first sample of every enveloped voice
+    EXPECT_EQ(EnvelopeGain(defaults, 0.0), 1.0);
+    EXPECT_NEAR(EnvelopeGain(defaults, 0.25), 0.75, 1e-7);
+
+    Envelope allZero{0, 0, 0.7f, 0, 0};
+    for (double t : {0.0, 1e-9, 0.5})
+        EXPECT_TRUE(std::isfinite(EnvelopeGain(allZero, t))) << t;
+    EXPECT_EQ(EnvelopeGain(allZero, 0.0), 1.0);
+    EXPECT_EQ(EnvelopeGain(allZero, 0.1), 0.0);
+    EXPECT_EQ(EnvelopeLength(allZero), 0.0f);
+}
+
+TEST(Envelope, LengthIsAFloatSum)
+{
+    Envelope e{0.01f, 0.02f, 1.0f, 0.03f, 0.04f};
+    float expected = 0.02f + 0.01f;
+    expected += 0.03f;
+    expected += 0.04f;
+    EXPECT_EQ(EnvelopeLength(e), expected);
+    EXPECT_EQ(EnvelopeLength(Envelope{}), 1.1f);
+}
+
+TEST(SampleVoice, CarrierModulatesTheSelectedParameter)
+{
+    VoiceParams v;
+    v.wave = Wave(Sine, 1, 0, 4);
+    v.carrier = Constant(0.01f);
+    v.carrierOn = true;
+
+    // FM: frequency 4 + 100 × 0.01 = 5 Hz.
+    v.am = false, v.fm = true, v.pm = false;
+    for (double t : {0.01, 0.1, 0.37})
+        EXPECT_NEAR(SampleVoice(v, t), SampleWave(Wave(Sine, 1, 0, 5), t), 1e-6) << t;
+
+    // AM: amplitude 1 + 1 = 2.
+    v.am = true;
+    EXPECT_NEAR(SampleVoice(v, 0.05), 2 * SampleWave(v.wave, 0.05), 1e-6);
+
+    // PM: phase 0 + 1 s, which for a whole-hertz sine is a full number of cycles.
+    v.am = false, v.fm = false, v.pm = true;
+    EXPECT_NEAR(SampleVoice(v, 0.05), SampleWave(v.wave, 0.05), 1e-6);
+    // A quarter second of phase turns a 1 Hz sine into a cosine.
+    v.carrier = Constant(0.0025f);
+    v.wave.frequency = 1;
+    EXPECT_NEAR(SampleVoice(v, 0.0), 1.0, 1e-6);
+
+    // AM wins over FM and FM over PM when several boxes are checked.
+    v.carrier = Constant(0.01f);
+    v.wave.frequency = 4;
+    v.am = v.fm = v.pm = true;
+    EXPECT_NEAR(SampleVoice(v, 0.05), 2 * SampleWave(v.wave, 0.05), 1e-6);
+
+    // No box checked: the voice is silent.
+    v.am = v.fm = v.pm = false;
+    EXPECT_EQ(SampleVoice(v, 0.05), 0.0);
+}
+
+TEST(SampleVoice, ModulatedParameterIsRoundedToFloat)
+{
+    VoiceParams v;
+    v.wave = Wave(Sine, 1, 0, 440);
+    v.carrier = Wave(Sine, 0.3f, 0, 3);
+    v.carrierOn = true;
+    const double t = 0.123;
+    double c = SampleWave(v.carrier, t);
+    Waveform moved = v.wave;
+    moved.frequency = static_cast<float>(440.0 + 100.0 * c);
+    EXPECT_EQ(SampleVoice(v, t), SampleWave(moved, t));
+    // The stored parameter is unchanged.
+    EXPECT_EQ(v.wave.frequency, 440.0f);
+}
+
+TEST(SampleVoice, EnvelopeScalesTheOffsetToo)
+{
+    VoiceParams v;
+    v.wave = Wave(Sine, 0, 1, 1); // constant 1
+    v.envelopeOn = true;
+    v.envelope = Envelope{0.1f, 0.2f, 0.5f, 0.3f, 0.4f};
+    EXPECT_NEAR(SampleVoice(v, 0.05), 0.5, 1e-6);
+    EXPECT_EQ(SampleVoice(v, 2.0), 0.0);
+    v.envelopeOn = false;
+    EXPECT_EQ(SampleVoice(v, 2.0), 1.0);
+}
+
+} // namespace
