@@ -54,7 +54,9 @@ public:
     // Draws the arrays: the transform and scale, the material, blending (always on),
     // the textures with the texture matrix, per-vertex colours when hasColours, and the
     // indices when indexCount > 0 or else the vertices in order. With vertex buffers the
-    // arrays are re-sent on every draw into the fixed buffer names 1 to 5.
+    // arrays are re-sent on every draw into the fixed buffer names 1 to 5. A shape whose
+    // indices name a vertex past the vertex count is not drawn at all (OpenGL would read
+    // past the arrays). Expects the model-view matrix mode and leaves it selected.
     void Draw() override;
 
     // Frees and reallocates the per-vertex arrays: positions, texture coordinates and

@@ -73,6 +73,17 @@ void OpaqueWhenAlphaUnused(uint8_t* pixels, size_t count)
         pixels[i * 4 + 3] = 255;
 }
 
+// Turns BMP and TGA pixel order (blue, green, red, alpha) into the images' and hands the
+// block to the result.
+void FinishBgr(ImageFile& result, uint8_t* pixels, size_t count, uint32_t bits)
+{
+    if (bits >= 24)
+        SwapRedBlue(pixels, count, bits / 8);
+    if (bits == 32)
+        OpaqueWhenAlphaUnused(pixels, count);
+    result.pixels = pixels;
+}
+
 } // namespace
 
 // [SECTION] BMP
@@ -132,12 +143,7 @@ ImageFile DecodeBMP(const uint8_t* data, size_t size, uint64_t maxPixels)
         uint64_t fileRow = topDown ? h - 1 - row : row;
         std::memcpy(pixels + row * rowBytes, data + pixelOffset + fileRow * stride, static_cast<size_t>(rowBytes));
     }
-    size_t count = static_cast<size_t>(w * h);
-    if (bits >= 24)
-        SwapRedBlue(pixels, count, bytesPerPixel);
-    if (bits == 32)
-        OpaqueWhenAlphaUnused(pixels, count);
-    result.pixels = pixels;
+    FinishBgr(result, pixels, static_cast<size_t>(w * h), bits);
     return result;
 }
 
@@ -251,11 +257,7 @@ ImageFile DecodeTGA(const uint8_t* data, size_t size, uint64_t maxPixels)
         std::memcpy(pixels, in, count * bytesPerPixel);
     }
     OrientTga(pixels, width, height, bytesPerPixel, (descriptor & 0x20) != 0, (descriptor & 0x10) != 0);
-    if (bits >= 24)
-        SwapRedBlue(pixels, count, bytesPerPixel);
-    if (bits == 32)
-        OpaqueWhenAlphaUnused(pixels, count);
-    result.pixels = pixels;
+    FinishBgr(result, pixels, count, bits);
     return result;
 }
 

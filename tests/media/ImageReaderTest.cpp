@@ -2,12 +2,12 @@
 // reader must give bottom-up rows in RGBA order and refuse damaged files without pixels.
 #include "media/Image.h"
 #include "media/ImageReaders.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -342,24 +342,13 @@ TEST(JpegReader, PicturesAboveTheLimitAreRefusedAfterTheHeader)
 
 class ImageFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = std::filesystem::temp_directory_path() /
-                 ("qw-images-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
     String Write(const char* name, const Bytes& bytes)
     {
-        std::filesystem::path path = folder / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
-        return String(path.string().c_str());
+        WriteFileBytes(folder.File(name), std::string(bytes.begin(), bytes.end()));
+        return String(folder.File(name).c_str());
     }
 
-    std::filesystem::path folder;
+    TempDir folder;
 };
 
 TEST_F(ImageFiles, ReaderIsChosenByTheExactEnding)
@@ -375,11 +364,11 @@ TEST_F(ImageFiles, ReaderIsChosenByTheExactEnding)
 
 TEST_F(ImageFiles, MissingFileAndFolderGiveMinusOne)
 {
-    ImageFile missing = ReadPNG((folder / "none.png").string().c_str());
+    ImageFile missing = ReadPNG(folder.File("none.png").c_str());
     EXPECT_EQ(missing.width, -1);
     EXPECT_EQ(missing.height, -1);
     EXPECT_EQ(missing.bitsPerPixel, -1);
-    EXPECT_EQ(ReadBMP(folder.string().c_str()).width, -1);
+    EXPECT_EQ(ReadBMP(folder.Path().string().c_str()).width, -1);
 }
 
 TEST_F(ImageFiles, ImageAdoptsTheReadersBlock)

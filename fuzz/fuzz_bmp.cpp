@@ -1,0 +1,8 @@
+// Fuzz target: the BMP reader on arbitrary bytes.
+#include "FuzzImage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CheckImage(DecodeBMP(data, size, kFuzzMaxPixels));
+    return 0;
+}
