@@ -1,9 +1,8 @@
-// CGUI: the element every control is made of: a quad (media/Draw.h) with a name, a parent
-// link, enabled / visible / focus / hover state, a sprite with a current frame, an anchor,
-// dragging, and the signals through which owners learn about clicks, focus, movement and
-// size. Elements are flat: the tree exists only through parent pointers, which are not owned
-// and never form a cycle. Widgets derive from CGUI, override its virtual operations and
-// connect their own slots through its slot list. Main thread only.
+// CGUI: the element every control is made of: a quad (media/Draw.h) with a name, a parent,
+// enabled / visible / focus / hover state, a sprite frame, an anchor, dragging, and the
+// signals that tell owners about clicks, focus, movement and size. The tree exists only through
+// parent pointers (not owned, never cyclic). Widgets derive from CGUI, override its virtual
+// operations and connect their slots through its slot list. Main thread only.
 #pragma once
 
 #include "events/Signal.h"

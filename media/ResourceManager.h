@@ -1,9 +1,8 @@
-// CResourceManager: creates the media resources that a resources file lists (textures,
-// sprites, fonts, sounds, sound streams), owns them and hands them out by name, searching
-// linked managers after its own. Loading uploads textures, so it needs the current OpenGL
-// context unless uploads are switched off. Resources live until Clear or the manager's
-// destruction: whatever points at them (GUI elements, sprites, playback buffers) must not
-// outlive that. Main thread only.
+// CResourceManager: builds the textures, sprites, fonts, sounds and streams a resources file
+// lists, owns them and hands them out by name, searching linked managers after its own.
+// Loading uploads textures: keep the OpenGL context current unless uploads are off. Whatever
+// points at a resource (elements, sprites, playback buffers) must not outlive Clear or the
+// manager. Main thread only.
 #pragma once
 
 #include "events/Signal.h"

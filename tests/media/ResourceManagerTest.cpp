@@ -92,6 +92,17 @@ TEST_F(ResourcesFile, FramesGridsAndDefaults)
     ExpectFrame(sprite->frames[9], 0, 0, 128, 32); // w and h default to the texture's
 }
 
+TEST_F(ResourcesFile, ASpriteHoldsAtMostItsFrameLimit)
+{
+    Load("<r><sprite name='s' file='" + picture +
+         "'><g array='128,128' w='1' h='1'/><g array='128,128' w='1' h='1'/><g array='128,128' w='1' h='1'/>"
+         "<g array='127,128' w='1' h='1'/><g array='2,65' w='1' h='1'/><g array='1,127' w='1' h='1'/>"
+         "<one/><two w='2'/></sprite></r>");
+    // Five grids and one frame fill it; what would overflow it adds nothing.
+    EXPECT_EQ(Sprite("s")->FrameCount(), CResourceManager::kMaxSpriteFrames);
+    EXPECT_EQ(Sprite("s")->frames.back().w, 128);
+}
+
 TEST_F(ResourcesFile, FpsGivesFramesWithoutDelayTheirShare)
 {
     Load("<r><sprite name='fast' fps='25' file='" + picture +
