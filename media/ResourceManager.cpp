@@ -6,6 +6,8 @@
 //   [SECTION] Streams, fonts and heightmaps
 #include "media/ResourceManager.h"
 
+#include "media/Model.h"
+
 #include "media/GlyphImage.h"
 #include "media/ImageReaders.h"
 #include "media/Sprite.h"
@@ -42,6 +44,22 @@ CResource* BuildDecodedSound(const String& file, bool)
     return sound;
 }
 
+CResource* BuildObjModel(const String& file, bool)
+{
+    auto* model = new CModel;
+    ReadObj(*model, file); // an unreadable file leaves the model empty, still added
+    model->ComputeBounds();
+    return model;
+}
+
+CResource* Build3dsModel(const String& file, bool)
+{
+    auto* model = new CModel;
+    Read3ds(*model, file);
+    model->ComputeBounds();
+    return model;
+}
+
 CResource* BuildWavSound(const String& file, bool)
 {
     auto* sound = new CSound;
@@ -59,6 +77,7 @@ const struct {
 } kFileKinds[] = {
     {".bmp", &BuildTexture},      {".jpg", &BuildTexture}, {".png", &BuildTexture},
     {".tga", &BuildTexture},      {".ogg", &BuildDecodedSound}, {".wav", &BuildWavSound},
+    {".3ds", &Build3dsModel},     {".obj", &BuildObjModel},
 };
 
 // Frame rectangles are kept within ±2^24 pixels, where floats are exact: no texture comes
@@ -310,8 +329,14 @@ void CResourceManager::LoadFont(const CXMLNode& entry, const String& name, const
     Add(sprite);
 }
 
-void CResourceManager::LoadHeightmap(const CXMLNode&, const String&, const String&)
+void CResourceManager::LoadHeightmap(const CXMLNode&, const String& name, const String& file)
 {
-    // Heightmaps are models, which this program does not build yet. The entry is recognised
-    // so that its image does not become a texture through LoadFile; it creates nothing.
+    auto* model = new CModel;
+    model->name = name;
+    model->file = file;
+    CImage image;
+    AdoptImageFile(image, ReadImageFile(file));
+    BuildHeightmap(*model, image); // no pixels: the model stays empty, still added
+    model->ComputeBounds();
+    Add(model);
 }

@@ -39,7 +39,7 @@ public:
     //   "sprite"    frames cut from the texture of "file" (see LoadSprite)
     //   "stream"    a CSoundStream over an ".ogg" file, ring "size" ms (default 500)
     //   "font"      glyphs of a font file rendered into one texture (see LoadFont)
-    //   "heightmap" a model built from an image (not built yet: creates nothing)
+    //   "heightmap" a model whose shape is a heightmap of the image in "file"
     //   any other   LoadFile(name, file)
     // An entry without "file" is skipped.
     void LoadEntries(CXMLNode& root);
@@ -55,7 +55,8 @@ public:
     void Clear();
     // Builds a resource from a file by its ending, compared case-sensitively: ".bmp", ".jpg",
     // ".png", ".tga" a texture (uploaded; without pixels when the file cannot be read);
-    // ".ogg" a sound decoded whole; ".wav" a sound from the WAV reader; anything else nothing.
+    // ".ogg" a sound decoded whole; ".wav" a sound from the WAV reader; ".obj" and ".3ds" a
+    // model (empty when the file cannot be read, still added); anything else nothing.
     // Nothing either when one of this manager's own resources already came from that file.
     void LoadFile(const String& name, const String& file);
 

@@ -1,6 +1,7 @@
 #include "media/Model.h"
 
 #include "media/Image.h"
+#include "media/ResourceManager.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -257,6 +258,51 @@ TEST(Model3ds, HostileFilesReadNothingOutOfBounds)
         CModel m;
         Read(m, bad);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ModelResources, EntriesAndFileEndingsMakeModels)
+{
+    TempDir dir;
+    WriteFileBytes(dir.File("tri.obj"), "v 0 0 0\nv 4 0 0\nv 0 5 0\nf 1 2 3\n");
+    WriteFileBytes(dir.File("box.3ds"), Box3ds());
+    // A 2 × 2 grey BMP, rows bottom-up and padded to four bytes.
+    std::string bmp = "BM";
+    Bytes header;
+    header.U32(0x3A + 8 + 1024).U32(0).U32(0x36 + 1024).U32(40).U32(2).U32(2).U16(1).U16(8).U32(0).U32(8);
+    header.U32(2835).U32(2835).U32(256).U32(0);
+    std::string palette;
+    for (int i = 0; i < 256; ++i)
+        palette += std::string{char(i), char(i), char(i), 0};
+    bmp += header.data + palette + std::string("\x14\x1e\0\0\x00\x0a\0\0", 8);
+    WriteFileBytes(dir.File("ground.bmp"), bmp);
+    std::string resources = dir.File("resources.xml");
+    WriteFileBytes(resources, "<resources>"
+                              "<model name=\"tri\" file=\"" + dir.File("tri.obj") + "\" />"
+                              "<model name=\"box\" file=\"" + dir.File("box.3ds") + "\" />"
+                              "<heightmap name=\"ground\" file=\"" + dir.File("ground.bmp") + "\" />"
+                              "<heightmap name=\"void\" file=\"" + dir.File("missing.png") + "\" />"
+                              "</resources>");
+    CResourceManager manager;
+    manager.SetUploadTextures(false);
+    manager.Load(resources.c_str());
+    ASSERT_EQ(manager.GetCount(), 4u);
+    auto* tri = dynamic_cast<CModel*>(manager.Find("tri"));
+    auto* box = dynamic_cast<CModel*>(manager.Find("box"));
+    auto* ground = dynamic_cast<CModel*>(manager.Find("ground"));
+    auto* empty = dynamic_cast<CModel*>(manager.Find("void"));
+    ASSERT_TRUE(tri && box && ground && empty);
+    EXPECT_EQ(tri->boundsMax, CVector(4, 5, 0));
+    EXPECT_EQ(box->shape.VertexCount(), 4u);
+    ASSERT_EQ(ground->shape.VertexCount(), 4u);
+    // Rows run bottom-up in memory: vertex 0 is the bottom-left pixel, vertex 3 the top-right.
+    EXPECT_EQ(ground->shape.VertexPosition(0).y, 20.0f);
+    EXPECT_EQ(ground->shape.VertexPosition(3).y, 10.0f);
+    EXPECT_EQ(empty->shape.VertexCount(), 0u);
+    EXPECT_EQ(empty->boundsMin.x, 1000000.0f);
 }
 
 } // namespace
