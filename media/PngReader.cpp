@@ -11,6 +11,10 @@
 
 #include <zlib.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -115,13 +119,72 @@ uint32_t FileChannels(uint32_t colourType, uint32_t depth, bool* sixteen)
 
 // [SECTION] Row filters
 
+// The standard predictor: of left (a), up (b) and upper left (c), the one closest to
+// a + b − c, ties in that order.
 inline uint8_t Paeth(int a, int b, int c)
 {
-    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
     if (pa <= pb && pa <= pc)
         return static_cast<uint8_t>(a);
     return static_cast<uint8_t>(pb <= pc ? b : c);
 }
+
+#ifdef __SSE2__
+// Average and Paeth with a row above, for 3- and 4-byte pixels: one pixel per step in 16-bit
+// lanes instead of one byte, which shortens the chain through the left neighbour fourfold.
+template <unsigned BPP>
+__m128i LoadPixel(const uint8_t* at)
+{
+    uint32_t bytes = 0;
+    std::memcpy(&bytes, at, BPP);
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(bytes)), _mm_setzero_si128());
+}
+
+template <unsigned BPP>
+void StorePixel(uint8_t* at, __m128i pixel)
+{
+    uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(pixel, pixel)));
+    std::memcpy(at, &bytes, BPP);
+}
+
+inline __m128i Abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
+
+inline __m128i Select(__m128i mask, __m128i yes, __m128i no)
+{
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+template <unsigned BPP>
+void AverageRow(uint8_t* dst, const uint8_t* src, const uint8_t* prev, size_t n)
+{
+    const __m128i low = _mm_set1_epi16(0xFF);
+    __m128i a = _mm_setzero_si128();
+    for (size_t i = 0; i + BPP <= n; i += BPP) {
+        const __m128i b = LoadPixel<BPP>(prev + i);
+        const __m128i average = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
+        a = _mm_and_si128(_mm_add_epi16(LoadPixel<BPP>(src + i), average), low);
+        StorePixel<BPP>(dst + i, a);
+    }
+}
+
+template <unsigned BPP>
+void PaethRow(uint8_t* dst, const uint8_t* src, const uint8_t* prev, size_t n)
+{
+    const __m128i low = _mm_set1_epi16(0xFF);
+    __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
+    for (size_t i = 0; i + BPP <= n; i += BPP) {
+        const __m128i b = LoadPixel<BPP>(prev + i);
+        const __m128i towardB = _mm_sub_epi16(b, c), towardA = _mm_sub_epi16(a, c);
+        const __m128i pa = Abs16(towardB), pb = Abs16(towardA), pc = Abs16(_mm_add_epi16(towardA, towardB));
+        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        const __m128i nearest =
+            Select(_mm_cmpeq_epi16(smallest, pa), a, Select(_mm_cmpeq_epi16(smallest, pb), b, c));
+        a = _mm_and_si128(_mm_add_epi16(LoadPixel<BPP>(src + i), nearest), low);
+        StorePixel<BPP>(dst + i, a);
+        c = b;
+    }
+}
+#endif
 
 // Undoes one row's filter: src holds the filtered bytes, prev the previous unfiltered row
 // (null for the first row of an image or pass, where the row above counts as zeros).
@@ -154,6 +217,12 @@ bool UnfilterRow(uint8_t type, uint8_t* dst, const uint8_t* src, const uint8_t* 
                 dst[i] = static_cast<uint8_t>(src[i] + (dst[i - BPP] >> 1));
             return true;
         }
+#ifdef __SSE2__
+        if constexpr (BPP >= 3) {
+            AverageRow<BPP>(dst, src, prev, n);
+            return true;
+        }
+#endif
         for (size_t i = 0; i < lead; ++i)
             dst[i] = static_cast<uint8_t>(src[i] + (prev[i] >> 1));
         for (size_t i = BPP; i < n; ++i)
@@ -166,6 +235,12 @@ bool UnfilterRow(uint8_t type, uint8_t* dst, const uint8_t* src, const uint8_t* 
                 dst[i] = static_cast<uint8_t>(src[i] + dst[i - BPP]);
             return true;
         }
+#ifdef __SSE2__
+        if constexpr (BPP >= 3) {
+            PaethRow<BPP>(dst, src, prev, n);
+            return true;
+        }
+#endif
         for (size_t i = 0; i < lead; ++i)
             dst[i] = static_cast<uint8_t>(src[i] + prev[i]);
         for (size_t i = BPP; i < n; ++i)
