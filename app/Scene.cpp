@@ -5,6 +5,7 @@
 #include "gui/GUI.h"
 #include "media/Model.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -28,7 +29,12 @@ CScene::CScene(const String& name, const String& resourcesFile, const String& gu
 {
 }
 
-CScene::~CScene() { left.Emit(); }
+CScene::~CScene()
+{
+    left.Emit();
+    if (m_manager)
+        m_manager->Forget(this);
+}
 
 void CScene::Enter()
 {
@@ -133,6 +139,23 @@ CSceneManager::~CSceneManager()
 {
     if (m_current)
         m_current->Leave();
+    for (CScene* scene : m_scenes)
+        scene->m_manager = nullptr;
+}
+
+void CSceneManager::Forget(CScene* scene)
+{
+    auto it = std::find(m_scenes.begin(), m_scenes.end(), scene);
+    if (it == m_scenes.end())
+        return;
+    const int32_t index = static_cast<int32_t>(it - m_scenes.begin());
+    m_scenes.erase(it);
+    if (m_current == scene)
+        m_current = nullptr;
+    if (m_pending == index)
+        m_pending = -1;
+    else if (m_pending > index)
+        --m_pending;
 }
 
 void CSceneManager::RegisterResources(CResourceManager* resources)

@@ -25,7 +25,7 @@ class CSceneManager;
 class CScene {
 public:
     CScene(const String& name, const String& resourcesFile, const String& guiFile);
-    // Emits left, then frees the members.
+    // Emits left, leaves its manager (which then forgets it), then frees the members.
     virtual ~CScene();
     CScene(const CScene&) = delete;
     CScene& operator=(const CScene&) = delete;
@@ -103,7 +103,7 @@ private:
 class CSceneManager {
 public:
     CSceneManager() = default;
-    // Leaves the current scene.
+    // Leaves the current scene; scenes that outlive the manager are detached from it.
     ~CSceneManager();
     CSceneManager(const CSceneManager&) = delete;
     CSceneManager& operator=(const CSceneManager&) = delete;
@@ -127,6 +127,10 @@ public:
     CSignal<const String&> sceneChanged;
 
 private:
+    friend class CScene;
+    // A scene being destroyed: no longer listed, current or pending.
+    void Forget(CScene* scene);
+
     std::vector<CResourceManager*> m_sharedResources;
     std::vector<std::unique_ptr<CSoundBufferSet>> m_sharedSets;
     std::vector<CScene*> m_scenes;

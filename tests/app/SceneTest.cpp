@@ -157,3 +157,34 @@ TEST(SceneSeed, ComesFromTheDateAndTime)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SceneLifetime, EitherTheSceneOrTheManagerMayGoFirst)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    {
+        CSceneManager manager;
+        {
+            RecordingScene scene("Gone", "", "");
+            manager.AddScene(&scene);
+            manager.SelectScene(0u);
+            manager.Step();
+            EXPECT_EQ(manager.GetCurrentScene(), &scene);
+        }
+        EXPECT_EQ(manager.GetCurrentScene(), nullptr); // forgotten, not left after death
+        EXPECT_EQ(manager.GetSceneCount(), 0u);
+        manager.Step();
+    }
+    RecordingScene survivor("Survivor", "", "");
+    {
+        CSceneManager manager;
+        manager.AddScene(&survivor);
+        manager.SelectScene(0u);
+        manager.Step();
+    }
+    EXPECT_EQ(survivor.GetManager(), nullptr);
+    EXPECT_EQ(survivor.log.back(), "leave Survivor");
+}
+
+} // namespace
