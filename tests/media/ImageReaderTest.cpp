@@ -76,7 +76,8 @@ Bytes MakeTga(uint8_t type, uint16_t width, uint16_t height, uint8_t bits, uint8
     Put16(file, 14, height);
     file[16] = bits;
     file[17] = descriptor;
-    file.insert(file.end(), {'i', 'd', '!'});
+    for (char c : {'i', 'd', '!'}) // (push_back: GCC 12 misreads an initializer-list insert)
+        file.push_back(static_cast<uint8_t>(c));
     file.insert(file.end(), static_cast<size_t>(mapLength) * ((mapBits + 7) / 8), 0x55);
     file.insert(file.end(), data.begin(), data.end());
     return file;
