@@ -180,6 +180,10 @@ void CScroll::OnThumbMoved(float x, float y)
 void CScroll::OnInput(CInputMap& event)
 {
     const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
+    if (event.action != InputWheel) {
+        m_pointerX = x;
+        m_pointerY = y;
+    }
     switch (event.action) {
     case InputPress:
         m_captured = nullptr;
@@ -215,7 +219,9 @@ void CScroll::OnInput(CInputMap& event)
 void CScroll::OnClick()
 {
     // An arrow acts when the release is over it (and over the bar): its onRelease steps.
-    if (m_captured)
+    // Composites that route by RouteInput announce the click before the release's onInput,
+    // so the part is tested here too, where the pointer was last seen.
+    if (m_captured && m_captured->HitTest(m_pointerX, m_pointerY))
         m_captured->onRelease.Emit();
 }
 

@@ -79,6 +79,8 @@ private:
     float m_max = 0.0f;
     float m_increment = 1.0f;
     CButton* m_captured = nullptr; // the part that took the last press
+    int32_t m_pointerX = 0;        // the last mouse position the bar was given
+    int32_t m_pointerY = 0;
     CButton m_thumb;
     CButton m_decrease;
     CButton m_increase;

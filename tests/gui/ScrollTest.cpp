@@ -181,6 +181,34 @@ TEST_F(ScrollBars, ArrowsStepOnReleaseOverThem)
     EXPECT_EQ(log->Take(), (Values{100, 100})); // clamped, and still announced
 }
 
+TEST_F(ScrollBars, CompositesRoutingEventsThemselvesGetTheSameArrowsAndDrags)
+{
+    // RouteInput announces a click before it hands the bar the release.
+    auto route = [this](int32_t action, float x, float y) {
+        CInputMap event;
+        event.action = action;
+        event.button = MouseLeft;
+        event.position = CVector(x, y, 0.0f, 0.0f);
+        bar->RouteInput(event);
+    };
+    bar->SetValue(50);
+    log->Take();
+    route(InputPress, 108, 58);
+    route(InputMove, 108, 150);
+    route(InputRelease, 108, 150);
+    EXPECT_TRUE(log->Take().empty());
+    route(InputPress, 108, 58);
+    route(InputRelease, 108, 58);
+    EXPECT_EQ(log->Take(), (Values{49, 49}));
+
+    bar->SetValue(50);
+    log->Take();
+    route(InputPress, 108, 150); // the thumb, at y 142 to 158
+    route(InputMove, 108, 112);
+    route(InputRelease, 108, 112);
+    EXPECT_EQ(log->Take(), (Values{25}));
+}
+
 TEST_F(ScrollBars, TheWheelStepsWhileTheBarHasTheFocus)
 {
     Send(InputWheel, 0, 0, -120);

@@ -110,12 +110,12 @@ TEST_F(TextLayout, WordsWrapAtSpacesAndLongWordsBetweenLetters)
 
 TEST_F(TextLayout, AnchorsAlignTheTextInsideTheBoxAtWholePixels)
 {
-    // "ABi" is 14 wide and 10 high in a 100 × 45 box at (10, 20).
-    Lay("ABi", 10, 20, 100, 45, 4);
-    EXPECT_EQ(Starts(), (Places{"53,37"})); // 10 + 43, 20 + 22.5 − 5 = 37.5
-    Lay("ABi", 10, 20, 100, 45, 8);
-    EXPECT_EQ(Starts(), (Places{"95,55"})); // one pixel in from the right edge
-    Lay("ABi", 10, 20, 100, 45, 0);
+    // "ABi" is 14 wide and 10 high in a 99 × 45 box at (10, 20).
+    Lay("ABi", 10, 20, 99, 45, 4);
+    EXPECT_EQ(Starts(), (Places{"52,37"})); // 10 + 42.5, 20 + 22.5 − 5
+    Lay("ABi", 10, 20, 99, 45, 8);
+    EXPECT_EQ(Starts(), (Places{"94,55"})); // one pixel in from the right edge
+    Lay("ABi", 10, 20, 99, 45, 0);
     EXPECT_EQ(Starts(), (Places{"10,20"}));
 
     // Each line is centred by its own width; the block of lines is centred as a whole.
