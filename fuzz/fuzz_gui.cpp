@@ -1,15 +1,23 @@
 // Fuzz target for GUI descriptions: the bytes are a description, loaded into a GUI manager
-// over a resource manager holding a two-frame sprite "icon", a 256-glyph sprite "font" and a
-// sound "beep" (no files, no OpenGL context: nothing is drawn). Then the mouse is routed over
-// the result and every element is copied. Checks, beyond memory safety:
+// over a resource manager holding a two-frame sprite "icon", a 256-glyph sprite "font", a
+// sprite "glyphs" of a few glyphs named by their characters and a sound "beep" (no files, no
+// OpenGL context: nothing is drawn). Then the mouse is routed over the result, keys are
+// typed, every text is laid out and every element is copied. Checks, beyond memory safety:
 // - parents never form a cycle;
 // - FindElement finds every element's name, and the focus is always one of the elements;
-// - hit tests agree with the manager's choice of focus.
+// - a press focuses the first element hit;
+// - a layout places each character at most once, in text order;
+// - a scroll bar's value stays within its range.
 #include "app/Input.h"
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "gui/Font.h"
 #include "gui/GUI.h"
 #include "gui/GUIManager.h"
+#include "gui/Scroll.h"
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
+#include "media/Texture.h"
 #include "sound/Sound.h"
 #include "xml/XMLDocument.h"
 
@@ -31,13 +39,22 @@ void FillResources(CResourceManager& resources)
     icon->AddFrame("", 0, 0, 24, 12, 0, nullptr);
     icon->AddFrame("", 24, 0, 8, 4, 40, nullptr);
     resources.Add(icon);
+    // Glyphs need a texture to be laid out; this one is never uploaded.
+    auto* picture = new CTexture;
+    picture->name = "picture";
+    resources.Add(picture);
     auto* font = new CSprite;
     font->name = "font";
     for (int code = 0; code < 256; ++code) {
         const char name = static_cast<char>(code);
-        font->AddFrame(String(&name, 1), code % 16 * 10, code / 16 * 14, 9, 14, 0, nullptr);
+        font->AddFrame(String(&name, 1), code % 16 * 10, code / 16 * 14, 9, 14, 0, code % 7 ? picture : nullptr);
     }
     resources.Add(font);
+    auto* glyphs = new CSprite;
+    glyphs->name = "glyphs";
+    for (const char* c = "A1 .-*\n"; *c; ++c)
+        glyphs->AddFrame(String(c, 1), 0, 0, 3 + (*c & 7), 8, 0, picture);
+    resources.Add(glyphs);
     auto* beep = new CSound;
     beep->name = "beep";
     resources.Add(beep);
@@ -57,13 +74,56 @@ void Send(CGUIManager& manager, int32_t action, float x, float y, int32_t button
     event.action = action;
     event.button = button;
     event.position = CVector(x, y, 0.0f, 0.0f);
+    // A press goes to the first element hit before it (a pressed button may move away).
+    CGUI* expected = nullptr;
+    for (uint32_t i = 0; action == InputPress && i < manager.GetElementCount() && !expected; ++i)
+        if (manager.GetElement(i)->HitTest(static_cast<int32_t>(x), static_cast<int32_t>(y)))
+            expected = manager.GetElement(i);
     manager.OnMouse(event);
     CGUI* focus = manager.GetFocus();
     Check(!focus || IsElement(manager, focus));
-    if (action == InputPress && focus) {
-        Check(focus->HitTest(static_cast<int32_t>(x), static_cast<int32_t>(y)));
-        for (uint32_t i = 0; manager.GetElement(i) != focus; ++i)
-            Check(!manager.GetElement(i)->HitTest(static_cast<int32_t>(x), static_cast<int32_t>(y)));
+    if (action == InputPress)
+        Check(focus == expected);
+}
+
+// Lays out a text element: every glyph belongs to a character of the text, in order.
+void CheckLayout(const CFont& text)
+{
+    CTextLayout layout;
+    text.Layout(layout);
+    Check(layout.glyphs.size() <= static_cast<size_t>(text.GetText().Length()));
+    int32_t last = -1;
+    for (const CGlyphPlacement& glyph : layout.glyphs) {
+        Check(glyph.index > last && glyph.index < text.GetText().Length());
+        last = glyph.index;
+    }
+}
+
+// Widget-specific checks, and copies through each widget's own Assign.
+void CheckWidget(CGUI& element)
+{
+    if (auto* text = dynamic_cast<CFont*>(&element)) {
+        CheckLayout(*text);
+        CFont copy(*text);
+        CheckLayout(copy);
+    } else if (auto* box = dynamic_cast<CCheckBox*>(&element)) {
+        CCheckBox copy(*box);
+        CheckLayout(copy.GetLabel());
+    } else if (auto* button = dynamic_cast<CButton*>(&element)) {
+        CButton copy(*button);
+        CheckLayout(copy.GetLabel());
+    } else if (auto* edit = dynamic_cast<CEdit*>(&element)) {
+        CEdit copy(*edit);
+        CheckLayout(copy.GetTextElement());
+        float x, y, w, h;
+        (void)edit->GetCaretRect(x, y, w, h);
+    } else if (auto* bar = dynamic_cast<CScroll*>(&element)) {
+        CScroll copy(*bar);
+        for (float value : {bar->GetValue(), copy.GetValue()})
+            if (bar->GetMin() <= bar->GetMax())
+                Check(value >= bar->GetMin() && value <= bar->GetMax());
+        copy.Increase();
+        copy.SetValue(1e30f);
     }
 }
 
@@ -108,6 +168,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Send(manager, InputWheel, 0.0f, 0.0f, MouseNoButton);
             button = (button + 1) % 3;
         }
+    // Typing reaches the edit box that was pressed last.
+    for (int32_t key : {int32_t('1'), int32_t('.'), int32_t('-'), int32_t('a'), int32_t(' '), int32_t(KeyBackspace),
+                        int32_t(KeyEnter), int32_t(KeyLeft), int32_t('7')})
+        EmitKey(key, InputPress);
+    for (uint32_t i = 0; i < manager.GetElementCount(); ++i)
+        CheckWidget(*manager.GetElement(i));
     manager.DeleteAll();
     return 0;
 }

@@ -43,6 +43,26 @@ SEEDS = {
                        '<menu name="m"><gui name="inner" /></menu>'),
     'overlap.xml': gui(*['<gui name="e%d" x="%d" y="%d" w="30" h="30" enabled="1" moveable="%d" />' % (i, i * 5, i * 5, i % 2)
                          for i in range(12)]),
+    'widgets.xml': gui(
+        '<font name="look" sprite="glyphs" kern="1" lead="2" text="A1\\nA 1 .-" w="40" h="30" align="4" />',
+        '<button name="btnGo" font="look" text="AA 11" x="5" y="5" w="40" h="16"><offset x="1" y="1" w="30" />'
+        '<enable r="1" a="1" /><hover g="1" a="0.5" /><down b="1" a="0" /><disable a="1" /></button>',
+        '<checkbox name="chkOn" font="look" text="A" x="5" y="30" w="10" h="10"><offset w="60" /></checkbox>',
+        '<edit name="editValue" font="look" x="5" y="50" w="50" h="14" number="true" limit="5" borderSize="2" '
+        'text="1.5" />',
+        '<edit name="editText" font="look" x="60" y="50" w="40" h="40" multiline="1" password="true" limit="-1" />',
+        '<scroll name="slider" sprite="icon" x="0" y="100" w="200" h="12" vertical="false" min="0" max="100" '
+        'increment="5" />',
+        '<scroll name="bar" x="380" y="0" w="12" h="200" min="-1" max="1" increment="0.25" />'),
+    'widgets_hostile.xml': gui(
+        '<font name="f" sprite="font" kern="-9" lead="-30" scaleX="1e39" scaleY="-2" w="5" h="1e30" align="8" '
+        'text="\\\\n\\n\\\\\\n   " />',
+        '<font name="g" sprite="glyphs" kern="2147483647" text="AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA" w="7" />',
+        '<button name="b" font="f" text="x" sprite="icon" frame="2147483647"><offset x="1e39" w="-5" /></button>',
+        '<edit name="e" font="nothing" borderSize="1e39" limit="0" number="maybe" w="-10" h="nan" />',
+        '<scroll name="s" sprite="icon" frame="2147483640" min="1e39" max="-1e39" increment="1e39" />',
+        '<scroll name="t" min="5" max="5" vertical="0" w="3" h="3" />',
+        '<checkbox name="c" font="g" parent="c" />'),
     'broken.xml': DECL + '<gui>\n\t<gui name="a" enabled="1" w="10" h="10" />\n\t<gui name="b" parent="a',
 }
 

@@ -6,7 +6,11 @@
 #include "gui/GUIManager.h"
 
 #include "app/Input.h"
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "gui/Font.h"
 #include "gui/GUI.h"
+#include "gui/Scroll.h"
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
 #include "xml/XMLDocument.h"
@@ -29,6 +33,11 @@ const struct {
     CGUI* (*make)();
 } kElementClasses[] = {
     {"gui", &Make<CGUI>},
+    {"button", &Make<CButton>},
+    {"checkbox", &Make<CCheckBox>},
+    {"edit", &Make<CEdit>},
+    {"font", &Make<CFont>},
+    {"scroll", &Make<CScroll>},
 };
 
 } // namespace
@@ -55,7 +64,18 @@ CGUI* CGUIManager::CreateElement(CResourceManager& resources, CXMLNode& node)
 
 bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager&)
 {
+    // "font" names an earlier text element whose look the widget's text takes.
+    const auto* font = dynamic_cast<const CFont*>(FindReferenced(node, "font", GUIText));
     switch (element.GetKind()) {
+    case GUIButton:
+    case GUICheckBox:
+        static_cast<CButton&>(element).SetFont(font);
+        element.LoadFromNode(node);
+        return false;
+    case GUIEdit:
+        static_cast<CEdit&>(element).SetFont(font);
+        element.LoadFromNode(node);
+        return false;
     default:
         // Plain elements and every kind that reads only its own node.
         element.LoadFromNode(node);

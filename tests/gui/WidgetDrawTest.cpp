@@ -1,0 +1,142 @@
+// Widgets drawn under an OpenGL context and read back: glyphs land exactly where the text
+// layout puts them, a button's label moves with the down offset, and an active edit box
+// draws its caret at the end of its text. The glyphs (the space included) are solid white
+// cells, so every pixel is either inside a glyph or black.
+#include "GlyphSprite.h"
+
+#include "app/Input.h"
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "gui/Font.h"
+#include "media/GL.h"
+#include "media/ResourceManager.h"
+#include "support/GLTestContext.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class WidgetDrawing : public GLTest {
+protected:
+    void SetUp() override
+    {
+        GLTest::SetUp();
+        if (IsSkipped())
+            return;
+        WriteSolidPng(dir.File("white.png"), 16, 16, 0xFFFFFFFF);
+        resources.LoadFile("white", dir.File("white.png").c_str());
+        auto* texture = dynamic_cast<CTexture*>(resources.Find("white"));
+        ASSERT_NE(texture, nullptr);
+        glyphs.reset(NewGlyphSprite(texture));
+        font.SetSprite(*glyphs);
+    }
+
+    // Whether GUI pixel (x, y), y counted down from the top, is lit.
+    static bool Lit(int x, int y)
+    {
+        uint8_t rgba[4];
+        GLTestContext::Pixel(x, GLTestContext::kSide - 1 - y, rgba);
+        return rgba[0] > 128 && rgba[1] > 128 && rgba[2] > 128;
+    }
+
+    // The lit pixels' bounding box: left, top, right, bottom (exclusive).
+    static std::vector<int> LitBox()
+    {
+        std::vector<int> box = {GLTestContext::kSide, GLTestContext::kSide, 0, 0};
+        for (int y = 0; y < GLTestContext::kSide; ++y)
+            for (int x = 0; x < GLTestContext::kSide; ++x)
+                if (Lit(x, y)) {
+                    box[0] = std::min(box[0], x);
+                    box[1] = std::min(box[1], y);
+                    box[2] = std::max(box[2], x + 1);
+                    box[3] = std::max(box[3], y + 1);
+                }
+        return box;
+    }
+
+    // A black quad under the widget, so that only text and caret light pixels.
+    static void Blacken(CGUI& element)
+    {
+        element.SetGradient(true);
+        for (uint32_t vertex = 0; vertex < 4; ++vertex)
+            element.SetVertexColour(vertex, 0, 0, 0, 255);
+    }
+
+    TempDir dir;
+    CResourceManager resources;
+    std::unique_ptr<CSprite> glyphs;
+    CFont font;
+};
+
+TEST_F(WidgetDrawing, GlyphsAreDrawnExactlyWhereTheLayoutPutsThem)
+{
+    CFont text;
+    text.Assign(font);
+    text.SetKern(1);
+    text.SetLead(2);
+    text.SetPosition(4, 6);
+    text.SetSize(50, 40);
+    text.SetAlign(4);
+    text.SetText("AB iC\\n1-2");
+    CTextLayout layout;
+    text.Layout(layout);
+    ASSERT_EQ(layout.glyphs.size(), 8u);
+    text.Render();
+    for (int y = 0; y < GLTestContext::kSide; ++y)
+        for (int x = 0; x < GLTestContext::kSide; ++x) {
+            bool inside = false;
+            for (const CGlyphPlacement& glyph : layout.glyphs)
+                inside |= x >= glyph.x && x < glyph.x + glyph.width && y >= glyph.y && y < glyph.y + layout.lineHeight;
+            ASSERT_EQ(Lit(x, y), inside) << x << "," << y;
+        }
+    // Drawing leaves the element where it was.
+    EXPECT_EQ(text.GetX(), 4.0f);
+    EXPECT_EQ(text.GetWidth(), 50.0f);
+}
+
+TEST_F(WidgetDrawing, TheLabelMovesWithTheButtonWhileDown)
+{
+    CButton button;
+    Blacken(button);
+    button.SetFont(&font);
+    button.SetPosition(10, 10);
+    button.SetSize(40, 20);
+    button.SetOffset(2, 2, 0, 0);
+    button.GetLabel().SetText("AB");
+    button.Render();
+    EXPECT_EQ(LitBox(), (std::vector<int>{24, 15, 36, 25})); // 10 + (40 − 12) / 2, 10 + 5
+
+    GLClear(0, 0, 0, 1);
+    button.SetState(CButton::StateDown); // without frames the whole button moves
+    button.Render();
+    EXPECT_EQ(LitBox(), (std::vector<int>{26, 17, 38, 27}));
+}
+
+TEST_F(WidgetDrawing, AnActiveEditBoxDrawsItsCaretAfterTheText)
+{
+    CEdit edit;
+    Blacken(edit);
+    edit.SetFont(&font);
+    edit.SetPosition(4, 4);
+    edit.SetSize(50, 14);
+    edit.SetBorder(2);
+    edit.SetFocus(true);
+    EmitKey('1', InputPress);
+    EmitKey('2', InputPress);
+    edit.Render();
+    // "12" covers x 6 to 16 and y 6 to 16; the caret is the column at x 16.
+    EXPECT_EQ(LitBox(), (std::vector<int>{6, 6, 17, 16}));
+    EXPECT_TRUE(Lit(16, 6));
+    EXPECT_TRUE(Lit(16, 15));
+
+    GLClear(0, 0, 0, 1);
+    edit.SetFocus(false);
+    edit.Render();
+    EXPECT_EQ(LitBox(), (std::vector<int>{6, 6, 16, 16}));
+}
+
+} // namespace
