@@ -133,16 +133,20 @@ CFont::LineSpan CFont::MeasureLine(int32_t start, bool wrap, float width) const
     // After a wrap, one space is dropped: it would otherwise indent the next line.
     auto afterWrap = [&](int32_t next) { return !m_mask && next < length && text[next] == ' ' ? next + 1 : next; };
     float used = 0.0f;
+    bool started = false; // a glyph is on the line
     for (int32_t i = start; i < length; ++i) {
         const uint8_t c = Shown(i);
         if (!m_mask && c == '\n')
             return {i, i + 1, used, true};
-        if (!m_mask && c == ' ' && wrap && (i + 1 >= length || text[i + 1] != '\n') &&
+        // A space ends the line when the word after it would not fit; at the start of a line
+        // breaking would not help the word, which then breaks between letters.
+        if (!m_mask && c == ' ' && wrap && started && (i + 1 >= length || text[i + 1] != '\n') &&
             used + Advance(c) + WordAdvance(i + 1) >= width)
             return {i, afterWrap(i + 1), used, true};
         if (c >= m_sprite.frames.size() || !m_sprite.frames[c].texture)
             continue; // no glyph: left out, and it takes no room
         used += Advance(c);
+        started = true;
         if (wrap && used >= width)
             return {i + 1, afterWrap(i + 1), used, true};
     }

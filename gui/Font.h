@@ -85,9 +85,9 @@ public:
 
     // Lays the text out in the element's box (position and size), as Render draws it:
     //  - Wrapping is on when the box is wider than frame 0 (unscaled). A line then ends at a
-    //    space when the space and the word after it would reach the box's width, or after
-    //    the glyph whose advance reaches it (that glyph stays on the line); one space after
-    //    a wrap is dropped. Line breaks always end a line.
+    //    space (not its first character) when the space and the word after it would reach
+    //    the box's width, or after the glyph whose advance reaches it (that glyph stays on
+    //    the line); one space after a wrap is dropped. Line breaks always end a line.
     //  - Each line starts at the anchor's horizontal alignment: left; centred when the box is
     //    wider than the line; or right, one pixel in from the edge. Without wrapping every
     //    line starts at the left.

@@ -166,13 +166,6 @@ TEST_F(Buttons, TheLabelShiftsByTheOffsetWhileDown)
     EXPECT_EQ(label.GetX(), 0.0f);
     EXPECT_EQ(label.GetY(), 0.0f);
 
-    // The label's glyphs are centred in the button's box, relative to the button.
-    CTextLayout layout;
-    label.Layout(layout);
-    ASSERT_EQ(layout.glyphs.size(), 2u);
-    EXPECT_EQ(layout.glyphs[0].x, 14.0f); // (40 − 12) / 2
-    EXPECT_EQ(layout.glyphs[0].y, 5.0f);  // (20 − 10) / 2
-
     log.Take();
     button->SetDown(true);
     EXPECT_EQ(log.Take(), (States{2}));

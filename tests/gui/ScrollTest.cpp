@@ -1,10 +1,9 @@
 // The scroll bar through a GUI manager: the value's place on the track, clamping, an empty
 // range, dragging the thumb, the arrows acting on release, the wheel, the exact signals, the
-// sprite frames of the parts, copying and the description attributes.
+// sprite frames of the parts and copying.
 #include "app/Input.h"
 #include "gui/GUIManager.h"
 #include "gui/Scroll.h"
-#include "xml/XMLDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -265,22 +264,6 @@ TEST_F(ScrollBars, PartsShowTheirFramesFromTheBaseFrameAndSurviveCopying)
     copy.Increase();
     EXPECT_EQ(copy.GetValue(), 2.0f);
     EXPECT_EQ(source.GetValue(), 0.0f);
-}
-
-TEST_F(ScrollBars, DescriptionAttributes)
-{
-    CScroll loaded;
-    loaded.SetRange(-5, 5);
-    loaded.SetValue(-3);
-    CXMLDocument document;
-    ASSERT_TRUE(document.Parse("<scroll w='200' h='16' vertical='false' min='-2' max='8' increment='0.5'/>"));
-    loaded.LoadFromNode(document);
-    EXPECT_FALSE(loaded.IsVertical());
-    EXPECT_EQ(loaded.GetMin(), -2.0f);
-    EXPECT_EQ(loaded.GetMax(), 8.0f);
-    EXPECT_EQ(loaded.GetValue(), -2.0f); // clamped when the range arrived
-    EXPECT_EQ(loaded.GetIncrement(), 0.5f);
-    EXPECT_EQ(loaded.GetIncreaseButton().GetX(), 199.0f); // 1 × 1 parts without a sprite
 }
 
 } // namespace

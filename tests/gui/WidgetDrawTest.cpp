@@ -1,11 +1,9 @@
 // Widgets drawn under an OpenGL context and read back: glyphs land exactly where the text
-// layout puts them, a button's label moves with the down offset, and an active edit box
-// draws its caret at the end of its text. The glyphs (the space included) are solid white
+// layout puts them, and an active edit box draws its caret at the end of its text. The glyphs (the space included) are solid white
 // cells, so every pixel is either inside a glyph or black.
 #include "GlyphSprite.h"
 
 #include "app/Input.h"
-#include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/Font.h"
 #include "media/GL.h"
@@ -96,24 +94,6 @@ TEST_F(WidgetDrawing, GlyphsAreDrawnExactlyWhereTheLayoutPutsThem)
     // Drawing leaves the element where it was.
     EXPECT_EQ(text.GetX(), 4.0f);
     EXPECT_EQ(text.GetWidth(), 50.0f);
-}
-
-TEST_F(WidgetDrawing, TheLabelMovesWithTheButtonWhileDown)
-{
-    CButton button;
-    Blacken(button);
-    button.SetFont(&font);
-    button.SetPosition(10, 10);
-    button.SetSize(40, 20);
-    button.SetOffset(2, 2, 0, 0);
-    button.GetLabel().SetText("AB");
-    button.Render();
-    EXPECT_EQ(LitBox(), (std::vector<int>{24, 15, 36, 25})); // 10 + (40 − 12) / 2, 10 + 5
-
-    GLClear(0, 0, 0, 1);
-    button.SetState(CButton::StateDown); // without frames the whole button moves
-    button.Render();
-    EXPECT_EQ(LitBox(), (std::vector<int>{26, 17, 38, 27}));
 }
 
 TEST_F(WidgetDrawing, AnActiveEditBoxDrawsItsCaretAfterTheText)
