@@ -94,6 +94,18 @@ void DisconnectAll(CEventBase& a)
         CEventBase::DisconnectLink(a.m_head);
 }
 
+void MoveConnectionsBase(CEventBase& from, CEventBase& to)
+{
+    if (&from == &to)
+        return;
+    while (from.m_head) {
+        CEventBase* peer = from.m_head->peer;
+        CEventBase::DisconnectLink(from.m_head);
+        if (peer != &to)
+            CEventBase::ConnectPeers(to, *peer);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // CSlotList
 // ---------------------------------------------------------------------------------------------

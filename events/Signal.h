@@ -61,6 +61,10 @@ public:
     friend bool Disconnect(CEventBase& a, CEventBase& b);
     // Disconnects a from every peer, in connection order.
     friend void DisconnectAll(CEventBase& a);
+    // Moves every connection of from to to, in connection order (peers already connected to
+    // to lose their connection to from only). Both must carry the same arguments; see the
+    // typed MoveConnections below.
+    friend void MoveConnectionsBase(CEventBase& from, CEventBase& to);
     friend bool IsConnected(const CEventBase& a, const CEventBase& b);
 
 protected:
@@ -111,6 +115,7 @@ private:
 
 bool Disconnect(CEventBase& a, CEventBase& b);
 void DisconnectAll(CEventBase& a);
+void MoveConnectionsBase(CEventBase& from, CEventBase& to);
 bool IsConnected(const CEventBase& a, const CEventBase& b);
 
 // ---------------------------------------------------------------------------------------------
@@ -152,6 +157,15 @@ template <class... A>
 bool Connect(CEvent<A...>& a, CEvent<A...>& b)
 {
     return CEventBase::ConnectPeers(a, b);
+}
+
+// Hands every receiver of from over to to, keeping their order: a modal loop parks the input
+// signals' receivers on a signal of its own and hands them back when it ends. A receiver
+// destroyed while parked simply disconnects from the parking signal.
+template <class... A>
+void MoveConnections(CEvent<A...>& from, CEvent<A...>& to)
+{
+    MoveConnectionsBase(from, to);
 }
 
 // Calls receiver->*method(args...) for each emission of the connected signal. The receiver is

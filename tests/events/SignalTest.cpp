@@ -313,3 +313,41 @@ TEST(Signal, EmittingAllocatesNothing)
     for (const auto& counter : counters)
         EXPECT_EQ(counter->calls, 2);
 }
+
+namespace {
+
+struct Counting {
+    int calls = 0;
+    void On(int) { ++calls; }
+    CSlotList slots;
+};
+
+TEST(SignalMove, ParkedReceiversComeBackInOrderAndDeadOnesStayGone)
+{
+    CSignal<int> input, parking;
+    std::vector<int> order;
+    struct Recorder {
+        std::vector<int>* order;
+        int id;
+        void On(int) { order->push_back(id); }
+        CSlotList slots;
+    };
+    Recorder first{&order, 1, {}}, second{&order, 2, {}};
+    first.slots.Connect(input, &first, &Recorder::On);
+    second.slots.Connect(input, &second, &Recorder::On);
+    {
+        Counting doomed;
+        doomed.slots.Connect(input, &doomed, &Counting::On);
+        MoveConnections(input, parking);
+        input.Emit(1); // nobody listens while parked
+        EXPECT_TRUE(order.empty());
+        EXPECT_EQ(doomed.calls, 0);
+    } // destroyed while parked
+    MoveConnections(parking, input);
+    input.Emit(1);
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_EQ(input.GetPeerCount(), 2u);
+    EXPECT_EQ(parking.GetPeerCount(), 0u);
+}
+
+} // namespace
