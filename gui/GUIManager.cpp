@@ -7,15 +7,24 @@
 
 #include "app/Input.h"
 #include "gui/Button.h"
+#include "gui/Combo.h"
+#include "gui/ControlBar.h"
 #include "gui/Edit.h"
 #include "gui/Font.h"
+#include "gui/Frame.h"
 #include "gui/GUI.h"
+#include "gui/List.h"
+#include "gui/Menu.h"
+#include "gui/Progress.h"
 #include "gui/Scroll.h"
+#include "gui/Window.h"
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
 #include "xml/XMLDocument.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 // [SECTION] Element factory
 
@@ -35,10 +44,62 @@ const struct {
     {"gui", &Make<CGUI>},
     {"button", &Make<CButton>},
     {"checkbox", &Make<CCheckBox>},
+    {"combo", &Make<CCombo>},
+    {"control", &Make<CControlBar>},
     {"edit", &Make<CEdit>},
     {"font", &Make<CFont>},
+    {"frame", &Make<CFrame>},
+    {"list", &Make<CList>},
+    {"menu", &Make<CMenu>},
+    {"progress", &Make<CProgress>},
     {"scroll", &Make<CScroll>},
+    {"window", &Make<CWindow>},
 };
+
+// Shows the sprite that node's "sprite" names, from its "frame", when the resources hold a
+// sprite of that name. Only sprites can be shown: a name that finds a texture or a sound is
+// ignored.
+void ShowSprite(CGUI& element, const CXMLNode& node, CResourceManager& resources)
+{
+    const CXMLAttribute* spriteName = node.FindAttribute("sprite");
+    auto* sprite = spriteName ? dynamic_cast<CSprite*>(resources.Find(spriteName->value)) : nullptr;
+    if (!sprite)
+        return;
+    element.SetSprite(*sprite);
+    const int32_t frame = node.GetAttributeInt("frame");
+    element.SetFrame(frame > 0 ? static_cast<uint32_t>(frame) : 0);
+}
+
+// The parts of a composite written as its child nodes take the sprites those nodes name,
+// before the composite reads the nodes' other attributes.
+void ShowPartSprites(CXMLNode& node, CResourceManager& resources,
+                     std::initializer_list<std::pair<const char*, CGUI*>> parts)
+{
+    for (uint32_t i = 0; i < node.GetChildCount(); ++i) {
+        const CXMLNode& child = *node.GetChild(i);
+        for (const auto& part : parts)
+            if (child.name == part.first)
+                ShowSprite(*part.second, child, resources);
+    }
+}
+
+// The colours of a menu's material, without its textures (which its own sprite drives).
+bool SameColours(const CMaterial& a, const CMaterial& b)
+{
+    return std::equal(a.ambient, a.ambient + 4, b.ambient) && std::equal(a.diffuse, a.diffuse + 4, b.diffuse) &&
+           std::equal(a.specular, a.specular + 4, b.specular) && std::equal(a.emission, a.emission + 4, b.emission) &&
+           a.shininess == b.shininess && a.additive == b.additive;
+}
+
+void CopyColours(const CMaterial& from, CMaterial& to)
+{
+    std::copy(from.ambient, from.ambient + 4, to.ambient);
+    std::copy(from.diffuse, from.diffuse + 4, to.diffuse);
+    std::copy(from.specular, from.specular + 4, to.specular);
+    std::copy(from.emission, from.emission + 4, to.emission);
+    to.shininess = from.shininess;
+    to.additive = from.additive;
+}
 
 } // namespace
 
@@ -50,19 +111,12 @@ CGUI* CGUIManager::CreateElement(CResourceManager& resources, CXMLNode& node)
             element = elementClass.make();
             break;
         }
-    if (!element)
-        return nullptr;
-    // Only sprites can be shown: a name that finds a texture or a sound is ignored.
-    if (const CXMLAttribute* spriteName = node.FindAttribute("sprite"))
-        if (auto* sprite = dynamic_cast<CSprite*>(resources.Find(spriteName->value))) {
-            element->SetSprite(*sprite);
-            const int32_t frame = node.GetAttributeInt("frame");
-            element->SetFrame(frame > 0 ? static_cast<uint32_t>(frame) : 0);
-        }
+    if (element)
+        ShowSprite(*element, node, resources);
     return element;
 }
 
-bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager&)
+bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager& resources)
 {
     // "font" names an earlier text element whose look the widget's text takes.
     const auto* font = dynamic_cast<const CFont*>(FindReferenced(node, "font", GUIText));
@@ -76,11 +130,89 @@ bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager&)
         static_cast<CEdit&>(element).SetFont(font);
         element.LoadFromNode(node);
         return false;
+    case GUIWindow: {
+        auto& window = static_cast<CWindow&>(element);
+        window.SetFont(font);
+        ShowPartSprites(node, resources,
+                        {{"gui", &window.GetTitleBar()}, {"font", &window.GetTitle()}, {"button", &window.GetCloseButton()}});
+        element.LoadFromNode(node);
+        return false;
+    }
+    case GUICombo: {
+        auto& combo = static_cast<CCombo&>(element);
+        combo.SetFont(font);
+        combo.GetList().SetScroll(dynamic_cast<const CScroll*>(FindReferenced(node, "scroll", GUIScroll)));
+        ShowPartSprites(node, resources,
+                        {{"edit", &combo.GetEdit()}, {"button", &combo.GetButton()}, {"list", &combo.GetList()}});
+        element.LoadFromNode(node);
+        return false;
+    }
+    case GUIList: {
+        auto& list = static_cast<CList&>(element);
+        list.SetFont(font);
+        list.SetScroll(dynamic_cast<const CScroll*>(FindReferenced(node, "scroll", GUIScroll)));
+        element.LoadFromNode(node);
+        return false;
+    }
+    case GUIFrame:
+        LoadFrame(static_cast<CFrame&>(element), node, resources);
+        return false;
+    case GUIMenu:
+        LoadMenu(static_cast<CMenu&>(element), node, resources, font);
+        return true;
     default:
         // Plain elements and every kind that reads only its own node.
         element.LoadFromNode(node);
         return false;
     }
+}
+
+void CGUIManager::LoadFrame(CFrame& frame, CXMLNode& node, CResourceManager& resources)
+{
+    frame.LoadFromNode(node);
+    for (uint32_t i = 0; i < node.GetChildCount(); ++i) {
+        CXMLNode& child = *node.GetChild(i);
+        if (child.name != "gui")
+            continue;
+        // A piece index the frame does not have is ignored.
+        const int32_t index = child.GetAttributeInt("border");
+        CGUI* piece = index >= 0 ? frame.GetPiece(static_cast<uint32_t>(index)) : nullptr;
+        if (!piece)
+            continue;
+        CGUI* made = CreateElement(resources, child);
+        if (!made)
+            continue;
+        made->LoadFromNode(child);
+        piece->CopyFrom(*made);
+        piece->SetParent(&frame);
+        delete made;
+    }
+    frame.onMove.Emit(frame.GetX(), frame.GetY());
+    frame.onResize.Emit(frame.GetWidth(), frame.GetHeight());
+}
+
+void CGUIManager::LoadMenu(CMenu& menu, CXMLNode& node, CResourceManager& resources, const CFont* font)
+{
+    menu.SetFont(font);
+    menu.LoadFromNode(node);
+    menu.SetIcon(FindReferenced(node, "icon", -1));
+    if (const CXMLAttribute* parentName = node.FindAttribute("parent")) {
+        CGUI* parent = FindElement(parentName->value);
+        if (parent && menu.SetParent(parent) && parent->GetKind() == GUIMenu) {
+            // An item looks like its menu unless it was given colours of its own.
+            auto& holder = static_cast<CMenu&>(*parent);
+            menu.SetZ(holder.GetZ());
+            if (SameColours(menu.material, CGUI().material))
+                CopyColours(holder.material, menu.material);
+            CopyColours(holder.GetHoverHighlight().material, menu.GetHoverHighlight().material);
+            menu.SetSize(holder.GetWidth(), holder.GetHeight());
+            holder.AttachItem(&menu);
+        }
+    }
+    AddElement(&menu);
+    // Element nodes written inside the menu node are elements too (items name their menu in
+    // "parent").
+    LoadElements(node, resources);
 }
 
 // [SECTION] Loading descriptions

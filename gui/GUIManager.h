@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <vector>
 
+class CFont;
+class CFrame;
 class CGUI;
 class CInputMap;
+class CMenu;
 class CResourceManager;
 class CXMLNode;
 
@@ -77,6 +80,13 @@ private:
     // Reads a new element's attributes as its kind requires; true when that already put the
     // element into the list.
     bool LoadElement(CGUI& element, CXMLNode& node, CResourceManager& resources);
+    // The frame's attributes, then its border pieces from its "gui" children; the pieces
+    // are laid out at the end.
+    void LoadFrame(CFrame& frame, CXMLNode& node, CResourceManager& resources);
+    // The menu's label look, attributes, icon and parent (becoming an item of a parent menu,
+    // with that menu's depth, colours and size); then the menu joins the list and the
+    // element nodes inside its node are loaded.
+    void LoadMenu(CMenu& menu, CXMLNode& node, CResourceManager& resources, const CFont* font);
 
     std::vector<CGUI*> m_elements; // owned, in description order
     CGUI* m_focus = nullptr;
