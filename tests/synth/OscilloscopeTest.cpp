@@ -1,7 +1,10 @@
 // The voice panel without a window: sliders and value boxes, clamping and write-back, radio
-// groups, the envelope and carrier areas, the layout, and focus across panels.
+// groups, the envelope and carrier areas, the layout, focus across panels, and clipping.
 #include "app/Input.h"
+#include "media/GL.h"
 #include "synth/Oscilloscope.h"
+
+#include "support/GLTestContext.h"
 
 #include <gtest/gtest.h>
 
@@ -232,6 +235,34 @@ TEST(PanelFocus, ClicksOnCheckBoxesReachThePanel)
     PressAt(static_cast<int32_t>(mute.GetX()) + 5, 5);
     EXPECT_TRUE(panel.IsMuted());
     EXPECT_EQ(changed.count, 1);
+}
+
+} // namespace
+
+// Drawing: each trace is clipped to its own screen's rectangle, and the scissor test is off
+// again afterwards.
+namespace {
+
+class PanelDrawing : public GLTest {};
+
+TEST_F(PanelDrawing, TracesAreClippedToTheirScreens)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    panel.SetPosition(-100.0f, -10.0f);
+    panel.SetCarrierOn(true);
+    panel.Render();
+    GLint box[4];
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    // The carrier screen was drawn last: at (2, 2) in its area, 90 below the panel's top.
+    const int top = -10 + 90 + 2;
+    EXPECT_EQ(box[0], -98);
+    EXPECT_EQ(box[1], GLTestContext::kSide - (top + 82));
+    EXPECT_EQ(box[2], 180);
+    EXPECT_EQ(box[3], 82);
 }
 
 } // namespace
