@@ -1,0 +1,744 @@
+// Index:
+//   [SECTION] Traces, numbers and templates
+//   [SECTION] Construction and set-up
+//   [SECTION] Slider, value box and click handlers
+//   [SECTION] Values and switches
+//   [SECTION] Mouse input and focus
+//   [SECTION] Drawing
+#include "synth/Oscilloscope.h"
+
+#include "app/App.h"
+#include "app/Input.h"
+#include "gui/GUIManager.h"
+#include "media/GL.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+// [SECTION] Traces, numbers and templates
+
+CTrace::CTrace(uint32_t points)
+{
+    mode = GL_LINE_STRIP;
+    SetVertexCount(points);
+}
+
+void CTrace::SetPoint(uint32_t index, float x, float y)
+{
+    if (index >= vertexCount)
+        return;
+    positions[3 * index] = x;
+    positions[3 * index + 1] = y;
+    positions[3 * index + 2] = 0.0f;
+}
+
+float ReadShownNumber(const String& text)
+{
+    const char* s = text.CStr();
+    while (*s == ' ' || *s == '\t')
+        ++s;
+    bool negative = false;
+    if (*s == '+' || *s == '-')
+        negative = *s++ == '-';
+    // Only digits or a point may start the number: no "inf", "nan" or second sign.
+    if (!((*s >= '0' && *s <= '9') || *s == '.'))
+        return 0.0f;
+    const char* end = s + std::strlen(s);
+    double value = 0.0;
+    const std::from_chars_result result = std::from_chars(s, end, value);
+    if (result.ec == std::errc::invalid_argument)
+        return 0.0f;
+    if (result.ec == std::errc::result_out_of_range)
+        value = std::strtod(s, nullptr); // huge or tiny: strtod saturates or flushes to 0
+    value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
+    return static_cast<float>(negative ? -value : value);
+}
+
+namespace {
+
+template <class T>
+const T* FindAs(const CGUIManager& gui, const char* name)
+{
+    return dynamic_cast<const T*>(gui.FindElement(name));
+}
+
+} // namespace
+
+bool FindPanelTemplates(const CGUIManager& gui, PanelTemplates& t)
+{
+    t = PanelTemplates();
+    t.slider = FindAs<CScroll>(gui, "scroll");
+    t.text = FindAs<CFont>(gui, "scrollFont");
+    if (!t.slider || !t.text)
+        return false;
+    t.close = FindAs<CButton>(gui, "btnClose");
+    t.sine = FindAs<CCheckBox>(gui, "chkSinWave");
+    t.triangle = FindAs<CCheckBox>(gui, "chkTriangleWave");
+    t.sawtooth = FindAs<CCheckBox>(gui, "chkSawtoothWave");
+    t.square = FindAs<CCheckBox>(gui, "chkSquareWave");
+    t.loop = FindAs<CCheckBox>(gui, "chkLoop");
+    t.envelope = FindAs<CCheckBox>(gui, "chkEnvelope");
+    t.carrier = FindAs<CCheckBox>(gui, "chkCarrier");
+    t.mute = FindAs<CCheckBox>(gui, "chkMute");
+    t.am = FindAs<CCheckBox>(gui, "chkAM");
+    t.fm = FindAs<CCheckBox>(gui, "chkFM");
+    t.pm = FindAs<CCheckBox>(gui, "chkPM");
+    return true;
+}
+
+CStockTemplates::CStockTemplates()
+{
+    // The sizes of resources/gui_main.xml; the templates lie off-screen, as there.
+    m_slider.SetVertical(false);
+    m_slider.SetPosition(-1000.0f, -1000.0f);
+    m_slider.SetSize(148.0f, 11.0f);
+    m_slider.SetRange(0.0f, 100.0f);
+    m_slider.SetIncrement(1.0f);
+    m_text.SetSize(10.0f, 11.0f);
+    m_text.SetAlign(4);
+    m_text.SetVisible(false);
+    m_close.SetPosition(-1000.0f, -1000.0f);
+    m_close.SetSize(16.0f, 16.0f);
+    for (uint32_t i = 0; i < 11; ++i) {
+        m_boxes[i].SetPosition(-1000.0f, -1000.0f);
+        m_boxes[i].SetSize(i >= 8 ? 28.0f : 19.0f, 16.0f);
+    }
+    m_templates.slider = &m_slider;
+    m_templates.text = &m_text;
+    m_templates.close = &m_close;
+    const CCheckBox** boxes[11] = {&m_templates.sine, &m_templates.triangle, &m_templates.sawtooth,
+                                   &m_templates.square, &m_templates.loop, &m_templates.envelope,
+                                   &m_templates.carrier, &m_templates.mute, &m_templates.am,
+                                   &m_templates.fm, &m_templates.pm};
+    for (uint32_t i = 0; i < 11; ++i)
+        *boxes[i] = &m_boxes[i];
+}
+
+// [SECTION] Construction and set-up
+
+namespace {
+
+constexpr float kFocusEmission[4] = {0.3f, 0.8f, 0.3f, 0.0f};
+constexpr float kFocusDiffuse[4] = {0.4f, 0.8f, 0.4f, 1.0f};
+constexpr float kBoxEmission[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+constexpr float kBoxDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+
+void SetColour(float target[4], const float colour[4]) { std::copy(colour, colour + 4, target); }
+
+void SetEmission(CShape& shape, float r, float g, float b, float a)
+{
+    const float colour[4] = {r, g, b, a};
+    SetColour(shape.material.emission, colour);
+}
+
+bool IsFrequency(int32_t value) { return value == ValueFrequency || value == ValueCarrierFrequency; }
+bool IsEnvelopeValue(int32_t value) { return value >= ValueAttack && value <= ValueRelease; }
+bool IsCarrierValue(int32_t value) { return value >= ValueCarrierAmplitude; }
+
+// Slider ranges by value: amplitude, offset, frequency, period, phase; envelope values 0..100.
+void RangeOf(int32_t value, float& min, float& max)
+{
+    static const float kRanges[5][2] = {{0, 400}, {-100, 100}, {0, 2000}, {0, 1000}, {0, 100}};
+    if (IsEnvelopeValue(value)) {
+        min = 0.0f;
+        max = 100.0f;
+        return;
+    }
+    const int32_t row = IsCarrierValue(value) ? value - ValueCarrierAmplitude : value;
+    min = kRanges[row][0];
+    max = kRanges[row][1];
+}
+
+} // namespace
+
+COscilloscope::COscilloscope()
+{
+    m_enabled = true; // the controls are enabled only through their panel
+    SetSize(kWidth, kPanelHeight);
+    SetEmission(*this, 0.0f, 0.0f, 0.0f, 0.0f);
+    SetGradient(true);
+    SetVertexColour(0, 32, 32, 32, 255);
+    SetVertexColour(3, 32, 32, 32, 255);
+    SetVertexColour(1, 90, 90, 90, 255);
+    SetVertexColour(2, 90, 90, 90, 255);
+    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen})
+        SetEmission(*screen, 0.0f, 0.0f, 0.0f, 0.0f);
+    SetEmission(m_carrierTrace, 0.8f, 0.2f, 0.2f, 0.0f);
+    SetEmission(m_envelopeTrace, 0.2f, 0.8f, 0.2f, 0.0f);
+
+    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+        m_slots.ConnectUser(m_sliders[i].onValue, this, &COscilloscope::OnSlider, &m_sliders[i]);
+        m_slots.ConnectUser(m_boxes[i].onChange, this, &COscilloscope::OnValueBox, &m_boxes[i]);
+    }
+    CButton* clickable[] = {&m_close,           &m_waveBoxes[0],    &m_waveBoxes[1],    &m_waveBoxes[2],
+                            &m_waveBoxes[3],    &m_carrierBoxes[0], &m_carrierBoxes[1], &m_carrierBoxes[2],
+                            &m_carrierBoxes[3], &m_loop,            &m_carrierBox,      &m_envelopeBox,
+                            &m_mute,            &m_modeBoxes[0],    &m_modeBoxes[1],    &m_modeBoxes[2]};
+    for (CButton* button : clickable)
+        m_slots.ConnectUser(button->onRelease, this, &COscilloscope::OnClick, button);
+    m_slots.Connect(GetMouseSignal(), this, &COscilloscope::ProcessInput);
+
+    FillChildren();
+    SetPosition(0.0f, 0.0f);
+    SetZ(10.0f);
+}
+
+COscilloscope::~COscilloscope()
+{
+    // The controls die before the base class clears the slots: no handler may run meanwhile.
+    m_slots.Clear();
+}
+
+void COscilloscope::FillChildren()
+{
+    auto add = [this](CGUI& child) { m_children[m_childCount++] = &child; };
+    add(m_voiceScreen);
+    add(m_carrierScreen);
+    add(m_envelopeScreen);
+    add(m_loop);
+    add(m_carrierBox);
+    add(m_envelopeBox);
+    add(m_mute);
+    for (CFont& label : m_labels)
+        add(label);
+    for (int32_t i = ValueAmplitude; i <= ValueRelease; ++i) {
+        add(m_boxes[i]);
+        add(m_sliders[i]);
+    }
+    add(m_close);
+    for (CCheckBox& box : m_waveBoxes)
+        add(box);
+    for (CCheckBox& box : m_carrierBoxes)
+        add(box);
+    for (CCheckBox& box : m_modeBoxes)
+        add(box);
+    for (int32_t i = ValueCarrierAmplitude; i < PanelValueCount; ++i) {
+        add(m_boxes[i]);
+        add(m_sliders[i]);
+    }
+}
+
+void COscilloscope::Setup(const PanelTemplates& t)
+{
+    static const char* const kLetters[PanelValueCount] = {"A", "O", "f", "T", "P", "A", "O", "f",
+                                                          "T", "P", "A", "D", "S", "H", "R"};
+    // Labels and value box text. The text template may be hidden: the copies are shown.
+    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+        CFont& label = m_labels[i];
+        if (t.text) {
+            label.Assign(*t.text);
+            label.SetVisible(true);
+        }
+        label.SetText(kLetters[i]);
+        SetEmission(label, 1.0f, 1.0f, 1.0f, 0.0f);
+    }
+    for (CEdit& box : m_boxes) {
+        if (t.text) {
+            box.SetFont(t.text);
+            box.GetTextElement().SetVisible(true);
+        }
+        box.SetNumber(true);
+        box.SetLimit(5);
+    }
+
+    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+        if (t.slider)
+            m_sliders[i].Assign(*t.slider);
+        float min, max;
+        RangeOf(static_cast<int32_t>(i), min, max);
+        m_sliders[i].SetRange(min, max);
+    }
+
+    if (t.close)
+        m_close.Assign(*t.close);
+    const CCheckBox* shapes[4] = {t.sine, t.triangle, t.sawtooth, t.square};
+    for (uint32_t i = 0; i < 4; ++i)
+        if (shapes[i]) {
+            m_waveBoxes[i].Assign(*shapes[i]);
+            m_carrierBoxes[i].Assign(*shapes[i]);
+        }
+    const CCheckBox* switches[7] = {t.loop, t.envelope, t.carrier, t.mute, t.am, t.fm, t.pm};
+    CCheckBox* boxes[7] = {&m_loop, &m_envelopeBox, &m_carrierBox, &m_mute,
+                           &m_modeBoxes[0], &m_modeBoxes[1], &m_modeBoxes[2]};
+    for (uint32_t i = 0; i < 7; ++i)
+        if (switches[i])
+            boxes[i]->Assign(*switches[i]);
+
+    m_loop.SetDown(true);
+    m_waveBoxes[Sine].SetDown(true);
+    m_carrierBoxes[Sine].SetDown(true);
+    m_modeBoxes[FM].SetDown(true);
+
+    // Layout, relative to the panel (or to an area), one step in front of the panel.
+    const float z = GetZ() + 1.0f;
+    auto place = [z](CGUI& control, float x, float y) {
+        control.SetPosition(x, y);
+        control.SetZ(z);
+    };
+    place(m_close, kWidth - 2.0f - m_close.GetWidth(), 2.0f);
+    float x = 197.0f;
+    for (CCheckBox& box : m_waveBoxes) {
+        place(box, x, 1.0f);
+        x += box.GetWidth() + 3.0f;
+    }
+    x += 7.0f; // 10 after the last shape box
+    for (CCheckBox* box : {&m_loop, &m_carrierBox, &m_envelopeBox, &m_mute}) {
+        place(*box, x, 1.0f);
+        x += box->GetWidth() + 3.0f;
+    }
+
+    // Slider rows: main and carrier rows start 3 below the close button, envelope rows at 2.
+    auto layoutRows = [&](int32_t first, float y) {
+        for (int32_t i = first; i < first + 5; ++i) {
+            CScroll& slider = m_sliders[i];
+            place(slider, 250.0f, y);
+            place(m_boxes[i], 250.0f - 53.0f, y);
+            m_boxes[i].SetSize(50.0f, slider.CGUI::GetHeight());
+            y += slider.CGUI::GetHeight() + 2.0f;
+        }
+    };
+    const float firstRow = m_close.GetY() + m_close.CGUI::GetHeight() + 3.0f;
+    layoutRows(ValueAmplitude, firstRow);
+    layoutRows(ValueCarrierAmplitude, firstRow);
+    layoutRows(ValueAttack, 2.0f);
+
+    x = 197.0f;
+    for (CCheckBox& box : m_carrierBoxes) {
+        place(box, x, 1.0f);
+        x += box.GetWidth() + 3.0f;
+    }
+    x += 7.0f;
+    for (CCheckBox& box : m_modeBoxes) {
+        place(box, x, m_close.GetY());
+        x += box.GetWidth() + 10.0f;
+    }
+
+    auto bottom = [](CGUI& c) { return c.GetY() + c.CGUI::GetHeight(); };
+    place(m_voiceScreen, 2.0f, 2.0f);
+    m_voiceScreen.SetSize(180.0f, bottom(m_sliders[ValuePhase]) - 2.0f);
+    place(m_carrierScreen, 2.0f, m_sliders[ValueAttack].GetY());
+    m_carrierScreen.SetSize(180.0f, m_voiceScreen.CGUI::GetHeight());
+    place(m_envelopeScreen, 2.0f, m_sliders[ValueAttack].GetY());
+    m_envelopeScreen.SetSize(180.0f, bottom(m_sliders[ValueRelease]) - m_envelopeScreen.GetY());
+
+    const int32_t labelRows[PanelValueCount] = {ValueAmplitude, ValueOffset, ValueFrequency, ValuePeriod, ValuePhase,
+                                                ValueCarrierAmplitude, ValueCarrierOffset, ValueCarrierFrequency,
+                                                ValueCarrierPeriod, ValueCarrierPhase, ValueAttack, ValueDecay,
+                                                ValueSustain, ValueHold, ValueRelease};
+    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+        const CGUI& screen = i < 5 ? m_voiceScreen : (i < 10 ? m_carrierScreen : m_envelopeScreen);
+        place(m_labels[i], screen.GetX() + screen.CGUI::GetWidth() + 3.0f, m_sliders[labelRows[i]].GetY());
+    }
+
+    const float screenHeight = m_voiceScreen.CGUI::GetHeight();
+    m_voiceTrace.SetScale(180.0f, -0.5f * screenHeight, 1.0f);
+    m_carrierTrace.SetScale(180.0f, -0.5f * m_carrierScreen.CGUI::GetHeight(), 1.0f);
+    m_envelopeTrace.SetScale(36.0f, -m_envelopeScreen.CGUI::GetHeight(), 1.0f);
+
+    for (CGUI* area : {&m_carrierArea, &m_envelopeArea}) {
+        area->CopyFrom(*this);
+        area->SetName(String());
+        area->SetVisible(false);
+    }
+    m_carrierArea.SetSize(kWidth, kCarrierHeight);
+    m_envelopeArea.SetSize(kWidth, kEnvelopeHeight);
+    m_carrierArea.SetPosition(0.0f, kPanelHeight);
+    m_envelopeArea.SetPosition(0.0f, kPanelHeight);
+
+    // Defaults of a new voice; each slider's handler fills its box and parameter.
+    wave = Waveform();
+    carrier = Waveform{Sine, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
+    envelope = Envelope();
+    const Waveform* waves[2] = {&wave, &carrier};
+    for (int32_t w = 0; w < 2; ++w) {
+        const Waveform copy = *waves[w];
+        const int32_t base = w == 0 ? ValueAmplitude : ValueCarrierAmplitude;
+        SetSlider(static_cast<PanelValue>(base + 0), copy.amplitude * 100.0f);
+        SetSlider(static_cast<PanelValue>(base + 1), copy.amplitudeOffset * 100.0f);
+        SetSlider(static_cast<PanelValue>(base + 2), copy.frequency);
+        SetSlider(static_cast<PanelValue>(base + 3), copy.period * 100.0f);
+        SetSlider(static_cast<PanelValue>(base + 4), copy.phase * 100.0f);
+    }
+    const Envelope e = envelope;
+    const float envelopeValues[5] = {e.attack, e.decay, e.sustain, e.hold, e.release};
+    for (int32_t i = 0; i < 5; ++i)
+        SetSlider(static_cast<PanelValue>(ValueAttack + i), envelopeValues[i] * 100.0f);
+
+    for (uint32_t i = 0; i < m_childCount; ++i)
+        m_children[i]->SetParent(this);
+    m_carrierArea.SetParent(this);
+    m_envelopeArea.SetParent(this);
+    for (uint32_t i = 5; i < 10; ++i)
+        m_labels[i].SetParent(&m_carrierArea);
+    for (uint32_t i = 10; i < 15; ++i)
+        m_labels[i].SetParent(&m_envelopeArea);
+    m_carrierScreen.SetParent(&m_carrierArea);
+    m_envelopeScreen.SetParent(&m_envelopeArea);
+    for (CCheckBox& box : m_carrierBoxes)
+        box.SetParent(&m_carrierArea);
+    for (CCheckBox& box : m_modeBoxes)
+        box.SetParent(&m_carrierArea);
+    for (int32_t i = ValueCarrierAmplitude; i < PanelValueCount; ++i) {
+        m_boxes[i].SetParent(&m_carrierArea);
+        m_sliders[i].SetParent(&m_carrierArea);
+    }
+    for (int32_t i = ValueAttack; i <= ValueRelease; ++i) {
+        m_boxes[i].SetParent(&m_envelopeArea);
+        m_sliders[i].SetParent(&m_envelopeArea);
+    }
+}
+
+// [SECTION] Slider, value box and click handlers
+
+void COscilloscope::OnSlider(float position, CScroll* slider)
+{
+    const int32_t value = static_cast<int32_t>(slider - m_sliders);
+    const float t = position / 100.0f;
+    CEdit& box = m_boxes[value];
+    if (!m_editing)
+        box.SetText(IsFrequency(value) ? String::Format("%.0f", position) : String::Format("%.2f", t));
+
+    switch (value) {
+    case ValueAmplitude: wave.amplitude = t; break;
+    case ValueOffset: wave.amplitudeOffset = t; break;
+    case ValueFrequency: wave.frequency = ReadShownNumber(box.GetText()); break;
+    case ValuePeriod: wave.period = t; break;
+    case ValuePhase: wave.phase = t; break;
+    case ValueAttack: envelope.attack = t; break;
+    case ValueDecay: envelope.decay = t; break;
+    case ValueSustain: envelope.sustain = t; break;
+    case ValueHold: envelope.hold = t; break;
+    case ValueRelease: envelope.release = t; break;
+    case ValueCarrierAmplitude: carrier.amplitude = t; break;
+    case ValueCarrierOffset: carrier.amplitudeOffset = t; break;
+    case ValueCarrierFrequency: carrier.frequency = ReadShownNumber(box.GetText()); break;
+    case ValueCarrierPeriod: carrier.period = t; break;
+    case ValueCarrierPhase: carrier.phase = t; break;
+    default: return;
+    }
+    const bool envelopeValue = IsEnvelopeValue(value);
+    if (envelopeValue && IsEnvelopeOn())
+        wave.period = EnvelopeLength(envelope);
+    UpdateTraces();
+    UpdateEnvelopeTrace();
+    if (!envelopeValue || IsEnvelopeOn())
+        changed.Emit();
+}
+
+void COscilloscope::OnValueBox(const String& text, CEdit* box)
+{
+    const int32_t value = static_cast<int32_t>(box - m_boxes);
+    CScroll& slider = m_sliders[value];
+    const float v = ReadShownNumber(text);
+    m_editing = true;
+    if (IsFrequency(value)) {
+        // The slider clamps; the frequency itself is read back from the box as typed.
+        slider.SetValue(v);
+    } else {
+        float c = 100.0f * v;
+        if (c < slider.GetMin() || c > slider.GetMax()) {
+            c = std::clamp(c, slider.GetMin(), slider.GetMax());
+            m_editing = false; // the box shows the limit instead of the typed text
+        }
+        slider.SetValue(c);
+    }
+    m_editing = false;
+}
+
+void COscilloscope::OnClick(CButton* button)
+{
+    if (button == &m_close) {
+        closed.Emit(); // the scene may schedule this panel's deletion: touch nothing after
+        return;
+    }
+    if (button == &m_mute) {
+        changed.Emit();
+        return;
+    }
+    for (int32_t type = 0; type < 4; ++type) {
+        if (button == &m_waveBoxes[type])
+            wave.type = type;
+        if (button == &m_carrierBoxes[type])
+            carrier.type = type;
+    }
+    if (button == &m_carrierBox) {
+        m_carrierArea.SetVisible(IsCarrierOn());
+        Relayout();
+    }
+    if (button == &m_envelopeBox) {
+        wave.period = IsEnvelopeOn() ? EnvelopeLength(envelope) : GetShown(ValuePeriod);
+        m_envelopeArea.SetVisible(IsEnvelopeOn());
+        Relayout();
+    }
+    if (button != &m_loop && button != &m_carrierBox && button != &m_envelopeBox) {
+        CCheckBox* group = m_waveBoxes;
+        uint32_t count = 4;
+        if (button >= m_modeBoxes && button < m_modeBoxes + 3) {
+            group = m_modeBoxes;
+            count = 3;
+        } else if (button >= m_carrierBoxes && button < m_carrierBoxes + 4) {
+            group = m_carrierBoxes;
+        }
+        for (uint32_t i = 0; i < count; ++i)
+            if (&group[i] != button)
+                group[i].SetDown(false);
+        button->SetDown(true);
+    }
+    UpdateTraces();
+    changed.Emit();
+}
+
+void COscilloscope::Relayout()
+{
+    m_carrierArea.SetPosition(0.0f, kPanelHeight);
+    const bool carrierShown = m_carrierArea.GetVisibleFlag();
+    const bool envelopeShown = m_envelopeArea.GetVisibleFlag();
+    if (envelopeShown)
+        m_envelopeArea.SetPosition(0.0f, kPanelHeight + (carrierShown ? kCarrierHeight : 0.0f));
+    resized.Emit();
+}
+
+void COscilloscope::UpdateTraces()
+{
+    CTrace* traces[2] = {&m_voiceTrace, &m_carrierTrace};
+    const Waveform* waves[2] = {&wave, &carrier};
+    for (int32_t w = 0; w < 2; ++w) {
+        const float period = waves[w]->period;
+        const float step = period / static_cast<float>(kTracePoints);
+        float t = 0.0f;
+        for (uint32_t i = 0; i < kTracePoints; ++i, t += step) {
+            const float time = i + 1 == kTracePoints ? period : t;
+            traces[w]->SetPoint(i, time, static_cast<float>(SampleWave(*waves[w], time)));
+        }
+    }
+}
+
+void COscilloscope::UpdateEnvelopeTrace()
+{
+    const Envelope& e = envelope;
+    m_envelopeTrace.SetPoint(0, 0.0f, 0.0f);
+    m_envelopeTrace.SetPoint(1, e.attack, 1.0f);
+    m_envelopeTrace.SetPoint(2, e.attack + e.decay, e.sustain);
+    m_envelopeTrace.SetPoint(3, e.attack + e.decay + e.hold, e.sustain);
+    m_envelopeTrace.SetPoint(4, e.attack + e.decay + e.hold + e.release, 0.0f);
+}
+
+// [SECTION] Values and switches
+
+float COscilloscope::GetHeight() const
+{
+    float height = kPanelHeight;
+    if (m_carrierArea.GetVisibleFlag())
+        height += kCarrierHeight;
+    if (m_envelopeArea.GetVisibleFlag())
+        height += kEnvelopeHeight;
+    return height;
+}
+
+float COscilloscope::GetLength() const
+{
+    return IsEnvelopeOn() ? EnvelopeLength(envelope) : GetShown(ValuePeriod);
+}
+
+VoiceParams COscilloscope::GetParams() const
+{
+    VoiceParams params;
+    params.wave = wave;
+    params.carrier = carrier;
+    params.envelope = envelope;
+    params.envelopeOn = IsEnvelopeOn();
+    params.carrierOn = IsCarrierOn();
+    params.am = m_modeBoxes[AM].IsDown();
+    params.fm = m_modeBoxes[FM].IsDown();
+    params.pm = m_modeBoxes[PM].IsDown();
+    return params;
+}
+
+float COscilloscope::GetShown(PanelValue value) const
+{
+    if (value < 0 || value >= PanelValueCount)
+        return 0.0f;
+    return ReadShownNumber(m_boxes[value].GetText());
+}
+
+void COscilloscope::SetSlider(PanelValue value, float position)
+{
+    if (value >= 0 && value < PanelValueCount)
+        m_sliders[value].SetValue(position);
+}
+
+namespace {
+
+// Checks the box of index alone (none for an index outside the group).
+void CheckAlone(CCheckBox* group, int32_t count, int32_t index)
+{
+    for (int32_t i = 0; i < count; ++i)
+        group[i].SetDown(false);
+    if (index >= 0 && index < count)
+        group[index].SetDown(true);
+}
+
+} // namespace
+
+void COscilloscope::SetWaveType(int32_t type)
+{
+    wave.type = type;
+    CheckAlone(m_waveBoxes, 4, type);
+    UpdateTraces();
+    changed.Emit();
+}
+
+void COscilloscope::SetCarrierType(int32_t type)
+{
+    carrier.type = type;
+    CheckAlone(m_carrierBoxes, 4, type);
+    UpdateTraces();
+    changed.Emit();
+}
+
+ModulationMode COscilloscope::GetModulation() const
+{
+    if (m_modeBoxes[AM].IsDown())
+        return AM;
+    if (!m_modeBoxes[FM].IsDown() && m_modeBoxes[PM].IsDown())
+        return PM;
+    return FM;
+}
+
+void COscilloscope::SetModulation(int32_t mode)
+{
+    CheckAlone(m_modeBoxes, 3, mode);
+    changed.Emit();
+}
+
+void COscilloscope::SetEnvelopeOn(bool on)
+{
+    m_envelopeBox.SetDown(on);
+    OnClick(&m_envelopeBox);
+}
+
+void COscilloscope::SetCarrierOn(bool on)
+{
+    m_carrierBox.SetDown(on);
+    OnClick(&m_carrierBox);
+}
+
+void COscilloscope::SetMute(bool on)
+{
+    m_mute.SetDown(on);
+    OnClick(&m_mute);
+}
+
+// [SECTION] Mouse input and focus
+
+void COscilloscope::SetBoxFocusColours(CGUI* child, bool focused)
+{
+    if (!child || child->GetKind() != GUIEdit)
+        return;
+    SetColour(child->material.emission, focused ? kFocusEmission : kBoxEmission);
+    SetColour(child->material.diffuse, focused ? kFocusDiffuse : kBoxDiffuse);
+}
+
+void COscilloscope::ProcessInput(CInputMap& event)
+{
+    const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
+    for (uint32_t i = 0; i < m_childCount; ++i) {
+        if (m_children[i]->HitTest(x, y))
+            m_children[i]->onMouseOver.Emit();
+        else
+            m_children[i]->onMouseOut.Emit();
+    }
+
+    CGUI* hit = nullptr;
+    if (event.action == InputPress || event.action == InputDoubleClick) {
+        for (uint32_t i = 0; i < m_childCount && !hit; ++i)
+            if (m_children[i]->HitTest(x, y))
+                hit = m_children[i];
+        if (hit) {
+            if (m_focused) {
+                m_focused->SetFocus(false);
+                SetBoxFocusColours(m_focused, false);
+            }
+            m_focused = hit;
+            if (hit->GetKind() == GUIEdit) {
+                SetBoxFocusColours(hit, true);
+                selected.Emit();
+            }
+        }
+    }
+
+    if (m_focused) {
+        CGUI* focused = m_focused;
+        focused->RouteInput(event);
+        // A press elsewhere took the focus from a value box: it shows that too.
+        if (focused == m_focused && focused->GetKind() == GUIEdit && !focused->HasFocus())
+            SetBoxFocusColours(focused, false);
+    } else if (!hit) {
+        RouteInput(event);
+    }
+}
+
+void COscilloscope::DropFocus()
+{
+    if (!m_focused)
+        return;
+    m_focused->SetFocus(false);
+    SetBoxFocusColours(m_focused, false);
+}
+
+// [SECTION] Drawing
+
+namespace {
+
+// The drawing surface's height in pixels, for scissor rectangles counted from the bottom.
+int32_t SurfaceHeight()
+{
+    if (CApp* app = GetApp()) {
+        const int32_t height = app->GetClientHeight();
+        if (height > 0)
+            return height;
+    }
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return viewport[1] + viewport[3];
+}
+
+} // namespace
+
+void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
+{
+    const CVector origin = screen.GetAbsolutePosition();
+    const float screenHeight = screen.CGUI::GetHeight();
+    const float y = clip ? origin.y + 0.5f * screenHeight : origin.y + screenHeight;
+    trace.SetPosition(origin.x, y, screen.GetZ() + 1.0f);
+    if (!clip) {
+        trace.Draw();
+        return;
+    }
+    // The screen's own rectangle, in window pixels counted from the bottom.
+    const int32_t bottom = SurfaceHeight() - static_cast<int32_t>(origin.y + screenHeight);
+    GLEnable(GL_SCISSOR_TEST, true);
+    GLScissor(static_cast<int32_t>(origin.x), bottom, static_cast<int32_t>(screen.CGUI::GetWidth()),
+              static_cast<int32_t>(screenHeight));
+    trace.Draw();
+    GLEnable(GL_SCISSOR_TEST, false);
+}
+
+void COscilloscope::Render()
+{
+    if (!IsVisible())
+        return;
+    CGUI::Render();
+    m_carrierArea.Render();
+    m_envelopeArea.Render();
+    for (uint32_t i = 0; i < m_childCount; ++i)
+        m_children[i]->Render();
+    RenderTrace(m_voiceTrace, m_voiceScreen, true);
+    if (m_carrierArea.GetVisibleFlag())
+        RenderTrace(m_carrierTrace, m_carrierScreen, true);
+    if (m_envelopeArea.GetVisibleFlag())
+        RenderTrace(m_envelopeTrace, m_envelopeScreen, false);
+}

@@ -1,0 +1,109 @@
+#include "synth/Project.h"
+
+#include "synth/Wav.h"
+
+void BeginProjectDocument(CXMLDocument& doc, const String& name)
+{
+    doc.Clear();
+    doc.name = "project";
+    CXMLNode nameNode("name");
+    nameNode.SetText(name);
+    doc.AddChild(std::move(nameNode));
+}
+
+void AppendVoiceElement(CXMLNode& project, const COscilloscope& voice)
+{
+    CXMLNode element("oscilloscope");
+    auto shown = [&](const char* attribute, PanelValue value, const char* format) {
+        element.AddAttribute(attribute, String::Format(format, static_cast<double>(voice.GetShown(value))));
+    };
+    auto number = [&](const char* attribute, float value) {
+        element.AddAttribute(attribute, String::Format("%.2f", static_cast<double>(value)));
+    };
+    auto flag = [&](const char* attribute, bool on) {
+        CXMLAttribute a(attribute, String());
+        a.SetBool(on);
+        element.AddAttribute(a);
+    };
+    const Envelope& e = voice.GetEnvelope();
+    element.AddAttribute("type", String::Format("%d", voice.GetWaveType()));
+    shown("amplitude", ValueAmplitude, "%.2f");
+    shown("amplitudeOffset", ValueOffset, "%.2f");
+    shown("frequency", ValueFrequency, "%.0f");
+    shown("period", ValuePeriod, "%.2f");
+    shown("phase", ValuePhase, "%.2f");
+    number("attack", e.attack);
+    number("decay", e.decay);
+    number("sustain", e.sustain);
+    number("hold", e.hold);
+    number("release", e.release);
+    element.AddAttribute("typeCarrier", String::Format("%d", voice.GetCarrierType()));
+    element.AddAttribute("modCarrier", String::Format("%d", static_cast<int>(voice.GetModulation())));
+    shown("amplitudeCarrier", ValueCarrierAmplitude, "%.2f");
+    shown("amplitudeOffsetCarrier", ValueCarrierOffset, "%.2f");
+    shown("frequencyCarrier", ValueCarrierFrequency, "%.0f");
+    shown("periodCarrier", ValueCarrierPeriod, "%.2f");
+    shown("phaseCarrier", ValueCarrierPhase, "%.2f");
+    flag("envelope", voice.IsEnvelopeOn());
+    flag("carrier", voice.IsCarrierOn());
+    flag("loop", voice.IsLoopOn());
+    flag("mute", voice.IsMuted());
+    project.AddChild(std::move(element));
+}
+
+void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice)
+{
+    auto scaled = [&](PanelValue value, const char* attribute) {
+        voice.SetSlider(value, 100.0f * element.GetAttributeFloat(attribute));
+    };
+    voice.SetWaveType(element.GetAttributeInt("type"));
+    scaled(ValueAmplitude, "amplitude");
+    scaled(ValueOffset, "amplitudeOffset");
+    voice.SetSlider(ValueFrequency, element.GetAttributeFloat("frequency"));
+    scaled(ValuePeriod, "period");
+    scaled(ValuePhase, "phase");
+    scaled(ValueAttack, "attack");
+    scaled(ValueDecay, "decay");
+    scaled(ValueSustain, "sustain");
+    scaled(ValueHold, "hold");
+    scaled(ValueRelease, "release");
+    voice.SetCarrierType(element.GetAttributeInt("typeCarrier"));
+    voice.SetModulation(element.GetAttributeInt("modCarrier"));
+    scaled(ValueCarrierAmplitude, "amplitudeCarrier");
+    scaled(ValueCarrierOffset, "amplitudeOffsetCarrier");
+    voice.SetSlider(ValueCarrierFrequency, element.GetAttributeFloat("frequencyCarrier"));
+    scaled(ValueCarrierPeriod, "periodCarrier");
+    scaled(ValueCarrierPhase, "phaseCarrier");
+    voice.SetEnvelopeOn(element.GetAttributeBool("envelope"));
+    voice.SetCarrierOn(element.GetAttributeBool("carrier"));
+    voice.SetLoop(element.GetAttributeBool("loop"));
+    voice.SetMute(element.GetAttributeBool("mute"));
+}
+
+String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice)
+{
+    for (uint32_t i = 0; i < project.GetChildCount(); ++i) {
+        const CXMLNode* child = project.GetChild(i);
+        if (child->name != "oscilloscope")
+            continue;
+        if (COscilloscope* voice = addVoice ? addVoice() : nullptr)
+            ApplyVoiceElement(*child, *voice);
+    }
+    return project.GetChildText("name");
+}
+
+String ProjectSavePath(const String& chosen)
+{
+    if (chosen.IsEmpty())
+        return String();
+    const int32_t n = chosen.Length();
+    bool hasExtension = n >= 4 && chosen[n - 4] == '.';
+    for (int32_t i = 0; i < 3 && hasExtension; ++i)
+        hasExtension = (chosen[n - 3 + i] | 0x20) == "xml"[i];
+    return hasExtension ? chosen : chosen + ".xml";
+}
+
+bool WriteMixWav(const String& path, const CSound& mix)
+{
+    return WriteWav(path, kMixChannels, kMixRate, kMixBits, mix.GetData() ? mix.GetDataSize() : 0, mix.GetData());
+}

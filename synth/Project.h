@@ -1,0 +1,78 @@
+// Project files and the sound export shared by the main scene and the command-line renderer.
+// A project document is the root "project" with a "name" child and one "oscilloscope"
+// element of 22 attributes per voice; loading applies each element through the voice's
+// sliders and switches, so every value is clamped and shown as the panel shows it. The voice
+// lists are any containers of pointers to COscilloscope. Nothing here shows or logs anything.
+#pragma once
+
+#include "synth/Oscilloscope.h"
+#include "synth/Render.h"
+#include "xml/XMLDocument.h"
+
+#include <functional>
+
+// The format every mix is rendered and saved in: mono, 44100 Hz, 16 bits.
+constexpr uint32_t kMixChannels = 1;
+constexpr uint32_t kMixRate = 44100;
+constexpr uint32_t kMixBits = 16;
+
+// --- project documents
+
+// Empties doc and makes it a project of that name with no voices.
+void BeginProjectDocument(CXMLDocument& doc, const String& name);
+// Appends the voice's "oscilloscope" element: types, values as shown, envelope values,
+// modulation and switches, in the file's attribute order and formats.
+void AppendVoiceElement(CXMLNode& project, const COscilloscope& voice);
+
+template <class VoiceList>
+void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList& voices)
+{
+    BeginProjectDocument(doc, name);
+    for (const auto& voice : voices)
+        AppendVoiceElement(doc, *voice);
+}
+
+// Sets a voice from an "oscilloscope" element, in the loader's order: type, the main sliders,
+// the envelope sliders, carrier type and modulation, the carrier sliders, then the switches
+// envelope, carrier, loop and mute. Missing attributes read as 0 or false.
+void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice);
+
+// Applies a loaded document: for every child element named "oscilloscope", in order,
+// addVoice() supplies a new voice (set up, in its default state; null skips the element)
+// and the element is applied to it. The root's name is not checked. Returns the text of the
+// first "name" child (empty when there is none).
+String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice);
+
+// The path a project is saved under: the chosen path, with ".xml" appended unless it already
+// ends with it (in any letter case). Empty for an empty path.
+String ProjectSavePath(const String& chosen);
+
+// Builds the document and saves it under ProjectSavePath(chosen). False when the path is
+// empty or the file could not be written.
+template <class VoiceList>
+bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& voices)
+{
+    const String path = ProjectSavePath(chosen);
+    if (path.IsEmpty())
+        return false;
+    CXMLDocument doc;
+    BuildProjectDocument(doc, name, voices);
+    return doc.Save(path);
+}
+
+// --- sound export
+
+// Writes mix as a mono 44100 Hz 16-bit WAV file; an empty mix (no unmuted voice) gives a
+// valid file with no samples. False when the file could not be written in full.
+bool WriteMixWav(const String& path, const CSound& mix);
+
+// Renders voices into mix in the mix format and writes it (WriteMixWav). An empty voice list
+// renders silence rather than keeping the mix's previous data.
+template <class VoiceList>
+bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix)
+{
+    if (voices.empty())
+        mix.Release();
+    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
+    return WriteMixWav(path, mix);
+}

@@ -1,0 +1,268 @@
+// The voice panel without a window: sliders and value boxes, clamping and write-back, radio
+// groups, the envelope and carrier areas, the layout, focus across panels, and clipping.
+#include "app/Input.h"
+#include "media/GL.h"
+#include "synth/Oscilloscope.h"
+
+#include "support/GLTestContext.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+struct Counter {
+    explicit Counter(CSignal<>& signal) { slots.Connect(signal, this, &Counter::Count); }
+    void Count() { ++count; }
+    int count = 0;
+    CSlotList slots;
+};
+
+// Types text into the box from the keyboard, as a user does after clicking it.
+void Type(CEdit& box, const char* text)
+{
+    box.SetText("");
+    box.SetFocus(true);
+    for (const char* c = text; *c; ++c)
+        EmitKey(static_cast<unsigned char>(*c), InputPress);
+    box.SetFocus(false);
+}
+
+void Click(CButton& button) { button.onRelease.Emit(); }
+
+void PressAt(int32_t x, int32_t y)
+{
+    EmitMouseMove(x, y);
+    EmitMouseButton(MouseLeft, InputPress);
+    EmitMouseButton(MouseLeft, InputRelease);
+}
+
+std::string Text(CEdit& box) { return box.GetText().CStr(); }
+
+class Panel : public ::testing::Test {
+protected:
+    void SetUp() override { panel.Setup(templates.Get()); }
+    CStockTemplates templates;
+    COscilloscope panel;
+};
+
+TEST_F(Panel, StartsWithTheDefaultVoice)
+{
+    const VoiceParams p = panel.GetParams();
+    EXPECT_EQ(p.wave.frequency, 4.0f);
+    EXPECT_EQ(p.carrier.frequency, 1.0f);
+    EXPECT_EQ(p.wave.amplitude, 1.0f);
+    EXPECT_EQ(p.envelope.release, 0.1f);
+    EXPECT_FALSE(p.envelopeOn || p.carrierOn || p.am || p.pm);
+    EXPECT_TRUE(p.fm);
+    EXPECT_TRUE(panel.IsLoopOn());
+    EXPECT_FALSE(panel.IsMuted());
+    EXPECT_EQ(panel.GetModulation(), FM);
+    EXPECT_TRUE(panel.WaveBox(Sine).IsDown());
+    EXPECT_TRUE(panel.CarrierWaveBox(Sine).IsDown());
+    EXPECT_EQ(Text(panel.ValueBox(ValueFrequency)), "4");
+    EXPECT_EQ(Text(panel.ValueBox(ValueRelease)), "0.10");
+    EXPECT_EQ(panel.GetLength(), 1.0f);
+    EXPECT_EQ(panel.GetHeight(), 90.0f);
+    EXPECT_EQ(panel.Slider(ValueOffset).GetMin(), -100.0f);
+    EXPECT_EQ(panel.Slider(ValueCarrierFrequency).GetMax(), 2000.0f);
+    EXPECT_EQ(panel.Slider(ValuePeriod).GetMax(), 1000.0f);
+}
+
+TEST_F(Panel, LaysItsControlsOutInsideThePanelAndAreas)
+{
+    ASSERT_EQ(panel.GetChildCount(), 64u);
+    for (uint32_t i = 0; i < panel.GetChildCount(); ++i) {
+        CGUI& child = *panel.GetChild(i);
+        const float areaHeight = child.GetParent() == &panel ? 90.0f : child.GetParent()->CGUI::GetHeight();
+        EXPECT_GE(child.GetX(), 0.0f) << i;
+        EXPECT_LE(child.GetX() + child.CGUI::GetWidth(), 400.0f) << i;
+        EXPECT_LE(child.GetY() + child.CGUI::GetHeight(), areaHeight) << i;
+        EXPECT_EQ(child.GetZ(), 11.0f) << i;
+    }
+    // Voice screen down to the phase slider's bottom; close button 2 from the corner.
+    EXPECT_EQ(panel.GetChild(0)->CGUI::GetHeight(), 82.0f);
+    EXPECT_EQ(panel.CloseButton().GetX(), 382.0f);
+    EXPECT_EQ(panel.ValueBox(ValueAmplitude).GetX(), 197.0f);
+    EXPECT_EQ(panel.Slider(ValueAmplitude).GetY(), 21.0f);
+    EXPECT_EQ(panel.Slider(ValueCarrierPhase).GetParent(), &panel.CarrierArea());
+    EXPECT_EQ(panel.Slider(ValueRelease).GetParent(), &panel.EnvelopeArea());
+}
+
+TEST_F(Panel, SliderSetsTheValueAndItsBox)
+{
+    Counter changed(panel.changed);
+    panel.SetSlider(ValueAmplitude, 137.0f);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.37f);
+    EXPECT_EQ(Text(panel.ValueBox(ValueAmplitude)), "1.37");
+    panel.SetSlider(ValueCarrierFrequency, 2500.0f);
+    EXPECT_EQ(panel.GetCarrier().frequency, 2000.0f);
+    EXPECT_EQ(Text(panel.ValueBox(ValueCarrierFrequency)), "2000");
+    EXPECT_EQ(changed.count, 2);
+    // The trace spans the period and shows the bare oscillator.
+    EXPECT_EQ(panel.VoiceTrace().PointX(99), 1.0f);
+    for (uint32_t i = 0; i < 100; ++i) {
+        const float t = panel.VoiceTrace().PointX(i);
+        EXPECT_NEAR(t, i == 99 ? 1.0f : i * 0.01f, 1e-5f); // the last point ends the period
+        EXPECT_NEAR(panel.VoiceTrace().PointY(i), 1.37 * std::sin(t * 6.283185308 * 4), 1e-5);
+    }
+}
+
+TEST_F(Panel, TypedValuesAreClampedAndWrittenBackOnlyWhenOutOfRange)
+{
+    Type(panel.ValueBox(ValueAmplitude), "7");
+    EXPECT_EQ(panel.Slider(ValueAmplitude).GetValue(), 400.0f);
+    EXPECT_EQ(Text(panel.ValueBox(ValueAmplitude)), "4.00");
+    EXPECT_EQ(panel.GetWave().amplitude, 4.0f);
+
+    Type(panel.ValueBox(ValueAmplitude), "0.5");
+    EXPECT_EQ(panel.Slider(ValueAmplitude).GetValue(), 50.0f);
+    EXPECT_EQ(Text(panel.ValueBox(ValueAmplitude)), "0.5");
+
+    Type(panel.ValueBox(ValueOffset), "-");
+    EXPECT_EQ(panel.Slider(ValueOffset).GetValue(), 0.0f);
+    EXPECT_EQ(Text(panel.ValueBox(ValueOffset)), "-");
+}
+
+TEST_F(Panel, TypedFrequencyIsUsedAsTypedWhileTheSliderStopsAtItsEnd)
+{
+    Type(panel.ValueBox(ValueFrequency), "3000");
+    EXPECT_EQ(panel.Slider(ValueFrequency).GetValue(), 2000.0f);
+    EXPECT_EQ(panel.GetWave().frequency, 3000.0f);
+    EXPECT_EQ(panel.GetShown(ValueFrequency), 3000.0f);
+    Type(panel.ValueBox(ValueCarrierFrequency), "440.6");
+    EXPECT_EQ(panel.GetCarrier().frequency, 440.6f);
+}
+
+TEST_F(Panel, ShapeAndModeBoxesActAsRadioGroups)
+{
+    Click(panel.WaveBox(Sine));
+    EXPECT_TRUE(panel.WaveBox(Sine).IsDown());
+    Click(panel.WaveBox(Triangle));
+    EXPECT_FALSE(panel.WaveBox(Sine).IsDown());
+    EXPECT_TRUE(panel.WaveBox(Triangle).IsDown());
+    EXPECT_EQ(panel.GetWaveType(), Triangle);
+    EXPECT_TRUE(panel.CarrierWaveBox(Sine).IsDown()); // the other group is untouched
+
+    Click(panel.ModulationBox(PM));
+    EXPECT_EQ(panel.GetModulation(), PM);
+    EXPECT_FALSE(panel.ModulationBox(FM).IsDown());
+
+    panel.SetModulation(5);
+    EXPECT_EQ(panel.GetModulation(), FM);
+    panel.SetCarrierOn(true);
+    EXPECT_EQ(panel.SampleVoice(0.1), 0.0); // no mode box: a modulated voice is silent
+}
+
+TEST_F(Panel, EnvelopeSwitchSetsThePeriodAndShowsItsArea)
+{
+    Counter resized(panel.resized);
+    Click(panel.EnvelopeBox());
+    EXPECT_EQ(panel.GetWave().period, 1.1f);
+    EXPECT_EQ(panel.GetLength(), EnvelopeLength(panel.GetEnvelope()));
+    EXPECT_EQ(panel.GetHeight(), 166.0f);
+    EXPECT_EQ(panel.EnvelopeArea().GetY(), 90.0f);
+    EXPECT_EQ(resized.count, 1);
+
+    panel.SetCarrierOn(true);
+    EXPECT_EQ(panel.GetHeight(), 256.0f);
+    EXPECT_EQ(panel.EnvelopeArea().GetY(), 180.0f);
+
+    Click(panel.EnvelopeBox());
+    EXPECT_EQ(panel.GetWave().period, 1.0f); // the period as its box shows it
+    EXPECT_EQ(panel.GetHeight(), 180.0f);
+}
+
+TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
+{
+    Counter changed(panel.changed);
+    panel.SetSlider(ValueDecay, 30.0f);
+    EXPECT_EQ(panel.EnvelopeTrace().PointX(2), 0.3f);
+    EXPECT_EQ(panel.GetWave().period, 1.0f);
+    EXPECT_EQ(changed.count, 0);
+
+    panel.SetEnvelopeOn(true);
+    changed.count = 0;
+    panel.SetSlider(ValueHold, 100.0f);
+    EXPECT_EQ(changed.count, 1);
+    EXPECT_EQ(panel.GetWave().period, EnvelopeLength(panel.GetEnvelope()));
+}
+
+TEST(PanelFocus, PressingABoxOfOnePanelDropsTheFocusColoursOfAnother)
+{
+    CStockTemplates templates;
+    COscilloscope a, b;
+    a.Setup(templates.Get());
+    b.Setup(templates.Get());
+    b.SetPosition(0.0f, 200.0f);
+    Counter selectedA(a.selected), selectedB(b.selected);
+    CEdit& boxA = a.ValueBox(ValueAmplitude);
+    CEdit& boxB = b.ValueBox(ValuePhase);
+
+    PressAt(210, 25);
+    EXPECT_EQ(a.GetFocusedChild(), &boxA);
+    EXPECT_TRUE(boxA.IsActive());
+    EXPECT_EQ(boxA.material.emission[1], 0.8f);
+    EXPECT_EQ(selectedA.count, 1);
+
+    PressAt(210, 278);
+    EXPECT_EQ(b.GetFocusedChild(), &boxB);
+    EXPECT_EQ(selectedB.count, 1);
+    EXPECT_FALSE(boxA.IsActive());
+    EXPECT_EQ(boxA.material.emission[0], 1.0f);
+    EXPECT_EQ(boxA.material.diffuse[1], 0.8f);
+    EXPECT_EQ(boxA.material.diffuse[0], 0.8f);
+
+    EmitKey('2', InputPress); // typing reaches the focused box only
+    EXPECT_EQ(Text(boxB), "0.002");
+    EXPECT_EQ(b.GetWave().phase, 0.002f);
+    EXPECT_EQ(Text(boxA), "1.00");
+
+    b.DropFocus();
+    EXPECT_FALSE(boxB.IsActive());
+    EXPECT_EQ(b.GetFocusedChild(), &boxB);
+}
+
+TEST(PanelFocus, ClicksOnCheckBoxesReachThePanel)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    Counter changed(panel.changed);
+    const CCheckBox& mute = panel.MuteBox();
+    PressAt(static_cast<int32_t>(mute.GetX()) + 5, 5);
+    EXPECT_TRUE(panel.IsMuted());
+    EXPECT_EQ(changed.count, 1);
+}
+
+} // namespace
+
+// Drawing: each trace is clipped to its own screen's rectangle, and the scissor test is off
+// again afterwards.
+namespace {
+
+class PanelDrawing : public GLTest {};
+
+TEST_F(PanelDrawing, TracesAreClippedToTheirScreens)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    panel.SetPosition(-100.0f, -10.0f);
+    panel.SetCarrierOn(true);
+    panel.Render();
+    GLint box[4];
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    // The carrier screen was drawn last: at (2, 2) in its area, 90 below the panel's top.
+    const int top = -10 + 90 + 2;
+    EXPECT_EQ(box[0], -98);
+    EXPECT_EQ(box[1], GLTestContext::kSide - (top + 82));
+    EXPECT_EQ(box[2], 180);
+    EXPECT_EQ(box[3], 82);
+}
+
+} // namespace

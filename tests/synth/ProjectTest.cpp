@@ -1,0 +1,179 @@
+// Project files: the exact saved text, values as shown, loading through the sliders (clamping
+// and rounding), tolerated and odd documents, the save path rule and the sound export.
+#include "synth/Project.h"
+#include "synth/Wav.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Project : public ::testing::Test {
+protected:
+    COscilloscope& AddVoice()
+    {
+        owned.push_back(std::make_unique<COscilloscope>());
+        owned.back()->Setup(templates.Get());
+        voices.push_back(owned.back().get());
+        return *owned.back();
+    }
+    // Loads text as the program opens a file; returns the project name.
+    std::string Load(const char* text)
+    {
+        owned.clear();
+        voices.clear();
+        CXMLDocument doc;
+        EXPECT_TRUE(doc.Parse(text));
+        return ApplyProjectDocument(doc, [this]() { return &AddVoice(); }).CStr();
+    }
+    std::string Saved(const char* name = "New Project")
+    {
+        const std::string path = dir.File("p.xml");
+        EXPECT_TRUE(SaveProjectFile(path.c_str(), name, voices));
+        return ReadFileBytes(path);
+    }
+    std::string Attribute(uint32_t voice, const char* name)
+    {
+        CXMLDocument doc;
+        BuildProjectDocument(doc, "", voices);
+        return doc.GetChild(voice + 1)->GetAttributeString(name).CStr();
+    }
+
+    TempDir dir;
+    CStockTemplates templates;
+    std::vector<std::unique_ptr<COscilloscope>> owned;
+    std::vector<COscilloscope*> voices;
+};
+
+TEST_F(Project, StartUpProjectIsSavedExactly)
+{
+    AddVoice();
+    EXPECT_EQ(Saved(),
+              "<?xml version=\"1.0\"?>\n\n<project>\n\t<name>New Project</name>\n"
+              "\t<oscilloscope type=\"0\" amplitude=\"1.00\" amplitudeOffset=\"0.00\" frequency=\"4\" "
+              "period=\"1.00\" phase=\"0.00\" attack=\"0.00\" decay=\"0.50\" sustain=\"0.50\" hold=\"0.50\" "
+              "release=\"0.10\" typeCarrier=\"0\" modCarrier=\"1\" amplitudeCarrier=\"1.00\" "
+              "amplitudeOffsetCarrier=\"0.00\" frequencyCarrier=\"1\" periodCarrier=\"1.00\" "
+              "phaseCarrier=\"0.00\" envelope=\"false\" carrier=\"false\" loop=\"true\" mute=\"false\" />\n"
+              "</project>");
+}
+
+TEST_F(Project, ValuesAreSavedAsShownRoundedByTheFormat)
+{
+    COscilloscope& voice = AddVoice();
+    voice.ValueBox(ValueAmplitude).SetText("0.126");
+    voice.ValueBox(ValueAmplitude).onChange.Emit(String("0.126"));
+    voice.ValueBox(ValueFrequency).SetText("440.6");
+    voice.ValueBox(ValueFrequency).onChange.Emit(String("440.6"));
+    EXPECT_EQ(Attribute(0, "amplitude"), "0.13");
+    EXPECT_EQ(Attribute(0, "frequency"), "441");
+}
+
+TEST_F(Project, LoadingGoesThroughTheSlidersAndRoundTrips)
+{
+    const std::string name = Load(
+        "<project><name>Rock &#38; Roll</name>"
+        "<oscilloscope type='3' amplitude='9' amplitudeOffset='-0.25' frequency='5000' period='0.5' "
+        "attack='0.1' decay='0.2' sustain='0.3' hold='0.4' release='0.05' typeCarrier='2' modCarrier='0' "
+        "amplitudeCarrier='0.01' frequencyCarrier='440.4' envelope='true' carrier='TRUE' loop='0' mute='1'/>"
+        "<oscilloscope frequency='440.6' frequencyCarrier='-3'/></project>");
+    EXPECT_EQ(name, "Rock & Roll");
+    ASSERT_EQ(voices.size(), 2u);
+    COscilloscope& a = *voices[0];
+    EXPECT_EQ(a.GetShown(ValueAmplitude), 4.0f);
+    EXPECT_EQ(a.GetWave().frequency, 2000.0f);
+    EXPECT_EQ(a.GetCarrier().frequency, 440.0f);
+    EXPECT_TRUE(a.WaveBox(Square).IsDown());
+    EXPECT_TRUE(a.CarrierWaveBox(Sawtooth).IsDown());
+    EXPECT_EQ(a.GetModulation(), AM);
+    EXPECT_TRUE(a.IsEnvelopeOn() && a.IsCarrierOn() && a.IsMuted());
+    EXPECT_FALSE(a.IsLoopOn());
+    EXPECT_EQ(a.GetHeight(), 256.0f);
+    EXPECT_EQ(a.GetWave().period, EnvelopeLength(a.GetEnvelope())); // the envelope fixes it
+    EXPECT_EQ(voices[1]->GetWave().frequency, 441.0f);
+    EXPECT_EQ(voices[1]->GetCarrier().frequency, 0.0f);
+
+    // Saving what was loaded and loading it again gives the same file.
+    const std::string first = Saved("Rock & Roll");
+    EXPECT_NE(first.find("<name>Rock &#38; Roll</name>"), std::string::npos);
+    EXPECT_EQ(Load(first.c_str()), "Rock & Roll");
+    EXPECT_EQ(Saved("Rock & Roll"), first);
+}
+
+TEST_F(Project, ForeignRootsAndElementsAreTolerated)
+{
+    EXPECT_EQ(Load("<song><oscilloscope/><junk type='1'/><oscilloscope/><name>x</name><oscilloscope/></song>"),
+              "x");
+    EXPECT_EQ(voices.size(), 3u);
+    EXPECT_EQ(Load("<project/>"), "");
+    EXPECT_TRUE(voices.empty());
+}
+
+TEST_F(Project, MissingAttributesReadAsZeroOrFalse)
+{
+    Load("<project><oscilloscope/></project>");
+    ASSERT_EQ(voices.size(), 1u);
+    const COscilloscope& v = *voices[0];
+    EXPECT_EQ(v.GetWave().amplitude, 0.0f);
+    EXPECT_EQ(v.GetWave().frequency, 0.0f);
+    EXPECT_EQ(v.GetLength(), 0.0f);
+    EXPECT_FALSE(v.IsLoopOn());
+    EXPECT_EQ(v.GetModulation(), AM);
+    EXPECT_EQ(v.GetEnvelope().release, 0.0f);
+}
+
+TEST_F(Project, OutOfRangeTypesAndModesLoadAsIsAndSilence)
+{
+    Load("<project><oscilloscope type='7' amplitude='1' frequency='3' period='1' typeCarrier='-1' "
+         "modCarrier='9'/></project>");
+    COscilloscope& v = *voices[0];
+    EXPECT_EQ(v.GetWaveType(), 7);
+    EXPECT_EQ(v.GetCarrierType(), -1);
+    for (int32_t type = 0; type < 4; ++type)
+        EXPECT_FALSE(v.WaveBox(type).IsDown() || v.CarrierWaveBox(type).IsDown());
+    EXPECT_EQ(v.GetModulation(), FM); // reported as FM with no mode box checked
+    EXPECT_EQ(Attribute(0, "type"), "7");
+    EXPECT_EQ(Attribute(0, "modCarrier"), "1");
+    EXPECT_EQ(v.SampleVoice(0.1), 0.0);
+}
+
+TEST(ProjectPath, AppendsXmlUnlessThePathHasIt)
+{
+    EXPECT_EQ(ProjectSavePath("/home/u/tune"), "/home/u/tune.xml");
+    EXPECT_EQ(ProjectSavePath("tune.xml"), "tune.xml");
+    EXPECT_EQ(ProjectSavePath("TUNE.XML"), "TUNE.XML");
+    EXPECT_EQ(ProjectSavePath("tune.xm"), "tune.xm.xml");
+    EXPECT_EQ(ProjectSavePath("xml"), "xml.xml");
+    EXPECT_EQ(ProjectSavePath(""), "");
+}
+
+TEST_F(Project, SilentMixIsSavedAsAValidEmptyWav)
+{
+    AddVoice().SetMute(true);
+    CSound mix;
+    const std::string path = dir.File("s.wav");
+    ASSERT_TRUE(SaveSoundFile(path.c_str(), voices, mix));
+    EXPECT_EQ(ReadFileBytes(path).size(), 44u);
+    WavInfo info;
+    std::free(ReadWav(info, path.c_str()));
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.sampleRate, 44100);
+    EXPECT_EQ(info.bitsPerSample, 16);
+    EXPECT_EQ(info.dataSize, 0);
+
+    // An empty project does not save the previous render again.
+    voices[0]->SetMute(false);
+    ASSERT_TRUE(SaveSoundFile(path.c_str(), voices, mix));
+    EXPECT_EQ(ReadFileBytes(path).size(), 44u + 88200u);
+    voices.clear();
+    ASSERT_TRUE(SaveSoundFile(path.c_str(), voices, mix));
+    EXPECT_EQ(ReadFileBytes(path).size(), 44u);
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+// quillwave-render: renders a project file to a WAV file without a window, OpenGL or sound
+// device. The project is loaded as the program opens it (every value through its slider and
+// value box, with sprite-less stock templates) and the mix is written as Save Sound writes
+// it: mono, 44100 Hz, 16 bits. Errors are one line on standard error and exit status 1.
+#include "synth/Project.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "usage: quillwave-render [-v] PROJECT.xml OUT.wav\n"
+    "\n"
+    "Renders the mix of every unmuted voice of a Quillwave project and writes it as a WAV file\n"
+    "(PCM, 1 channel, 44100 Hz, 16 bits), exactly as the program's Save Sound does. A project\n"
+    "whose voices are all muted gives a valid WAV file with no samples.\n"
+    "\n"
+    "  -v          print the sound's length, the number of voices and the time taken\n"
+    "  -h, --help  show this help\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the project cannot be read or is not well-formed XML,\n"
+    "or the output cannot be written.\n";
+
+int Fail(const char* format, const char* argument)
+{
+    std::fprintf(stderr, "quillwave-render: ");
+    std::fprintf(stderr, format, argument);
+    std::fprintf(stderr, "\n");
+    return 1;
+}
+
+bool SameFile(const char* a, const char* b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool verbose = false;
+    std::vector<const char*> paths;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (options && std::strcmp(arg, "-v") == 0) {
+            verbose = true;
+        } else if (options && std::strcmp(arg, "--") == 0) {
+            options = false;
+        } else if (options && arg[0] == '-' && arg[1] != '\0') {
+            return Fail("unknown option %s (try --help)", arg);
+        } else {
+            paths.push_back(arg);
+        }
+    }
+    if (paths.size() != 2) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+    const char* projectPath = paths[0];
+    const char* outputPath = paths[1];
+    const auto start = std::chrono::steady_clock::now();
+
+    std::FILE* probe = std::fopen(projectPath, "rb");
+    if (!probe)
+        return Fail("cannot read project %s", projectPath);
+    std::fclose(probe);
+    CXMLDocument doc;
+    if (!doc.Load(projectPath))
+        return Fail("%s is not a well-formed project file", projectPath);
+    if (SameFile(projectPath, outputPath))
+        return Fail("refusing to overwrite the project %s with the sound", projectPath);
+
+    CStockTemplates templates;
+    std::vector<std::unique_ptr<COscilloscope>> owned;
+    ApplyProjectDocument(doc, [&]() {
+        owned.push_back(std::make_unique<COscilloscope>());
+        owned.back()->Setup(templates.Get());
+        return owned.back().get();
+    });
+    std::vector<COscilloscope*> voices;
+    uint32_t unmuted = 0;
+    for (const auto& voice : owned) {
+        voices.push_back(voice.get());
+        unmuted += voice->IsMuted() ? 0 : 1;
+    }
+
+    CSound mix;
+    if (!SaveSoundFile(outputPath, voices, mix))
+        return Fail("cannot write %s", outputPath);
+
+    if (verbose) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
+        std::printf("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n", outputPath,
+                    static_cast<double>(samples) / kMixRate, samples, voices.size(), unmuted, seconds);
+    }
+    return 0;
+}
