@@ -75,17 +75,15 @@ bool FindPanelTemplates(const CGUIManager& gui, PanelTemplates& t)
     if (!t.slider || !t.text)
         return false;
     t.close = FindAs<CButton>(gui, "btnClose");
-    t.sine = FindAs<CCheckBox>(gui, "chkSinWave");
-    t.triangle = FindAs<CCheckBox>(gui, "chkTriangleWave");
-    t.sawtooth = FindAs<CCheckBox>(gui, "chkSawtoothWave");
-    t.square = FindAs<CCheckBox>(gui, "chkSquareWave");
-    t.loop = FindAs<CCheckBox>(gui, "chkLoop");
-    t.envelope = FindAs<CCheckBox>(gui, "chkEnvelope");
-    t.carrier = FindAs<CCheckBox>(gui, "chkCarrier");
-    t.mute = FindAs<CCheckBox>(gui, "chkMute");
-    t.am = FindAs<CCheckBox>(gui, "chkAM");
-    t.fm = FindAs<CCheckBox>(gui, "chkFM");
-    t.pm = FindAs<CCheckBox>(gui, "chkPM");
+    const struct {
+        const char* name;
+        const CCheckBox** box;
+    } boxes[] = {{"chkSinWave", &t.sine},   {"chkTriangleWave", &t.triangle}, {"chkSawtoothWave", &t.sawtooth},
+                 {"chkSquareWave", &t.square}, {"chkLoop", &t.loop},         {"chkEnvelope", &t.envelope},
+                 {"chkCarrier", &t.carrier},   {"chkMute", &t.mute},         {"chkAM", &t.am},
+                 {"chkFM", &t.fm},             {"chkPM", &t.pm}};
+    for (const auto& entry : boxes)
+        *entry.box = FindAs<CCheckBox>(gui, entry.name);
     return true;
 }
 
