@@ -91,11 +91,20 @@ void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice)
     voice.SetMute(element.GetAttributeBool("mute"));
 }
 
+uint32_t CountVoiceElements(const CXMLNode& project)
+{
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < project.GetChildCount(); ++i)
+        count += project.GetChild(i)->name == "oscilloscope" ? 1 : 0;
+    return count;
+}
+
 String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice)
 {
+    uint32_t elements = 0;
     for (uint32_t i = 0; i < project.GetChildCount(); ++i) {
         const CXMLNode* child = project.GetChild(i);
-        if (child->name != "oscilloscope")
+        if (child->name != "oscilloscope" || ++elements > kMaxProjectVoices)
             continue;
         if (COscilloscope* voice = addVoice ? addVoice() : nullptr)
             ApplyVoiceElement(*child, *voice);

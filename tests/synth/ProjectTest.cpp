@@ -115,6 +115,22 @@ TEST_F(Project, ForeignRootsAndElementsAreTolerated)
     EXPECT_TRUE(voices.empty());
 }
 
+TEST(ProjectLimit, NoMoreThanTheVoiceLimitIsLoaded)
+{
+    std::string text = "<project>";
+    for (uint32_t i = 0; i < kMaxProjectVoices + 5; ++i)
+        text += "<oscilloscope/>";
+    CXMLDocument doc;
+    ASSERT_TRUE(doc.Parse((text + "</project>").c_str()));
+    EXPECT_EQ(CountVoiceElements(doc), kMaxProjectVoices + 5);
+    uint32_t added = 0;
+    ApplyProjectDocument(doc, [&added]() -> COscilloscope* {
+        ++added;
+        return nullptr;
+    });
+    EXPECT_EQ(added, kMaxProjectVoices);
+}
+
 TEST_F(Project, MissingAttributesReadAsZeroOrFalse)
 {
     Load("<project><oscilloscope/></project>");

@@ -154,8 +154,12 @@ TEST_F(RenderTool, FailuresGiveOneLineAndStatusOne)
     WriteFileBytes(bad, "<project><oscilloscope></project>");
     const ToolRun malformed = Render(bad + " " + out);
     const ToolRun unwritable = Render(Project("<oscilloscope/>") + " " + dir.File("no/such/dir/out.wav"));
+    std::string many;
+    for (int i = 0; i < 1025; ++i)
+        many += "<oscilloscope/>";
+    const ToolRun tooMany = Render(Project(many) + " " + out);
     const ToolRun usage = Render(bad);
-    for (const ToolRun* run : {&missing, &malformed, &unwritable}) {
+    for (const ToolRun* run : {&missing, &malformed, &unwritable, &tooMany}) {
         EXPECT_EQ(run->status, 1);
         EXPECT_EQ(run->out, "");
         ASSERT_FALSE(run->err.empty());
