@@ -54,7 +54,7 @@ float ReadShownNumber(const String& text)
     if (result.ec == std::errc::result_out_of_range)
         value = std::strtod(s, nullptr); // huge or tiny: strtod saturates or flushes to 0
     value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
-    return static_cast<float>(negative ? -value : value);
+    return static_cast<float>(negative ? -value : value) + 0.0f; // "-0" reads as 0
 }
 
 namespace {
@@ -393,6 +393,7 @@ void COscilloscope::Setup(const PanelTemplates& t)
 
 void COscilloscope::OnSlider(float position, CScroll* slider)
 {
+    position += 0.0f; // a slider at -0 shows and stores 0
     const int32_t value = static_cast<int32_t>(slider - m_sliders);
     const float t = position / 100.0f;
     CEdit& box = m_boxes[value];

@@ -71,7 +71,10 @@ TEST_F(Project, ValuesAreSavedAsShownRoundedByTheFormat)
     voice.ValueBox(ValueAmplitude).onChange.Emit(String("0.126"));
     voice.ValueBox(ValueFrequency).SetText("440.6");
     voice.ValueBox(ValueFrequency).onChange.Emit(String("440.6"));
+    voice.ValueBox(ValueOffset).SetText("-0");
+    voice.ValueBox(ValueOffset).onChange.Emit(String("-0"));
     EXPECT_EQ(Attribute(0, "amplitude"), "0.13");
+    EXPECT_EQ(Attribute(0, "amplitudeOffset"), "0.00");
     EXPECT_EQ(Attribute(0, "frequency"), "441");
 }
 
