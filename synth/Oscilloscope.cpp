@@ -54,7 +54,7 @@ float ReadShownNumber(const String& text)
     if (result.ec == std::errc::result_out_of_range)
         value = std::strtod(s, nullptr); // huge or tiny: strtod saturates or flushes to 0
     value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
-    return static_cast<float>(negative ? -value : value);
+    return static_cast<float>(negative ? -value : value) + 0.0f; // "-0" reads as 0
 }
 
 namespace {
@@ -75,17 +75,15 @@ bool FindPanelTemplates(const CGUIManager& gui, PanelTemplates& t)
     if (!t.slider || !t.text)
         return false;
     t.close = FindAs<CButton>(gui, "btnClose");
-    t.sine = FindAs<CCheckBox>(gui, "chkSinWave");
-    t.triangle = FindAs<CCheckBox>(gui, "chkTriangleWave");
-    t.sawtooth = FindAs<CCheckBox>(gui, "chkSawtoothWave");
-    t.square = FindAs<CCheckBox>(gui, "chkSquareWave");
-    t.loop = FindAs<CCheckBox>(gui, "chkLoop");
-    t.envelope = FindAs<CCheckBox>(gui, "chkEnvelope");
-    t.carrier = FindAs<CCheckBox>(gui, "chkCarrier");
-    t.mute = FindAs<CCheckBox>(gui, "chkMute");
-    t.am = FindAs<CCheckBox>(gui, "chkAM");
-    t.fm = FindAs<CCheckBox>(gui, "chkFM");
-    t.pm = FindAs<CCheckBox>(gui, "chkPM");
+    const struct {
+        const char* name;
+        const CCheckBox** box;
+    } boxes[] = {{"chkSinWave", &t.sine},   {"chkTriangleWave", &t.triangle}, {"chkSawtoothWave", &t.sawtooth},
+                 {"chkSquareWave", &t.square}, {"chkLoop", &t.loop},         {"chkEnvelope", &t.envelope},
+                 {"chkCarrier", &t.carrier},   {"chkMute", &t.mute},         {"chkAM", &t.am},
+                 {"chkFM", &t.fm},             {"chkPM", &t.pm}};
+    for (const auto& entry : boxes)
+        *entry.box = FindAs<CCheckBox>(gui, entry.name);
     return true;
 }
 
@@ -395,6 +393,7 @@ void COscilloscope::Setup(const PanelTemplates& t)
 
 void COscilloscope::OnSlider(float position, CScroll* slider)
 {
+    position += 0.0f; // a slider at -0 shows and stores 0
     const int32_t value = static_cast<int32_t>(slider - m_sliders);
     const float t = position / 100.0f;
     CEdit& box = m_boxes[value];

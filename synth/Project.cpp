@@ -51,40 +51,60 @@ void AppendVoiceElement(CXMLNode& project, const COscilloscope& voice)
     project.AddChild(std::move(element));
 }
 
+namespace {
+
+// Slider values set from attributes: the attribute's number times scale.
+struct SliderAttribute {
+    PanelValue value;
+    const char* attribute;
+    float scale;
+};
+
+void ApplySliders(const CXMLNode& element, COscilloscope& voice, const SliderAttribute* first, uint32_t count)
+{
+    for (const SliderAttribute* entry = first; entry < first + count; ++entry)
+        voice.SetSlider(entry->value, entry->scale * element.GetAttributeFloat(entry->attribute));
+}
+
+} // namespace
+
 void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice)
 {
-    auto scaled = [&](PanelValue value, const char* attribute) {
-        voice.SetSlider(value, 100.0f * element.GetAttributeFloat(attribute));
-    };
+    static const SliderAttribute kMain[] = {
+        {ValueAmplitude, "amplitude", 100.0f}, {ValueOffset, "amplitudeOffset", 100.0f},
+        {ValueFrequency, "frequency", 1.0f},   {ValuePeriod, "period", 100.0f},
+        {ValuePhase, "phase", 100.0f},         {ValueAttack, "attack", 100.0f},
+        {ValueDecay, "decay", 100.0f},         {ValueSustain, "sustain", 100.0f},
+        {ValueHold, "hold", 100.0f},           {ValueRelease, "release", 100.0f}};
+    static const SliderAttribute kCarrier[] = {
+        {ValueCarrierAmplitude, "amplitudeCarrier", 100.0f}, {ValueCarrierOffset, "amplitudeOffsetCarrier", 100.0f},
+        {ValueCarrierFrequency, "frequencyCarrier", 1.0f},   {ValueCarrierPeriod, "periodCarrier", 100.0f},
+        {ValueCarrierPhase, "phaseCarrier", 100.0f}};
     voice.SetWaveType(element.GetAttributeInt("type"));
-    scaled(ValueAmplitude, "amplitude");
-    scaled(ValueOffset, "amplitudeOffset");
-    voice.SetSlider(ValueFrequency, element.GetAttributeFloat("frequency"));
-    scaled(ValuePeriod, "period");
-    scaled(ValuePhase, "phase");
-    scaled(ValueAttack, "attack");
-    scaled(ValueDecay, "decay");
-    scaled(ValueSustain, "sustain");
-    scaled(ValueHold, "hold");
-    scaled(ValueRelease, "release");
+    ApplySliders(element, voice, kMain, 10);
     voice.SetCarrierType(element.GetAttributeInt("typeCarrier"));
     voice.SetModulation(element.GetAttributeInt("modCarrier"));
-    scaled(ValueCarrierAmplitude, "amplitudeCarrier");
-    scaled(ValueCarrierOffset, "amplitudeOffsetCarrier");
-    voice.SetSlider(ValueCarrierFrequency, element.GetAttributeFloat("frequencyCarrier"));
-    scaled(ValueCarrierPeriod, "periodCarrier");
-    scaled(ValueCarrierPhase, "phaseCarrier");
+    ApplySliders(element, voice, kCarrier, 5);
     voice.SetEnvelopeOn(element.GetAttributeBool("envelope"));
     voice.SetCarrierOn(element.GetAttributeBool("carrier"));
     voice.SetLoop(element.GetAttributeBool("loop"));
     voice.SetMute(element.GetAttributeBool("mute"));
 }
 
+uint32_t CountVoiceElements(const CXMLNode& project)
+{
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < project.GetChildCount(); ++i)
+        count += project.GetChild(i)->name == "oscilloscope" ? 1 : 0;
+    return count;
+}
+
 String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice)
 {
+    uint32_t elements = 0;
     for (uint32_t i = 0; i < project.GetChildCount(); ++i) {
         const CXMLNode* child = project.GetChild(i);
-        if (child->name != "oscilloscope")
+        if (child->name != "oscilloscope" || ++elements > kMaxProjectVoices)
             continue;
         if (COscilloscope* voice = addVoice ? addVoice() : nullptr)
             ApplyVoiceElement(*child, *voice);

@@ -37,10 +37,19 @@ void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList
 // envelope, carrier, loop and mute. Missing attributes read as 0 or false.
 void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice);
 
+// The most voices a project loads. A voice with its panel takes about a quarter of a
+// megabyte, so a small hostile file of many empty elements must not become one voice each;
+// this is far beyond what fits on any screen.
+constexpr uint32_t kMaxProjectVoices = 1024;
+
+// The number of "oscilloscope" children of a project document.
+uint32_t CountVoiceElements(const CXMLNode& project);
+
 // Applies a loaded document: for every child element named "oscilloscope", in order,
 // addVoice() supplies a new voice (set up, in its default state; null skips the element)
-// and the element is applied to it. The root's name is not checked. Returns the text of the
-// first "name" child (empty when there is none).
+// and the element is applied to it; elements after the first kMaxProjectVoices are ignored.
+// The root's name is not checked. Returns the text of the first "name" child (empty when
+// there is none).
 String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice);
 
 // The path a project is saved under: the chosen path, with ".xml" appended unless it already

@@ -23,14 +23,12 @@ const char kUsage[] =
     "  -v          print the sound's length, the number of voices and the time taken\n"
     "  -h, --help  show this help\n"
     "\n"
-    "Exit status: 0 on success; 1 when the project cannot be read or is not well-formed XML,\n"
-    "or the output cannot be written.\n";
+    "Exit status: 0 on success; 1 when the project cannot be read, is not well-formed XML or has\n"
+    "more than 1024 voices, or the output cannot be written.\n";
 
-int Fail(const char* format, const char* argument)
+int Fail(const String& message)
 {
-    std::fprintf(stderr, "quillwave-render: ");
-    std::fprintf(stderr, format, argument);
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "quillwave-render: %s\n", message.CStr());
     return 1;
 }
 
@@ -58,7 +56,7 @@ int main(int argc, char** argv)
         } else if (options && std::strcmp(arg, "--") == 0) {
             options = false;
         } else if (options && arg[0] == '-' && arg[1] != '\0') {
-            return Fail("unknown option %s (try --help)", arg);
+            return Fail(String::Format("unknown option %s (try --help)", arg));
         } else {
             paths.push_back(arg);
         }
@@ -73,13 +71,15 @@ int main(int argc, char** argv)
 
     std::FILE* probe = std::fopen(projectPath, "rb");
     if (!probe)
-        return Fail("cannot read project %s", projectPath);
+        return Fail(String::Format("cannot read project %s", projectPath));
     std::fclose(probe);
     CXMLDocument doc;
     if (!doc.Load(projectPath))
-        return Fail("%s is not a well-formed project file", projectPath);
+        return Fail(String::Format("%s is not a well-formed project file", projectPath));
+    if (CountVoiceElements(doc) > kMaxProjectVoices)
+        return Fail(String::Format("%s has more than %u voices", projectPath, kMaxProjectVoices));
     if (SameFile(projectPath, outputPath))
-        return Fail("refusing to overwrite the project %s with the sound", projectPath);
+        return Fail(String::Format("refusing to overwrite the project %s with the sound", projectPath));
 
     CStockTemplates templates;
     std::vector<std::unique_ptr<COscilloscope>> owned;
@@ -97,7 +97,7 @@ int main(int argc, char** argv)
 
     CSound mix;
     if (!SaveSoundFile(outputPath, voices, mix))
-        return Fail("cannot write %s", outputPath);
+        return Fail(String::Format("cannot write %s", outputPath));
 
     if (verbose) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

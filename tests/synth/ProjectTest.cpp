@@ -71,7 +71,10 @@ TEST_F(Project, ValuesAreSavedAsShownRoundedByTheFormat)
     voice.ValueBox(ValueAmplitude).onChange.Emit(String("0.126"));
     voice.ValueBox(ValueFrequency).SetText("440.6");
     voice.ValueBox(ValueFrequency).onChange.Emit(String("440.6"));
+    voice.ValueBox(ValueOffset).SetText("-0");
+    voice.ValueBox(ValueOffset).onChange.Emit(String("-0"));
     EXPECT_EQ(Attribute(0, "amplitude"), "0.13");
+    EXPECT_EQ(Attribute(0, "amplitudeOffset"), "0.00");
     EXPECT_EQ(Attribute(0, "frequency"), "441");
 }
 
@@ -113,6 +116,22 @@ TEST_F(Project, ForeignRootsAndElementsAreTolerated)
     EXPECT_EQ(voices.size(), 3u);
     EXPECT_EQ(Load("<project/>"), "");
     EXPECT_TRUE(voices.empty());
+}
+
+TEST(ProjectLimit, NoMoreThanTheVoiceLimitIsLoaded)
+{
+    std::string text = "<project>";
+    for (uint32_t i = 0; i < kMaxProjectVoices + 5; ++i)
+        text += "<oscilloscope/>";
+    CXMLDocument doc;
+    ASSERT_TRUE(doc.Parse((text + "</project>").c_str()));
+    EXPECT_EQ(CountVoiceElements(doc), kMaxProjectVoices + 5);
+    uint32_t added = 0;
+    ApplyProjectDocument(doc, [&added]() -> COscilloscope* {
+        ++added;
+        return nullptr;
+    });
+    EXPECT_EQ(added, kMaxProjectVoices);
 }
 
 TEST_F(Project, MissingAttributesReadAsZeroOrFalse)
