@@ -162,8 +162,16 @@ COscilloscope::COscilloscope()
     SetVertexColour(3, 32, 32, 32, 255);
     SetVertexColour(1, 90, 90, 90, 255);
     SetVertexColour(2, 90, 90, 90, 255);
-    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen})
+    // The screens are black whatever the light: no emission and no reflected colour.
+    constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen}) {
         SetEmission(*screen, 0.0f, 0.0f, 0.0f, 0.0f);
+        SetColour(screen->material.diffuse, kBlack);
+        SetColour(screen->material.ambient, kBlack);
+    }
+    // The voice's own trace glows light grey, so that it shows on its black screen as the
+    // red carrier and green envelope traces do on theirs.
+    SetEmission(m_voiceTrace, 0.85f, 0.85f, 0.85f, 0.0f);
     SetEmission(m_carrierTrace, 0.8f, 0.2f, 0.2f, 0.0f);
     SetEmission(m_envelopeTrace, 0.2f, 0.8f, 0.2f, 0.0f);
 

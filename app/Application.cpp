@@ -1,0 +1,90 @@
+#include "app/Application.h"
+
+#include "app/Input.h"
+#include "gui/FileDialog.h"
+#include "media/GL.h"
+
+#include <GL/gl.h>
+
+Application::Application()
+{
+    m_slots.Connect(onResize, this, &Application::OnResize);
+    m_slots.Connect(GetKeyboardSignal(), this, &Application::OnKey);
+    m_main.SetFileDialogRunner([this](const FileDialogRequest& request, String& path) {
+        return RunFileDialog(request, &m_resources, path);
+    });
+}
+
+Application::~Application()
+{
+    m_slots.Clear();
+    // Members go in reverse order: the main scene (which leaves and detaches itself from
+    // the scene manager), the scene manager, the camera, the GUI and the resources.
+}
+
+int Application::Run(int, char**)
+{
+    if (!CreateGL(800, 600, true, true, false, 32, 24, 8, 0))
+        return 0;
+    SetTitle(kTitle);
+    CenterWindow(true, true);
+    SetFramePeriod(40);
+    OnResize(GetClientWidth(), GetClientHeight(), CDisplay::Restored);
+    m_resources.Load("resources/resources.xml");
+    m_gui.LoadDescription("resources/gui.xml", m_resources);
+    m_scenes.RegisterResources(&m_resources);
+    m_scenes.AddScene(&m_main);
+    m_scenes.SelectScene(0u);
+    MainLoop();
+    return 0;
+}
+
+CMatrix Application::Projection(float width, float height)
+{
+    const float left = 0.0f, right = width, bottom = height, top = 0.0f, nearPlane = 0.0f, farPlane = 1000.0f;
+    CMatrix m;
+    for (uint32_t i = 0; i < 16; ++i)
+        m.SetAt(i, 0.0f);
+    m.SetAt(0, 2.0f / (right - left));
+    m.SetAt(5, 2.0f / (top - bottom));
+    m.SetAt(10, -2.0f / (farPlane - nearPlane));
+    m.SetAt(12, (right + left) / (right - left));
+    m.SetAt(13, (top + bottom) / (top - bottom));
+    m.SetAt(14, (farPlane + nearPlane) / (farPlane - nearPlane));
+    m.SetAt(15, 1.0f);
+    return m;
+}
+
+void Application::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
+{
+    const int32_t w = width > 0 ? width : 1, h = height > 0 ? height : 1;
+    if (GetWindow()) {
+        GLViewport(0, 0, w, h);
+        const CMatrix projection = Projection(static_cast<float>(w), static_cast<float>(h));
+        GLLoadProjection(&projection);
+        glMatrixMode(GL_MODELVIEW);
+    }
+    m_camera.SetTranslation(static_cast<float>(w), static_cast<float>(h), 0.0f);
+    Frame();
+}
+
+void Application::OnKey(CInputMap&) {}
+
+void Application::Draw()
+{
+    if (!GetWindow())
+        return; // a size message during window creation: no context yet
+    GLClear(0.5f, 0.5f, 0.5f, 0.0f);
+    glPushMatrix();
+    const CMatrix view = m_camera.Inverse();
+    glMultMatrixf(view.Data());
+    GLLightSetup light;
+    light.position = CVector(GetClientWidth() / 2.0f, GetClientHeight() / 2.0f, 500.0f);
+    light.ambient = CVector(0.2f, 0.2f, 0.2f);
+    light.diffuse = CVector(0.8f, 0.8f, 0.8f);
+    light.specular = CVector(0.0f, 0.0f, 0.0f);
+    GLLight(0, light);
+    m_gui.RenderAll();
+    m_scenes.Step();
+    glPopMatrix();
+}

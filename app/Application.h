@@ -1,0 +1,53 @@
+// Application: the tool itself, the one concrete application. It owns the application's
+// resource manager and GUI manager, the camera, the scene manager and the main scene; Run
+// opens the 800 × 600 window, loads "resources/resources.xml" and "resources/gui.xml", and
+// runs the main scene; Draw clears, sets camera and light, and draws the GUI and the scene.
+// One static object of this class exists; app/main.cpp runs it.
+#pragma once
+
+#include "app/AppGL.h"
+#include "app/Scene.h"
+#include "gui/GUIManager.h"
+#include "media/Matrix.h"
+#include "media/ResourceManager.h"
+#include "synth/SceneMain.h"
+
+class CInputMap;
+
+class Application : public CAppGL {
+public:
+    static constexpr const char* kTitle = "Quillwave - A Brindleworks Tool: https://quillwave.brindleworks.example";
+
+    Application();
+    // Deletes its slots, then the members in the reverse order of their making.
+    ~Application() override;
+
+    // Both arguments are ignored. Returns 0.
+    int Run(int argc, char** argv) override;
+    // Clear, camera, light, the application's GUI, then the scene manager's step.
+    void Draw() override;
+
+    // Viewport, projection and camera for a client area of width × height (0 counts as 1),
+    // then a frame at once, so the window is redrawn while it is being sized.
+    void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    void OnKey(CInputMap& event);
+
+    CResourceManager& GetResources() { return m_resources; }
+    CGUIManager& GetGUI() { return m_gui; }
+    CSceneManager& GetScenes() { return m_scenes; }
+    CSceneMain& GetMainScene() { return m_main; }
+    const CMatrix& GetCamera() const { return m_camera; }
+
+    // The orthographic projection of the GUI for a client area (left 0, right width, bottom
+    // height, top 0, near 0, far 1000), which with the camera's inverse maps client pixels
+    // (y down) onto the window, larger z nearer.
+    static CMatrix Projection(float width, float height);
+
+private:
+    CResourceManager m_resources;
+    CGUIManager m_gui;
+    CMatrix m_camera;
+    CSceneManager m_scenes;
+    CSceneMain m_main;
+    CSlotList m_slots;
+};

@@ -1,0 +1,430 @@
+// Index: [SECTION] Entering and leaving  [SECTION] Voices and layout  [SECTION] Playback
+//        [SECTION] Live monitoring  [SECTION] Files
+#include "synth/SceneMain.h"
+
+#include "app/App.h"
+#include "app/FrameTick.h"
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "synth/Project.h"
+#include "xml/XMLDocument.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kChangeDelayMs = 150;
+constexpr int32_t kLayoutDelayMs = 500;
+constexpr int32_t kMonitorSizeMs = 250;
+constexpr uint32_t kCaptureMarginMs = 50;
+constexpr float kLayoutLeft = 10.0f;
+constexpr float kLayoutTop = 50.0f;
+constexpr float kLayoutGap = 10.0f;
+
+} // namespace
+
+// [SECTION] Entering and leaving
+
+CSceneMain::CSceneMain() : CSceneGeneric("Main", "resources/resources_main.xml", "resources/gui_main.xml") {}
+
+CSceneMain::~CSceneMain()
+{
+    // The player outlives the scene: let go of the buffers that play the scene's own sounds.
+    if (m_player)
+        m_player->Clear();
+    if (m_capture)
+        m_capture->Stop();
+    Leave();
+    for (COscilloscope* voice : m_voices)
+        delete voice;
+    for (COscilloscope* voice : m_pendingDeletion)
+        delete voice;
+}
+
+CButton* CSceneMain::GetButton(const char* name) const
+{
+    return dynamic_cast<CButton*>(const_cast<CSceneMain*>(this)->GetGUI().FindElement(name));
+}
+
+void CSceneMain::ConnectCommand(CButton* button, void (CSceneMain::*command)())
+{
+    if (button)
+        m_slots.Connect(button->onRelease, this, command);
+}
+
+void CSceneMain::Enter()
+{
+    CSceneGeneric::Enter();
+
+    m_controlBar = GetGUI().FindElement("controlBar");
+    m_btnNew = GetButton("btnNew");
+    m_btnOpen = GetButton("btnOpen");
+    m_btnSave = GetButton("btnSave");
+    m_btnSaveSound = GetButton("btnSaveSound");
+    m_btnAddSound = GetButton("btnAddSound");
+    m_btnLoop = GetButton("btnLoop");
+    m_btnPlay = GetButton("btnPlay");
+    m_btnStop = GetButton("btnStop");
+    m_btnMic = GetButton("btnMic");
+    m_editProjectName = dynamic_cast<CEdit*>(GetGUI().FindElement("editProjectName"));
+
+    ConnectCommand(m_btnNew, &CSceneMain::NewProject);
+    ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
+    ConnectCommand(m_btnSave, &CSceneMain::SaveProject);
+    ConnectCommand(m_btnSaveSound, &CSceneMain::SaveSound);
+    ConnectCommand(m_btnAddSound, &CSceneMain::AddSound);
+    SetChecked(m_btnLoop, true);
+    ConnectCommand(m_btnLoop, &CSceneMain::LoopToggled);
+    ConnectCommand(m_btnPlay, &CSceneMain::Play);
+    ConnectCommand(m_btnStop, &CSceneMain::Stop);
+    ConnectCommand(m_btnMic, &CSceneMain::ToggleMic);
+
+    // The first shared set (the application's), or the scene's own outside a manager.
+    m_player = GetManager() && GetManager()->GetSharedSet(0) ? GetManager()->GetSharedSet(0) : &GetBuffers();
+
+    if (!m_capture)
+        m_capture = std::make_unique<CSoundCaptureSDL>(8, 44100, 1);
+    if (m_capture->IsOpen())
+        m_monitor.PrepareLiveStream(m_capture->channels, m_capture->samplesPerSec, m_capture->bitsPerSample,
+                                    kMonitorSizeMs);
+
+    m_changeTimer.SetInterval(kChangeDelayMs);
+    m_layoutTimer.SetInterval(kLayoutDelayMs);
+    m_deletionTimer.SetInterval(1);
+    m_slots.Connect(m_changeTimer.onExpire, this, &CSceneMain::OnChangeTimer);
+    m_slots.Connect(m_layoutTimer.onExpire, this, &CSceneMain::LayoutVoices);
+    m_slots.Connect(m_deletionTimer.onExpire, this, &CSceneMain::OnDeletionTimer);
+
+    if (CApp* app = GetApp()) {
+        m_slots.Connect(app->onResize, this, &CSceneMain::OnResize);
+        if (m_controlBar)
+            m_controlBar->SetSize(static_cast<float>(app->GetWidth()), m_controlBar->GetHeight());
+    }
+    NewProject();
+}
+
+void CSceneMain::Leave()
+{
+    m_slots.Clear();
+    m_voiceSlots.Clear();
+    m_changeTimer.SetEnabled(false);
+    m_layoutTimer.SetEnabled(false);
+    CSceneGeneric::Leave();
+    m_controlBar = nullptr;
+    m_btnNew = m_btnOpen = m_btnSave = m_btnSaveSound = m_btnAddSound = nullptr;
+    m_btnLoop = m_btnPlay = m_btnStop = m_btnMic = nullptr;
+    m_editProjectName = nullptr;
+}
+
+void CSceneMain::Update()
+{
+    CSceneGeneric::Update();
+    for (COscilloscope* voice : m_voices)
+        voice->Render();
+}
+
+// [SECTION] Voices and layout
+
+COscilloscope* CSceneMain::AddVoice()
+{
+    auto* voice = new COscilloscope;
+    m_voices.push_back(voice);
+    PanelTemplates templates;
+    if (FindPanelTemplates(GetGUI(), templates)) {
+        voice->Setup(templates);
+        m_voiceSlots.ConnectUser(voice->changed, this, &CSceneMain::OnVoiceChanged, voice);
+        m_voiceSlots.ConnectUser(voice->closed, this, &CSceneMain::OnVoiceClosed, voice);
+        m_voiceSlots.ConnectUser(voice->selected, this, &CSceneMain::OnVoiceSelected, voice);
+        m_voiceSlots.Connect(voice->resized, this, &CSceneMain::OnVoiceResized);
+    }
+    LayoutVoices();
+    return voice;
+}
+
+void CSceneMain::RemoveVoice(COscilloscope* voice)
+{
+    auto it = std::find(m_voices.begin(), m_voices.end(), voice);
+    if (it == m_voices.end())
+        return;
+    for (CEventBase* signal : {static_cast<CEventBase*>(&voice->changed), static_cast<CEventBase*>(&voice->closed),
+                               static_cast<CEventBase*>(&voice->selected), static_cast<CEventBase*>(&voice->resized)})
+        m_voiceSlots.Disconnect(*signal);
+    const uint32_t index = static_cast<uint32_t>(std::distance(m_voices.begin(), it));
+    if (m_player && m_player->Get(index))
+        m_player->Remove(index); // closing the first voice discards the playing buffer
+    m_voices.erase(it);
+    voice->SetVisible(false); // out of reach of the mouse until it is deleted
+    m_pendingDeletion.push_back(voice);
+    m_deletionTimer.SetEnabled(true);
+}
+
+void CSceneMain::ClearVoices()
+{
+    for (size_t n = m_voices.size(); n > 0 && !m_voices.empty(); --n)
+        RemoveVoice(m_voices.front());
+}
+
+void CSceneMain::LayoutVoices()
+{
+    m_layoutTimer.SetEnabled(false);
+    const CApp* app = GetApp();
+    const float clientHeight = app && app->GetWindow() ? static_cast<float>(app->GetClientHeight()) : static_cast<float>(INT_MAX);
+    float x = kLayoutLeft, y = kLayoutTop;
+    bool first = true;
+    for (COscilloscope* voice : m_voices) {
+        const float height = voice->GetHeight();
+        if (!first && clientHeight < y + height) {
+            x += voice->GetWidth() + kLayoutGap;
+            y = kLayoutTop;
+        }
+        voice->SetPosition(x, y);
+        y += height + kLayoutGap;
+        first = false;
+    }
+}
+
+void CSceneMain::OnVoiceChanged(COscilloscope*) { StartChangeTimer(); }
+
+void CSceneMain::OnVoiceClosed(COscilloscope* voice)
+{
+    RemoveVoice(voice);
+    LayoutVoices();
+    StartChangeTimer();
+}
+
+void CSceneMain::OnVoiceSelected(COscilloscope* voice)
+{
+    for (COscilloscope* other : m_voices)
+        if (other != voice)
+            other->DropFocus();
+}
+
+void CSceneMain::OnVoiceResized() { LayoutVoices(); }
+
+void CSceneMain::OnDeletionTimer()
+{
+    std::vector<COscilloscope*> doomed;
+    doomed.swap(m_pendingDeletion);
+    for (COscilloscope* voice : doomed)
+        delete voice;
+    m_deletionTimer.SetEnabled(false);
+}
+
+void CSceneMain::OnResize(int32_t width, int32_t, CDisplay::SizeType)
+{
+    if (!m_voices.empty())
+        m_layoutTimer.SetEnabled(true); // again moves the due time: one re-layout after the last resize
+    if (m_controlBar)
+        m_controlBar->SetSize(static_cast<float>(width), m_controlBar->GetHeight());
+}
+
+// [SECTION] Playback
+
+bool CSceneMain::IsChecked(const CButton* button) const { return button && button->IsDown(); }
+
+void CSceneMain::SetChecked(CButton* button, bool checked)
+{
+    if (button)
+        button->SetDown(checked);
+}
+
+void CSceneMain::SetEnabledIfPresent(CButton* button, bool enabled)
+{
+    if (button)
+        button->SetEnabled(enabled);
+}
+
+void CSceneMain::RenderMix() { RenderVoices(m_voices, m_mix, kMixChannels, kMixRate, kMixBits); }
+
+void CSceneMain::StartChangeTimer()
+{
+    if (!m_changeTimer.IsEnabled())
+        m_changeTimer.SetEnabled(true);
+}
+
+void CSceneMain::OnChangeTimer()
+{
+    m_changeTimer.SetEnabled(false);
+    CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
+    if (!IsPlaying(buffer))
+        return; // heard at the next Play
+    if (IsChecked(m_btnMic))
+        RenderMix();
+    else
+        Play();
+}
+
+void CSceneMain::Play()
+{
+    SetChecked(m_btnPlay, IsChecked(m_btnLoop));
+    SetChecked(m_btnStop, false);
+    SetEnabledIfPresent(m_btnMic, false);
+    RenderMix();
+    if (!m_player)
+        return;
+    m_player->Clear();
+    m_player->Add(&m_mix);
+    if (CSoundBuffer* buffer = m_player->Get(0)) {
+        buffer->SetLooping(IsChecked(m_btnLoop));
+        buffer->Resume();
+    }
+}
+
+void CSceneMain::Stop()
+{
+    SetChecked(m_btnStop, IsChecked(m_btnLoop));
+    SetChecked(m_btnPlay, false);
+    SetEnabledIfPresent(m_btnMic, m_capture && m_capture->IsOpen());
+    if (!m_player)
+        return;
+    for (uint32_t i = 0; CSoundBuffer* buffer = m_player->Get(i); ++i)
+        buffer->Stop();
+}
+
+void CSceneMain::LoopToggled()
+{
+    if (m_player && m_player->Count() > 0 && IsChecked(m_btnPlay))
+        Play();
+}
+
+void CSceneMain::AddSound()
+{
+    AddVoice();
+    if (m_player && IsPlaying(m_player->Get(0)))
+        Play();
+}
+
+// [SECTION] Live monitoring
+
+void CSceneMain::ToggleMic()
+{
+    const bool on = IsChecked(m_btnMic);
+    for (CButton* button : {m_btnAddSound, m_btnPlay, m_btnStop, m_btnLoop})
+        SetEnabledIfPresent(button, !on);
+    if (!m_capture || !m_capture->IsOpen() || !m_player)
+        return;
+    if (on) {
+        RenderMix();
+        m_carryOver = 0;
+        m_player->Clear();
+        m_player->Add(&m_monitor);
+        if (CSoundBuffer* buffer = m_player->Get(0)) {
+            m_slots.ConnectUser(buffer->onData, this, &CSceneMain::FillFromCapture,
+                                static_cast<CSoundCapture*>(m_capture.get()));
+            m_capture->Start();
+            buffer->Resume();
+        }
+    } else {
+        if (CSoundBuffer* buffer = m_player->Get(0))
+            m_slots.Disconnect(buffer->onData);
+        m_player->Clear();
+        m_capture->Stop();
+    }
+}
+
+void CSceneMain::FillFromCapture(char* block, unsigned int n, CSoundCapture* capture)
+{
+    if (!block || n == 0)
+        return;
+    uint8_t* out = reinterpret_cast<uint8_t*>(block);
+    if (m_staging.size() < n)
+        m_staging.resize(n);
+    uint32_t filled = 0;
+    // What the last read delivered beyond what its half needed comes first.
+    if (m_carryOver > 0 && m_carryOver <= m_lastRead && m_lastRead <= m_staging.size()) {
+        const uint32_t count = std::min<uint32_t>(m_carryOver, n);
+        std::memcpy(out, m_staging.data() + (m_lastRead - m_carryOver), count);
+        filled = count;
+        m_carryOver -= count;
+    }
+    // Wait for the microphone at most the half's duration and a margin; then silence.
+    const uint32_t bytesPerSecond = capture ? capture->samplesPerSec * capture->channels * (capture->bitsPerSample / 8) : 0;
+    const uint32_t budgetMs =
+        (bytesPerSecond ? static_cast<uint32_t>(uint64_t(n) * 1000 / bytesPerSecond) : 0) + kCaptureMarginMs;
+    const uint32_t start = AppTime();
+    for (uint32_t waited = 0; filled < n && capture; ++waited) {
+        const uint32_t read = capture->Read(m_staging.data(), n);
+        m_lastRead = read;
+        if (read > n - filled) {
+            std::memcpy(out + filled, m_staging.data(), n - filled);
+            m_carryOver = read - (n - filled);
+            filled = n;
+            break;
+        }
+        std::memcpy(out + filled, m_staging.data(), read);
+        filled += read;
+        if (filled >= n || waited >= budgetMs || AppTime() - start >= budgetMs)
+            break;
+        AppSleep(1);
+    }
+    if (filled < n) {
+        const bool eightBit = !capture || capture->bitsPerSample == 8;
+        std::memset(out + filled, eightBit ? 0x80 : 0, n - filled);
+    }
+}
+
+// [SECTION] Files
+
+bool CSceneMain::AskPath(bool save, const char* title, const char* description, const char* pattern, String& path)
+{
+    if (!m_dialogs)
+        return false;
+    FileDialogRequest request;
+    request.save = save;
+    request.title = title;
+    request.filterDescription = description;
+    request.pattern = pattern;
+    path = String();
+    return m_dialogs(request, path) && !path.IsEmpty() && path.Length() <= kFileDialogMaxPath;
+}
+
+void CSceneMain::NewProject()
+{
+    if (m_player)
+        m_player->Clear();
+    ClearVoices();
+    AddVoice();
+    if (m_editProjectName)
+        m_editProjectName->SetText("New Project");
+    SetChecked(m_btnPlay, false);
+    SetChecked(m_btnStop, false);
+    SetChecked(m_btnMic, false);
+    // With the microphone's button up, the buttons it disabled come back.
+    for (CButton* button : {m_btnAddSound, m_btnPlay, m_btnStop, m_btnLoop})
+        SetEnabledIfPresent(button, true);
+}
+
+void CSceneMain::LoadProject()
+{
+    String path;
+    if (!AskPath(false, "Open Project", "Project Files (*.xml)", "*.xml", path))
+        return;
+    if (m_player)
+        m_player->Clear();
+    ClearVoices();
+    CXMLDocument document;
+    if (!document.Load(path))
+        return; // the scene stays without voices; the name box keeps its text
+    const String name = ApplyProjectDocument(document, [this] { return AddVoice(); });
+    if (m_editProjectName)
+        m_editProjectName->SetText(name);
+}
+
+void CSceneMain::SaveProject()
+{
+    const String name = m_editProjectName ? m_editProjectName->GetText() : String();
+    String path;
+    if (!AskPath(true, "Save Project", "Project File (*.xml)", "*.xml", path))
+        return;
+    SaveProjectFile(path, name, m_voices);
+}
+
+void CSceneMain::SaveSound()
+{
+    String path;
+    if (!AskPath(true, "Save Sound", "WAV File (*.wav)", "*.wav", path))
+        return;
+    SaveSoundFile(path, m_voices, m_mix);
+}

@@ -1,0 +1,116 @@
+// CSceneMain, the tool's only scene: the voices (COscilloscope panels) with their layout in
+// columns, the rendered mix and its playback, the microphone's live monitoring, and the
+// commands of the control bar (New, Open, Save, Save Sound, Add Sound, Loop, Play, Stop,
+// Mic). It owns its voices and deletes closed ones at the next frame, after the close
+// button's signal has returned. File paths come from a file-dialog runner that the
+// application sets (tests replace it). Main thread only.
+#pragma once
+
+#include "app/App.h"
+#include "app/Scene.h"
+#include "app/Timer.h"
+#include "gui/FileDialog.h"
+#include "sound/Sound.h"
+#include "sound/SoundCapture.h"
+#include "sound/SoundStream.h"
+#include "synth/Oscilloscope.h"
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <vector>
+
+class CButton;
+class CEdit;
+
+class CSceneMain : public CSceneGeneric {
+public:
+    CSceneMain();
+    ~CSceneMain() override;
+
+    void Enter() override;
+    void Leave() override;
+    // The GUI, then every voice panel in list order.
+    void Update() override;
+
+    // --- commands (connected to the control bar's buttons)
+    void NewProject();
+    void LoadProject();
+    void SaveProject();
+    void SaveSound();
+    void AddSound();
+    void LoopToggled();
+    void Play();
+    void Stop();
+    void ToggleMic();
+
+    // --- voices
+    // A new voice at the end of the list, set up from the description's templates and
+    // connected, then the layout. Without the slider and text templates it stays as made.
+    COscilloscope* AddVoice();
+    // Takes the voice out of the list (and its playback buffer, when it has one) and deletes
+    // it at the next frame.
+    void RemoveVoice(COscilloscope* voice);
+    // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
+    // panel would pass the window's bottom.
+    void LayoutVoices();
+    const std::list<COscilloscope*>& GetVoices() const { return m_voices; }
+
+    // Fills block (n bytes, one half of the monitor stream) with what the capture device
+    // recorded since the last call, waiting for it at most the half's duration plus 50 ms;
+    // what has not arrived by then is silence.
+    void FillFromCapture(char* block, unsigned int n, CSoundCapture* capture);
+
+    void SetFileDialogRunner(FileDialogRunner runner) { m_dialogs = std::move(runner); }
+    const CSound& GetMix() const { return m_mix; }
+    CSoundBufferSet* GetPlayer() const { return m_player; }
+    CSoundCapture* GetCapture() const { return m_capture.get(); }
+    // The control bar's elements (null when the description lacks them).
+    CButton* GetButton(const char* name) const;
+    CEdit* GetProjectNameBox() const { return m_editProjectName; }
+
+private:
+    void ConnectCommand(CButton* button, void (CSceneMain::*command)());
+    void ClearVoices();
+    void OnVoiceChanged(COscilloscope* voice);
+    void OnVoiceClosed(COscilloscope* voice);
+    void OnVoiceSelected(COscilloscope* voice);
+    void OnVoiceResized();
+    void OnChangeTimer();
+    void OnDeletionTimer();
+    void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    void StartChangeTimer();
+    void RenderMix();
+    bool IsChecked(const CButton* button) const;
+    void SetChecked(CButton* button, bool checked);
+    void SetEnabledIfPresent(CButton* button, bool enabled);
+    bool AskPath(bool save, const char* title, const char* description, const char* pattern, String& path);
+
+    uint32_t m_carryOver = 0;
+    uint32_t m_lastRead = 0;
+    CTimer m_changeTimer;
+    CTimer m_layoutTimer;
+    CTimer m_deletionTimer;
+    std::list<COscilloscope*> m_voices;        // owned, in screen and file order
+    std::vector<COscilloscope*> m_pendingDeletion; // owned, deleted by the deletion timer
+
+    CGUI* m_controlBar = nullptr;
+    CButton* m_btnNew = nullptr;
+    CButton* m_btnOpen = nullptr;
+    CButton* m_btnSave = nullptr;
+    CButton* m_btnSaveSound = nullptr;
+    CButton* m_btnAddSound = nullptr;
+    CButton* m_btnLoop = nullptr;
+    CButton* m_btnPlay = nullptr;
+    CButton* m_btnStop = nullptr;
+    CButton* m_btnMic = nullptr;
+    CEdit* m_editProjectName = nullptr;
+
+    CSound m_mix;
+    CSoundStream m_monitor;
+    std::vector<uint8_t> m_staging; // captured bytes, in a block of their own
+    CSoundBufferSet* m_player = nullptr; // the scene manager's first shared set; not owned
+    std::unique_ptr<CSoundCaptureSDL> m_capture;
+    FileDialogRunner m_dialogs;
+    CSlotList m_voiceSlots; // per-voice connections, apart from the scene's own slots
+};

@@ -1,0 +1,293 @@
+// The program as a user meets it: the real Application, started with the shipped resources,
+// driven by input events pushed through the platform's event queue, and heard through SDL's
+// disk audio driver. A script runs on the frame tick, one step at a time, and ends the run.
+#include "app/Application.h"
+
+#include "app/FrameTick.h"
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "platform/Events.h"
+#include "support/DiskAudio.h"
+#include "synth/Project.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Steps run on successive frame ticks, each after waiting its number of frames.
+class Script {
+public:
+    explicit Script(Application& app) : m_app(app)
+    {
+        m_slots.Connect(GetFrameTick(), this, &Script::OnTick);
+    }
+    void After(int frames, std::function<void()> step) { m_steps.push_back({frames, std::move(step)}); }
+    // Ends the run when the steps are done (or after limitFrames, as a failure).
+    bool Finished() const { return m_next == m_steps.size(); }
+
+private:
+    void OnTick()
+    {
+        if (++m_frames > 750) { // 30 s at 40 ms a frame: something hangs
+            ADD_FAILURE() << "script did not finish";
+            PlatformPushQuit();
+            return;
+        }
+        if (m_next >= m_steps.size()) {
+            PlatformPushQuit();
+            return;
+        }
+        if (++m_waited < m_steps[m_next].frames)
+            return;
+        m_waited = 0;
+        m_steps[m_next++].step();
+    }
+
+    struct Step {
+        int frames;
+        std::function<void()> step;
+    };
+    Application& m_app;
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    int m_waited = 0;
+    int m_frames = 0;
+    CSlotList m_slots;
+};
+
+void Click(float x, float y)
+{
+    PlatformPushMouseMove(static_cast<int32_t>(x), static_cast<int32_t>(y));
+    PlatformPushMouseButton(0, true);
+    PlatformPushMouseButton(0, false);
+}
+
+// The centre of an element in client pixels.
+void ClickElement(const CGUI* element)
+{
+    ASSERT_NE(element, nullptr);
+    CVector p = element->GetAbsolutePosition();
+    Click(p.x + element->GetWidth() / 2, p.y + element->GetHeight() / 2);
+}
+
+std::vector<int16_t> Samples(const CSound& sound)
+{
+    std::vector<int16_t> v(sound.dataSize / 2);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = static_cast<int16_t>(sound.data[2 * i] | sound.data[2 * i + 1] << 8);
+    return v;
+}
+
+// Where needle starts in haystack at or after from, or npos.
+size_t Find(const std::vector<int16_t>& haystack, const std::vector<int16_t>& needle, size_t from = 0)
+{
+    if (needle.empty() || haystack.size() < needle.size())
+        return std::string::npos;
+    for (size_t i = from; i + needle.size() <= haystack.size(); ++i)
+        if (std::equal(needle.begin(), needle.end(), haystack.begin() + i))
+            return i;
+    return std::string::npos;
+}
+
+class EndToEnd : public DiskAudioTest {
+protected:
+    void SetUp() override
+    {
+        DiskAudioTest::SetUp();
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display: the end-to-end tests run under a (virtual) X server";
+    }
+
+    // A dialog runner that answers with the next path of the list.
+    FileDialogRunner Answers(std::vector<std::string> paths)
+    {
+        auto queue = std::make_shared<std::vector<std::string>>(std::move(paths));
+        return [queue](const FileDialogRequest&, String& path) {
+            if (queue->empty())
+                return false;
+            path = queue->front().c_str();
+            queue->erase(queue->begin());
+            return true;
+        };
+    }
+};
+
+TEST_F(EndToEnd, StartsWithOneVoiceAndPlaysItsMix)
+{
+    std::vector<int16_t> mix;
+    bool stopButtonDown = false, playButtonDown = true;
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        script.After(5, [&] {
+            ASSERT_EQ(scene.GetVoices().size(), 1u);
+            ASSERT_NE(scene.GetProjectNameBox(), nullptr);
+            EXPECT_STREQ(scene.GetProjectNameBox()->GetText().CStr(), "New Project");
+            EXPECT_TRUE(scene.GetButton("btnLoop")->IsDown());
+            ClickElement(scene.GetButton("btnPlay"));
+        });
+        script.After(2, [&] {
+            EXPECT_TRUE(scene.GetButton("btnPlay")->IsDown()); // a looping sound keeps it down
+            EXPECT_FALSE(scene.GetButton("btnMic")->IsEnabled());
+            mix = Samples(scene.GetMix());
+        });
+        script.After(30, [&] { ClickElement(scene.GetButton("btnStop")); });
+        script.After(2, [&] {
+            stopButtonDown = scene.GetButton("btnStop")->IsDown();
+            playButtonDown = scene.GetButton("btnPlay")->IsDown();
+        });
+        EXPECT_EQ(app.Run(0, nullptr), 0);
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_TRUE(stopButtonDown); // Stop takes the loop button's state
+    EXPECT_FALSE(playButtonDown);
+    ASSERT_EQ(mix.size(), 44100u); // one second of the default voice
+    std::vector<int16_t> left = Left();
+    size_t start = Find(left, std::vector<int16_t>(mix.begin(), mix.begin() + 2000));
+    ASSERT_NE(start, std::string::npos) << "the mix never reached the output";
+    size_t played = std::min(left.size() - start, mix.size());
+    for (size_t i = 0; i < played; ++i)
+        ASSERT_EQ(left[start + i], mix[i]) << i;
+}
+
+TEST_F(EndToEnd, SliderDragWhilePlayingIsHeardAgain)
+{
+    std::vector<int16_t> before, after;
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        script.After(5, [&] { ClickElement(scene.GetButton("btnPlay")); });
+        script.After(5, [&] {
+            before = Samples(scene.GetMix());
+            COscilloscope* voice = scene.GetVoices().front();
+            CButton& thumb = voice->Slider(ValueAmplitude).GetThumb();
+            CVector p = thumb.GetAbsolutePosition();
+            const float x = p.x + thumb.GetWidth() / 2, y = p.y + thumb.GetHeight() / 2;
+            PlatformPushMouseMove(static_cast<int32_t>(x), static_cast<int32_t>(y));
+            PlatformPushMouseButton(0, true);
+            PlatformPushMouseMove(static_cast<int32_t>(x + 40), static_cast<int32_t>(y));
+            PlatformPushMouseButton(0, false);
+        });
+        // 150 ms of change timer at 40 ms frames, plus the render.
+        script.After(8, [&] {
+            after = Samples(scene.GetMix());
+            EXPECT_GT(scene.GetVoices().front()->GetShown(ValueAmplitude), 1.0f);
+        });
+        script.After(15, [&] { ClickElement(scene.GetButton("btnStop")); });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    ASSERT_FALSE(before.empty());
+    ASSERT_FALSE(after.empty());
+    ASSERT_NE(before, after);
+    std::vector<int16_t> left = Left();
+    size_t first = Find(left, std::vector<int16_t>(before.begin(), before.begin() + 2000));
+    ASSERT_NE(first, std::string::npos);
+    size_t second = Find(left, std::vector<int16_t>(after.begin(), after.begin() + 2000), first);
+    ASSERT_NE(second, std::string::npos) << "the changed sound was never heard";
+}
+
+TEST_F(EndToEnd, VoicesAreAddedAndClosed)
+{
+    size_t afterAdd = 0, afterClose = 0;
+    bool micDisablesCommands = false;
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        script.After(5, [&] { ClickElement(scene.GetButton("btnAddSound")); });
+        script.After(2, [&] {
+            afterAdd = scene.GetVoices().size();
+            ClickElement(&scene.GetVoices().back()->CloseButton());
+        });
+        script.After(3, [&] { afterClose = scene.GetVoices().size(); });
+        script.After(1, [&] { ClickElement(scene.GetButton("btnMic")); });
+        script.After(2, [&] {
+            micDisablesCommands = scene.GetButton("btnMic")->IsDown() && !scene.GetButton("btnPlay")->IsEnabled() &&
+                                  !scene.GetButton("btnAddSound")->IsEnabled() &&
+                                  !scene.GetButton("btnStop")->IsEnabled() && !scene.GetButton("btnLoop")->IsEnabled();
+            ClickElement(scene.GetButton("btnMic"));
+        });
+        script.After(2, [&] { EXPECT_TRUE(scene.GetButton("btnPlay")->IsEnabled()); });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_EQ(afterAdd, 2u);
+    EXPECT_EQ(afterClose, 1u);
+    EXPECT_TRUE(micDisablesCommands);
+}
+
+TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
+{
+    const std::string first = dir.File("first.xml"), second = dir.File("second.xml"), wav = dir.File("mix.wav");
+    size_t voicesBeforeOpen = 0, voicesAfterOpen = 0;
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        scene.SetFileDialogRunner(Answers({first, first, second, wav}));
+        script.After(5, [&] {
+            COscilloscope* voice = scene.GetVoices().front();
+            voice->SetSlider(ValueFrequency, 220);
+            voice->SetCarrierOn(true);
+            scene.GetProjectNameBox()->SetText("Rock & Roll");
+            ClickElement(scene.GetButton("btnSave"));
+        });
+        script.After(2, [&] { ClickElement(scene.GetButton("btnAddSound")); });
+        script.After(2, [&] {
+            voicesBeforeOpen = scene.GetVoices().size();
+            ClickElement(scene.GetButton("btnOpen"));
+        });
+        script.After(2, [&] {
+            voicesAfterOpen = scene.GetVoices().size();
+            ClickElement(scene.GetButton("btnSave"));
+        });
+        script.After(2, [&] { ClickElement(scene.GetButton("btnSaveSound")); });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_EQ(voicesBeforeOpen, 2u);
+    EXPECT_EQ(voicesAfterOpen, 1u);
+    const std::string saved = ReadFileBytes(first);
+    EXPECT_NE(saved.find("<name>Rock &#38; Roll</name>"), std::string::npos);
+    EXPECT_NE(saved.find("frequency=\"220\""), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(second), saved);
+
+    const std::string rendered = dir.File("rendered.wav");
+    const std::string command = std::string(QW_BUILD_DIR) + "/quillwave-render '" + first + "' '" + rendered + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string sound = ReadFileBytes(wav);
+    EXPECT_GT(sound.size(), 44u);
+    EXPECT_TRUE(sound == ReadFileBytes(rendered)) << "Save Sound and the renderer disagree";
+}
+
+TEST_F(EndToEnd, MicrophoneIsPassedThroughToTheOutput)
+{
+    std::string recorded(44100 * 4, '\0');
+    for (size_t i = 0; i < recorded.size(); ++i)
+        recorded[i] = static_cast<char>(64 + (i * 7) % 128);
+    WriteFileBytes(input, recorded);
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        script.After(5, [&] { ClickElement(scene.GetButton("btnMic")); });
+        script.After(40, [&] { ClickElement(scene.GetButton("btnMic")); });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    // The captured bytes, 8-bit unsigned, reach the output as 16-bit values on both channels.
+    std::vector<int16_t> expected;
+    for (size_t i = 1000; i < 3000; ++i)
+        expected.push_back(static_cast<int16_t>((static_cast<uint8_t>(recorded[i]) - 128) * 256));
+    EXPECT_NE(Find(Left(), expected), std::string::npos) << "the microphone was not heard";
+}
+
+} // namespace
