@@ -3,11 +3,12 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Installs the packages of scripts/packages.txt that dpkg does not have; nothing when all are
-# present. Uses sudo when not root.
+# Installs the packages of scripts/packages.txt (or of the list files given) that dpkg does
+# not have; nothing when all are present. Uses sudo when not root.
 ensure_packages() {
-  local wanted missing=()
-  wanted=$(grep -v -E '^\s*(#|$)' "$ROOT/scripts/packages.txt")
+  local wanted missing=() lists=("$@")
+  [ ${#lists[@]} -eq 0 ] && lists=("$ROOT/scripts/packages.txt")
+  wanted=$(cat "${lists[@]}" | grep -v -E '^\s*(#|$)')
   for pkg in $wanted; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$pkg")
