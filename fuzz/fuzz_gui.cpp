@@ -7,13 +7,18 @@
 // - FindElement finds every element's name, and the focus is always one of the elements;
 // - a press focuses the first element hit;
 // - a layout places each character at most once, in text order;
-// - a scroll bar's value stays within its range.
+// - a scroll bar's value stays within its range;
+// - a list draws no more rows than it has, and its copy has as many;
+// - a progress bar's percent stays within 0 to 100.
 #include "app/Input.h"
 #include "gui/Button.h"
+#include "gui/Combo.h"
 #include "gui/Edit.h"
 #include "gui/Font.h"
 #include "gui/GUI.h"
 #include "gui/GUIManager.h"
+#include "gui/List.h"
+#include "gui/Progress.h"
 #include "gui/Scroll.h"
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
@@ -124,6 +129,21 @@ void CheckWidget(CGUI& element)
                 Check(value >= bar->GetMin() && value <= bar->GetMax());
         copy.Increase();
         copy.SetValue(1e30f);
+    } else if (auto* list = dynamic_cast<CList*>(&element)) {
+        CList copy(*list);
+        Check(copy.GetRowCount() == list->GetRowCount());
+        Check(list->FittingRows() <= list->GetRowCount());
+        for (uint32_t row = 0; row < list->GetRowCount() && row < 64; ++row)
+            (void)list->GetCellText(static_cast<int32_t>(row), 0);
+    } else if (auto* combo = dynamic_cast<CCombo*>(&element)) {
+        CCombo copy(*combo);
+        copy.Select(0, 0);
+        Check(copy.GetList().GetRowCount() == combo->GetList().GetRowCount());
+    } else if (auto* progress = dynamic_cast<CProgress*>(&element)) {
+        CProgress copy(*progress);
+        Check(progress->GetPercent() >= 0.0f && progress->GetPercent() <= 100.0f);
+        copy.SetValue(0xFFFFFFFFu);
+        Check(copy.GetPercent() >= 0.0f && copy.GetPercent() <= 100.0f);
     }
 }
 

@@ -63,6 +63,32 @@ SEEDS = {
         '<scroll name="s" sprite="icon" frame="2147483640" min="1e39" max="-1e39" increment="1e39" />',
         '<scroll name="t" min="5" max="5" vertical="0" w="3" h="3" />',
         '<checkbox name="c" font="g" parent="c" />'),
+    'composites.xml': gui(
+        '<font name="look" sprite="glyphs" h="12" />',
+        '<scroll name="bar" sprite="icon" visible="0" increment="1" />',
+        '<list name="lstFiles" font="look" scroll="bar" x="5" y="5" w="100" h="40" spacing="2"><hover r="1" />'
+        '<select g="1" a="0.5" /><column name="name" w="60"><item text="A" /><item text="B" /><item text="C" />'
+        '<item text="D" /></column><column name="size" w="30"><item text="1" /><x /><item text="3" /></column></list>',
+        '<combo name="cmbWave" font="look" scroll="bar" x="5" y="60" w="80" h="60" selected="1"><edit w="60" h="12" />'
+        '<button w="12" h="12" /><list><column w="60"><item text="a" /><item text="b" /></column></list></combo>',
+        '<window name="winOpen" font="look" text="Open" x="120" y="5" w="100" h="80" moveable="1"><gui h="12" />'
+        '<font text="T" /><button w="8" h="8" /></window>',
+        '<frame name="frm" x="120" y="100" w="60" h="40" borderX="2" borderY="2"><gui border="0" w="8" h="8" />'
+        '<gui border="1" h="8" /><gui border="7" w="8" h="8" /><gui border="8" /><gui border="-1" /></frame>',
+        '<control name="ctl" sprite="icon" x="0" y="150" w="200" h="16" />',
+        '<progress name="prg" sprite="icon" x="0" y="170" w="100" h="8" min="0" max="200" />',
+        '<menu name="mnuFile" font="look" text="File" x="210" y="0" w="40" h="12" spacing="4" icon="frm"><hover b="1" />'
+        '<menu name="mnuOpen" parent="mnuFile" text="Open"><menu name="mnuDeep" parent="mnuOpen" text="Deep" /></menu>'
+        '<menu name="mnuSave" parent="mnuFile" text="Save" /></menu>'),
+    'composites_hostile.xml': gui(
+        '<list name="l" spacing="-5" h="-1"><column w="-1e39"><item /><item text="x" /></column>'
+        '<column name="c" w="nan"><item text="y" /><item /><item /></column></list>',
+        '<combo name="c" selected="-7" h="-5"><edit h="1e39" /><list h="nan" /></combo>',
+        '<combo name="d" selected="99" font="l" scroll="l" />',
+        '<progress name="p" min="-1" max="-2147483648" />', '<progress name="q" min="5" max="5" />',
+        '<frame name="f" borderX="1e39" borderY="nan"><gui border="2147483647" /><gui border="3" w="1e39" /></frame>',
+        '<menu name="m" parent="m" /><menu name="n" parent="o" /><menu name="o" parent="n" icon="o" />',
+        '<window name="w" w="-1" h="-1"><gui h="1e39" /><button w="nan" /></window>'),
     'broken.xml': DECL + '<gui>\n\t<gui name="a" enabled="1" w="10" h="10" />\n\t<gui name="b" parent="a',
 }
 

@@ -36,7 +36,8 @@ public:
     // skipped); its z becomes c − i, so that earlier nodes lie in front; it reads its
     // attributes; it joins the list. Second, each element made without a parent takes the
     // element its "parent" attribute names, so that a parent may come later in the file.
-    // A parent that would make a cycle is refused.
+    // A parent that would make a cycle is refused. A menu whose "parent" names a menu becomes
+    // its item at once, and element nodes written inside a menu node are loaded after it.
     void LoadElements(CXMLNode& parentNode, CResourceManager& resources);
     // The factory: a new element of the class the node's name selects (exact, case-sensitive
     // names), showing the sprite that "sprite" names from its "frame" (0 when absent) when

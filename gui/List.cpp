@@ -176,6 +176,7 @@ void CList::SetCellElement(uint32_t row, uint32_t column, CGUI* element)
         return;
     }
     std::unique_ptr<CGUI>& cell = m_rows[row][column];
+    ++m_cellChanges;
     if (m_focusedCell == cell.get())
         m_focusedCell = nullptr;
     cell.reset(element);
@@ -206,6 +207,7 @@ String CList::GetCellText(int32_t row, int32_t column) const
 
 void CList::ClearRows()
 {
+    ++m_cellChanges;
     m_focusedCell = nullptr;
     m_rows.clear();
     m_hovered = -1;
@@ -457,8 +459,12 @@ void CList::OnInput(CInputMap& event)
         for (size_t c = 0; c < m_rows[row].size() && c < m_columns.size(); ++c) {
             CGUI* cell = m_rows[row][c].get();
             if (!cell->HitTest(x, y)) {
-                if (event.action == InputMove)
+                if (event.action == InputMove) {
+                    const uint64_t cells = m_cellChanges;
                     cell->onMouseOut.Emit();
+                    if (cells != m_cellChanges)
+                        return;
+                }
                 continue;
             }
             if (event.action == InputPress && !pressed) {
@@ -466,19 +472,28 @@ void CList::OnInput(CInputMap& event)
                 // there takes the keys.
                 pressed = cell;
                 if (m_focusedCell != cell) {
+                    const uint64_t cells = m_cellChanges;
                     if (CGUI* old = m_focusedCell)
                         old->SetFocus(false);
                     m_focusedCell = cell;
                     cell->SetFocus(true);
+                    if (cells != m_cellChanges)
+                        return;
                 }
             }
+            // A cell's owner may replace cells or rows from its slots: routing then stops.
+            const uint64_t cells = m_cellChanges;
             cell->onInput.Emit(event);
+            if (cells != m_cellChanges)
+                return;
             if (event.action == InputRelease)
                 cell->onRelease.Emit();
             else if (event.action == InputDoubleClick)
                 cell->onDoubleClick.Emit();
             else if (event.action == InputMove)
                 cell->onMouseOver.Emit();
+            if (cells != m_cellChanges)
+                return;
         }
     }
     if (event.action == InputPress && !pressed && m_focusedCell) {

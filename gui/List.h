@@ -136,6 +136,7 @@ private:
     int32_t m_hovered = -1;
     int32_t m_selected = -1;
     CGUI* m_focusedCell = nullptr;    // the cell the last press inside the list landed on
+    uint64_t m_cellChanges = 0;       // counts replaced cells and cleared rows
     CGUI m_hoverHighlight;
     CGUI m_selectHighlight;
     CFont m_template;

@@ -140,6 +140,13 @@ TEST_F(Lists, CellsCanBeWorkingWidgetsAndListsCopyWhole)
     Click(65, 27);
     EXPECT_FALSE(box->IsDown());
 
+    // A cell whose click empties the list (a folder entry opening its folder).
+    struct Opener {
+        void Open(CInputMap&) { list->ClearRows(); }
+        CList* list;
+        CSlotList slots;
+    } opener{list, {}};
+    opener.slots.Connect(box->onInput, &opener, &Opener::Open);
     CList copy(*list);
     ASSERT_EQ(copy.GetRowCount(), 2u);
     EXPECT_STREQ(copy.GetCellText(1, 0).CStr(), "r1");
@@ -147,6 +154,9 @@ TEST_F(Lists, CellsCanBeWorkingWidgetsAndListsCopyWhole)
     EXPECT_NE(copy.GetCell(1, 1), list->GetCell(1, 1));
     EXPECT_EQ(copy.GetSelected(), 1);
     EXPECT_EQ(copy.GetScroll().GetParent(), &copy);
+
+    Click(65, 27);
+    EXPECT_EQ(list->GetRowCount(), 0u);
 }
 
 } // namespace
