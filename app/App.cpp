@@ -38,7 +38,7 @@ CApp::~CApp()
         PlatformDestroyWindow(m_window);
         m_window = nullptr;
     }
-    // The signals are destroyed after this body (focus, resize, move, message), each
+    // The signals are destroyed after this body (overlay, focus, resize, move, message), each
     // disconnecting from its peers.
 }
 
@@ -133,6 +133,7 @@ void CApp::Frame()
     GetFrameTick().Emit();
     uint32_t start = AppTime();
     Draw();
+    onDrawOverlay.Emit();
     Present();
     int32_t remaining = static_cast<int32_t>(start + static_cast<uint32_t>(m_framePeriod) - AppTime());
     if (remaining > 0)

@@ -41,7 +41,7 @@ public:
     // warning box ("Could not register window" or "Could not create window", caption
     // "App Error") and returns false. A second call replaces the window.
     virtual bool Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen);
-    // One frame: emit the frame tick, Draw, present, then sleep what is left of the frame
+    // One frame: emit the frame tick, Draw, emit onDrawOverlay, present, then sleep what is left of the frame
     // period (measured from after the tick; nothing when the frame took longer).
     virtual void Frame();
     // Draws one frame; empty here.
@@ -97,6 +97,9 @@ public:
     CSignal<int32_t, int32_t, CDisplay::SizeType> onResize;
     // True when the window gains the keyboard focus, false when it loses it.
     CSignal<bool> onFocus;
+    // Emitted by Frame after Draw, before the frame is presented: receivers draw what must
+    // lie over everything the application draws (the modal file dialogs).
+    CSignal<> onDrawOverlay;
 
 protected:
     // Called by Frame between Draw and the wait; CAppGL swaps buffers here.

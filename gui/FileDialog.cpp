@@ -1,0 +1,645 @@
+// Index:
+//   [SECTION] Model: listing and paths
+//   [SECTION] Model: rows, OK and Cancel
+//   [SECTION] View: widgets and look
+//   [SECTION] View: input and drawing
+//   [SECTION] The modal loop
+#include "gui/FileDialog.h"
+
+#include "app/App.h"
+#include "app/FrameTick.h"
+#include "app/Input.h"
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "gui/GUIManager.h"
+#include "gui/List.h"
+#include "gui/Window.h"
+#include "media/GL.h"
+#include "media/ResourceManager.h"
+#include "media/Sprite.h"
+
+#include <fnmatch.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+// [SECTION] Model: listing and paths
+
+namespace {
+
+std::string ToStd(const String& text) { return std::string(text.CStr(), static_cast<size_t>(text.Length())); }
+
+String FromStd(const std::string& text)
+{
+    return String(text.data(), static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX)));
+}
+
+// Whether name matches one of the ';'-separated patterns (all names for an empty pattern).
+bool Matches(const std::string& patterns, const std::string& name)
+{
+    if (patterns.empty())
+        return true;
+    size_t start = 0;
+    while (start <= patterns.size()) {
+        size_t end = patterns.find(';', start);
+        if (end == std::string::npos)
+            end = patterns.size();
+        const std::string one = patterns.substr(start, end - start);
+        if (!one.empty() && fnmatch(one.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool NameBefore(const std::string& a, const std::string& b)
+{
+    const int folded = strcasecmp(a.c_str(), b.c_str());
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+String WithSlash(String folder)
+{
+    if (!folder.EndsWith("/"))
+        folder += '/';
+    return folder;
+}
+
+// The last component of a path without a trailing slash.
+String BaseName(const String& path)
+{
+    int32_t slash = -1;
+    for (int32_t i = 0; i < path.Length(); ++i)
+        if (path[i] == '/')
+            slash = i;
+    return path.Substring(slash + 1);
+}
+
+} // namespace
+
+String CFileDialog::Resolve(const String& text) const
+{
+    std::string path = ToStd(text);
+    if (path == "~" || path.rfind("~/", 0) == 0) {
+        const char* home = std::getenv("HOME");
+        if (home && *home)
+            path = std::string(home) + "/" + path.substr(std::min<size_t>(2, path.size()));
+    }
+    if (path.empty() || path[0] != '/')
+        path = ToStd(m_folder) + path;
+    const bool folder = path.back() == '/';
+    std::string normal = fs::path(path).lexically_normal().string();
+    if (normal.empty())
+        normal = "/";
+    if (folder && normal.back() != '/')
+        normal += '/';
+    return FromStd(normal);
+}
+
+bool CFileDialog::List(const String& folder)
+{
+    std::error_code error;
+    fs::directory_iterator it(fs::path(ToStd(folder)), error);
+    if (error)
+        return false;
+    std::vector<std::string> folders, files;
+    const std::string patterns = ToStd(m_request.pattern);
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        if (error)
+            break;
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.')
+            continue;
+        std::error_code statusError;
+        const fs::file_status status = it->status(statusError); // follows links
+        if (statusError || !fs::exists(status))
+            continue;
+        if (fs::is_directory(status))
+            folders.push_back(name);
+        else if (Matches(patterns, name))
+            files.push_back(name);
+    }
+    std::sort(folders.begin(), folders.end(), NameBefore);
+    std::sort(files.begin(), files.end(), NameBefore);
+
+    m_folder = folder;
+    m_entries.clear();
+    m_entries.push_back(Entry{"..", true});
+    const size_t total = 1 + folders.size() + files.size();
+    for (const std::string& name : folders)
+        if (m_entries.size() < kMaxEntries)
+            m_entries.push_back(Entry{FromStd(name), true});
+    for (const std::string& name : files)
+        if (m_entries.size() < kMaxEntries)
+            m_entries.push_back(Entry{FromStd(name), false});
+    m_message = total > kMaxEntries ? String::Format("Showing the first %u of %zu entries", kMaxEntries, total)
+                                    : String();
+    m_confirmed.Clear();
+    ++m_listingSerial;
+    return true;
+}
+
+bool CFileDialog::EnterFolder(const String& folder)
+{
+    const String path = WithSlash(Resolve(folder));
+    if (!List(path)) {
+        m_message = "Cannot open the folder " + BaseName(path.Substring(0, path.Length() - 1));
+        return false;
+    }
+    m_pathText = m_folder;
+    return true;
+}
+
+void CFileDialog::Open(const FileDialogRequest& request)
+{
+    m_request = request;
+    m_done = false;
+    m_accepted = false;
+    m_result.Clear();
+    m_confirmed.Clear();
+    m_message.Clear();
+    std::error_code error;
+    const fs::path current = fs::current_path(error);
+    m_folder = WithSlash(error ? String("/") : FromStd(current.lexically_normal().string()));
+    const String start = m_folder;
+    if ((!request.folder.IsEmpty() && List(WithSlash(Resolve(request.folder)))) || List(start) || List("/")) {
+        m_pathText = m_folder;
+        return;
+    }
+    // Nothing readable at all: the folder above is the only way on.
+    m_folder = start;
+    m_entries.assign(1, Entry{"..", true});
+    ++m_listingSerial;
+    m_pathText = m_folder;
+}
+
+// [SECTION] Model: rows, OK and Cancel
+
+String CFileDialog::GetRowText(int32_t row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_entries.size())
+        return String();
+    const Entry& entry = m_entries[static_cast<size_t>(row)];
+    return entry.folder && entry.name != ".." ? entry.name + "/" : entry.name;
+}
+
+void CFileDialog::SetPathText(const String& text)
+{
+    if (text == m_pathText)
+        return;
+    m_pathText = text;
+    m_message.Clear();
+}
+
+void CFileDialog::SelectRow(int32_t row)
+{
+    if (m_done || row < 0 || static_cast<size_t>(row) >= m_entries.size())
+        return;
+    const Entry& entry = m_entries[static_cast<size_t>(row)];
+    if (entry.folder)
+        return;
+    m_pathText = m_folder + entry.name;
+    m_message.Clear();
+}
+
+void CFileDialog::ActivateRow(int32_t row)
+{
+    if (m_done || row < 0 || static_cast<size_t>(row) >= m_entries.size())
+        return;
+    const Entry entry = m_entries[static_cast<size_t>(row)]; // the listing may change below
+    if (entry.folder) {
+        EnterFolder(m_folder + entry.name + "/");
+        return;
+    }
+    m_pathText = m_folder + entry.name;
+    Accept();
+}
+
+void CFileDialog::Accept()
+{
+    if (m_done || m_pathText.IsEmpty())
+        return;
+    if (std::memchr(m_pathText.CStr(), 0, static_cast<size_t>(m_pathText.Length()))) {
+        m_message = "Invalid file name";
+        return;
+    }
+    const String path = Resolve(m_pathText);
+    const bool namesFolder = path.EndsWith("/");
+    const String bare = namesFolder && path.Length() > 1 ? path.Substring(0, path.Length() - 1) : path;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(ToStd(bare)), error);
+    if (fs::is_directory(status)) {
+        EnterFolder(path);
+        return;
+    }
+    if (namesFolder) {
+        m_message = "Folder not found";
+        return;
+    }
+    if (path.Length() > kFileDialogMaxPath) {
+        m_message = String::Format("The path is longer than %d characters", kFileDialogMaxPath);
+        return;
+    }
+    const bool exists = !error && fs::exists(status);
+    if (!m_request.save) {
+        if (exists)
+            Finish(path);
+        else
+            m_message = "File not found";
+        return;
+    }
+    const String name = BaseName(path);
+    const String parent = path.Substring(0, path.Length() - name.Length());
+    std::error_code parentError;
+    if (!fs::is_directory(fs::path(ToStd(parent)), parentError)) {
+        m_message = "Folder not found";
+        return;
+    }
+    if (exists && m_confirmed != path) {
+        m_confirmed = path;
+        m_message = "Replace " + name + "? Press OK again to replace it.";
+        return;
+    }
+    Finish(path);
+}
+
+void CFileDialog::Finish(const String& path)
+{
+    m_result = path;
+    m_accepted = true;
+    m_done = true;
+    m_message.Clear();
+}
+
+void CFileDialog::Cancel()
+{
+    m_result.Clear();
+    m_accepted = false;
+    m_done = true;
+}
+
+// [SECTION] View: widgets and look
+
+namespace {
+
+// An untextured look lit by its emission alone: (r, g, b) at opacity a.
+void Paint(CGUI& element, float r, float g, float b, float a = 1.0f)
+{
+    CMaterial& material = element.material;
+    const float emission[4] = {r, g, b, a};
+    std::copy(emission, emission + 4, material.emission);
+    std::fill(material.ambient, material.ambient + 4, 0.0f);
+    std::fill(material.diffuse, material.diffuse + 3, 0.0f);
+    material.diffuse[3] = a;
+}
+
+void PaintButton(CButton& button, float r, float g, float b)
+{
+    Paint(button, r, g, b);
+    button.SetStateColour(CButton::StateHover, std::min(1.0f, r + 0.1f), std::min(1.0f, g + 0.1f),
+                          std::min(1.0f, b + 0.11f), 1.0f);
+    button.SetStateColour(CButton::StateDown, r * 0.75f, g * 0.75f, b * 0.75f, 1.0f);
+    button.SetState(CButton::StateNormal);
+}
+
+// Sets a text element's text byte for byte (no backslash-n conversion: paths are shown as
+// they are).
+void SetPlainText(CFont& text, const String& value)
+{
+    if (text.GetText() == value)
+        return;
+    text.SetText(String());
+    for (int32_t i = 0; i < value.Length(); ++i)
+        text.AppendCharacter(value[i]);
+}
+
+// text, or "..." and its end when it is wider than width in look's glyphs.
+String FitTail(const CFont& look, const String& text, float width)
+{
+    float total = 0.0f;
+    for (int32_t i = 0; i < text.Length(); ++i)
+        total += look.Advance(static_cast<uint8_t>(text[i]));
+    if (total <= width)
+        return text;
+    float used = 3.0f * look.Advance('.');
+    int32_t start = text.Length();
+    while (start > 0 && used + look.Advance(static_cast<uint8_t>(text[start - 1])) <= width)
+        used += look.Advance(static_cast<uint8_t>(text[--start]));
+    return "..." + text.Substring(start);
+}
+
+constexpr float kMargin = 10.0f;
+constexpr float kTitleHeight = 26.0f;
+constexpr float kRowHeight = 18.0f;
+constexpr float kScrollWidth = 10.0f;
+constexpr float kButtonWidth = 80.0f;
+constexpr float kButtonHeight = 26.0f;
+
+// Colours of the dark theme.
+constexpr float kBody[3] = {0.16f, 0.16f, 0.18f};
+constexpr float kAccent[3] = {0.24f, 0.56f, 0.88f};
+constexpr float kWell[3] = {0.10f, 0.10f, 0.11f};
+constexpr float kButton[3] = {0.30f, 0.30f, 0.33f};
+
+template <class T>
+T* PlaceIn(CGUI& parent, T* element, float x, float y, float width, float height, float z)
+{
+    element->SetParent(&parent);
+    element->SetSize(width, height);
+    element->SetPosition(x, y);
+    element->SetZ(z);
+    return element;
+}
+
+} // namespace
+
+CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite* font)
+    : m_manager(std::make_unique<CGUIManager>()), m_dim(std::make_unique<CGUI>())
+{
+    m_model.Open(request);
+
+    CFont look; // the texts' look: light glyphs, left-aligned, centred in their line
+    if (font)
+        look.SetSprite(*font);
+    Paint(look, 0.90f, 0.91f, 0.93f);
+    look.SetSize(100.0f, kRowHeight);
+    look.SetAlign(3);
+
+    Paint(*m_dim, 0.0f, 0.0f, 0.0f, 0.45f);
+
+    auto* window = new CWindow;
+    m_window = window;
+    Paint(*window, kBody[0], kBody[1], kBody[2]);
+    window->SetZ(1.0f);
+    CGUI& bar = window->GetTitleBar();
+    Paint(bar, kAccent[0], kAccent[1], kAccent[2]);
+    bar.SetSize(kWidth, kTitleHeight);
+    CButton& close = window->GetCloseButton();
+    close.SetSize(18.0f, 18.0f);
+    PaintButton(close, kAccent[0], kAccent[1], kAccent[2]);
+    close.SetStateColour(CButton::StateHover, 0.85f, 0.30f, 0.30f, 1.0f);
+    close.SetFont(&look);
+    close.GetLabel().SetText("x");
+    window->SetFont(&look);
+    window->GetTitle().SetPosition(kMargin, 0.0f);
+    window->GetTitle().SetText(!request.title.IsEmpty() ? request.title : String(request.save ? "Save" : "Open"));
+    window->SetSize(kWidth, kHeight);
+
+    const float inner = kWidth - 2 * kMargin;
+    m_folderLine = PlaceIn(*window, new CFont(look), kMargin, 32.0f, inner, kRowHeight, 4.0f);
+    Paint(*m_folderLine, 0.62f, 0.64f, 0.68f);
+
+    m_listBack = PlaceIn(*window, new CGUI, kMargin, 54.0f, inner, 180.0f, 4.0f);
+    Paint(*m_listBack, kWell[0], kWell[1], kWell[2]);
+    m_list = PlaceIn(*window, new CList, kMargin + 4.0f, 58.0f, inner - 8.0f, 172.0f, 5.0f);
+    Paint(*m_list, 0.0f, 0.0f, 0.0f, 0.0f);
+    Paint(m_list->GetHoverHighlight(), 1.0f, 1.0f, 1.0f, 0.06f);
+    Paint(m_list->GetSelectHighlight(), kAccent[0], kAccent[1], kAccent[2], 0.5f);
+    m_list->SetFont(&look);
+    m_list->AddColumn("name", inner - 8.0f - kScrollWidth - 2.0f);
+    CScroll scroll;
+    Paint(scroll, 0.14f, 0.14f, 0.16f);
+    scroll.GetThumb().SetSize(kScrollWidth, 28.0f);
+    PaintButton(scroll.GetThumb(), 0.36f, 0.36f, 0.40f);
+    scroll.GetDecreaseButton().SetSize(kScrollWidth, kScrollWidth);
+    PaintButton(scroll.GetDecreaseButton(), 0.26f, 0.26f, 0.29f);
+    scroll.GetIncreaseButton().SetSize(kScrollWidth, kScrollWidth);
+    PaintButton(scroll.GetIncreaseButton(), 0.26f, 0.26f, 0.29f);
+    scroll.SetSize(kScrollWidth, 172.0f);
+    m_list->SetScroll(&scroll);
+
+    m_edit = PlaceIn(*window, new CEdit, kMargin, 242.0f, inner, 24.0f, 4.0f);
+    Paint(*m_edit, kWell[0], kWell[1], kWell[2]);
+    m_edit->SetFont(&look);
+    m_edit->GetTextElement().SetAlign(0);
+    m_edit->SetBorder(5.0f);
+    m_edit->SetLimit(static_cast<uint32_t>(kFileDialogMaxPath));
+
+    m_message = PlaceIn(*window, new CFont(look), kMargin, 270.0f, inner, kRowHeight, 4.0f);
+    Paint(*m_message, 0.98f, 0.76f, 0.36f);
+    const float buttonsY = kHeight - kMargin - kButtonHeight;
+    m_filterLine = PlaceIn(*window, new CFont(look), kMargin, buttonsY, inner - 2 * (kButtonWidth + kMargin),
+                         kButtonHeight, 4.0f);
+    Paint(*m_filterLine, 0.62f, 0.64f, 0.68f);
+    SetPlainText(*m_filterLine, request.filterDescription);
+
+    m_ok = PlaceIn(*window, new CButton, kWidth - 2 * (kButtonWidth + kMargin), buttonsY, kButtonWidth,
+                 kButtonHeight, 4.0f);
+    m_cancel = PlaceIn(*window, new CButton, kWidth - kButtonWidth - kMargin, buttonsY, kButtonWidth,
+                     kButtonHeight, 4.0f);
+    for (CButton* button : {m_ok, m_cancel}) {
+        PaintButton(*button, kButton[0], kButton[1], kButton[2]);
+        button->SetFont(&look);
+    }
+    m_ok->GetLabel().SetText("OK");
+    m_cancel->GetLabel().SetText("Cancel");
+
+    // The first element is the topmost: the parts before the window behind them.
+    for (CGUI* element : std::initializer_list<CGUI*>{m_ok, m_cancel, m_edit, m_list, m_message, m_filterLine,
+                                                      m_folderLine, m_listBack, m_window})
+        m_manager->AddElement(element);
+
+    m_slots.Connect(GetKeyboardSignal(), this, &CFileDialogView::OnKey);
+    m_slots.Connect(GetMouseSignal(), this, &CFileDialogView::OnMouse);
+    m_slots.Connect(m_edit->onChange, this, &CFileDialogView::OnEditChange);
+    m_slots.Connect(m_edit->onFocus, this, &CFileDialogView::OnEditFocus);
+    m_slots.Connect(m_list->onRowSelect, this, &CFileDialogView::OnRowSelect);
+    m_slots.Connect(m_list->onRowActivate, this, &CFileDialogView::OnRowActivate);
+    m_slots.Connect(m_list->onPress, this, &CFileDialogView::OnListPress);
+    m_slots.Connect(m_ok->onRelease, this, &CFileDialogView::OnOk);
+    m_slots.Connect(m_cancel->onRelease, this, &CFileDialogView::OnCancel);
+    m_slots.Connect(close.onRelease, this, &CFileDialogView::OnCancel);
+
+    Place(0, 0);
+    Sync();
+    m_edit->SetFocus(true);
+}
+
+CFileDialogView::~CFileDialogView()
+{
+    // No handler may run while the widgets go.
+    m_slots.Clear();
+    m_manager.reset();
+}
+
+void CFileDialogView::Place(int32_t clientWidth, int32_t clientHeight)
+{
+    const float x = std::floor(std::max(0.0f, (static_cast<float>(clientWidth) - kWidth) / 2));
+    const float y = std::floor(std::max(0.0f, (static_cast<float>(clientHeight) - kHeight) / 2));
+    m_window->SetPosition(x, y);
+    m_dim->SetSize(static_cast<float>(std::max(clientWidth, 0)), static_cast<float>(std::max(clientHeight, 0)));
+}
+
+void CFileDialogView::Sync()
+{
+    if (m_listedSerial != m_model.GetListingSerial()) {
+        m_listedSerial = m_model.GetListingSerial();
+        m_list->ClearRows();
+        const int32_t count = static_cast<int32_t>(m_model.GetEntries().size());
+        for (int32_t row = 0; row < count; ++row)
+            m_list->AddRow(m_model.GetRowText(row));
+        SetPlainText(*m_folderLine, FitTail(*m_folderLine, m_model.GetFolder(), m_folderLine->GetWidth()));
+    }
+    SetPlainText(m_edit->GetTextElement(), m_model.GetPathText());
+    SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
+}
+
+// [SECTION] View: input and drawing
+
+void CFileDialogView::OnKey(CInputMap& event)
+{
+    if (event.action != InputPress)
+        return;
+    if (event.value == KeyEnter)
+        OnOk();
+    else if (event.value == KeyEscape)
+        OnCancel();
+}
+
+void CFileDialogView::OnMouse(CInputMap& event)
+{
+    if (event.action == InputPress || event.action == InputDoubleClick)
+        m_buttonsHeld = std::min(m_buttonsHeld + 1, 3);
+    else if (event.action == InputRelease)
+        m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
+}
+
+void CFileDialogView::OnEditChange(const String& text)
+{
+    m_model.SetPathText(text);
+    SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
+}
+
+void CFileDialogView::OnEditFocus(bool focus)
+{
+    // Typing always goes to the path, whichever widget the mouse used last.
+    if (!focus)
+        m_edit->SetFocus(true);
+}
+
+void CFileDialogView::OnListPress() { m_skipSelect = false; }
+
+void CFileDialogView::OnRowSelect(int32_t row, int32_t)
+{
+    if (m_skipSelect)
+        return;
+    m_model.SelectRow(row);
+    Sync();
+}
+
+void CFileDialogView::OnRowActivate(int32_t row, int32_t)
+{
+    m_skipSelect = true;
+    m_model.ActivateRow(row);
+    Sync();
+}
+
+void CFileDialogView::OnOk()
+{
+    m_model.Accept();
+    Sync();
+}
+
+void CFileDialogView::OnCancel() { m_model.Cancel(); }
+
+void CFileDialogView::Render()
+{
+    m_dim->Render();
+    m_manager->RenderAll();
+}
+
+void CFileDialogView::DrawOverlay()
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, viewport[2], viewport[3], 0.0, -1000.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_LIGHTING); // the looks are emission colours
+    glDisable(GL_CULL_FACE);
+    Render();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+// [SECTION] The modal loop
+
+namespace {
+
+// Keeps the dialog centred when the window's size changes.
+struct Recentre {
+    CFileDialogView* view;
+    void OnResize(int32_t width, int32_t height, CDisplay::SizeType) { view->Place(width, height); }
+};
+
+// One pass of the application's loop, as its main loop makes it.
+void Pass(CApp& app)
+{
+    app.DrainMessages();
+    if (!app.IsRunning())
+        return;
+    if (app.GetRunState() == CApp::Minimised)
+        AppSleep(static_cast<uint32_t>(std::max(app.GetFramePeriod(), 0)));
+    else
+        app.Frame();
+}
+
+constexpr uint32_t kReleaseWait = 500; // ms a closing click may take to release its button
+
+} // namespace
+
+bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, String& path)
+{
+    CApp* app = GetApp();
+    if (!app || !app->GetWindow())
+        return false;
+    const CSprite* font = fonts ? dynamic_cast<const CSprite*>(fonts->Find("font")) : nullptr;
+
+    // Only the dialog hears the mouse and the keyboard while it runs.
+    CSignal<CInputMap&> parkedMouse, parkedKeys;
+    MoveConnections(GetMouseSignal(), parkedMouse);
+    MoveConnections(GetKeyboardSignal(), parkedKeys);
+    bool chosen = false;
+    {
+        CFileDialogView view(request, font);
+        int32_t width = app->GetClientWidth(), height = app->GetClientHeight();
+        view.Place(width > 0 ? width : app->GetWidth(), height > 0 ? height : app->GetHeight());
+        Recentre recentre{&view};
+        CSlotList slots;
+        slots.Connect(app->onDrawOverlay, &view, &CFileDialogView::DrawOverlay);
+        slots.Connect(app->onResize, &recentre, &Recentre::OnResize);
+        while (!view.IsDone() && app->IsRunning())
+            Pass(*app);
+        slots.Clear();
+        // The click that closed the dialog releases its button here, not on what lies below.
+        const uint32_t start = AppTime();
+        while (view.IsButtonHeld() && app->IsRunning() && AppTime() - start < kReleaseWait)
+            Pass(*app);
+        chosen = view.GetModel().IsAccepted();
+        if (chosen)
+            path = view.GetModel().GetResult();
+    }
+    MoveConnections(parkedMouse, GetMouseSignal());
+    MoveConnections(parkedKeys, GetKeyboardSignal());
+    return chosen;
+}
