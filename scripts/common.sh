@@ -22,9 +22,12 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build BUILD_DIR [cmake options...]
+# configure_and_build BUILD_DIR [cmake options...]; BUILD_TARGETS (space-separated) limits
+# what is built (everything when unset).
 configure_and_build() {
   local dir=$1; shift
   cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$ROOT/$dir" -j "$(nproc)"
+  local targets=()
+  for t in ${BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+  cmake --build "$ROOT/$dir" -j "$(nproc)" "${targets[@]}"
 }
