@@ -177,6 +177,7 @@ private:
     CGUI* m_listBack = nullptr;
     CList* m_list = nullptr;
     CEdit* m_edit = nullptr;
+    CGUI* m_editBack = nullptr;
     CButton* m_ok = nullptr;
     CButton* m_cancel = nullptr;
     CFont* m_folderLine = nullptr;
