@@ -470,14 +470,14 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     Paint(*m_message, 0.98f, 0.76f, 0.36f);
     const float buttonsY = kHeight - kMargin - kButtonHeight;
     m_filterLine = PlaceIn(*window, new CFont(look), kMargin, buttonsY, inner - 2 * (kButtonWidth + kMargin),
-                         kButtonHeight, 4.0f);
+                           kButtonHeight, 4.0f);
     Paint(*m_filterLine, 0.62f, 0.64f, 0.68f);
     SetPlainText(*m_filterLine, request.filterDescription);
 
     m_ok = PlaceIn(*window, new CButton, kWidth - 2 * (kButtonWidth + kMargin), buttonsY, kButtonWidth,
-                 kButtonHeight, 4.0f);
+                   kButtonHeight, 4.0f);
     m_cancel = PlaceIn(*window, new CButton, kWidth - kButtonWidth - kMargin, buttonsY, kButtonWidth,
-                     kButtonHeight, 4.0f);
+                       kButtonHeight, 4.0f);
     for (CButton* button : {m_ok, m_cancel}) {
         PaintButton(*button, kButton[0], kButton[1], kButton[2]);
         button->SetFont(&look);
@@ -532,7 +532,7 @@ void CFileDialogView::Sync()
         SetPlainText(*m_folderLine, FitTail(*m_folderLine, m_model.GetFolder(), m_folderLine->GetWidth()));
     }
     SetPlainText(m_edit->GetTextElement(), m_model.GetPathText());
-    static_cast<CPathEdit*>(m_edit)->ScrollToEnd();
+    ScrollPath();
     SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 
@@ -556,10 +556,12 @@ void CFileDialogView::OnMouse(CInputMap& event)
         m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
 }
 
+void CFileDialogView::ScrollPath() { static_cast<CPathEdit*>(m_edit)->ScrollToEnd(); }
+
 void CFileDialogView::OnEditChange(const String& text)
 {
     m_model.SetPathText(text);
-    static_cast<CPathEdit*>(m_edit)->ScrollToEnd();
+    ScrollPath();
     SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 
