@@ -349,6 +349,47 @@ constexpr float kAccent[3] = {0.24f, 0.56f, 0.88f};
 constexpr float kWell[3] = {0.10f, 0.10f, 0.11f};
 constexpr float kButton[3] = {0.30f, 0.30f, 0.33f};
 
+// The path field: one line that scrolls left so that its end (where typing goes) stays in
+// view, drawn clipped inside its border. Its background is a separate element, which the
+// clipping would cut.
+class CPathEdit : public CEdit {
+public:
+    void ScrollToEnd()
+    {
+        CFont& text = GetTextElement();
+        const String& value = text.GetText();
+        float width = 0.0f;
+        for (int32_t i = 0; i < value.Length(); ++i)
+            width += text.Advance(static_cast<uint8_t>(value[i]));
+        const float border = GetBorder();
+        const float room = GetWidth() - 2.0f * border - 2.0f; // the caret fits after the end
+        // Wider than the text: the line never wraps.
+        text.SetSize(std::max(width, room) + 64.0f, GetHeight() - border);
+        text.SetPosition(border - std::max(0.0f, width - room), border);
+    }
+
+    void Render() override
+    {
+        GLint viewport[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        GLint oldBox[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_SCISSOR_BOX, oldBox);
+        const GLboolean wasOn = glIsEnabled(GL_SCISSOR_TEST);
+        const CVector at = GetAbsolutePosition();
+        // Clipped inside the border, where the text starts when it is not scrolled.
+        const float inset = std::max(0.0f, GetBorder() - 1.0f);
+        const GLint x = viewport[0] + static_cast<GLint>(at.x + inset);
+        const GLint y = viewport[1] + viewport[3] - static_cast<GLint>(at.y + GetHeight());
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(x, y, static_cast<GLsizei>(std::max(0.0f, GetWidth() - 2.0f * inset)),
+                  static_cast<GLsizei>(GetHeight()));
+        CEdit::Render();
+        glScissor(oldBox[0], oldBox[1], oldBox[2], oldBox[3]);
+        if (!wasOn)
+            glDisable(GL_SCISSOR_TEST);
+    }
+};
+
 template <class T>
 T* PlaceIn(CGUI& parent, T* element, float x, float y, float width, float height, float z)
 {
@@ -416,8 +457,10 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     scroll.SetSize(kScrollWidth, 172.0f);
     m_list->SetScroll(&scroll);
 
-    m_edit = PlaceIn(*window, new CEdit, kMargin, 242.0f, inner, 24.0f, 4.0f);
-    Paint(*m_edit, kWell[0], kWell[1], kWell[2]);
+    m_editBack = PlaceIn(*window, new CGUI, kMargin, 242.0f, inner, 24.0f, 4.0f);
+    Paint(*m_editBack, kWell[0], kWell[1], kWell[2]);
+    m_edit = PlaceIn(*window, new CPathEdit, kMargin, 242.0f, inner, 24.0f, 5.0f);
+    Paint(*m_edit, 0.0f, 0.0f, 0.0f, 0.0f);
     m_edit->SetFont(&look);
     m_edit->GetTextElement().SetAlign(0);
     m_edit->SetBorder(5.0f);
@@ -427,14 +470,14 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     Paint(*m_message, 0.98f, 0.76f, 0.36f);
     const float buttonsY = kHeight - kMargin - kButtonHeight;
     m_filterLine = PlaceIn(*window, new CFont(look), kMargin, buttonsY, inner - 2 * (kButtonWidth + kMargin),
-                         kButtonHeight, 4.0f);
+                           kButtonHeight, 4.0f);
     Paint(*m_filterLine, 0.62f, 0.64f, 0.68f);
     SetPlainText(*m_filterLine, request.filterDescription);
 
     m_ok = PlaceIn(*window, new CButton, kWidth - 2 * (kButtonWidth + kMargin), buttonsY, kButtonWidth,
-                 kButtonHeight, 4.0f);
+                   kButtonHeight, 4.0f);
     m_cancel = PlaceIn(*window, new CButton, kWidth - kButtonWidth - kMargin, buttonsY, kButtonWidth,
-                     kButtonHeight, 4.0f);
+                       kButtonHeight, 4.0f);
     for (CButton* button : {m_ok, m_cancel}) {
         PaintButton(*button, kButton[0], kButton[1], kButton[2]);
         button->SetFont(&look);
@@ -444,7 +487,7 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
 
     // The first element is the topmost: the parts before the window behind them.
     for (CGUI* element : std::initializer_list<CGUI*>{m_ok, m_cancel, m_edit, m_list, m_message, m_filterLine,
-                                                      m_folderLine, m_listBack, m_window})
+                                                      m_folderLine, m_listBack, m_editBack, m_window})
         m_manager->AddElement(element);
 
     m_slots.Connect(GetKeyboardSignal(), this, &CFileDialogView::OnKey);
@@ -489,6 +532,7 @@ void CFileDialogView::Sync()
         SetPlainText(*m_folderLine, FitTail(*m_folderLine, m_model.GetFolder(), m_folderLine->GetWidth()));
     }
     SetPlainText(m_edit->GetTextElement(), m_model.GetPathText());
+    ScrollPath();
     SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 
@@ -512,9 +556,12 @@ void CFileDialogView::OnMouse(CInputMap& event)
         m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
 }
 
+void CFileDialogView::ScrollPath() { static_cast<CPathEdit*>(m_edit)->ScrollToEnd(); }
+
 void CFileDialogView::OnEditChange(const String& text)
 {
     m_model.SetPathText(text);
+    ScrollPath();
     SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 

@@ -167,6 +167,8 @@ private:
     void OnListPress();
     void OnOk();
     void OnCancel();
+    // Keeps the end of the path field's text in view.
+    void ScrollPath();
     // Brings the widgets in line with the model: rows, path text, folder and message lines.
     void Sync();
 
@@ -176,7 +178,8 @@ private:
     CWindow* m_window = nullptr;
     CGUI* m_listBack = nullptr;
     CList* m_list = nullptr;
-    CEdit* m_edit = nullptr;
+    CEdit* m_edit = nullptr;               // the path field (a scrolling kind of edit box)
+    CGUI* m_editBack = nullptr;
     CButton* m_ok = nullptr;
     CButton* m_cancel = nullptr;
     CFont* m_folderLine = nullptr;

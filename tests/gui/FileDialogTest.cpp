@@ -267,10 +267,12 @@ TEST_F(FileDialogView, ClicksSelectAndEnterAndTheMessageLineSpeaks)
     CFileDialogView view(folder.Request(false), glyphs.get());
     view.Place(640, 480);
     int32_t x = 0, y = 0;
-    RowPoint(view, 4, x, y);
+    Centre(view.GetEdit(), x, y);
     Click(x, y);
+    RowPoint(view, 4, x, y);
+    Click(x, y); // the list takes the mouse focus from the path field ...
     EXPECT_STREQ(view.GetEdit().GetText().CStr(), (folder.Folder() + "b.wav").c_str());
-    EXPECT_TRUE(view.GetEdit().IsActive()); // typing still goes to the path
+    EXPECT_TRUE(view.GetEdit().IsActive()); // ... but typing still goes to the path
 
     RowPoint(view, 2, x, y);
     DoubleClick(x, y); // "sub/": entered; the release after it selects nothing new
@@ -291,6 +293,24 @@ TEST_F(FileDialogView, ClicksSelectAndEnterAndTheMessageLineSpeaks)
     DoubleClick(x, y);
     ASSERT_TRUE(view.IsDone());
     EXPECT_STREQ(view.GetModel().GetResult().CStr(), (folder.Folder() + "sub/inner.wav").c_str());
+}
+
+TEST_F(FileDialogView, LongPathsScrollSoThatTheirEndStaysInView)
+{
+    CFileDialogView view(folder.Request(true), glyphs.get());
+    CFont& text = view.GetEdit().GetTextElement();
+    const float start = text.GetX();
+    Type("a");
+    EXPECT_EQ(text.GetX(), start); // short: not scrolled
+    Type(std::string(200, 'a'));  // 4 pixels each: far wider than the field
+    CTextLayout layout;
+    text.Layout(layout);
+    EXPECT_EQ(layout.lines, 1u);
+    EXPECT_LT(text.GetX(), 0.0f);
+    float x = 0.0f, y = 0.0f, width = 0.0f, height = 0.0f;
+    ASSERT_TRUE(view.GetEdit().GetCaretRect(x, y, width, height));
+    EXPECT_LE(x + width, view.GetEdit().GetWidth());
+    EXPECT_GT(x, view.GetEdit().GetWidth() - 20.0f);
 }
 
 TEST_F(FileDialogView, EscapeCancelAndTheCloseButtonCancel)
