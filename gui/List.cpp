@@ -18,48 +18,52 @@
 
 // [SECTION] Construction and copying
 
+namespace {
+
+// A copy of element as a T when it is one (the most derived class the kind allows).
+template <class T>
+CGUI* CopyAs(const CGUI& element)
+{
+    auto* typed = dynamic_cast<const T*>(&element);
+    return typed ? new T(*typed) : nullptr;
+}
+
+} // namespace
+
 CGUI* CloneElement(const CGUI& element)
 {
+    CGUI* copy = nullptr;
     switch (element.GetKind()) {
-    case GUIButton:
-        if (auto* button = dynamic_cast<const CButton*>(&element)) {
-            if (auto* box = dynamic_cast<const CCheckBox*>(button))
-                return new CCheckBox(*box);
-            return new CButton(*button);
-        }
+    case GUIButton: // a check box copied into a button template keeps its class
+        copy = CopyAs<CCheckBox>(element);
+        if (!copy)
+            copy = CopyAs<CButton>(element);
         break;
     case GUICheckBox:
-        if (auto* box = dynamic_cast<const CCheckBox*>(&element))
-            return new CCheckBox(*box);
+        copy = CopyAs<CCheckBox>(element);
         break;
     case GUICombo:
-        if (auto* combo = dynamic_cast<const CCombo*>(&element))
-            return new CCombo(*combo);
+        copy = CopyAs<CCombo>(element);
         break;
     case GUIEdit:
-        if (auto* edit = dynamic_cast<const CEdit*>(&element))
-            return new CEdit(*edit);
+        copy = CopyAs<CEdit>(element);
         break;
     case GUIText:
-        if (auto* text = dynamic_cast<const CFont*>(&element))
-            return new CFont(*text);
+        copy = CopyAs<CFont>(element);
         break;
     case GUIList:
-        if (auto* list = dynamic_cast<const CList*>(&element))
-            return new CList(*list);
+        copy = CopyAs<CList>(element);
         break;
     case GUIProgress:
-        if (auto* progress = dynamic_cast<const CProgress*>(&element))
-            return new CProgress(*progress);
+        copy = CopyAs<CProgress>(element);
         break;
     case GUIScroll:
-        if (auto* scroll = dynamic_cast<const CScroll*>(&element))
-            return new CScroll(*scroll);
+        copy = CopyAs<CScroll>(element);
         break;
     default:
         break;
     }
-    return new CGUI(element);
+    return copy ? copy : new CGUI(element);
 }
 
 CList::CList()
