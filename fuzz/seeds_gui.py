@@ -2,14 +2,13 @@
 """Writes the seed corpus of fuzz_gui: GUI descriptions of the program's own shape (over the
 target's sprites "icon" and "font" and its sound "beep"), and descriptions with hostile values
 and parent cycles. Usage: seeds_gui.py CORPUS_ROOT"""
-import os
 import sys
 
-DECL = '<?xml version="1.0"?>\n\n'
+from xmlseeds import DECL, document, write_corpus
 
 
-def gui(*elements):
-    return DECL + '<gui>\n' + ''.join('\t' + e + '\n' for e in elements) + '</gui>\n'
+def gui(*entries):
+    return document('gui', *entries)
 
 
 COLOURS = ('<ambient r="0.2" g="0.2" b="0.2" /><diffuse r="1" g="0.5" b="0.25" a="0.75" />'
@@ -94,11 +93,7 @@ SEEDS = {
 
 
 def main(root):
-    out = os.path.join(root, 'fuzz_gui')
-    os.makedirs(out, exist_ok=True)
-    for name, text in SEEDS.items():
-        with open(os.path.join(out, name), 'w') as f:
-            f.write(text)
+    write_corpus(root, 'fuzz_gui', SEEDS)
 
 
 if __name__ == '__main__':

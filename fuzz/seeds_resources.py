@@ -2,15 +2,14 @@
 """Writes the seed corpus of fuzz_resources: resources files of the program's own shape over
 the media of the target's scratch folder (sheet.png, pic.bmp, pic.tga, tone.wav, tone.ogg,
 font.ttf), and files with hostile values. Usage: seeds_resources.py CORPUS_ROOT"""
-import os
 import sys
 
-DECL = '<?xml version="1.0"?>\n\n'
+from xmlseeds import DECL, document, write_corpus
 FONT = '/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf'
 
 
 def resources(*entries):
-    return DECL + '<resources>\n' + ''.join('\t' + e + '\n' for e in entries) + '</resources>\n'
+    return document('resources', *entries)
 
 
 SEEDS = {
@@ -56,11 +55,7 @@ SEEDS = {
 
 
 def main(root):
-    out = os.path.join(root, 'fuzz_resources')
-    os.makedirs(out, exist_ok=True)
-    for name, text in SEEDS.items():
-        with open(os.path.join(out, name), 'w') as f:
-            f.write(text)
+    write_corpus(root, 'fuzz_resources', SEEDS)
 
 
 if __name__ == '__main__':
