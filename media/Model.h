@@ -2,7 +2,7 @@
 // per-part data), CHeightmap (a terrain mesh from an 8-bit picture) and the Wavefront OBJ and
 // 3D Studio (3DS) readers. Readers trust nothing in their files: a face naming a vertex that
 // does not exist is dropped, chunks are held inside their parents and the file, and a model
-// that would need more than 65535 vertices (16-bit indices) is refused and left empty.
+// of more than 65536 vertices (16-bit indices reach 65535) is refused and left empty.
 // A model that could not be read stays empty with its bounds at ±1000000.
 #pragma once
 
@@ -37,8 +37,8 @@ public:
     CVector boundsMax{-1000000.0f, -1000000.0f, -1000000.0f};
 };
 
-// The most vertices a model may have: its indices are 16-bit.
-constexpr uint32_t kMaxModelVertices = 65535;
+// The most vertices a model may have: its indices are 16-bit, numbering vertices 0 to 65535.
+constexpr uint32_t kMaxModelVertices = 65536;
 
 // A grid of width × height vertices whose heights are the pixel bytes (one byte per pixel,
 // row by row), centred on x and z, textured over the whole grid, two triangles per cell.

@@ -61,6 +61,20 @@ TEST(Heightmap, SingleRowsAndOversizedGrids)
     EXPECT_EQ(tooBig.VertexCount(), 0u);
 }
 
+TEST(Heightmap, LargestGridUsesEverySixteenBitIndex)
+{
+    std::vector<uint8_t> bytes(256 * 256, 0);
+    bytes.back() = 99;
+    CHeightmap map(256, 256, bytes.data()); // 65536 vertices: indices 0 to 65535
+    ASSERT_EQ(map.VertexCount(), 65536u);
+    ASSERT_EQ(map.IndexCount(), 6u * 255u * 255u);
+    EXPECT_EQ(Position(map, 65535), CVector(127, 99, 127));
+    const std::vector<uint16_t> indices = Indices(map);
+    EXPECT_EQ(std::vector<uint16_t>(indices.end() - 6, indices.end()),
+              (std::vector<uint16_t>{65278, 65279, 65534, 65534, 65279, 65535}));
+    EXPECT_NEAR(map.VertexNormal(65535).Length3(), 1.0f, 1e-5f);
+}
+
 TEST(Heightmap, ColourPicturesUseTheirGreyLevel)
 {
     CImage image;
@@ -148,13 +162,17 @@ TEST(Obj, MaterialsColourTheirFaces)
     EXPECT_EQ(model.partMaterial, (std::vector<int32_t>{0, 1, -1}));
 }
 
-TEST(Obj, TooManyVerticesAreRefused)
+TEST(Obj, SixteenBitIndicesBoundTheVertexCount)
 {
     std::string text;
     for (int i = 0; i < 65536; ++i)
         text += "v 1 2 3\n";
+    CModel largest;
+    ASSERT_TRUE(Obj(largest, text + "f 1 2 65536\n"));
+    EXPECT_EQ(largest.shape.VertexCount(), 65536u);
+    EXPECT_EQ(Indices(largest.shape), (std::vector<uint16_t>{0, 1, 65535, 0, 0, 0}));
     CModel model;
-    EXPECT_FALSE(Obj(model, text + "f 1 2 3\n"));
+    EXPECT_FALSE(Obj(model, text + "v 1 2 3\nf 1 2 3\n"));
     EXPECT_EQ(model.shape.VertexCount(), 0u);
     EXPECT_FALSE(Obj(model, "# nothing\n"));
 }
