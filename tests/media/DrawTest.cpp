@@ -75,6 +75,17 @@ TEST(Matrix, RotationAboutXByNinetyDegrees)
     ExpectMatrix(m, {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1});
 }
 
+TEST(Matrix, DegreesUseTheRoundedRadianFactor)
+{
+    // Ten turns at 0.017453289 rad per degree fall 1.27e-5 rad short of 20π, so the sine
+    // left in the matrix is that residual rather than (nearly) zero.
+    CMatrix m;
+    m.SetRotation(0, 0, 3600);
+    EXPECT_NEAR(m.At(1), 1.26e-5f, 3e-7f);
+    EXPECT_NEAR(m.At(4), -1.26e-5f, 3e-7f);
+    EXPECT_NEAR(m.At(0), 1.0f, 1e-6f);
+}
+
 TEST(Matrix, RotationsCombineAsQxQyQz)
 {
     // qx · qy for 90° each is (0.5, 0.5, 0.5, 0.5): a cyclic permutation of the axes.
