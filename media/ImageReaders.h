@@ -58,7 +58,8 @@ ImageFile DecodeTGA(const uint8_t* data, size_t size, uint64_t maxPixels = kImag
 // picture gives no pixels.
 ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels = kImageMaxPixels);
 // JPEG through libjpeg: grey gives 8 bits per pixel, colour 24 (CMYK is converted to RGB).
-// A library error or damaged entropy data gives no pixels.
+// A library error, damaged entropy data or missing scans give no pixels; a file that lacks
+// only its end marker is still a picture.
 ImageFile DecodeJPEG(const uint8_t* data, size_t size, uint64_t maxPixels = kImageMaxPixels);
 
 // The same from a file, read whole (in binary mode) and then decoded.

@@ -95,6 +95,21 @@ void SkipInput(j_decompress_ptr info, long count)
     source->bytes_in_buffer -= static_cast<size_t>(count);
 }
 
+// Whether the scans of a progressive file brought every coefficient of every component to
+// full precision: then the last scan was complete (a scan cut short warns that it hit the
+// end, which ends decoding) and only what follows the scans can be missing. libjpeg keeps,
+// per coefficient, the lowest bit decoded so far: -1 before any scan, 0 once complete.
+bool EveryCoefficientComplete(const jpeg_decompress_struct& info)
+{
+    if (!info.progressive_mode || !info.coef_bits)
+        return false;
+    for (int c = 0; c < info.num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (info.coef_bits[c][k] != 0)
+                return false;
+    return true;
+}
+
 // CMYK (Adobe files store it inverted) to RGB, one row.
 void CmykToRgb(const uint8_t* in, uint8_t* out, uint32_t count, bool inverted)
 {
@@ -147,9 +162,9 @@ bool Run(Decoder& d, const uint8_t* data, size_t size, uint64_t maxPixels, Image
     // libjpeg then fails instead of allocating.
     d.info.mem->max_memory_to_use = static_cast<long>(maxPixels * 8 + (16l << 20));
     jpeg_start_decompress(&d.info);
-    // A multi-scan file is read whole by now: running out means scans are missing, and the
-    // picture would be a coarse or partial one.
-    if (jpeg_has_multiple_scans(&d.info) && d.suppliedEnd)
+    // A multi-scan file is read whole by now. When its data ran out, scans may be missing and
+    // the picture would be a coarse or partial one, unless only the end marker is missing.
+    if (jpeg_has_multiple_scans(&d.info) && d.suppliedEnd && !EveryCoefficientComplete(d.info))
         return false;
     const uint32_t width = d.info.output_width, height = d.info.output_height;
     const uint32_t components = static_cast<uint32_t>(d.info.output_components);

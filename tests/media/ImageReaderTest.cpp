@@ -330,6 +330,36 @@ TEST(JpegReader, DamagedFilesReturnWithoutPixels)
     EXPECT_EQ(DecodeJPEG(notJpeg.data(), notJpeg.size()).width, -1);
 }
 
+// Where the last scan of a file starts (its start-of-scan marker); entropy data never holds
+// 0xFF followed by anything but 0 or a restart marker.
+size_t LastScanStart(const Bytes& file)
+{
+    for (size_t at = file.size() - 1; at-- > 0;)
+        if (file[at] == 0xFF && file[at + 1] == 0xDA)
+            return at;
+    return 0;
+}
+
+TEST(JpegReader, ProgressiveFileWithEveryScanButNoEndMarkerIsAPicture)
+{
+    Bytes samples;
+    for (uint32_t i = 0; i < 24 * 16; ++i) // detail in every coefficient band
+        samples.insert(samples.end(), {uint8_t(i * 37), uint8_t(i * 11 + 90), uint8_t(255 - i * 5)});
+    const Bytes file = MakeJpeg(24, 16, 3, JCS_RGB, samples, true);
+    ASSERT_EQ(file[file.size() - 1], 0xD9);
+    const Bytes whole = Pixels(DecodeJPEG(file.data(), file.size()));
+    ASSERT_FALSE(whole.empty());
+
+    const Bytes noEnd(file.begin(), file.end() - 2);
+    EXPECT_EQ(Pixels(DecodeJPEG(noEnd.data(), noEnd.size())), whole);
+
+    // Without its last scan, or with that scan cut short, the picture is incomplete.
+    const size_t lastScan = LastScanStart(file);
+    ASSERT_GT(lastScan, 0u);
+    for (size_t cut : {lastScan, lastScan + 2, (lastScan + file.size()) / 2, file.size() - 3})
+        EXPECT_EQ(DecodeJPEG(file.data(), cut).pixels, nullptr) << cut << " of " << file.size();
+}
+
 TEST(JpegReader, PicturesAboveTheLimitAreRefusedAfterTheHeader)
 {
     Bytes file = MakeJpeg(8, 16, 1, JCS_GRAYSCALE, TwoHalves({1}, {2}));
