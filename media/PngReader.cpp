@@ -1,6 +1,6 @@
 // The PNG decoder: chunk walk, inflate of the image data (zlib, one call over the whole
-// stream), the per-row filters, Adam7 interlacing and the expansion of low bit depths and
-// palettes to 8-bit channels. Rows are written bottom-up as they are unfiltered.
+// stream), the per-row filters, Adam7 interlacing and the expansion of low bit depths,
+// palettes and colour keys to 8-bit channels. Rows are written bottom-up as they are unfiltered.
 //
 // Index:
 //   [SECTION] Chunks and header
@@ -8,6 +8,8 @@
 //   [SECTION] Expansion to output pixels
 //   [SECTION] DecodePNG
 #include "media/ImageReaders.h"
+
+#include "util/ByteReader.h"
 
 #include <zlib.h>
 
@@ -28,11 +30,6 @@ constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 // block overhead); image data that would need more than this cannot be in the file.
 constexpr uint64_t kMaxInflateRatio = 1032;
 
-uint32_t GetBE32(const uint8_t* at)
-{
-    return (static_cast<uint32_t>(at[0]) << 24) | (at[1] << 16) | (at[2] << 8) | at[3];
-}
-
 bool TypeIs(const uint8_t* type, const char* name)
 {
     return std::memcmp(type, name, 4) == 0;
@@ -51,45 +48,42 @@ struct Chunk {
     const uint8_t* type; // 4 bytes, followed by the data
     const uint8_t* data;
     uint32_t length;
+    uint32_t crc;        // as stored after the data
 };
 
 // Walks the chunks of a file after its signature; every chunk handed out lies wholly inside
 // the bytes, CRC included. A chunk that does not fit ends the walk, like the end of the file.
 class ChunkWalker {
 public:
-    ChunkWalker(const uint8_t* data, size_t size) : m_data(data), m_size(size), m_at(8) {}
+    ChunkWalker(const uint8_t* data, size_t size) : m_in(data, size) { m_in.Skip(8); }
 
     bool Next(Chunk& chunk)
     {
-        if (m_size - m_at < 12)
+        const uint32_t length = m_in.U32BE();
+        const uint8_t* type = m_in.Take(4);
+        const uint8_t* data = m_in.Take(length);
+        const uint32_t crc = m_in.U32BE();
+        if (m_in.Failed())
             return false;
-        uint32_t length = GetBE32(m_data + m_at);
-        if (length > m_size - m_at - 12)
-            return false;
-        chunk.type = m_data + m_at + 4;
-        chunk.data = chunk.type + 4;
-        chunk.length = length;
-        m_at += 12 + static_cast<size_t>(length);
+        chunk = Chunk{type, data, length, crc};
         return true;
     }
 
 private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_at;
+    CByteReader m_in;
 };
 
 bool CrcMatches(const Chunk& chunk)
 {
     uLong crc = crc32(0L, chunk.type, chunk.length + 4u);
-    return static_cast<uint32_t>(crc) == GetBE32(chunk.data + chunk.length);
+    return static_cast<uint32_t>(crc) == chunk.crc;
 }
 
 struct Header {
     uint32_t width, height;
     uint32_t depth, colourType, compression, filter, interlace;
     uint32_t fileChannels;   // samples per pixel in the file
-    uint32_t outChannels;    // channels of the decoded picture (palette: set after tRNS)
+    uint32_t outChannels;    // channels of the decoded picture (set after tRNS)
 };
 
 // Channels in the file for a valid colour type / depth pair, or 0. 16-bit pairs are valid
@@ -265,24 +259,36 @@ UnfilterFn UnfilterFor(uint32_t bytesPerPixel)
 
 // [SECTION] Expansion to output pixels
 
-struct Palette {
+// The colour information besides the samples: a palette (PLTE, with alphas from tRNS) or,
+// for grey and RGB pictures, the tRNS colour key. Pixels equal to the key, compared at the
+// file's sample depth, are transparent and all others opaque.
+struct Colours {
     uint8_t rgba[256][4];
     uint32_t count = 0;
     bool hasAlpha = false;
+    bool hasKey = false;
+    uint32_t key[3] = {0, 0, 0}; // grey, or red, green and blue
 };
 
 // Writes one unfiltered file row of `count` pixels into an output row, pixel i going to
 // column xStart + i × xStep. Samples below 8 bits are scaled to 0..255 (grey) or looked up
-// (palette; indices past the palette give opaque black).
-void ExpandRow(const Header& header, const Palette& palette, const uint8_t* line, uint32_t count,
+// (palette; indices past the palette give opaque black); a colour key adds an alpha channel.
+void ExpandRow(const Header& header, const Colours& colours, const uint8_t* line, uint32_t count,
                uint8_t* outRow, uint32_t xStart, uint32_t xStep)
 {
     const uint32_t outBytes = header.outChannels;
     uint8_t* out = outRow + static_cast<size_t>(xStart) * outBytes;
     const size_t outStep = static_cast<size_t>(xStep) * outBytes;
     if (header.depth == 8 && header.colourType != 3) {
-        for (uint32_t i = 0; i < count; ++i, out += outStep, line += outBytes)
-            std::memcpy(out, line, outBytes);
+        const uint32_t samples = header.fileChannels;
+        for (uint32_t i = 0; i < count; ++i, out += outStep, line += samples) {
+            std::memcpy(out, line, samples);
+            if (colours.hasKey) {
+                const bool keyed = line[0] == colours.key[0] &&
+                                   (samples == 1 || (line[1] == colours.key[1] && line[2] == colours.key[2]));
+                out[samples] = keyed ? 0 : 255;
+            }
+        }
         return;
     }
     const uint32_t depth = header.depth;
@@ -293,9 +299,11 @@ void ExpandRow(const Header& header, const Palette& palette, const uint8_t* line
         uint32_t sample = (line[bit >> 3] >> (8 - depth - (bit & 7))) & mask;
         if (header.colourType == 0) {
             out[0] = static_cast<uint8_t>(sample * greyScale);
+            if (colours.hasKey)
+                out[1] = sample == colours.key[0] ? 0 : 255;
         } else {
             static constexpr uint8_t kBlack[4] = {0, 0, 0, 255};
-            const uint8_t* entry = sample < palette.count ? palette.rgba[sample] : kBlack;
+            const uint8_t* entry = sample < colours.count ? colours.rgba[sample] : kBlack;
             std::memcpy(out, entry, outBytes);
         }
     }
@@ -319,7 +327,7 @@ uint64_t RowBytesOf(const Header& header, uint32_t pixels)
 }
 
 // Unfilters the inflated data pass by pass into the bottom-up picture.
-bool Unfilter(const Header& header, const Palette& palette, const uint8_t* raw, uint8_t* pixels)
+bool Unfilter(const Header& header, const Colours& colours, const uint8_t* raw, uint8_t* pixels)
 {
     const Pass* passes = header.interlace ? kAdam7 : kSinglePass;
     const int passCount = header.interlace ? 7 : 1;
@@ -328,7 +336,7 @@ bool Unfilter(const Header& header, const Palette& palette, const uint8_t* raw, 
     const size_t outRowBytes = static_cast<size_t>(header.width) * header.outChannels;
     // Plain 8-bit rows of a non-interlaced picture are unfiltered straight into place: the
     // row above in the picture is the row after in memory.
-    const bool direct = !header.interlace && header.depth == 8 && header.colourType != 3;
+    const bool direct = !header.interlace && header.depth == 8 && header.colourType != 3 && !colours.hasKey;
     std::vector<uint8_t> lines;
     for (int p = 0; p < passCount; ++p) {
         const Pass& pass = passes[p];
@@ -352,7 +360,7 @@ bool Unfilter(const Header& header, const Palette& palette, const uint8_t* raw, 
             const uint8_t* prev = r ? lines.data() + ((r + 1) & 1) * rowBytes : nullptr;
             if (!unfilter(raw[0], cur, raw + 1, prev, rowBytes))
                 return false;
-            ExpandRow(header, palette, cur, pw, outRow, pass.xStart, pass.xStep);
+            ExpandRow(header, colours, cur, pw, outRow, pass.xStart, pass.xStep);
         }
     }
     return true;
@@ -406,13 +414,14 @@ ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels)
     if (!walker.Next(chunk) || !TypeIsAnyCase(chunk.type, "IHDR") || chunk.length != 13 || !CrcMatches(chunk))
         return result;
     Header header;
-    header.width = GetBE32(chunk.data);
-    header.height = GetBE32(chunk.data + 4);
-    header.depth = chunk.data[8];
-    header.colourType = chunk.data[9];
-    header.compression = chunk.data[10];
-    header.filter = chunk.data[11];
-    header.interlace = chunk.data[12];
+    CByteReader fields(chunk.data, chunk.length);
+    header.width = fields.U32BE();
+    header.height = fields.U32BE();
+    header.depth = fields.U8();
+    header.colourType = fields.U8();
+    header.compression = fields.U8();
+    header.filter = fields.U8();
+    header.interlace = fields.U8();
     if (header.width == 0 || header.height == 0 || header.width > INT32_MAX || header.height > INT32_MAX)
         return result;
     result.width = static_cast<int32_t>(header.width);
@@ -423,7 +432,7 @@ ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels)
         return result; // bitsPerPixel stays −1: a depth this reader does not decode
     header.outChannels = header.colourType == 3 ? 3 : header.fileChannels;
 
-    Palette palette;
+    Colours colours;
     bool hasPalette = false;
     std::vector<Chunk> imageData;
     uint64_t imageBytes = 0;
@@ -441,24 +450,35 @@ ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels)
                 continue;
             }
             hasPalette = true;
-            palette.count = chunk.length / 3;
-            for (uint32_t i = 0; i < 256; ++i) {
-                bool inside = i < palette.count;
-                palette.rgba[i][0] = inside ? chunk.data[i * 3] : 0;
-                palette.rgba[i][1] = inside ? chunk.data[i * 3 + 1] : 0;
-                palette.rgba[i][2] = inside ? chunk.data[i * 3 + 2] : 0;
-                palette.rgba[i][3] = 255;
+            colours.count = chunk.length / 3;
+            CByteReader entries(chunk.data, chunk.length);
+            for (uint32_t i = 0; i < 256; ++i) { // entries past the palette read as 0
+                colours.rgba[i][0] = entries.U8();
+                colours.rgba[i][1] = entries.U8();
+                colours.rgba[i][2] = entries.U8();
+                colours.rgba[i][3] = 255;
             }
-        } else if (header.colourType == 3 && TypeIs(chunk.type, "tRNS") && hasPalette && !palette.hasAlpha) {
+        } else if (header.colourType == 3 && TypeIs(chunk.type, "tRNS") && hasPalette && !colours.hasAlpha) {
             if (!CrcMatches(chunk))
                 continue; // an ancillary chunk: dropped, the picture stays opaque
-            palette.hasAlpha = true;
+            colours.hasAlpha = true;
             for (uint32_t i = 0; i < chunk.length && i < 256; ++i)
-                palette.rgba[i][3] = chunk.data[i];
+                colours.rgba[i][3] = chunk.data[i];
+        } else if ((header.colourType == 0 || header.colourType == 2) && TypeIs(chunk.type, "tRNS") &&
+                   !colours.hasKey) {
+            // One 16-bit sample per channel; a chunk of another length is ignored.
+            if (!CrcMatches(chunk) || chunk.length != header.fileChannels * 2)
+                continue;
+            colours.hasKey = true;
+            CByteReader samples(chunk.data, chunk.length);
+            for (uint32_t c = 0; c < header.fileChannels; ++c)
+                colours.key[c] = samples.U16BE();
         }
     }
-    if (header.colourType == 3 && palette.hasAlpha)
+    if (header.colourType == 3 && colours.hasAlpha)
         header.outChannels = 4;
+    if (colours.hasKey)
+        header.outChannels = header.fileChannels + 1;
     result.bitsPerPixel = static_cast<int32_t>(header.outChannels * 8);
 
     if (header.compression != 0 || header.filter != 0 || header.interlace > 1)
@@ -490,7 +510,7 @@ ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels)
         // mistake in the pass geometry from exposing old memory.
         const size_t pixelBytes = static_cast<size_t>(header.width) * header.height * header.outChannels;
         pixels = static_cast<uint8_t*>(header.interlace ? std::calloc(pixelBytes, 1) : std::malloc(pixelBytes));
-        if (pixels && !Unfilter(header, palette, raw, pixels)) {
+        if (pixels && !Unfilter(header, colours, raw, pixels)) {
             std::free(pixels);
             pixels = nullptr;
         }

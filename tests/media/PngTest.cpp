@@ -138,6 +138,61 @@ TEST(PngReader, PalettesExpandToRgbOrToRgbaWithTransparency)
     EXPECT_EQ(Decode(pngwriter::Encode(rows.data(), 4, 1, options)).pixels, nullptr);
 }
 
+TEST(PngReader, ColourKeyGivesGreyAndRgbPicturesAlpha)
+{
+    pngwriter::Options grey;
+    grey.colourType = 0;
+    grey.alpha = {0, 20}; // tRNS: the 16-bit grey sample 20
+    const Bytes greyRows = {20, 21, 20};
+    ImageFile greyImage = Decode(pngwriter::Encode(greyRows.data(), 3, 1, grey));
+    EXPECT_EQ(greyImage.bitsPerPixel, 16);
+    EXPECT_EQ(Pixels(greyImage), (Bytes{20, 0, 21, 255, 20, 0}));
+
+    pngwriter::Options rgb;
+    rgb.colourType = 2;
+    rgb.alpha = {0, 1, 0, 2, 0, 3}; // the colour (1, 2, 3)
+    const Bytes rgbRows = {1, 2, 3, 1, 2, 4, 3, 2, 1};
+    ImageFile rgbImage = Decode(pngwriter::Encode(rgbRows.data(), 3, 1, rgb));
+    EXPECT_EQ(rgbImage.bitsPerPixel, 32);
+    EXPECT_EQ(Pixels(rgbImage), (Bytes{1, 2, 3, 0, 1, 2, 4, 255, 3, 2, 1, 255}));
+}
+
+TEST(PngReader, ColourKeyIsComparedAtTheFileDepth)
+{
+    pngwriter::Options options;
+    options.colourType = 0;
+    options.depth = 2;
+    options.alpha = {0, 1}; // the 2-bit sample 1, which becomes the byte 85
+    const Bytes rows = {0x1B}; // 0 1 2 3
+    EXPECT_EQ(Pixels(Decode(pngwriter::Encode(rows.data(), 4, 1, options))),
+              (Bytes{0, 255, 85, 0, 170, 255, 255, 255}));
+    options.depth = 8;
+    options.alpha = {1, 20}; // 276 matches no 8-bit sample
+    const Bytes bytes = {20};
+    EXPECT_EQ(Pixels(Decode(pngwriter::Encode(bytes.data(), 1, 1, options))), (Bytes{20, 255}));
+    options.alpha = {0, 20, 0}; // a key of the wrong length is ignored
+    EXPECT_EQ(Pixels(Decode(pngwriter::Encode(bytes.data(), 1, 1, options))), (Bytes{20}));
+}
+
+TEST(PngReader, InterlacedColourKeyMatchesThePlainForm)
+{
+    const uint32_t width = 11, height = 9;
+    Bytes rows = Busy(width * height * 3, 5);
+    for (size_t p = 0; p < rows.size(); p += 3 * 4) // every fourth pixel takes the key
+        rows[p] = 7, rows[p + 1] = 8, rows[p + 2] = 9;
+    pngwriter::Options options;
+    options.colourType = 2;
+    options.alpha = {0, 7, 0, 8, 0, 9};
+    const Bytes plain = Pixels(Decode(pngwriter::Encode(rows.data(), width, height, options)));
+    options.interlace = true;
+    EXPECT_EQ(Pixels(Decode(pngwriter::Encode(rows.data(), width, height, options))), plain);
+    ASSERT_EQ(plain.size(), width * height * 4u);
+    size_t transparent = 0;
+    for (size_t p = 0; p < plain.size(); p += 4)
+        transparent += plain[p + 3] == 0;
+    EXPECT_EQ(transparent, (width * height + 3) / 4);
+}
+
 TEST(PngReader, SixteenBitPicturesReportNoDepthAndNoPixels)
 {
     pngwriter::Options options;
@@ -277,12 +332,10 @@ TEST(PngSuite, PrimaryImagesMatchTheirExpectedPixels)
         ASSERT_EQ(expected.channels, 4u);
         ASSERT_EQ(ours.width, expected.width);
         ASSERT_EQ(ours.height, expected.height);
-        // Grey and RGB results have no alpha to compare (a tRNS colour key is not applied).
-        const bool alpha = ours.channels == 2 || ours.channels == 4;
-        ours.ConvertChannels(4);
+        ours.ConvertChannels(4); // alpha included: tRNS colour keys are applied
         size_t mismatches = 0;
         for (size_t i = 0; i < ours.SizeBytes(); ++i)
-            if ((alpha || i % 4 != 3) && ours.pixels[i] != expected.pixels[i])
+            if (ours.pixels[i] != expected.pixels[i])
                 ++mismatches;
         EXPECT_EQ(mismatches, 0u);
         ++compared;
