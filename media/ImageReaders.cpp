@@ -9,6 +9,7 @@
 #include "media/ImageReaders.h"
 
 #include "media/Image.h"
+#include "util/ByteReader.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -48,13 +49,6 @@ bool ImageSizeAllowed(uint64_t width, uint64_t height, uint64_t maxPixels)
 
 namespace {
 
-uint32_t Get16(const uint8_t* at) { return at[0] | (at[1] << 8); }
-
-uint32_t Get32(const uint8_t* at)
-{
-    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
-
 // Swaps blue and red in place (BGR(A) file order to RGB(A)).
 void SwapRedBlue(uint8_t* pixels, size_t count, uint32_t bytesPerPixel)
 {
@@ -91,24 +85,31 @@ void FinishBgr(ImageFile& result, uint8_t* pixels, size_t count, uint32_t bits)
 ImageFile DecodeBMP(const uint8_t* data, size_t size, uint64_t maxPixels)
 {
     ImageFile result;
-    if (!data || size < 18 || data[0] != 'B' || data[1] != 'M')
+    CByteReader in(data, size);
+    if (in.U8() != 'B' || in.U8() != 'M')
         return result;
-    uint32_t pixelOffset = Get32(data + 10);
-    uint32_t infoSize = Get32(data + 14);
+    in.Skip(8); // file size and two reserved words
+    const uint32_t pixelOffset = in.U32LE();
+    const uint32_t infoSize = in.U32LE();
     int64_t width, height;
     uint32_t bits, compression = 0;
-    if (infoSize == 12 && size >= 26) { // the old core header: 16-bit sides, no compression
-        width = static_cast<int16_t>(Get16(data + 18));
-        height = static_cast<int16_t>(Get16(data + 20));
-        bits = Get16(data + 24);
-    } else if (infoSize >= 40 && size >= 54) {
-        width = static_cast<int32_t>(Get32(data + 18));
-        height = static_cast<int32_t>(Get32(data + 22));
-        bits = Get16(data + 28);
-        compression = Get32(data + 30);
+    if (infoSize == 12) { // the old core header: 16-bit sides, no compression
+        width = in.S16LE();
+        height = in.S16LE();
+        in.Skip(2); // planes
+        bits = in.U16LE();
+    } else if (infoSize >= 40) {
+        width = in.S32LE();
+        height = in.S32LE();
+        in.Skip(2);
+        bits = in.U16LE();
+        compression = in.U32LE();
+        in.Skip(20); // the rest of the 40-byte header
     } else {
         return result;
     }
+    if (in.Failed())
+        return result;
     bool topDown = height < 0;
     if (topDown)
         height = -height;
@@ -119,11 +120,17 @@ ImageFile DecodeBMP(const uint8_t* data, size_t size, uint64_t maxPixels)
     result.bitsPerPixel = static_cast<int32_t>(bits);
 
     // Uncompressed files only; 32-bit files may also name their channels with bit masks,
-    // which are read when they are the plain byte layout (blue, green, red, alpha).
+    // which are read when they are the plain byte layout (blue, green, red, alpha). Without
+    // an alpha mask (the 40-byte header has none) the fourth byte is padding: opaque.
     bool plain = compression == 0;
-    if (compression == 3 && bits == 32 && infoSize >= 40 && size >= 66)
-        plain = Get32(data + 54) == 0x00FF0000u && Get32(data + 58) == 0x0000FF00u &&
-                Get32(data + 62) == 0x000000FFu;
+    bool opaque = false;
+    if (compression == 3 && bits == 32) {
+        const uint32_t red = in.U32LE(), green = in.U32LE(), blue = in.U32LE();
+        const uint32_t alpha = infoSize >= 56 ? in.U32LE() : 0;
+        plain = !in.Failed() && red == 0x00FF0000u && green == 0x0000FF00u && blue == 0x000000FFu &&
+                (alpha == 0 || alpha == 0xFF000000u);
+        opaque = alpha == 0;
+    }
     if (!plain || (bits != 8 && bits != 24 && bits != 32))
         return result;
     if (!ImageSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height), maxPixels))
@@ -134,15 +141,19 @@ ImageFile DecodeBMP(const uint8_t* data, size_t size, uint64_t maxPixels)
     const uint64_t rowBytes = w * bytesPerPixel;
     const uint64_t stride = (w * bits + 31) / 32 * 4;
     // The last row may lack its fill bytes.
-    if (pixelOffset > size || (h - 1) * stride + rowBytes > size - pixelOffset)
+    CByteReader rows = in.Slice(pixelOffset, static_cast<size_t>((h - 1) * stride + rowBytes));
+    if (rows.Failed())
         return result;
     uint8_t* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(rowBytes * h)));
     if (!pixels)
         return result;
     for (uint64_t row = 0; row < h; ++row) {
-        uint64_t fileRow = topDown ? h - 1 - row : row;
-        std::memcpy(pixels + row * rowBytes, data + pixelOffset + fileRow * stride, static_cast<size_t>(rowBytes));
+        rows.Seek(static_cast<size_t>((topDown ? h - 1 - row : row) * stride));
+        rows.Copy(pixels + row * rowBytes, static_cast<size_t>(rowBytes));
     }
+    if (opaque)
+        for (size_t i = 0; i < static_cast<size_t>(w * h); ++i)
+            pixels[i * 4 + 3] = 255;
     FinishBgr(result, pixels, static_cast<size_t>(w * h), bits);
     return result;
 }
@@ -153,29 +164,24 @@ namespace {
 
 // Decodes the run-length packets of types 9, 10 and 11 into count pixels; false when the
 // data ends before the picture is complete.
-bool DecodeTgaRuns(const uint8_t* in, size_t available, uint8_t* out, size_t count,
-                   uint32_t bytesPerPixel)
+bool DecodeTgaRuns(CByteReader& in, uint8_t* out, size_t count, uint32_t bytesPerPixel)
 {
-    size_t at = 0, done = 0;
+    size_t done = 0;
     while (done < count) {
-        if (at >= available)
+        const uint8_t packet = in.U8();
+        if (in.Failed())
             return false;
-        uint8_t packet = in[at++];
         size_t run = (packet & 0x7F) + 1u;
         if (run > count - done)
             run = count - done; // a packet may not spill past the picture
         if (packet & 0x80) {
-            if (available - at < bytesPerPixel)
+            const uint8_t* pixel = in.Take(bytesPerPixel);
+            if (!pixel)
                 return false;
             for (size_t i = 0; i < run; ++i)
-                std::memcpy(out + (done + i) * bytesPerPixel, in + at, bytesPerPixel);
-            at += bytesPerPixel;
-        } else {
-            size_t bytes = run * bytesPerPixel;
-            if (available - at < bytes)
-                return false;
-            std::memcpy(out + done * bytesPerPixel, in + at, bytes);
-            at += bytes;
+                std::memcpy(out + (done + i) * bytesPerPixel, pixel, bytesPerPixel);
+        } else if (!in.Copy(out + done * bytesPerPixel, run * bytesPerPixel)) {
+            return false;
         }
         done += run;
     }
@@ -213,14 +219,15 @@ void OrientTga(uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bytesP
 ImageFile DecodeTGA(const uint8_t* data, size_t size, uint64_t maxPixels)
 {
     ImageFile result;
-    if (!data || size < 18)
-        return result;
-    const uint32_t idLength = data[0], mapType = data[1], imageType = data[2];
-    const uint32_t mapLength = Get16(data + 5), mapEntryBits = data[7];
-    const uint32_t width = Get16(data + 12), height = Get16(data + 14);
-    const uint32_t bits = data[16], descriptor = data[17];
+    CByteReader in(data, size);
+    const uint32_t idLength = in.U8(), mapType = in.U8(), imageType = in.U8();
+    in.Skip(2); // first colour-map entry
+    const uint32_t mapLength = in.U16LE(), mapEntryBits = in.U8();
+    in.Skip(4); // origin
+    const uint32_t width = in.U16LE(), height = in.U16LE();
+    const uint32_t bits = in.U8(), descriptor = in.U8();
     // TGA has no signature: a header that no TGA writer produces is not taken as one.
-    if (mapType > 1 || width == 0 || height == 0)
+    if (in.Failed() || mapType > 1 || width == 0 || height == 0)
         return result;
     result.width = static_cast<int32_t>(width);
     result.height = static_cast<int32_t>(height);
@@ -231,30 +238,25 @@ ImageFile DecodeTGA(const uint8_t* data, size_t size, uint64_t maxPixels)
         return result;
     if (!ImageSizeAllowed(width, height, maxPixels))
         return result;
-    uint64_t skip = 18ull + idLength;
+    in.Skip(idLength);
     if (mapType != 0)
-        skip += static_cast<uint64_t>(mapLength) * ((mapEntryBits + 7) / 8);
-    if (skip > size)
+        in.Skip(static_cast<size_t>(mapLength) * ((mapEntryBits + 7) / 8));
+    if (in.Failed())
         return result;
-    const uint8_t* in = data + skip;
-    const size_t available = size - static_cast<size_t>(skip);
     const uint32_t bytesPerPixel = bits / 8;
     const size_t count = static_cast<size_t>(width) * height;
     const bool runLength = (imageType & 8) != 0;
     // A run packet gives at most 128 pixels, so a short file cannot claim a large picture.
-    if (runLength ? count > static_cast<uint64_t>(available) * 128 : count * bytesPerPixel > available)
+    const uint64_t available = in.Remaining();
+    if (runLength ? count > available * 128 : count * bytesPerPixel > available)
         return result;
 
     uint8_t* pixels = static_cast<uint8_t*>(std::malloc(count * bytesPerPixel));
     if (!pixels)
         return result;
-    if (runLength) {
-        if (!DecodeTgaRuns(in, available, pixels, count, bytesPerPixel)) {
-            std::free(pixels);
-            return result;
-        }
-    } else {
-        std::memcpy(pixels, in, count * bytesPerPixel);
+    if (runLength ? !DecodeTgaRuns(in, pixels, count, bytesPerPixel) : !in.Copy(pixels, count * bytesPerPixel)) {
+        std::free(pixels);
+        return result;
     }
     OrientTga(pixels, width, height, bytesPerPixel, (descriptor & 0x20) != 0, (descriptor & 0x10) != 0);
     FinishBgr(result, pixels, count, bits);

@@ -46,14 +46,16 @@ bool ImageSizeAllowed(uint64_t width, uint64_t height, uint64_t maxPixels);
 
 // BMP: uncompressed 8-, 24- and 32-bit files ("BM"), rows padded to 4 bytes, bottom-up or
 // top-down (negative height). 8-bit files give the palette indices as grey; 32-bit files keep
-// their fourth byte as alpha unless every fourth byte is 0, which means opaque.
+// their fourth byte as alpha unless every fourth byte is 0, which means opaque. 32-bit
+// BITFIELDS files are read in the plain byte layout only, and are opaque without an alpha mask.
 ImageFile DecodeBMP(const uint8_t* data, size_t size, uint64_t maxPixels = kImageMaxPixels);
 // TGA: image types 1, 2 and 3 and their run-length forms 9, 10 and 11, at 8, 24 and 32 bits;
 // both origins (bottom or top, left or right). Colour-mapped images give indices as grey.
 ImageFile DecodeTGA(const uint8_t* data, size_t size, uint64_t maxPixels = kImageMaxPixels);
 // PNG: grey at 1, 2, 4 and 8 bits (scaled to 8), grey + alpha, RGB and RGBA at 8 bits, and
 // palette images at 1 to 8 bits (expanded to RGB, or RGBA when a tRNS chunk gives alpha);
-// interlaced or not. 16-bit images report bitsPerPixel −1 and give no pixels. The CRCs of the
+// interlaced or not. A tRNS colour key makes grey pictures grey + alpha and RGB pictures
+// RGBA, with alpha 0 exactly where a pixel equals the key. 16-bit images report bitsPerPixel −1 and give no pixels. The CRCs of the
 // chunks read are checked; a bad CRC, missing data or data that does not inflate to the full
 // picture gives no pixels.
 ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels = kImageMaxPixels);

@@ -3,8 +3,10 @@
 #include "media/Model.h"
 
 #include "media/Image.h"
+#include "util/ByteReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -318,28 +320,20 @@ bool ReadObj(CModel& model, const String& path)
 
 namespace {
 
-struct Reader3ds {
-    const uint8_t* bytes;
-    size_t size;
+float Finite(float value) { return std::isfinite(value) ? value : 0.0f; }
 
-    uint16_t U16(size_t at) const { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); }
-    uint32_t U32(size_t at) const { return U16(at) | static_cast<uint32_t>(U16(at + 2)) << 16; }
-    float F32(size_t at) const
-    {
-        uint32_t bits = U32(at);
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return std::isfinite(value) ? value : 0.0f;
+// A NUL-terminated name; a name that runs to the end of its chunk ends there.
+std::string Name(CByteReader& in)
+{
+    std::string name;
+    while (!in.AtEnd()) {
+        const char c = static_cast<char>(in.U8());
+        if (c == 0)
+            break;
+        name += c;
     }
-    // A NUL-terminated name inside [at, end); returns the offset after its terminator, or end.
-    size_t Name(size_t at, size_t end, std::string& name) const
-    {
-        name.clear();
-        while (at < end && bytes[at] != 0)
-            name += static_cast<char>(bytes[at++]);
-        return at < end ? at + 1 : end;
-    }
-};
+    return name;
+}
 
 struct Mesh3ds {
     uint32_t firstVertex = 0;
@@ -359,11 +353,10 @@ struct Scene3ds {
 
 constexpr int kMaxDepth = 16;
 
-void Walk(const Reader3ds& r, size_t begin, size_t end, int depth, Scene3ds& scene, uint32_t faceBase);
+void Walk(CByteReader in, int depth, Scene3ds& scene, uint32_t faceBase);
 
-// The body of chunk id that spans [body, end).
-void Chunk(const Reader3ds& r, uint16_t id, size_t body, size_t end, int depth, Scene3ds& scene,
-           uint32_t faceBase)
+// The body of chunk id, read through its own reader.
+void Chunk(uint16_t id, CByteReader body, int depth, Scene3ds& scene, uint32_t faceBase)
 {
     switch (id) {
     case 0x3D3D: // editor
@@ -374,35 +367,36 @@ void Chunk(const Reader3ds& r, uint16_t id, size_t body, size_t end, int depth, 
             mesh.firstIndex = static_cast<uint32_t>(scene.indices.size());
             scene.meshes.push_back(mesh);
         }
-        Walk(r, body, end, depth + 1, scene, faceBase);
+        Walk(body, depth + 1, scene, faceBase);
         break;
-    case 0x4000: { // object: a name, then its chunks
-        std::string name;
-        Walk(r, r.Name(body, end, name), end, depth + 1, scene, faceBase);
+    case 0x4000: // object: a name, then its chunks
+        Name(body);
+        Walk(body, depth + 1, scene, faceBase);
         break;
-    }
     case 0x4110: { // vertices
-        if (scene.meshes.empty() || end - body < 2)
+        if (scene.meshes.empty() || body.Remaining() < 2)
             break;
-        const size_t count = std::min<size_t>(r.U16(body), (end - body - 2) / 12);
+        const uint16_t declared = body.U16LE();
+        const size_t count = std::min<size_t>(declared, body.Remaining() / 12);
         Mesh3ds& mesh = scene.meshes.back();
         if (mesh.vertexCount > 0)
             break; // one vertex list per mesh
         for (size_t v = 0; v < count * 3; ++v)
-            scene.positions.push_back(r.F32(body + 2 + v * 4));
+            scene.positions.push_back(Finite(body.F32LE()));
         mesh.vertexCount = static_cast<uint32_t>(count);
         scene.texCoords.resize(scene.positions.size() / 3 * 2, 0.0f);
         break;
     }
     case 0x4120: { // faces, then the face-material chunks inside
-        if (scene.meshes.empty() || end - body < 2)
+        if (scene.meshes.empty() || body.Remaining() < 2)
             break;
-        const size_t count = std::min<size_t>(r.U16(body), (end - body - 2) / 8);
+        const uint16_t declared = body.U16LE();
+        const size_t count = std::min<size_t>(declared, body.Remaining() / 8);
         const Mesh3ds& mesh = scene.meshes.back();
         const uint32_t base = static_cast<uint32_t>(scene.faceMaterial.size());
         for (size_t f = 0; f < count; ++f) {
-            const size_t at = body + 2 + f * 8;
-            uint16_t a = r.U16(at), b = r.U16(at + 2), c = r.U16(at + 4);
+            const uint16_t a = body.U16LE(), b = body.U16LE(), c = body.U16LE();
+            body.Skip(2); // edge flags
             if (a >= mesh.vertexCount || b >= mesh.vertexCount || c >= mesh.vertexCount) {
                 // Keep the face numbering for the material lists, but draw nothing.
                 scene.indices.insert(scene.indices.end(), {UINT32_MAX, UINT32_MAX, UINT32_MAX});
@@ -411,66 +405,69 @@ void Chunk(const Reader3ds& r, uint16_t id, size_t body, size_t end, int depth, 
             }
             scene.faceMaterial.emplace_back();
         }
-        Walk(r, body + 2 + count * 8, end, depth + 1, scene, base);
+        Walk(body, depth + 1, scene, base);
         break;
     }
     case 0x4130: { // faces of one material (numbered within the enclosing face list)
-        std::string name;
-        size_t at = r.Name(body, end, name);
-        if (end - at < 2)
+        const std::string name = Name(body);
+        if (body.Remaining() < 2)
             break;
-        const size_t count = std::min<size_t>(r.U16(at), (end - at - 2) / 2);
+        const uint16_t declared = body.U16LE();
+        const size_t count = std::min<size_t>(declared, body.Remaining() / 2);
         for (size_t f = 0; f < count; ++f) {
-            size_t face = faceBase + r.U16(at + 2 + f * 2);
+            const size_t face = faceBase + body.U16LE();
             if (face < scene.faceMaterial.size())
                 scene.faceMaterial[face] = name;
         }
         break;
     }
     case 0x4140: { // texture coordinates of the current mesh
-        if (scene.meshes.empty() || end - body < 2)
+        if (scene.meshes.empty() || body.Remaining() < 2)
             break;
         const Mesh3ds& mesh = scene.meshes.back();
-        const size_t count = std::min<size_t>({r.U16(body), (end - body - 2) / 8, mesh.vertexCount});
+        const uint16_t declared = body.U16LE();
+        const size_t count = std::min<size_t>({declared, body.Remaining() / 8, mesh.vertexCount});
         for (size_t v = 0; v < count; ++v) {
-            scene.texCoords[(mesh.firstVertex + v) * 2] = r.F32(body + 2 + v * 8);
-            scene.texCoords[(mesh.firstVertex + v) * 2 + 1] = r.F32(body + 2 + v * 8 + 4);
+            scene.texCoords[(mesh.firstVertex + v) * 2] = Finite(body.F32LE());
+            scene.texCoords[(mesh.firstVertex + v) * 2 + 1] = Finite(body.F32LE());
         }
         break;
     }
     case 0xAFFF: // material block
         scene.materials.emplace_back(std::string(), 0xFFFFFFu);
         scene.anyMaterial = true;
-        Walk(r, body, end, depth + 1, scene, faceBase);
+        Walk(body, depth + 1, scene, faceBase);
         break;
     case 0xA000: // material name
         if (!scene.materials.empty())
-            r.Name(body, end, scene.materials.back().first);
+            scene.materials.back().first = Name(body);
         break;
     case 0xA020: // diffuse colour: a colour chunk inside
-        Walk(r, body, end, depth + 1, scene, faceBase);
+        Walk(body, depth + 1, scene, faceBase);
         break;
     case 0x0011: // 24-bit colour
-        if (!scene.materials.empty() && end - body >= 3)
-            scene.materials.back().second = static_cast<uint32_t>(r.bytes[body] << 16 | r.bytes[body + 1] << 8 | r.bytes[body + 2]);
+        if (!scene.materials.empty() && body.Remaining() >= 3) {
+            const uint32_t red = body.U8(), green = body.U8(), blue = body.U8();
+            scene.materials.back().second = red << 16 | green << 8 | blue;
+        }
         break;
     default:
         break; // chunks the program has no use for
     }
 }
 
-void Walk(const Reader3ds& r, size_t begin, size_t end, int depth, Scene3ds& scene, uint32_t faceBase)
+// The chunks one after another until the reader ends; a chunk that runs past its parent
+// ends the walk, since nothing after it can be trusted.
+void Walk(CByteReader in, int depth, Scene3ds& scene, uint32_t faceBase)
 {
     if (depth > kMaxDepth)
         return;
-    size_t at = begin;
-    while (at < end && end - at >= 6) {
-        const uint16_t id = r.U16(at);
-        const uint32_t length = r.U32(at + 2);
-        if (length < 6 || length > end - at)
-            return; // a chunk that runs past its parent: the rest cannot be trusted
-        Chunk(r, id, at + 6, at + length, depth, scene, faceBase);
-        at += length;
+    while (in.Remaining() >= 6) {
+        const uint16_t id = in.U16LE();
+        const uint32_t length = in.U32LE();
+        if (length < 6 || length - 6 > in.Remaining())
+            return;
+        Chunk(id, in.Sub(length - 6), depth, scene, faceBase);
     }
 }
 
@@ -478,12 +475,14 @@ void Walk(const Reader3ds& r, size_t begin, size_t end, int depth, Scene3ds& sce
 
 bool Read3dsFromMemory(CModel& model, const uint8_t* bytes, size_t size)
 {
-    Reader3ds r{bytes, bytes ? size : 0};
-    if (r.size < 6 || r.U16(0) != 0x4D4D)
+    CByteReader in(bytes, size);
+    const uint16_t id = in.U16LE();
+    const uint32_t length = in.U32LE();
+    if (in.Failed() || id != 0x4D4D)
         return false;
-    const size_t end = std::min<size_t>(r.size, std::max<uint32_t>(r.U32(2), 6));
+    // A main chunk that claims more than the file holds is read as far as the file goes.
     Scene3ds scene;
-    Walk(r, 6, end, 0, scene, 0);
+    Walk(in.Sub(std::min<size_t>(in.Remaining(), std::max<uint32_t>(length, 6) - 6)), 0, scene, 0);
 
     const size_t vertexCount = scene.positions.size() / 3;
     if (vertexCount > kMaxModelVertices)

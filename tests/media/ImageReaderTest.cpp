@@ -120,18 +120,45 @@ TEST(BmpReader, ThirtyTwoBitAlphaIsKeptUnlessItIsZeroEverywhere)
     EXPECT_EQ(Pixels(DecodeBMP(unused.data(), unused.size())), (Bytes{3, 2, 1, 255, 6, 5, 4, 255}));
 }
 
-TEST(BmpReader, BitFieldsWithTheByteLayoutAreRead)
+// A 32-bit BITFIELDS file: with a 40-byte header three colour masks follow it; a longer
+// header holds them and an alpha mask itself.
+Bytes MakeBitFieldsBmp(const Bytes& pixels, uint32_t infoSize, uint32_t alphaMask = 0)
 {
-    Bytes file = MakeBmp(1, 1, 32, {{10, 20, 30, 40}}, 0, 3);
-    Bytes masks(12);
+    Bytes file = MakeBmp(static_cast<int32_t>(pixels.size() / 4), 1, 32, {pixels}, 0, 3);
+    Bytes masks(infoSize == 40 ? 12 : infoSize - 40);
     Put32(masks, 0, 0x00FF0000);
     Put32(masks, 4, 0x0000FF00);
     Put32(masks, 8, 0x000000FF);
+    if (infoSize > 40)
+        Put32(masks, 12, alphaMask);
     file.insert(file.begin() + 54, masks.begin(), masks.end());
-    Put32(file, 10, 66);
-    EXPECT_EQ(Pixels(DecodeBMP(file.data(), file.size())), (Bytes{30, 20, 10, 40}));
+    Put32(file, 10, static_cast<uint32_t>(54 + masks.size()));
+    Put32(file, 14, infoSize);
+    return file;
+}
+
+TEST(BmpReader, BitFieldsWithTheByteLayoutAreRead)
+{
+    Bytes file = MakeBitFieldsBmp({10, 20, 30, 40, 50, 60, 70, 0}, 40);
+    ImageFile image = DecodeBMP(file.data(), file.size());
+    EXPECT_EQ(image.bitsPerPixel, 32);
+    EXPECT_EQ(Pixels(image), (Bytes{30, 20, 10, 255, 70, 60, 50, 255})); // no alpha mask: opaque
     Put32(file, 54, 0x0000F800); // any other layout is not decoded
     EXPECT_EQ(DecodeBMP(file.data(), file.size()).pixels, nullptr);
+}
+
+TEST(BmpReader, BitFieldsAlphaComesOnlyFromAnAlphaMask)
+{
+    for (uint32_t infoSize : {56u, 108u, 124u}) {
+        Bytes masked = MakeBitFieldsBmp({10, 20, 30, 40, 50, 60, 70, 0}, infoSize, 0xFF000000);
+        EXPECT_EQ(Pixels(DecodeBMP(masked.data(), masked.size())), (Bytes{30, 20, 10, 40, 70, 60, 50, 0}))
+            << infoSize;
+        Bytes unmasked = MakeBitFieldsBmp({10, 20, 30, 40, 50, 60, 70, 0}, infoSize, 0);
+        EXPECT_EQ(Pixels(DecodeBMP(unmasked.data(), unmasked.size())), (Bytes{30, 20, 10, 255, 70, 60, 50, 255}))
+            << infoSize;
+        Bytes odd = MakeBitFieldsBmp({10, 20, 30, 40}, infoSize, 0x0F000000); // not a byte of its own
+        EXPECT_EQ(DecodeBMP(odd.data(), odd.size()).pixels, nullptr) << infoSize;
+    }
 }
 
 TEST(BmpReader, UnsupportedVariantsReportTheHeaderWithoutPixels)
