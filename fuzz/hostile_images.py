@@ -97,6 +97,7 @@ def png_cases():
 def jpeg_cases():
     planes = f.ycbcr_planes(f.picture(16, 16, 3))
     good = f.jpeg(planes, 16, 16, [(2, 2), (1, 1), (1, 1)])
+    progressive = f.jpeg(planes, 16, 16, [(2, 2), (1, 1), (1, 1)], progressive=True)
     sof = good.index(b'\xff\xc0')
     sos = good.index(b'\xff\xda')
     return {
@@ -112,6 +113,9 @@ def jpeg_cases():
         'sampling_zero.jpg': patch(good, sof + 11, '>B', 0),
         'components_nine.jpg': patch(good, sof + 9, '>B', 9),
         'only_soi.jpg': b'\xff\xd8',
+        # the data ends where the last scan would begin: a coarse picture, refused
+        'progressive_scan_missing.jpg': progressive[:progressive.rindex(b'\xff\xda')],
+        'progressive_last_scan_cut.jpg': progressive[:-12],
     }
 
 

@@ -1,6 +1,7 @@
 """Writers of small BMP, TGA, PNG and JPEG files for the image readers' seed corpora and
-hostile cases. Python standard library only: zlib for PNG, and a plain baseline JPEG
-encoder (naive DCT, flat quantisation, simple fixed-length Huffman tables) for JPEG.
+hostile cases. Python standard library only: zlib for PNG, and a plain JPEG encoder (naive
+DCT, flat quantisation, simple fixed-length Huffman tables; baseline, or progressive by
+spectral selection) for JPEG.
 
 Pictures are lists of rows, top row first, each row a list of pixel tuples.
 """
@@ -264,9 +265,12 @@ def _dct(block):
     return out
 
 
-def jpeg(planes, width, height, sampling, quant=4, restart=0, adobe=None):
+def jpeg(planes, width, height, sampling, quant=4, restart=0, adobe=None, progressive=False):
     """A baseline JPEG from component planes (lists of rows of 0..255 samples at full size).
-    sampling: per component (h, v); adobe: None, or the APP14 transform (0 for CMYK)."""
+    sampling: per component (h, v); adobe: None, or the APP14 transform (0 for CMYK).
+    progressive: spectral selection instead, without restarts: one scan of every
+    component's DC coefficients, then one scan of AC coefficients 1 to 63 per component."""
+    assert not (progressive and restart)
     hmax = max(h for h, _ in sampling)
     vmax = max(v for _, v in sampling)
     mcu_w, mcu_h = 8 * hmax, 8 * vmax
@@ -282,6 +286,40 @@ def jpeg(planes, width, height, sampling, quant=4, restart=0, adobe=None):
                 total += plane[min(height - 1, y * fy + j)][min(width - 1, x * fx + i)]
         return total / (fx * fy)
 
+    blocks = {}
+
+    def coefficients(c, bx, by):
+        # The quantised coefficients, in zigzag order, of block (bx, by) of component c.
+        if (c, bx, by) not in blocks:
+            plane, (h, v) = planes[c], sampling[c]
+            block = [[sample(plane, h, v, bx * 8 + x, by * 8 + y) - 128 for x in range(8)] for y in range(8)]
+            transformed = _dct(block)
+            zz = [int(round(transformed[y][x] / quant)) for x, y in ZIGZAG]
+            blocks[(c, bx, by)] = [max(-1023, min(1023, value)) for value in zz]
+        return blocks[(c, bx, by)]
+
+    def put_dc(bits, difference):
+        size, value = _magnitude(difference)
+        bits.put(*DC_CODES[size])
+        bits.put(value, size)
+
+    def put_ac(bits, zz):
+        run = 0
+        last = max([i for i in range(1, 64) if zz[i]] or [0])
+        for i in range(1, last + 1):
+            if zz[i] == 0:
+                run += 1
+                continue
+            while run > 15:
+                bits.put(*AC_CODES[0xF0])
+                run -= 16
+            size, value = _magnitude(zz[i])
+            bits.put(*AC_CODES[(run << 4) | size])
+            bits.put(value, size)
+            run = 0
+        if last < 63:
+            bits.put(*AC_CODES[0x00])  # end of block (a run of one block in progressive scans)
+
     bits = _Bits()
     predictors = [0] * len(planes)
     mcu_index = 0
@@ -294,35 +332,24 @@ def jpeg(planes, width, height, sampling, quant=4, restart=0, adobe=None):
                 restart_number = (restart_number + 1) % 8
                 predictors = [0] * len(planes)
             mcu_index += 1
-            for c, (plane, (h, v)) in enumerate(zip(planes, sampling)):
+            for c, (h, v) in enumerate(sampling):
                 for by in range(v):
                     for bx in range(h):
-                        x0 = (mx * h + bx) * 8
-                        y0 = (my * v + by) * 8
-                        block = [[sample(plane, h, v, x0 + x, y0 + y) - 128 for x in range(8)] for y in range(8)]
-                        coefficients = _dct(block)
-                        zz = [int(round(coefficients[y][x] / quant)) for x, y in ZIGZAG]
-                        zz = [max(-1023, min(1023, value)) for value in zz]
-                        size, value = _magnitude(zz[0] - predictors[c])
+                        zz = coefficients(c, mx * h + bx, my * v + by)
+                        put_dc(bits, zz[0] - predictors[c])
                         predictors[c] = zz[0]
-                        bits.put(*DC_CODES[size])
-                        bits.put(value, size)
-                        run = 0
-                        last = max([i for i in range(1, 64) if zz[i]] or [0])
-                        for i in range(1, last + 1):
-                            if zz[i] == 0:
-                                run += 1
-                                continue
-                            while run > 15:
-                                bits.put(*AC_CODES[0xF0])
-                                run -= 16
-                            size, value = _magnitude(zz[i])
-                            bits.put(*AC_CODES[(run << 4) | size])
-                            bits.put(value, size)
-                            run = 0
-                        if last < 63:
-                            bits.put(*AC_CODES[0x00])
+                        if not progressive:
+                            put_ac(bits, zz)
     bits.flush()
+    # Scans of one component cover only its own blocks, row by row, without MCU padding.
+    ac_scans = []
+    for c, (h, v) in enumerate(sampling if progressive else ()):
+        ac = _Bits()
+        for by in range(((height * v + vmax - 1) // vmax + 7) // 8):
+            for bx in range(((width * h + hmax - 1) // hmax + 7) // 8):
+                put_ac(ac, coefficients(c, bx, by))
+        ac.flush()
+        ac_scans.append(bytes(ac.out))
 
     def segment(marker, data):
         return bytes((0xFF, marker)) + struct.pack('>H', len(data) + 2) + data
@@ -334,7 +361,7 @@ def jpeg(planes, width, height, sampling, quant=4, restart=0, adobe=None):
         out += segment(0xEE, b'Adobe' + struct.pack('>HHHB', 100, 0, 0, adobe))
     out += segment(0xDB, bytes((0,)) + bytes((quant,)) * 64)
     components = b''.join(bytes((i + 1, (h << 4) | v, 0)) for i, (h, v) in enumerate(sampling))
-    out += segment(0xC0, struct.pack('>BHHB', 8, height, width, len(planes)) + components)
+    out += segment(0xC2 if progressive else 0xC0, struct.pack('>BHHB', 8, height, width, len(planes)) + components)
 
     def table(kind_id, symbols, length):
         counts = [0] * 16
@@ -344,9 +371,11 @@ def jpeg(planes, width, height, sampling, quant=4, restart=0, adobe=None):
     out += segment(0xC4, table(0x00, DC_SYMBOLS, 4) + table(0x10, AC_SYMBOLS, 8))
     if restart:
         out += segment(0xDD, struct.pack('>H', restart))
-    scan = bytes((len(planes),)) + b''.join(bytes((i + 1, 0x00)) for i in range(len(planes))) + bytes((0, 63, 0))
-    out += segment(0xDA, scan)
-    return out + bytes(bits.out) + b'\xff\xd9'
+    scan = bytes((len(planes),)) + b''.join(bytes((i + 1, 0x00)) for i in range(len(planes)))
+    out += segment(0xDA, scan + bytes((0, 0 if progressive else 63, 0))) + bytes(bits.out)
+    for c, data in enumerate(ac_scans):
+        out += segment(0xDA, bytes((1, c + 1, 0x00, 1, 63, 0))) + data
+    return out + b'\xff\xd9'
 
 
 def ycbcr_planes(rows):

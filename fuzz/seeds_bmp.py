@@ -14,6 +14,7 @@ seeds = {
     'rgb24_topdown.bmp': f.bmp(rgba, 24, top_down=True),
     'rgba32.bmp': f.bmp(rgba, 32),
     'rgba32_bitfields.bmp': f.bmp(rgba, 32, compression=3, masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)),
+    'rgbx32_v4_header.bmp': f.bmp(rgba, 32, info_size=108, compression=3, masks=(0xFF0000, 0xFF00, 0xFF, 0)),
     'rgba32_v5_header.bmp': f.bmp(rgba, 32, info_size=124, compression=3, masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)),
     'index8_palette.bmp': f.bmp(index, 8, palette=256),
     'index8_topdown.bmp': f.bmp(index, 8, top_down=True, palette=16),

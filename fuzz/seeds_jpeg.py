@@ -1,5 +1,6 @@
 """Seeds for fuzz_jpeg: small baseline JPEGs (grey, colour 4:4:4 and 4:2:0, restart
-intervals, Adobe CMYK) written by the plain encoder in imagefiles.py."""
+intervals, Adobe CMYK) and progressive ones (one without its end marker) written by the
+plain encoder in imagefiles.py."""
 import os
 import sys
 
@@ -18,6 +19,9 @@ seeds = {
     'colour420.jpg': f.jpeg(planes, 20, 12, [(2, 2), (1, 1), (1, 1)]),
     'colour422_restart.jpg': f.jpeg(planes, 20, 12, [(2, 1), (1, 1), (1, 1)], restart=1),
     'cmyk_adobe.jpg': f.jpeg(cmyk, 8, 8, [(1, 1)] * 4, adobe=0),
+    'progressive420.jpg': f.jpeg(planes, 20, 12, [(2, 2), (1, 1), (1, 1)], progressive=True),
+    # every scan complete, only the end marker missing: still a picture
+    'progressive_grey_no_end.jpg': f.jpeg([grey], 16, 9, [(1, 1)], progressive=True)[:-2],
 }
 for name, data in seeds.items():
     with open(os.path.join(out, name), 'wb') as file:
