@@ -462,8 +462,9 @@ ImageFile DecodePNG(const uint8_t* data, size_t size, uint64_t maxPixels)
             if (!CrcMatches(chunk))
                 continue; // an ancillary chunk: dropped, the picture stays opaque
             colours.hasAlpha = true;
-            for (uint32_t i = 0; i < chunk.length && i < 256; ++i)
-                colours.rgba[i][3] = chunk.data[i];
+            CByteReader alphas(chunk.data, chunk.length);
+            for (uint32_t i = 0; i < 256 && !alphas.AtEnd(); ++i) // entries past it stay opaque
+                colours.rgba[i][3] = alphas.U8();
         } else if ((header.colourType == 0 || header.colourType == 2) && TypeIs(chunk.type, "tRNS") &&
                    !colours.hasKey) {
             // One 16-bit sample per channel; a chunk of another length is ignored.
