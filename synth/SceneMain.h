@@ -3,7 +3,9 @@
 // commands of the control bar (New, Open, Save, Save Sound, Add Sound, Loop, Play, Stop,
 // Mic). It owns its voices and deletes closed ones at the next frame, after the close
 // button's signal has returned. File paths come from a file-dialog runner that the
-// application sets (tests replace it). Main thread only.
+// application sets (tests replace it). A save that fails and an Open that does not load say
+// so in the platform's warning box, naming the file and the reason; a failed Open changes
+// nothing. Main thread only.
 #pragma once
 
 #include "app/App.h"
@@ -80,7 +82,16 @@ private:
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     void StartChangeTimer();
+    // Renders the voices into the mix; without voices the mix is empty.
     void RenderMix();
+    bool HasMicrophone() const;
+    // After the player has been emptied: Play, Stop and Mic up, Add Sound, Play, Stop and
+    // Loop enabled, Mic enabled only with a microphone (whose recording stops).
+    void ShowNothingPlays();
+    // The platform's warning box (also written to standard error).
+    void Warn(const char* caption, const String& text);
+    // "Could not save "path": reason", the reason being the system's text for error.
+    void WarnNotSaved(const char* caption, const String& path, int error);
     bool IsChecked(const CButton* button) const;
     void SetChecked(CButton* button, bool checked);
     void SetEnabledIfPresent(CButton* button, bool enabled);
