@@ -35,7 +35,10 @@ public:
     // The GUI, then every voice panel in list order.
     void Update() override;
 
-    // --- commands (connected to the control bar's buttons)
+    // --- commands (connected to the control bar's buttons). Whenever one of them leaves the
+    // player empty (New, an Open that loaded, Play with nothing to hear) Play, Stop and Mic
+    // are up and Add Sound, Play, Stop and Loop enabled; Mic is enabled only when a capture
+    // device opened.
     void NewProject();
     void LoadProject();
     void SaveProject();
@@ -51,7 +54,7 @@ public:
     // connected, then the layout. Without the slider and text templates it stays as made.
     COscilloscope* AddVoice();
     // Takes the voice out of the list (and its playback buffer, when it has one) and deletes
-    // it at the next frame.
+    // it at the next frame. When that empties the player, the buttons show that nothing plays.
     void RemoveVoice(COscilloscope* voice);
     // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
     // panel would pass the window's bottom.

@@ -81,6 +81,15 @@ std::string Suffix()
     return text;
 }
 
+// Gives the replacement the old file's owner and group. Only a privileged process may give a
+// file away; for any other the replacement stays the writer's, as every file it creates is,
+// and that is no reason to fail the save.
+void KeepOwner(int fd, const struct stat& old)
+{
+    if (fchown(fd, old.st_uid, old.st_gid) != 0)
+        return;
+}
+
 bool WriteAll(int fd, const void* data, size_t size)
 {
     const char* at = static_cast<const char*>(data);
@@ -170,12 +179,8 @@ bool CAtomicFile::Open(const char* path)
     if (exists) {
         if (fchmod(m_fd, existing.st_mode & 07777) != 0)
             return Fail(errno);
-        // Only a privileged process may give a file away; others keep their own ownership,
-        // which is what a file they could replace would get anyway.
         if (existing.st_uid != geteuid() || existing.st_gid != getegid())
-            if (fchown(m_fd, existing.st_uid, existing.st_gid) != 0) {
-                // not allowed: the replacement is owned by the writer
-            }
+            KeepOwner(m_fd, existing);
     }
     return true;
 }

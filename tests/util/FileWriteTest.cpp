@@ -58,6 +58,16 @@ TEST_F(FileWrite, ReplacesTheContentsAndKeepsThePermissionBits)
     EXPECT_EQ(Mode(path), 0640u);
     EXPECT_EQ(Names(), std::set<std::string>{"song.xml"}); // no temporary file left
 
+    // A privileged writer hands the file back to its owner.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(Write(path, "again"));
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+
     // Empty contents are a valid file too.
     ASSERT_TRUE(Write(path, ""));
     EXPECT_TRUE(fs::exists(path));
