@@ -1,6 +1,13 @@
 #include "synth/Project.h"
 
 #include "synth/Wav.h"
+#include "util/FileWrite.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
 
 void BeginProjectDocument(CXMLDocument& doc, const String& name)
 {
@@ -123,7 +130,64 @@ String ProjectSavePath(const String& chosen)
     return hasExtension ? chosen : chosen + ".xml";
 }
 
-bool WriteMixWav(const String& path, const CSound& mix)
+bool WriteMixWav(const String& path, const CSound& mix, int* error)
 {
-    return WriteWav(path, kMixChannels, kMixRate, kMixBits, mix.GetData() ? mix.GetDataSize() : 0, mix.GetData());
+    return WriteWav(path, kMixChannels, kMixRate, kMixBits, mix.GetData() ? mix.GetDataSize() : 0, mix.GetData(),
+                    error);
+}
+
+bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason)
+{
+    reason = String();
+    std::FILE* file = std::fopen(path.CStr(), "rb");
+    if (!file) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    try {
+        // Read and parse in pieces, as the document's own loader does.
+        std::vector<char> block(size_t(64) * 1024);
+        doc.BeginParse();
+        for (;;) {
+            errno = 0;
+            const size_t got = std::fread(block.data(), 1, block.size(), file);
+            if (std::ferror(file)) { // a folder, for instance
+                reason = std::strerror(errno ? errno : EIO);
+                ok = false;
+                break;
+            }
+            if (got == 0)
+                break;
+            if (!doc.ParseMore(block.data(), got))
+                break; // EndParse says so
+        }
+        if (!doc.EndParse() && ok) {
+            reason = "not a well-formed project file";
+            ok = false;
+        }
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory to load it";
+        ok = false;
+    }
+    std::fclose(file);
+    return ok;
+}
+
+std::string ProjectDocumentText(const CXMLDocument& doc)
+{
+    std::string text = "<?xml version=\"1.0\"?>\n\n";
+    doc.SerializeTo(text, 0);
+    return text;
+}
+
+bool WriteProjectDocument(const String& path, const CXMLDocument& doc, int* error)
+{
+    if (path.IsEmpty()) {
+        if (error)
+            *error = ENOENT;
+        return false;
+    }
+    const std::string text = ProjectDocumentText(doc);
+    return WriteFileAtomically(path.CStr(), text.data(), text.size(), error);
 }

@@ -2,7 +2,9 @@
 // A project document is the root "project" with a "name" child and one "oscilloscope"
 // element of 22 attributes per voice; loading applies each element through the voice's
 // sliders and switches, so every value is clamped and shown as the panel shows it. The voice
-// lists are any containers of pointers to COscilloscope. Nothing here shows or logs anything.
+// lists are any containers of pointers to COscilloscope. Files are replaced in one step
+// (util/FileWrite.h), so a failed save leaves the previous file as it was; failures carry the
+// errno value that says why. Nothing here shows or logs anything.
 #pragma once
 
 #include "synth/Oscilloscope.h"
@@ -10,6 +12,7 @@
 #include "xml/XMLDocument.h"
 
 #include <functional>
+#include <string>
 
 // The format every mix is rendered and saved in: mono, 44100 Hz, 16 bits.
 constexpr uint32_t kMixChannels = 1;
@@ -52,36 +55,46 @@ uint32_t CountVoiceElements(const CXMLNode& project);
 // there is none).
 String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice);
 
+// Reads and parses a project file into doc. False when the file cannot be read, is not
+// well-formed XML or does not fit in memory; reason then says why in words for the user
+// (the system's text for the errno value, or what is wrong with the contents). doc may hold a
+// partial tree after a failure; nothing else changes.
+bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason);
+
+// The bytes a project document is saved as: the XML declaration, an empty line and the tree.
+std::string ProjectDocumentText(const CXMLDocument& doc);
+// Writes those bytes to path, replacing the file in one step. False, with *error (when
+// given) set to the errno value, when the file could not be written.
+bool WriteProjectDocument(const String& path, const CXMLDocument& doc, int* error = nullptr);
+
 // The path a project is saved under: the chosen path, with ".xml" appended unless it already
 // ends with it (in any letter case). Empty for an empty path.
 String ProjectSavePath(const String& chosen);
 
 // Builds the document and saves it under ProjectSavePath(chosen). False when the path is
-// empty or the file could not be written.
+// empty or the file could not be written, with *error (when given) set to the errno value.
 template <class VoiceList>
-bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& voices)
+bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& voices, int* error = nullptr)
 {
-    const String path = ProjectSavePath(chosen);
-    if (path.IsEmpty())
-        return false;
     CXMLDocument doc;
     BuildProjectDocument(doc, name, voices);
-    return doc.Save(path);
+    return WriteProjectDocument(ProjectSavePath(chosen), doc, error);
 }
 
 // --- sound export
 
 // Writes mix as a mono 44100 Hz 16-bit WAV file; an empty mix (no unmuted voice) gives a
-// valid file with no samples. False when the file could not be written in full.
-bool WriteMixWav(const String& path, const CSound& mix);
+// valid file with no samples. False when the file could not be written in full, with *error
+// (when given) set to the errno value; the previous file then stays as it was.
+bool WriteMixWav(const String& path, const CSound& mix, int* error = nullptr);
 
 // Renders voices into mix in the mix format and writes it (WriteMixWav). An empty voice list
 // renders silence rather than keeping the mix's previous data.
 template <class VoiceList>
-bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix)
+bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr)
 {
     if (voices.empty())
         mix.Release();
     RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
-    return WriteMixWav(path, mix);
+    return WriteMixWav(path, mix, error);
 }

@@ -10,8 +10,10 @@
 #include "xml/XMLDocument.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -152,8 +154,11 @@ void CSceneMain::RemoveVoice(COscilloscope* voice)
                                static_cast<CEventBase*>(&voice->selected), static_cast<CEventBase*>(&voice->resized)})
         m_voiceSlots.Disconnect(*signal);
     const uint32_t index = static_cast<uint32_t>(std::distance(m_voices.begin(), it));
-    if (m_player && m_player->Get(index))
+    if (m_player && m_player->Get(index)) {
         m_player->Remove(index); // closing the first voice discards the playing buffer
+        if (m_player->Count() == 0)
+            ShowNothingPlays();
+    }
     m_voices.erase(it);
     voice->SetVisible(false); // out of reach of the mouse until it is deleted
     m_pendingDeletion.push_back(voice);
@@ -236,7 +241,28 @@ void CSceneMain::SetEnabledIfPresent(CButton* button, bool enabled)
         button->SetEnabled(enabled);
 }
 
-void CSceneMain::RenderMix() { RenderVoices(m_voices, m_mix, kMixChannels, kMixRate, kMixBits); }
+bool CSceneMain::HasMicrophone() const { return m_capture && m_capture->IsOpen(); }
+
+void CSceneMain::ShowNothingPlays()
+{
+    // Monitoring ends with its buffer: the microphone is not left recording for nobody.
+    if (IsChecked(m_btnMic) && HasMicrophone())
+        m_capture->Stop();
+    SetChecked(m_btnPlay, false);
+    SetChecked(m_btnStop, false);
+    SetChecked(m_btnMic, false);
+    for (CButton* button : {m_btnAddSound, m_btnPlay, m_btnStop, m_btnLoop})
+        SetEnabledIfPresent(button, true);
+    SetEnabledIfPresent(m_btnMic, HasMicrophone());
+}
+
+void CSceneMain::RenderMix()
+{
+    // Without voices the mix is silence, not what the deleted voices made.
+    if (m_voices.empty())
+        m_mix.Release();
+    RenderVoices(m_voices, m_mix, kMixChannels, kMixRate, kMixBits);
+}
 
 void CSceneMain::StartChangeTimer()
 {
@@ -265,6 +291,10 @@ void CSceneMain::Play()
     if (!m_player)
         return;
     m_player->Clear();
+    if (!m_mix.GetData() || m_mix.GetDataSize() == 0) {
+        ShowNothingPlays(); // nothing to hear: no unmuted voice, or the render failed
+        return;
+    }
     m_player->Add(&m_mix);
     if (CSoundBuffer* buffer = m_player->Get(0)) {
         buffer->SetLooping(IsChecked(m_btnLoop));
@@ -276,7 +306,7 @@ void CSceneMain::Stop()
 {
     SetChecked(m_btnStop, IsChecked(m_btnLoop));
     SetChecked(m_btnPlay, false);
-    SetEnabledIfPresent(m_btnMic, m_capture && m_capture->IsOpen());
+    SetEnabledIfPresent(m_btnMic, HasMicrophone());
     if (!m_player)
         return;
     for (uint32_t i = 0; CSoundBuffer* buffer = m_player->Get(i); ++i)
@@ -300,11 +330,17 @@ void CSceneMain::AddSound()
 
 void CSceneMain::ToggleMic()
 {
+    if (!HasMicrophone() || !m_player) {
+        // Nothing to monitor: the button stays up and out of reach.
+        SetChecked(m_btnMic, false);
+        SetEnabledIfPresent(m_btnMic, false);
+        for (CButton* button : {m_btnAddSound, m_btnPlay, m_btnStop, m_btnLoop})
+            SetEnabledIfPresent(button, true);
+        return;
+    }
     const bool on = IsChecked(m_btnMic);
     for (CButton* button : {m_btnAddSound, m_btnPlay, m_btnStop, m_btnLoop})
         SetEnabledIfPresent(button, !on);
-    if (!m_capture || !m_capture->IsOpen() || !m_player)
-        return;
     if (on) {
         RenderMix();
         m_carryOver = 0;
@@ -388,12 +424,7 @@ void CSceneMain::NewProject()
     AddVoice();
     if (m_editProjectName)
         m_editProjectName->SetText("New Project");
-    SetChecked(m_btnPlay, false);
-    SetChecked(m_btnStop, false);
-    SetChecked(m_btnMic, false);
-    // With the microphone's button up, the buttons it disabled come back.
-    for (CButton* button : {m_btnAddSound, m_btnPlay, m_btnStop, m_btnLoop})
-        SetEnabledIfPresent(button, true);
+    ShowNothingPlays();
 }
 
 void CSceneMain::LoadProject()
@@ -401,15 +432,35 @@ void CSceneMain::LoadProject()
     String path;
     if (!AskPath(false, "Open Project", "Project Files (*.xml)", "*.xml", path))
         return;
+    // Everything is read and built before anything the user has is let go: a file that does
+    // not load leaves the voices, the playback and the name as they were.
+    CXMLDocument document;
+    String reason;
+    if (!ReadProjectFile(path, document, reason)) {
+        Warn("Open Project", String::Format("Could not open \"%s\": %s", path.CStr(), reason.CStr()));
+        return;
+    }
+    const size_t kept = m_voices.size();
+    const bool changeTimerWasOn = m_changeTimer.IsEnabled();
+    String name;
+    try {
+        name = ApplyProjectDocument(document, [this] { return AddVoice(); }); // after the current voices
+    } catch (const std::bad_alloc&) {
+        while (m_voices.size() > kept)
+            RemoveVoice(m_voices.back());
+        LayoutVoices();
+        m_changeTimer.SetEnabled(changeTimerWasOn); // the half-built voices changed nothing
+        Warn("Open Project", String::Format("Could not open \"%s\": not enough memory to load it", path.CStr()));
+        return;
+    }
     if (m_player)
         m_player->Clear();
-    ClearVoices();
-    CXMLDocument document;
-    if (!document.Load(path))
-        return; // the scene stays without voices; the name box keeps its text
-    const String name = ApplyProjectDocument(document, [this] { return AddVoice(); });
+    for (size_t n = kept; n > 0 && !m_voices.empty(); --n)
+        RemoveVoice(m_voices.front());
+    LayoutVoices();
     if (m_editProjectName)
         m_editProjectName->SetText(name);
+    ShowNothingPlays();
 }
 
 void CSceneMain::SaveProject()
@@ -418,7 +469,9 @@ void CSceneMain::SaveProject()
     String path;
     if (!AskPath(true, "Save Project", "Project File (*.xml)", "*.xml", path))
         return;
-    SaveProjectFile(path, name, m_voices);
+    int error = 0;
+    if (!SaveProjectFile(path, name, m_voices, &error))
+        WarnNotSaved("Save Project", ProjectSavePath(path), error);
 }
 
 void CSceneMain::SaveSound()
@@ -426,5 +479,14 @@ void CSceneMain::SaveSound()
     String path;
     if (!AskPath(true, "Save Sound", "WAV File (*.wav)", "*.wav", path))
         return;
-    SaveSoundFile(path, m_voices, m_mix);
+    int error = 0;
+    if (!SaveSoundFile(path, m_voices, m_mix, &error))
+        WarnNotSaved("Save Sound", path, error);
+}
+
+void CSceneMain::Warn(const char* caption, const String& text) { PlatformShowWarning(caption, text.CStr()); }
+
+void CSceneMain::WarnNotSaved(const char* caption, const String& path, int error)
+{
+    Warn(caption, String::Format("Could not save \"%s\": %s", path.CStr(), std::strerror(error ? error : EIO)));
 }

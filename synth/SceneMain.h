@@ -3,7 +3,9 @@
 // commands of the control bar (New, Open, Save, Save Sound, Add Sound, Loop, Play, Stop,
 // Mic). It owns its voices and deletes closed ones at the next frame, after the close
 // button's signal has returned. File paths come from a file-dialog runner that the
-// application sets (tests replace it). Main thread only.
+// application sets (tests replace it). A save that fails and an Open that does not load say
+// so in the platform's warning box, naming the file and the reason; a failed Open changes
+// nothing. Main thread only.
 #pragma once
 
 #include "app/App.h"
@@ -33,7 +35,10 @@ public:
     // The GUI, then every voice panel in list order.
     void Update() override;
 
-    // --- commands (connected to the control bar's buttons)
+    // --- commands (connected to the control bar's buttons). Whenever one of them leaves the
+    // player empty (New, an Open that loaded, Play with nothing to hear) Play, Stop and Mic
+    // are up and Add Sound, Play, Stop and Loop enabled; Mic is enabled only when a capture
+    // device opened.
     void NewProject();
     void LoadProject();
     void SaveProject();
@@ -49,7 +54,7 @@ public:
     // connected, then the layout. Without the slider and text templates it stays as made.
     COscilloscope* AddVoice();
     // Takes the voice out of the list (and its playback buffer, when it has one) and deletes
-    // it at the next frame.
+    // it at the next frame. When that empties the player, the buttons show that nothing plays.
     void RemoveVoice(COscilloscope* voice);
     // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
     // panel would pass the window's bottom.
@@ -80,7 +85,16 @@ private:
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     void StartChangeTimer();
+    // Renders the voices into the mix; without voices the mix is empty.
     void RenderMix();
+    bool HasMicrophone() const;
+    // After the player has been emptied: Play, Stop and Mic up, Add Sound, Play, Stop and
+    // Loop enabled, Mic enabled only with a microphone (whose recording stops).
+    void ShowNothingPlays();
+    // The platform's warning box (also written to standard error).
+    void Warn(const char* caption, const String& text);
+    // "Could not save "path": reason", the reason being the system's text for error.
+    void WarnNotSaved(const char* caption, const String& path, int error);
     bool IsChecked(const CButton* button) const;
     void SetChecked(CButton* button, bool checked);
     void SetEnabledIfPresent(CButton* button, bool enabled);

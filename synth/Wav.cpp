@@ -1,5 +1,7 @@
 #include "synth/Wav.h"
 
+#include "util/FileWrite.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -154,11 +156,8 @@ uint8_t* ReadChunks(WavInfo& info, Reader& in)
 } // namespace
 
 bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32_t bitsPerSample,
-              uint32_t dataSize, const void* data)
+              uint32_t dataSize, const void* data, int* error)
 {
-    FILE* file = std::fopen(path.CStr(), "wb");
-    if (!file)
-        return false;
     const uint32_t blockAlign = channels * (bitsPerSample / 8);
     uint8_t header[44];
     std::memcpy(header, "RIFF", 4);
@@ -174,10 +173,13 @@ bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32
     Put16(header + 34, bitsPerSample);
     std::memcpy(header + 36, "data", 4);
     Put32(header + 40, dataSize);
-    bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
-    if (dataSize > 0 && data)
-        ok = std::fwrite(data, 1, dataSize, file) == dataSize && ok;
-    ok = std::fclose(file) == 0 && ok;
+    // The header and the block reach the disk together or not at all: a file whose header
+    // promises more samples than follow is never left behind.
+    CAtomicFile file;
+    const bool ok = file.Open(path.CStr()) && file.Write(header, sizeof header) &&
+                    file.Write(data, dataSize) && file.Commit();
+    if (error)
+        *error = ok ? 0 : file.GetError();
     return ok;
 }
 

@@ -15,11 +15,13 @@ struct WavInfo {
     int32_t dataSize = 0; // bytes
 };
 
-// Writes the 44-byte header (RIFF, WAVE, a 16-byte "fmt " chunk, "data") and the block.
-// Channels and bits are stored as 16-bit values. An unopenable path writes nothing.
-// Returns false when the file could not be opened or written in full.
+// Writes the 44-byte header (RIFF, WAVE, a 16-byte "fmt " chunk, "data") and the block of
+// dataSize bytes (data may be null only when dataSize is 0). Channels and bits are stored as
+// 16-bit values. The file is replaced in one step (util/FileWrite.h): on failure nothing is
+// written and an existing file keeps its old contents. Returns false when the file could not
+// be written in full, with *error (when given) set to the errno value that says why.
 bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32_t bitsPerSample,
-              uint32_t dataSize, const void* data);
+              uint32_t dataSize, const void* data, int* error = nullptr);
 
 // Reads the first data chunk of a PCM WAV file into a new block (malloc'ed; the caller owns
 // it and frees it with free()), or returns null. info is filled as far as the file was read;

@@ -1,14 +1,19 @@
 // quillwave-render: renders a project file to a WAV file without a window, OpenGL or sound
 // device. The project is loaded as the program opens it (every value through its slider and
 // value box, with sprite-less stock templates) and the mix is written as Save Sound writes
-// it: mono, 44100 Hz, 16 bits. Errors are one line on standard error and exit status 1.
+// it: mono, 44100 Hz, 16 bits, replacing the output file in one step (a failed write leaves
+// an existing file as it was). Errors are one line on standard error, with the system's
+// reason where there is one, and exit status 1.
 #include "synth/Project.h"
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -24,7 +29,8 @@ const char kUsage[] =
     "  -h, --help  show this help\n"
     "\n"
     "Exit status: 0 on success; 1 when the project cannot be read, is not well-formed XML or has\n"
-    "more than 1024 voices, or the output cannot be written.\n";
+    "more than 1024 voices, or the output cannot be written (an existing output file is then left\n"
+    "as it was).\n";
 
 int Fail(const String& message)
 {
@@ -36,6 +42,47 @@ bool SameFile(const char* a, const char* b)
 {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Loads the project, renders it and writes the sound; the exit status.
+int Render(const char* projectPath, const char* outputPath, bool verbose)
+{
+    const auto start = std::chrono::steady_clock::now();
+    CXMLDocument doc;
+    String reason;
+    if (!ReadProjectFile(projectPath, doc, reason))
+        return Fail(String::Format("cannot read project %s: %s", projectPath, reason.CStr()));
+    if (CountVoiceElements(doc) > kMaxProjectVoices)
+        return Fail(String::Format("%s has more than %u voices", projectPath, kMaxProjectVoices));
+    if (SameFile(projectPath, outputPath))
+        return Fail(String::Format("refusing to overwrite the project %s with the sound", projectPath));
+
+    CStockTemplates templates;
+    std::vector<std::unique_ptr<COscilloscope>> owned;
+    ApplyProjectDocument(doc, [&]() {
+        owned.push_back(std::make_unique<COscilloscope>());
+        owned.back()->Setup(templates.Get());
+        return owned.back().get();
+    });
+    std::vector<COscilloscope*> voices;
+    uint32_t unmuted = 0;
+    for (const auto& voice : owned) {
+        voices.push_back(voice.get());
+        unmuted += voice->IsMuted() ? 0 : 1;
+    }
+
+    CSound mix;
+    int error = 0;
+    if (!SaveSoundFile(outputPath, voices, mix, &error))
+        return Fail(String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
+
+    if (verbose) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
+        std::printf("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n", outputPath,
+                    static_cast<double>(samples) / kMixRate, samples, voices.size(), unmuted, seconds);
+    }
+    return 0;
 }
 
 } // namespace
@@ -65,45 +112,12 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 1;
     }
-    const char* projectPath = paths[0];
-    const char* outputPath = paths[1];
-    const auto start = std::chrono::steady_clock::now();
-
-    std::FILE* probe = std::fopen(projectPath, "rb");
-    if (!probe)
-        return Fail(String::Format("cannot read project %s", projectPath));
-    std::fclose(probe);
-    CXMLDocument doc;
-    if (!doc.Load(projectPath))
-        return Fail(String::Format("%s is not a well-formed project file", projectPath));
-    if (CountVoiceElements(doc) > kMaxProjectVoices)
-        return Fail(String::Format("%s has more than %u voices", projectPath, kMaxProjectVoices));
-    if (SameFile(projectPath, outputPath))
-        return Fail(String::Format("refusing to overwrite the project %s with the sound", projectPath));
-
-    CStockTemplates templates;
-    std::vector<std::unique_ptr<COscilloscope>> owned;
-    ApplyProjectDocument(doc, [&]() {
-        owned.push_back(std::make_unique<COscilloscope>());
-        owned.back()->Setup(templates.Get());
-        return owned.back().get();
-    });
-    std::vector<COscilloscope*> voices;
-    uint32_t unmuted = 0;
-    for (const auto& voice : owned) {
-        voices.push_back(voice.get());
-        unmuted += voice->IsMuted() ? 0 : 1;
+    // Past a file-size limit a write then fails with EFBIG, which is reported, instead of the
+    // signal ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    try {
+        return Render(paths[0], paths[1], verbose);
+    } catch (const std::bad_alloc&) {
+        return Fail(String::Format("not enough memory to render %s", paths[0]));
     }
-
-    CSound mix;
-    if (!SaveSoundFile(outputPath, voices, mix))
-        return Fail(String::Format("cannot write %s", outputPath));
-
-    if (verbose) {
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
-        std::printf("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n", outputPath,
-                    static_cast<double>(samples) / kMixRate, samples, voices.size(), unmuted, seconds);
-    }
-    return 0;
 }

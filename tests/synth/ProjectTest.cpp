@@ -3,10 +3,17 @@
 #include "synth/Project.h"
 #include "synth/Wav.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -193,6 +200,107 @@ TEST_F(Project, SilentMixIsSavedAsAValidEmptyWav)
     voices.clear();
     ASSERT_TRUE(SaveSoundFile(path.c_str(), voices, mix));
     EXPECT_EQ(ReadFileBytes(path).size(), 44u);
+}
+
+TEST_F(Project, SavedBytesAreThoseOfTheDocumentWriter)
+{
+    AddVoice();
+    AddVoice().SetMute(true);
+    CXMLDocument doc;
+    BuildProjectDocument(doc, "Rock & Roll", voices);
+    const std::string reference = dir.File("reference.xml");
+    ASSERT_TRUE(doc.Save(reference.c_str()));
+    EXPECT_EQ(ProjectDocumentText(doc), ReadFileBytes(reference));
+    EXPECT_EQ(Saved("Rock & Roll"), ReadFileBytes(reference));
+}
+
+TEST_F(Project, AFailedSaveLeavesThePreviousProjectWhole)
+{
+    AddVoice();
+    const std::string path = dir.File("tune.xml");
+    ASSERT_TRUE(SaveProjectFile(path.c_str(), "small", voices));
+    const std::string before = ReadFileBytes(path);
+    for (int i = 0; i < 40; ++i)
+        AddVoice();
+    // Forty voices do not fit under the limit: the write fails part way.
+    const int status = RunWithFileSizeLimit(before.size() * 4, [&] {
+        int error = 0;
+        const bool ok = SaveProjectFile(path.c_str(), "big", voices, &error);
+        return ok ? 1 : error == EFBIG ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << "1: reported success, 2: another reason than EFBIG";
+    EXPECT_EQ(ReadFileBytes(path), before);
+}
+
+TEST(ProjectRead, FailuresSayWhyInWords)
+{
+    TempDir dir;
+    CXMLDocument doc;
+    String reason;
+    EXPECT_FALSE(ReadProjectFile(dir.File("none.xml").c_str(), doc, reason));
+    EXPECT_STREQ(reason.CStr(), "No such file or directory");
+    EXPECT_FALSE(ReadProjectFile(dir.Path().c_str(), doc, reason));
+    EXPECT_STREQ(reason.CStr(), "Is a directory");
+    for (const char* text : {"", "<project><oscilloscope></project>", "not xml at all"}) {
+        WriteFileBytes(dir.File("bad.xml"), text);
+        EXPECT_FALSE(ReadProjectFile(dir.File("bad.xml").c_str(), doc, reason)) << text;
+        EXPECT_STREQ(reason.CStr(), "not a well-formed project file") << text;
+    }
+    // A project larger than one read block loads whole.
+    std::string big = "<project><name>n</name>";
+    uint32_t elements = 0;
+    for (; big.size() < 200000; ++elements)
+        big += "<oscilloscope type=\"1\" />";
+    WriteFileBytes(dir.File("big.xml"), big + "</project>");
+    EXPECT_TRUE(ReadProjectFile(dir.File("big.xml").c_str(), doc, reason));
+    EXPECT_STREQ(reason.CStr(), "");
+    EXPECT_EQ(CountVoiceElements(doc), elements);
+}
+
+// The process's address space now, in bytes (0 when it cannot be read).
+size_t AddressSpace()
+{
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (statm) {
+        if (std::fscanf(statm, "%lu", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return static_cast<size_t>(pages) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
+{
+    TempDir dir;
+    const std::string path = dir.File("huge.xml");
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("<project><name>", file);
+        const std::string block(1 << 20, 'a');
+        for (int i = 0; i < 64; ++i)
+            std::fwrite(block.data(), 1, block.size(), file);
+        std::fputs("</name></project>", file);
+        std::fclose(file);
+    }
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // 64 MiB of name text cannot be held in 24 MiB more than the process has now.
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = AddressSpace() + (24u << 20);
+        if (AddressSpace() == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(3);
+        CXMLDocument doc;
+        String reason;
+        const bool ok = ReadProjectFile(path.c_str(), doc, reason);
+        _exit(ok ? 1 : std::string(reason.CStr()) == "not enough memory to load it" ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the load ended the process";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: loaded, 2: another reason, 3: no limit could be set";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -22,11 +23,12 @@ struct ToolRun {
 
 class RenderTool : public ::testing::Test {
 protected:
-    ToolRun Render(const std::string& arguments)
+    // shellSetup runs first in the same shell (a ulimit, for instance).
+    ToolRun Render(const std::string& arguments, const std::string& shellSetup = "")
     {
         const std::string out = dir.File("stdout"), err = dir.File("stderr");
-        const std::string command =
-            std::string(QW_BUILD_DIR "/quillwave-render ") + arguments + " >" + out + " 2>" + err;
+        const std::string command = shellSetup + std::string(QW_BUILD_DIR "/quillwave-render ") + arguments +
+                                    " >" + out + " 2>" + err;
         ToolRun run;
         const int raw = std::system(command.c_str());
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -152,6 +154,27 @@ TEST_F(RenderTool, FailuresGiveOneLineAndStatusOne)
     const ToolRun help = Render("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: quillwave-render"), std::string::npos);
+}
+
+TEST_F(RenderTool, AFailedWriteSaysWhyAndKeepsTheOldFile)
+{
+    const std::string out = dir.File("out.wav");
+    ASSERT_EQ(Render(Project("<oscilloscope period=\"1\"/>") + " " + out).status, 0);
+    const std::string before = ReadFileBytes(out);
+    ASSERT_EQ(before.size(), 44u + 88200u);
+    // Three seconds of sound (264644 bytes) under a limit of 150 KiB.
+    const ToolRun limited = Render(Project("<oscilloscope period=\"3\"/>") + " " + out, "ulimit -f 300; ");
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.err, "quillwave-render: cannot write " + out + ": File too large\n");
+    EXPECT_TRUE(ReadFileBytes(out) == before) << "the old sound was damaged";
+
+    std::filesystem::create_directory(dir.File("folder.wav"));
+    const ToolRun folder = Render(Project("<oscilloscope/>") + " " + dir.File("folder.wav"));
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "quillwave-render: cannot write " + dir.File("folder.wav") + ": Is a directory\n");
+    const ToolRun missing = Render(dir.File("none.xml") + " " + out);
+    EXPECT_EQ(missing.err, "quillwave-render: cannot read project " + dir.File("none.xml") +
+                               ": No such file or directory\n");
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 #include "synth/Wav.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -82,11 +86,35 @@ TEST_F(Wav, EightBitHeaderAndOddDataWithoutPad)
     EXPECT_EQ(Read16(file, 32), 4u);
 }
 
-TEST_F(Wav, UnopenablePathWritesNothing)
+TEST_F(Wav, UnopenablePathWritesNothingAndSaysWhy)
 {
     std::string path = dir.File("missing-folder/out.wav");
-    EXPECT_FALSE(WriteWav(path.c_str(), 1, 44100, 16, 1, "x"));
+    int error = 0;
+    EXPECT_FALSE(WriteWav(path.c_str(), 1, 44100, 16, 1, "x", &error));
+    EXPECT_EQ(error, ENOENT);
     EXPECT_FALSE(std::filesystem::exists(path));
+    std::filesystem::create_directory(dir.File("folder.wav"));
+    EXPECT_FALSE(WriteWav(dir.File("folder.wav").c_str(), 1, 44100, 16, 1, "x", &error));
+    EXPECT_EQ(error, EISDIR);
+}
+
+TEST_F(Wav, AWriteThatCannotFinishLeavesThePreviousFileWhole)
+{
+    // A second of sound saved before, then a longer one that a file-size limit cuts short: the
+    // old file stays as it was instead of a header that promises samples that never came.
+    std::string path = dir.File("mix.wav");
+    std::string first(88200, '\x11'), second(441000, '\x22');
+    ASSERT_TRUE(WriteWav(path.c_str(), 1, 44100, 16, first.size(), first.data()));
+    const std::string before = ReadFileBytes(path);
+    const int status = RunWithFileSizeLimit(200000, [&] {
+        int error = 0;
+        const bool ok = WriteWav(path.c_str(), 1, 44100, 16, second.size(), second.data(), &error);
+        return ok ? 1 : error == EFBIG ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << "1: reported success, 2: another reason than EFBIG";
+    EXPECT_TRUE(ReadFileBytes(path) == before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1)
+        << "the temporary file was left behind";
 }
 
 TEST_F(Wav, RoundTripKeepsFormatAndBytes)

@@ -1,0 +1,200 @@
+// The main scene's file commands and control bar with the shipped description, outside an
+// application (its own playback set, SDL's dummy audio driver, which records nothing): what a
+// failed save or open tells the user and leaves alone, and what the buttons show whenever
+// nothing is left to play.
+#include "synth/SceneMain.h"
+
+#include "gui/Button.h"
+#include "gui/Edit.h"
+#include "support/GLTestContext.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_warnings;
+void RecordWarning(const char* caption, const char* text) { g_warnings.push_back(std::string(caption) + ": " + text); }
+
+class SceneMain : public GLTest {
+protected:
+    void SetUp() override
+    {
+        SelectAudio();
+        GLTest::SetUp();
+        if (IsSkipped())
+            return;
+        g_warnings.clear();
+        PlatformSetWarningHookForTesting(&RecordWarning);
+        scene = std::make_unique<CSceneMain>();
+        scene->SetFileDialogRunner([this](const FileDialogRequest&, String& path) {
+            if (answers.empty())
+                return false;
+            path = answers.front().c_str();
+            answers.erase(answers.begin());
+            return true;
+        });
+        scene->Enter();
+        ASSERT_NE(scene->GetProjectNameBox(), nullptr) << "resources/gui_main.xml not found: run from the source folder";
+        ASSERT_EQ(scene->GetVoices().size(), 1u);
+    }
+    void TearDown() override
+    {
+        scene.reset();
+        PlatformSetWarningHookForTesting(nullptr);
+        GLTest::TearDown();
+    }
+
+    CButton& Button(const char* name)
+    {
+        CButton* button = scene->GetButton(name);
+        if (!button)
+            throw std::runtime_error(std::string("the description has no ") + name);
+        return *button;
+    }
+    bool Playing() const { return scene->GetPlayer() && IsPlaying(scene->GetPlayer()->Get(0)); }
+    // Play, Stop and Mic up; Add Sound, Play, Stop and Loop usable.
+    void ExpectNothingPlaysShown(const char* when)
+    {
+        EXPECT_FALSE(Button("btnPlay").IsDown()) << when;
+        EXPECT_FALSE(Button("btnStop").IsDown()) << when;
+        EXPECT_FALSE(Button("btnMic").IsDown()) << when;
+        for (const char* name : {"btnAddSound", "btnPlay", "btnStop", "btnLoop"})
+            EXPECT_TRUE(Button(name).IsEnabled()) << name << " " << when;
+    }
+
+    virtual void SelectAudio() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+
+    TempDir dir;
+    std::vector<std::string> answers;
+    std::unique_ptr<CSceneMain> scene;
+};
+
+// SDL's disk driver records from a file; without that file there is no microphone.
+class SceneMainWithoutMicrophone : public SceneMain {
+protected:
+    void SelectAudio() override
+    {
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", dir.File("out.raw").c_str(), 1);
+        setenv("SDL_DISKAUDIOFILEIN", dir.File("no-such-input.raw").c_str(), 1);
+    }
+};
+
+TEST_F(SceneMain, AFailedSaveShowsTheFileAndTheReason)
+{
+    std::filesystem::create_directory(dir.File("taken.xml"));
+    std::filesystem::create_directory(dir.File("taken.wav"));
+    answers = {dir.File("taken"), dir.File("taken.wav"), dir.File("good.xml"), dir.File("good.wav")};
+    scene->SaveProject(); // ".xml" is added: the folder taken.xml is in the way
+    scene->SaveSound();
+    ASSERT_EQ(g_warnings.size(), 2u);
+    EXPECT_EQ(g_warnings[0], "Save Project: Could not save \"" + dir.File("taken.xml") + "\": Is a directory");
+    EXPECT_EQ(g_warnings[1], "Save Sound: Could not save \"" + dir.File("taken.wav") + "\": Is a directory");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("taken.xml")));
+
+    scene->SaveProject();
+    scene->SaveSound();
+    EXPECT_EQ(g_warnings.size(), 2u) << "a save that worked says nothing";
+    EXPECT_TRUE(std::filesystem::exists(dir.File("good.xml")));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("good.wav")), 44u + 88200u);
+}
+
+TEST_F(SceneMain, AFailedOpenChangesNothing)
+{
+    scene->AddVoice();
+    scene->GetProjectNameBox()->SetText("Mine");
+    Button("btnLoop").SetDown(true);
+    scene->Play();
+    ASSERT_TRUE(Playing());
+    const std::list<COscilloscope*> voices = scene->GetVoices();
+
+    WriteFileBytes(dir.File("broken.xml"), "<project><oscilloscope></project>");
+    std::filesystem::create_directory(dir.File("folder.xml"));
+    answers = {dir.File("none.xml"), dir.File("broken.xml"), dir.File("folder.xml")};
+    for (int i = 0; i < 3; ++i) {
+        scene->LoadProject();
+        EXPECT_EQ(scene->GetVoices(), voices);
+        EXPECT_STREQ(scene->GetProjectNameBox()->GetText().CStr(), "Mine");
+        EXPECT_TRUE(Playing());
+        EXPECT_TRUE(Button("btnPlay").IsDown());
+    }
+    ASSERT_EQ(g_warnings.size(), 3u);
+    EXPECT_EQ(g_warnings[0], "Open Project: Could not open \"" + dir.File("none.xml") + "\": No such file or directory");
+    EXPECT_EQ(g_warnings[1], "Open Project: Could not open \"" + dir.File("broken.xml") +
+                                 "\": not a well-formed project file");
+    EXPECT_EQ(g_warnings[2], "Open Project: Could not open \"" + dir.File("folder.xml") + "\": Is a directory");
+
+    // A file that loads replaces the voices, stops the playback and says so on the buttons.
+    WriteFileBytes(dir.File("three.xml"), "<project><name>Three</name><oscilloscope/><oscilloscope/>"
+                                          "<oscilloscope frequency=\"200\"/></project>");
+    answers = {dir.File("three.xml")};
+    scene->LoadProject();
+    ASSERT_EQ(scene->GetVoices().size(), 3u);
+    for (COscilloscope* voice : scene->GetVoices())
+        EXPECT_EQ(std::count(voices.begin(), voices.end(), voice), 0);
+    EXPECT_EQ(scene->GetVoices().back()->GetShown(ValueFrequency), 200.0f);
+    EXPECT_STREQ(scene->GetProjectNameBox()->GetText().CStr(), "Three");
+    EXPECT_FALSE(Playing());
+    ExpectNothingPlaysShown("after Open");
+    EXPECT_EQ(g_warnings.size(), 3u);
+}
+
+TEST_F(SceneMainWithoutMicrophone, MicIsDisabledAndUpWithoutAMicrophone)
+{
+    ASSERT_FALSE(scene->GetCapture() && static_cast<CSoundCaptureSDL*>(scene->GetCapture())->IsOpen());
+    EXPECT_FALSE(Button("btnMic").IsEnabled());
+    EXPECT_FALSE(Button("btnMic").IsDown());
+    // Even when its handler runs (the check box latched), nothing is left disabled.
+    Button("btnMic").SetDown(true);
+    scene->ToggleMic();
+    EXPECT_FALSE(Button("btnMic").IsDown());
+    EXPECT_FALSE(Button("btnMic").IsEnabled());
+    for (const char* name : {"btnAddSound", "btnPlay", "btnStop", "btnLoop"})
+        EXPECT_TRUE(Button(name).IsEnabled()) << name;
+    // Stop and New keep it out of reach.
+    scene->Stop();
+    EXPECT_FALSE(Button("btnMic").IsEnabled());
+    scene->NewProject();
+    EXPECT_FALSE(Button("btnMic").IsEnabled());
+}
+
+TEST_F(SceneMain, ButtonsShowNothingPlaysOnceThePlayerIsEmpty)
+{
+    Button("btnLoop").SetDown(true);
+    scene->AddVoice();
+    scene->Play();
+    ASSERT_TRUE(Playing());
+    ASSERT_TRUE(Button("btnPlay").IsDown());
+    // Closing the second voice keeps the sound; closing the first discards it.
+    scene->RemoveVoice(scene->GetVoices().back());
+    EXPECT_TRUE(Button("btnPlay").IsDown());
+    scene->RemoveVoice(scene->GetVoices().front());
+    EXPECT_FALSE(Playing());
+    ExpectNothingPlaysShown("after closing the first voice");
+
+    // With no voice left, Play plays nothing, not the mix of the voices that are gone.
+    ASSERT_TRUE(scene->GetVoices().empty());
+    scene->Play();
+    EXPECT_EQ(scene->GetPlayer()->Count(), 0u);
+    EXPECT_EQ(scene->GetMix().GetDataSize(), 0u);
+    ExpectNothingPlaysShown("after Play without voices");
+
+    // New after Stop: the Stop button pops up too.
+    scene->AddVoice();
+    scene->Play();
+    scene->Stop();
+    EXPECT_TRUE(Button("btnStop").IsDown());
+    scene->NewProject();
+    ExpectNothingPlaysShown("after New");
+}
+
+} // namespace
