@@ -176,8 +176,10 @@ void CSceneMain::RemoveVoice(const CVoiceModel* voice)
     m_voices.erase(it);
     m_deletionTimer.SetEnabled(true);
     // The first voice without a panel takes the place that came free.
-    if (m_panels.size() < m_voices.size() && m_panels.size() < kMaxVoicePanels)
+    if (m_panels.size() < m_voices.size() && m_panels.size() < kMaxVoicePanels) {
         AddPanel(*m_voices[m_panels.size()]);
+        LayoutVoices();
+    }
 }
 
 void CSceneMain::ClearVoices()
