@@ -1,8 +1,12 @@
 // The mixing renderer on a heavy mix (16 FM voices, 10 s, mono 16-bit 44.1 kHz) against the
 // bare cost of the libm calls its formulas need for the same samples. Reports nanoseconds per
 // voice and sample for both, and the heap allocations one render makes (operator new and
-// malloc), which must not grow with the length.
+// malloc), which must not grow with the length. Also what one voice costs in memory: a bare
+// voice model against a voice panel set up from stock templates (object plus heap bytes and
+// allocations through operator new).
+#include "synth/Oscilloscope.h"
 #include "synth/Render.h"
+#include "synth/VoiceModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +19,7 @@
 #include <vector>
 
 static std::atomic<long> g_news{0};
+static std::atomic<long> g_newBytes{0};
 
 // Counting replacements of the global allocation functions (malloc-backed on both sides).
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -22,6 +27,7 @@ static std::atomic<long> g_news{0};
 void* operator new(size_t size)
 {
     ++g_news;
+    g_newBytes += static_cast<long>(size);
     if (void* p = std::malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
@@ -114,8 +120,39 @@ void BM_LibmFloor(benchmark::State& state)
     SetCounters(state, static_cast<double>(values) * Voices);
 }
 
+// Constructs one T (and runs setUp on it) per iteration, reporting the heap bytes and
+// allocations that took, plus the object itself.
+template <class T, class SetUp>
+void MeasureVoiceCost(benchmark::State& state, SetUp setUp)
+{
+    long bytes = 0, news = 0;
+    for (auto _ : state) {
+        const long bytesBefore = g_newBytes.load(), newsBefore = g_news.load();
+        auto voice = std::make_unique<T>();
+        setUp(*voice);
+        bytes = g_newBytes.load() - bytesBefore;
+        news = g_news.load() - newsBefore;
+        benchmark::DoNotOptimize(voice.get());
+    }
+    state.counters["bytes_per_voice"] = static_cast<double>(bytes);
+    state.counters["allocations_per_voice"] = static_cast<double>(news);
+}
+
+void BM_VoiceModelCost(benchmark::State& state)
+{
+    MeasureVoiceCost<CVoiceModel>(state, [](CVoiceModel&) {});
+}
+
+void BM_VoicePanelCost(benchmark::State& state)
+{
+    CStockTemplates templates;
+    MeasureVoiceCost<COscilloscope>(state, [&templates](COscilloscope& panel) { panel.Setup(templates.Get()); });
+}
+
 } // namespace
 
+BENCHMARK(BM_VoiceModelCost);
+BENCHMARK(BM_VoicePanelCost);
 BENCHMARK(BM_RenderVoices)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LibmFloor)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_MAIN();

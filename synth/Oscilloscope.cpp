@@ -1,8 +1,9 @@
 // Index:
-//   [SECTION] Traces, numbers and templates
+//   [SECTION] Traces and templates
 //   [SECTION] Construction and set-up
+//   [SECTION] Showing the model
 //   [SECTION] Slider, value box and click handlers
-//   [SECTION] Values and switches
+//   [SECTION] Height and slider
 //   [SECTION] Mouse input and focus
 //   [SECTION] Drawing
 #include "synth/Oscilloscope.h"
@@ -13,12 +14,9 @@
 #include "media/GL.h"
 
 #include <algorithm>
-#include <cfloat>
-#include <charconv>
-#include <cstdlib>
-#include <cstring>
+#include <utility>
 
-// [SECTION] Traces, numbers and templates
+// [SECTION] Traces and templates
 
 CTrace::CTrace(uint32_t points)
 {
@@ -33,28 +31,6 @@ void CTrace::SetPoint(uint32_t index, float x, float y)
     positions[3 * index] = x;
     positions[3 * index + 1] = y;
     positions[3 * index + 2] = 0.0f;
-}
-
-float ReadShownNumber(const String& text)
-{
-    const char* s = text.CStr();
-    while (*s == ' ' || *s == '\t')
-        ++s;
-    bool negative = false;
-    if (*s == '+' || *s == '-')
-        negative = *s++ == '-';
-    // Only digits or a point may start the number: no "inf", "nan" or second sign.
-    if (!((*s >= '0' && *s <= '9') || *s == '.'))
-        return 0.0f;
-    const char* end = s + std::strlen(s);
-    double value = 0.0;
-    const std::from_chars_result result = std::from_chars(s, end, value);
-    if (result.ec == std::errc::invalid_argument)
-        return 0.0f;
-    if (result.ec == std::errc::result_out_of_range)
-        value = std::strtod(s, nullptr); // huge or tiny: strtod saturates or flushes to 0
-    value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
-    return static_cast<float>(negative ? -value : value) + 0.0f; // "-0" reads as 0
 }
 
 namespace {
@@ -132,27 +108,16 @@ void SetEmission(CShape& shape, float r, float g, float b, float a)
     SetColour(shape.material.emission, colour);
 }
 
-bool IsFrequency(int32_t value) { return value == ValueFrequency || value == ValueCarrierFrequency; }
-bool IsEnvelopeValue(int32_t value) { return value >= ValueAttack && value <= ValueRelease; }
-bool IsCarrierValue(int32_t value) { return value >= ValueCarrierAmplitude; }
-
-// Slider ranges by value: amplitude, offset, frequency, period, phase; envelope values 0..100.
-void RangeOf(int32_t value, float& min, float& max)
-{
-    static const float kRanges[5][2] = {{0, 400}, {-100, 100}, {0, 2000}, {0, 1000}, {0, 100}};
-    if (IsEnvelopeValue(value)) {
-        min = 0.0f;
-        max = 100.0f;
-        return;
-    }
-    const int32_t row = IsCarrierValue(value) ? value - ValueCarrierAmplitude : value;
-    min = kRanges[row][0];
-    max = kRanges[row][1];
-}
-
 } // namespace
 
-COscilloscope::COscilloscope()
+COscilloscope::COscilloscope() : m_ownModel(std::make_unique<CVoiceModel>()), m_model(m_ownModel.get())
+{
+    Connect();
+}
+
+COscilloscope::COscilloscope(CVoiceModel& model) : m_model(&model) { Connect(); }
+
+void COscilloscope::Connect()
 {
     m_enabled = true; // the controls are enabled only through their panel
     SetSize(kWidth, kPanelHeight);
@@ -175,7 +140,8 @@ COscilloscope::COscilloscope()
     SetEmission(m_carrierTrace, 0.8f, 0.2f, 0.2f, 0.0f);
     SetEmission(m_envelopeTrace, 0.2f, 0.8f, 0.2f, 0.0f);
 
-    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+    m_slots.Connect(m_model->changed, this, &COscilloscope::OnModelChanged);
+    for (uint32_t i = 0; i < VoiceValueCount; ++i) {
         m_slots.ConnectUser(m_sliders[i].onValue, this, &COscilloscope::OnSlider, &m_sliders[i]);
         m_slots.ConnectUser(m_boxes[i].onChange, this, &COscilloscope::OnValueBox, &m_boxes[i]);
     }
@@ -194,7 +160,8 @@ COscilloscope::COscilloscope()
 
 COscilloscope::~COscilloscope()
 {
-    // The controls die before the base class clears the slots: no handler may run meanwhile.
+    // The controls die before the base class clears the slots: no handler may run meanwhile,
+    // and the model (which may live on) must not call into a panel that is going.
     m_slots.Clear();
 }
 
@@ -221,7 +188,7 @@ void COscilloscope::FillChildren()
         add(box);
     for (CCheckBox& box : m_modeBoxes)
         add(box);
-    for (int32_t i = ValueCarrierAmplitude; i < PanelValueCount; ++i) {
+    for (int32_t i = ValueCarrierAmplitude; i < VoiceValueCount; ++i) {
         add(m_boxes[i]);
         add(m_sliders[i]);
     }
@@ -229,10 +196,12 @@ void COscilloscope::FillChildren()
 
 void COscilloscope::Setup(const PanelTemplates& t)
 {
-    static const char* const kLetters[PanelValueCount] = {"A", "O", "f", "T", "P", "A", "O", "f",
+    // Copying looks and setting ranges moves the sliders: none of that is an edit.
+    m_showing = true;
+    static const char* const kLetters[VoiceValueCount] = {"A", "O", "f", "T", "P", "A", "O", "f",
                                                           "T", "P", "A", "D", "S", "H", "R"};
     // Labels and value box text. The text template may be hidden: the copies are shown.
-    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+    for (uint32_t i = 0; i < VoiceValueCount; ++i) {
         CFont& label = m_labels[i];
         if (t.text) {
             label.Assign(*t.text);
@@ -250,11 +219,11 @@ void COscilloscope::Setup(const PanelTemplates& t)
         box.SetLimit(5);
     }
 
-    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+    for (uint32_t i = 0; i < VoiceValueCount; ++i) {
         if (t.slider)
             m_sliders[i].Assign(*t.slider);
         float min, max;
-        RangeOf(static_cast<int32_t>(i), min, max);
+        CVoiceModel::GetRange(static_cast<int32_t>(i), min, max);
         m_sliders[i].SetRange(min, max);
     }
 
@@ -272,11 +241,6 @@ void COscilloscope::Setup(const PanelTemplates& t)
     for (uint32_t i = 0; i < 7; ++i)
         if (switches[i])
             boxes[i]->Assign(*switches[i]);
-
-    m_loop.SetDown(true);
-    m_waveBoxes[Sine].SetDown(true);
-    m_carrierBoxes[Sine].SetDown(true);
-    m_modeBoxes[FM].SetDown(true);
 
     // Layout, relative to the panel (or to an area), one step in front of the panel.
     const float z = GetZ() + 1.0f;
@@ -330,11 +294,11 @@ void COscilloscope::Setup(const PanelTemplates& t)
     place(m_envelopeScreen, 2.0f, m_sliders[ValueAttack].GetY());
     m_envelopeScreen.SetSize(180.0f, bottom(m_sliders[ValueRelease]) - m_envelopeScreen.GetY());
 
-    const int32_t labelRows[PanelValueCount] = {ValueAmplitude, ValueOffset, ValueFrequency, ValuePeriod, ValuePhase,
+    const int32_t labelRows[VoiceValueCount] = {ValueAmplitude, ValueOffset, ValueFrequency, ValuePeriod, ValuePhase,
                                                 ValueCarrierAmplitude, ValueCarrierOffset, ValueCarrierFrequency,
                                                 ValueCarrierPeriod, ValueCarrierPhase, ValueAttack, ValueDecay,
                                                 ValueSustain, ValueHold, ValueRelease};
-    for (uint32_t i = 0; i < PanelValueCount; ++i) {
+    for (uint32_t i = 0; i < VoiceValueCount; ++i) {
         const CGUI& screen = i < 5 ? m_voiceScreen : (i < 10 ? m_carrierScreen : m_envelopeScreen);
         place(m_labels[i], screen.GetX() + screen.CGUI::GetWidth() + 3.0f, m_sliders[labelRows[i]].GetY());
     }
@@ -354,25 +318,6 @@ void COscilloscope::Setup(const PanelTemplates& t)
     m_carrierArea.SetPosition(0.0f, kPanelHeight);
     m_envelopeArea.SetPosition(0.0f, kPanelHeight);
 
-    // Defaults of a new voice; each slider's handler fills its box and parameter.
-    wave = Waveform();
-    carrier = Waveform{Sine, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
-    envelope = Envelope();
-    const Waveform* waves[2] = {&wave, &carrier};
-    for (int32_t w = 0; w < 2; ++w) {
-        const Waveform copy = *waves[w];
-        const int32_t base = w == 0 ? ValueAmplitude : ValueCarrierAmplitude;
-        SetSlider(static_cast<PanelValue>(base + 0), copy.amplitude * 100.0f);
-        SetSlider(static_cast<PanelValue>(base + 1), copy.amplitudeOffset * 100.0f);
-        SetSlider(static_cast<PanelValue>(base + 2), copy.frequency);
-        SetSlider(static_cast<PanelValue>(base + 3), copy.period * 100.0f);
-        SetSlider(static_cast<PanelValue>(base + 4), copy.phase * 100.0f);
-    }
-    const Envelope e = envelope;
-    const float envelopeValues[5] = {e.attack, e.decay, e.sustain, e.hold, e.release};
-    for (int32_t i = 0; i < 5; ++i)
-        SetSlider(static_cast<PanelValue>(ValueAttack + i), envelopeValues[i] * 100.0f);
-
     for (uint32_t i = 0; i < m_childCount; ++i)
         m_children[i]->SetParent(this);
     m_carrierArea.SetParent(this);
@@ -387,7 +332,7 @@ void COscilloscope::Setup(const PanelTemplates& t)
         box.SetParent(&m_carrierArea);
     for (CCheckBox& box : m_modeBoxes)
         box.SetParent(&m_carrierArea);
-    for (int32_t i = ValueCarrierAmplitude; i < PanelValueCount; ++i) {
+    for (int32_t i = ValueCarrierAmplitude; i < VoiceValueCount; ++i) {
         m_boxes[i].SetParent(&m_carrierArea);
         m_sliders[i].SetParent(&m_carrierArea);
     }
@@ -395,64 +340,76 @@ void COscilloscope::Setup(const PanelTemplates& t)
         m_boxes[i].SetParent(&m_envelopeArea);
         m_sliders[i].SetParent(&m_envelopeArea);
     }
+
+    m_showing = false;
+    ShowModel(true);
+}
+
+// [SECTION] Showing the model
+
+void COscilloscope::OnModelChanged(VoiceChange change)
+{
+    ShowModel(false);
+    if (change == VoiceChange::Sound)
+        changed.Emit();
+}
+
+void COscilloscope::ShowModel(bool force)
+{
+    const CVoiceModel& model = *m_model;
+    const bool wasShowing = m_showing;
+    m_showing = true;
+    for (int32_t i = 0; i < VoiceValueCount; ++i) {
+        // A box that already reads as the value keeps its text: what the user typed stands.
+        if (force || ReadShownNumber(m_boxes[i].GetText()) != model.GetShown(i))
+            m_boxes[i].SetText(model.GetShownText(i));
+        if (m_sliders[i].GetValue() != model.GetPosition(i))
+            m_sliders[i].SetValue(model.GetPosition(i));
+    }
+    m_loop.SetDown(model.IsLoopOn());
+    m_envelopeBox.SetDown(model.IsEnvelopeOn());
+    m_carrierBox.SetDown(model.IsCarrierOn());
+    m_mute.SetDown(model.IsMuted());
+    for (int32_t i = 0; i < 4; ++i) {
+        m_waveBoxes[i].SetDown(model.GetWaveType() == i);
+        m_carrierBoxes[i].SetDown(model.GetCarrierType() == i);
+    }
+    for (int32_t i = 0; i < 3; ++i)
+        m_modeBoxes[i].SetDown(model.GetModulationChoice() == i);
+
+    bool relayout = false;
+    for (auto [area, shown] : {std::pair<CGUI*, bool>{&m_carrierArea, model.IsCarrierOn()},
+                               std::pair<CGUI*, bool>{&m_envelopeArea, model.IsEnvelopeOn()}}) {
+        if (area->GetVisibleFlag() != shown) {
+            area->SetVisible(shown);
+            relayout = true;
+        }
+    }
+    UpdateTraces();
+    UpdateEnvelopeTrace();
+    m_showing = wasShowing;
+    if (relayout)
+        Relayout();
 }
 
 // [SECTION] Slider, value box and click handlers
 
 void COscilloscope::OnSlider(float position, CScroll* slider)
 {
-    position += 0.0f; // a slider at -0 shows and stores 0
+    if (m_showing)
+        return;
     const int32_t value = static_cast<int32_t>(slider - m_sliders);
-    const float t = position / 100.0f;
-    CEdit& box = m_boxes[value];
-    if (!m_editing)
-        box.SetText(IsFrequency(value) ? String::Format("%.0f", position) : String::Format("%.2f", t));
-
-    switch (value) {
-    case ValueAmplitude: wave.amplitude = t; break;
-    case ValueOffset: wave.amplitudeOffset = t; break;
-    case ValueFrequency: wave.frequency = ReadShownNumber(box.GetText()); break;
-    case ValuePeriod: wave.period = t; break;
-    case ValuePhase: wave.phase = t; break;
-    case ValueAttack: envelope.attack = t; break;
-    case ValueDecay: envelope.decay = t; break;
-    case ValueSustain: envelope.sustain = t; break;
-    case ValueHold: envelope.hold = t; break;
-    case ValueRelease: envelope.release = t; break;
-    case ValueCarrierAmplitude: carrier.amplitude = t; break;
-    case ValueCarrierOffset: carrier.amplitudeOffset = t; break;
-    case ValueCarrierFrequency: carrier.frequency = ReadShownNumber(box.GetText()); break;
-    case ValueCarrierPeriod: carrier.period = t; break;
-    case ValueCarrierPhase: carrier.phase = t; break;
-    default: return;
-    }
-    const bool envelopeValue = IsEnvelopeValue(value);
-    if (envelopeValue && IsEnvelopeOn())
-        wave.period = EnvelopeLength(envelope);
-    UpdateTraces();
-    UpdateEnvelopeTrace();
-    if (!envelopeValue || IsEnvelopeOn())
-        changed.Emit();
+    m_model->SetSlider(value, position);
+    // A moved slider always rewrites its box, even over typed text that reads the same.
+    m_boxes[value].SetText(m_model->GetShownText(value));
 }
 
 void COscilloscope::OnValueBox(const String& text, CEdit* box)
 {
-    const int32_t value = static_cast<int32_t>(box - m_boxes);
-    CScroll& slider = m_sliders[value];
-    const float v = ReadShownNumber(text);
-    m_editing = true;
-    if (IsFrequency(value)) {
-        // The slider clamps; the frequency itself is read back from the box as typed.
-        slider.SetValue(v);
-    } else {
-        float c = 100.0f * v;
-        if (c < slider.GetMin() || c > slider.GetMax()) {
-            c = std::clamp(c, slider.GetMin(), slider.GetMax());
-            m_editing = false; // the box shows the limit instead of the typed text
-        }
-        slider.SetValue(c);
-    }
-    m_editing = false;
+    if (m_showing)
+        return;
+    // Out of range, the model takes the limit and the box is rewritten with it.
+    m_model->SetTyped(static_cast<int32_t>(box - m_boxes), ReadShownNumber(text));
 }
 
 void COscilloscope::OnClick(CButton* button)
@@ -461,41 +418,28 @@ void COscilloscope::OnClick(CButton* button)
         closed.Emit(); // the scene may schedule this panel's deletion: touch nothing after
         return;
     }
-    if (button == &m_mute) {
-        changed.Emit();
-        return;
+    // The box has toggled itself; the model decides what every box shows afterwards, so a
+    // click on the checked box of a group keeps it checked.
+    CVoiceModel& model = *m_model;
+    for (int32_t i = 0; i < 4; ++i) {
+        if (button == &m_waveBoxes[i])
+            model.SetWaveType(i);
+        if (button == &m_carrierBoxes[i])
+            model.SetCarrierType(i);
     }
-    for (int32_t type = 0; type < 4; ++type) {
-        if (button == &m_waveBoxes[type])
-            wave.type = type;
-        if (button == &m_carrierBoxes[type])
-            carrier.type = type;
+    for (int32_t i = 0; i < 3; ++i)
+        if (button == &m_modeBoxes[i])
+            model.SetModulation(i);
+    if (button == &m_mute)
+        model.SetMute(m_mute.IsDown());
+    if (button == &m_carrierBox)
+        model.SetCarrierOn(m_carrierBox.IsDown());
+    if (button == &m_envelopeBox)
+        model.SetEnvelopeOn(m_envelopeBox.IsDown());
+    if (button == &m_loop) {
+        model.SetLoop(m_loop.IsDown());
+        changed.Emit(); // the loop is not heard, but a click on any box announces a change
     }
-    if (button == &m_carrierBox) {
-        m_carrierArea.SetVisible(IsCarrierOn());
-        Relayout();
-    }
-    if (button == &m_envelopeBox) {
-        wave.period = IsEnvelopeOn() ? EnvelopeLength(envelope) : GetShown(ValuePeriod);
-        m_envelopeArea.SetVisible(IsEnvelopeOn());
-        Relayout();
-    }
-    if (button != &m_loop && button != &m_carrierBox && button != &m_envelopeBox) {
-        CCheckBox* group = m_waveBoxes;
-        uint32_t count = 4;
-        if (button >= m_modeBoxes && button < m_modeBoxes + 3) {
-            group = m_modeBoxes;
-            count = 3;
-        } else if (button >= m_carrierBoxes && button < m_carrierBoxes + 4) {
-            group = m_carrierBoxes;
-        }
-        for (uint32_t i = 0; i < count; ++i)
-            if (&group[i] != button)
-                group[i].SetDown(false);
-        button->SetDown(true);
-    }
-    UpdateTraces();
-    changed.Emit();
 }
 
 void COscilloscope::Relayout()
@@ -511,7 +455,7 @@ void COscilloscope::Relayout()
 void COscilloscope::UpdateTraces()
 {
     CTrace* traces[2] = {&m_voiceTrace, &m_carrierTrace};
-    const Waveform* waves[2] = {&wave, &carrier};
+    const Waveform* waves[2] = {&m_model->GetWave(), &m_model->GetCarrier()};
     for (int32_t w = 0; w < 2; ++w) {
         const float period = waves[w]->period;
         const float step = period / static_cast<float>(kTracePoints);
@@ -525,7 +469,7 @@ void COscilloscope::UpdateTraces()
 
 void COscilloscope::UpdateEnvelopeTrace()
 {
-    const Envelope& e = envelope;
+    const Envelope& e = m_model->GetEnvelope();
     m_envelopeTrace.SetPoint(0, 0.0f, 0.0f);
     m_envelopeTrace.SetPoint(1, e.attack, 1.0f);
     m_envelopeTrace.SetPoint(2, e.attack + e.decay, e.sustain);
@@ -533,7 +477,7 @@ void COscilloscope::UpdateEnvelopeTrace()
     m_envelopeTrace.SetPoint(4, e.attack + e.decay + e.hold + e.release, 0.0f);
 }
 
-// [SECTION] Values and switches
+// [SECTION] Height and slider
 
 float COscilloscope::GetHeight() const
 {
@@ -545,98 +489,10 @@ float COscilloscope::GetHeight() const
     return height;
 }
 
-float COscilloscope::GetLength() const
+void COscilloscope::SetSlider(int32_t value, float position)
 {
-    return IsEnvelopeOn() ? EnvelopeLength(envelope) : GetShown(ValuePeriod);
-}
-
-VoiceParams COscilloscope::GetParams() const
-{
-    VoiceParams params;
-    params.wave = wave;
-    params.carrier = carrier;
-    params.envelope = envelope;
-    params.envelopeOn = IsEnvelopeOn();
-    params.carrierOn = IsCarrierOn();
-    params.am = m_modeBoxes[AM].IsDown();
-    params.fm = m_modeBoxes[FM].IsDown();
-    params.pm = m_modeBoxes[PM].IsDown();
-    return params;
-}
-
-float COscilloscope::GetShown(PanelValue value) const
-{
-    if (value < 0 || value >= PanelValueCount)
-        return 0.0f;
-    return ReadShownNumber(m_boxes[value].GetText());
-}
-
-void COscilloscope::SetSlider(PanelValue value, float position)
-{
-    if (value >= 0 && value < PanelValueCount)
+    if (value >= 0 && value < VoiceValueCount)
         m_sliders[value].SetValue(position);
-}
-
-namespace {
-
-// Checks the box of index alone (none for an index outside the group).
-void CheckAlone(CCheckBox* group, int32_t count, int32_t index)
-{
-    for (int32_t i = 0; i < count; ++i)
-        group[i].SetDown(false);
-    if (index >= 0 && index < count)
-        group[index].SetDown(true);
-}
-
-} // namespace
-
-void COscilloscope::SetWaveType(int32_t type)
-{
-    wave.type = type;
-    CheckAlone(m_waveBoxes, 4, type);
-    UpdateTraces();
-    changed.Emit();
-}
-
-void COscilloscope::SetCarrierType(int32_t type)
-{
-    carrier.type = type;
-    CheckAlone(m_carrierBoxes, 4, type);
-    UpdateTraces();
-    changed.Emit();
-}
-
-ModulationMode COscilloscope::GetModulation() const
-{
-    if (m_modeBoxes[AM].IsDown())
-        return AM;
-    if (!m_modeBoxes[FM].IsDown() && m_modeBoxes[PM].IsDown())
-        return PM;
-    return FM;
-}
-
-void COscilloscope::SetModulation(int32_t mode)
-{
-    CheckAlone(m_modeBoxes, 3, mode);
-    changed.Emit();
-}
-
-void COscilloscope::SetEnvelopeOn(bool on)
-{
-    m_envelopeBox.SetDown(on);
-    OnClick(&m_envelopeBox);
-}
-
-void COscilloscope::SetCarrierOn(bool on)
-{
-    m_carrierBox.SetDown(on);
-    OnClick(&m_carrierBox);
-}
-
-void COscilloscope::SetMute(bool on)
-{
-    m_mute.SetDown(on);
-    OnClick(&m_mute);
 }
 
 // [SECTION] Mouse input and focus

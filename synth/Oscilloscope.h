@@ -1,15 +1,18 @@
-// COscilloscope: one voice of a project and its on-screen editor. The panel owns the voice's
-// parameters (wave, carrier, envelope), its 64 controls and three traces; the check boxes are
-// the only store of its switches. Construction and Setup need no OpenGL context; only Render
-// draws. The panel listens to the process-wide mouse signal itself. Main thread only.
+// COscilloscope: the on-screen editor of one voice (CVoiceModel). The panel shows its model in
+// 64 controls and three traces and writes every edit into it; it keeps nothing about the voice
+// that the model does not hold, and follows changes made to the model from elsewhere. It views
+// a model it does not own (which must outlive it) or, made without one, a model of its own.
+// Construction and Setup need no OpenGL context; only Render draws. The panel listens to the
+// process-wide mouse signal itself. Main thread only.
 #pragma once
 
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/Scroll.h"
-#include "synth/Voice.h"
+#include "synth/VoiceModel.h"
 
 #include <cstdint>
+#include <memory>
 
 class CGUIManager;
 class CInputMap;
@@ -22,26 +25,6 @@ public:
     void SetPoint(uint32_t index, float x, float y);
     float PointX(uint32_t index) const { return index < vertexCount ? positions[3 * index] : 0.0f; }
     float PointY(uint32_t index) const { return index < vertexCount ? positions[3 * index + 1] : 0.0f; }
-};
-
-// The fifteen slider-driven values, in the order of the panel's value box and slider pairs.
-enum PanelValue : int32_t {
-    ValueAmplitude = 0,
-    ValueOffset,
-    ValueFrequency,
-    ValuePeriod,
-    ValuePhase,
-    ValueAttack,
-    ValueDecay,
-    ValueSustain,
-    ValueHold,
-    ValueRelease,
-    ValueCarrierAmplitude,
-    ValueCarrierOffset,
-    ValueCarrierFrequency,
-    ValueCarrierPeriod,
-    ValueCarrierPhase,
-    PanelValueCount,
 };
 
 // The controls a panel copies its look from (not owned). slider and text are required by
@@ -68,7 +51,7 @@ struct PanelTemplates {
 bool FindPanelTemplates(const CGUIManager& gui, PanelTemplates& templates);
 
 // Sprite-less templates with the sizes of the main scene's description, for panels made
-// without a screen (the command-line renderer, tests).
+// without a screen (tests, benchmarks).
 class CStockTemplates {
 public:
     CStockTemplates();
@@ -82,7 +65,7 @@ private:
     PanelTemplates m_templates;
 };
 
-class COscilloscope : public CGUI, public CVoice {
+class COscilloscope : public CGUI {
 public:
     static constexpr float kWidth = 400.0f;
     static constexpr float kPanelHeight = 90.0f;
@@ -91,14 +74,16 @@ public:
     static constexpr uint32_t kTracePoints = 100;
 
     // All controls as constructed, the panel 400 × 90 at (0, 0) with depth 10, listening to
-    // the mouse signal.
+    // the mouse signal and to the model. The first views a new voice of its own; the second
+    // views model, which must outlive the panel.
     COscilloscope();
+    explicit COscilloscope(CVoiceModel& model);
     COscilloscope(const COscilloscope&) = delete;
     COscilloscope& operator=(const COscilloscope&) = delete;
     ~COscilloscope() override;
 
-    // Copies the templates' looks, lays the controls out, sets the ranges and the defaults of
-    // a new voice. Call once, right after construction.
+    // Copies the templates' looks, lays the controls out, sets the ranges and shows the model.
+    // Call once, right after construction.
     void Setup(const PanelTemplates& templates);
 
     // The panel, its areas and controls, then the traces (clipped to their screens).
@@ -113,42 +98,37 @@ public:
     // 90, plus 90 while the carrier area shows, plus 76 while the envelope area shows.
     float GetHeight() const;
 
-    // --- CVoice
-    bool IsMuted() const override { return m_mute.IsDown(); }
-    float GetLength() const override;
-    VoiceParams GetParams() const override;
+    CVoiceModel& Model() { return *m_model; }
+    const CVoiceModel& Model() const { return *m_model; }
 
-    // --- values and switches
-    // The value box's text read as a decimal number (0 when it does not read as one).
-    float GetShown(PanelValue value) const;
-    // Sets the slider as a drag to position would: clamped to its range, the box and the
-    // parameter updated (positions are the value × 100, frequencies in hertz).
-    void SetSlider(PanelValue value, float position);
-    int32_t GetWaveType() const { return wave.type; }
-    int32_t GetCarrierType() const { return carrier.type; }
-    // Stores the type and checks its shape box alone (none for a type outside 0 to 3).
-    void SetWaveType(int32_t type);
-    void SetCarrierType(int32_t type);
-    // AM when its box is checked; else PM when FM is not and PM is; else FM.
-    ModulationMode GetModulation() const;
-    // Checks AM (0), FM (1) or PM (2) alone; no box for any other value.
-    void SetModulation(int32_t mode);
-    bool IsEnvelopeOn() const { return m_envelopeBox.IsDown(); }
-    bool IsCarrierOn() const { return m_carrierBox.IsDown(); }
-    bool IsLoopOn() const { return m_loop.IsDown(); }
-    // Each sets its box, then handles it as a click would; the loop setter only sets the box.
-    void SetEnvelopeOn(bool on);
-    void SetCarrierOn(bool on);
-    void SetMute(bool on);
-    void SetLoop(bool on) { m_loop.SetDown(on); }
-
-    const Waveform& GetWave() const { return wave; }
-    const Waveform& GetCarrier() const { return carrier; }
-    const Envelope& GetEnvelope() const { return envelope; }
+    // --- the model's values and switches, for callers holding the panel
+    bool IsMuted() const { return m_model->IsMuted(); }
+    float GetLength() const { return m_model->GetLength(); }
+    double SampleVoice(double t) const { return m_model->SampleVoice(t); }
+    float GetShown(int32_t value) const { return m_model->GetShown(value); }
+    // Moves the slider as a drag to position would (positions are the value × 100,
+    // frequencies in hertz); the box then shows the slider's format.
+    void SetSlider(int32_t value, float position);
+    int32_t GetWaveType() const { return m_model->GetWaveType(); }
+    int32_t GetCarrierType() const { return m_model->GetCarrierType(); }
+    void SetWaveType(int32_t type) { m_model->SetWaveType(type); }
+    void SetCarrierType(int32_t type) { m_model->SetCarrierType(type); }
+    ModulationMode GetModulation() const { return m_model->GetModulation(); }
+    void SetModulation(int32_t mode) { m_model->SetModulation(mode); }
+    bool IsEnvelopeOn() const { return m_model->IsEnvelopeOn(); }
+    bool IsCarrierOn() const { return m_model->IsCarrierOn(); }
+    bool IsLoopOn() const { return m_model->IsLoopOn(); }
+    void SetEnvelopeOn(bool on) { m_model->SetEnvelopeOn(on); }
+    void SetCarrierOn(bool on) { m_model->SetCarrierOn(on); }
+    void SetMute(bool on) { m_model->SetMute(on); }
+    void SetLoop(bool on) { m_model->SetLoop(on); }
+    const Waveform& GetWave() const { return m_model->GetWave(); }
+    const Waveform& GetCarrier() const { return m_model->GetCarrier(); }
+    const Envelope& GetEnvelope() const { return m_model->GetEnvelope(); }
 
     // --- controls, for the scene and tests
-    CEdit& ValueBox(PanelValue value) { return m_boxes[value]; }
-    CScroll& Slider(PanelValue value) { return m_sliders[value]; }
+    CEdit& ValueBox(int32_t value) { return m_boxes[ClampValue(value)]; }
+    CScroll& Slider(int32_t value) { return m_sliders[ClampValue(value)]; }
     CCheckBox& WaveBox(int32_t type) { return m_waveBoxes[type & 3]; }
     CCheckBox& CarrierWaveBox(int32_t type) { return m_carrierBoxes[type & 3]; }
     CCheckBox& ModulationBox(int32_t mode) { return m_modeBoxes[mode < 0 || mode > 2 ? 1 : mode]; }
@@ -166,18 +146,18 @@ public:
     uint32_t GetChildCount() const { return m_childCount; }
     CGUI* GetChild(uint32_t index) const { return index < m_childCount ? m_children[index] : nullptr; }
 
-    CSignal<> changed;  // the sound changed
+    CSignal<> changed;  // the sound changed (the model's Sound changes; a click on any box)
     CSignal<> closed;   // the close button was clicked
     CSignal<> resized;  // an area was shown or hidden: GetHeight changed
     CSignal<> selected; // a value box took the focus
 
-protected:
-    // The voice's parameters. Frequencies are as typed; the rest follow their sliders.
-    Waveform wave;
-    Waveform carrier = {Sine, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
-    Envelope envelope;
-
 private:
+    static int32_t ClampValue(int32_t value) { return value < 0 || value >= VoiceValueCount ? 0 : value; }
+    void Connect();
+    void OnModelChanged(VoiceChange change);
+    // Shows the model: boxes that do not read as the value shown (all with force), sliders,
+    // check boxes, areas (relayout when one appears or goes), traces.
+    void ShowModel(bool force);
     void OnSlider(float position, CScroll* slider);
     void OnValueBox(const String& text, CEdit* box);
     void OnClick(CButton* button);
@@ -192,21 +172,20 @@ private:
     CGUI* m_children[kChildren] = {};
     uint32_t m_childCount = 0;
     CGUI* m_focused = nullptr; // not owned: one of the children
-    bool m_editing = false;    // a value box is driving its slider: do not rewrite the box
+    bool m_showing = false;    // the panel is setting its controls from the model: do not write back
+
+    std::unique_ptr<CVoiceModel> m_ownModel; // only for a panel made without a model
+    CVoiceModel* m_model;                    // the voice shown; never null
 
     CGUI m_voiceScreen, m_carrierScreen, m_envelopeScreen;
     CGUI m_carrierArea, m_envelopeArea;
     CTrace m_voiceTrace{kTracePoints}, m_carrierTrace{kTracePoints}, m_envelopeTrace{5};
     CCheckBox m_loop, m_carrierBox, m_envelopeBox, m_mute;
-    CFont m_labels[PanelValueCount]; // main A O f T P, carrier A O f T P, envelope A D S H R
-    CEdit m_boxes[PanelValueCount];
-    CScroll m_sliders[PanelValueCount];
+    CFont m_labels[VoiceValueCount]; // main A O f T P, carrier A O f T P, envelope A D S H R
+    CEdit m_boxes[VoiceValueCount];
+    CScroll m_sliders[VoiceValueCount];
     CButton m_close;
     CCheckBox m_waveBoxes[4];    // sine, triangle, sawtooth, square
     CCheckBox m_carrierBoxes[4];
     CCheckBox m_modeBoxes[3];    // AM, FM, PM
 };
-
-// A decimal number as a value box shows it: optional blanks and sign, digits with one point,
-// an optional exponent; reading stops at the first other character; 0 when nothing reads.
-float ReadShownNumber(const String& text);

@@ -18,10 +18,10 @@ void BeginProjectDocument(CXMLDocument& doc, const String& name)
     doc.AddChild(std::move(nameNode));
 }
 
-void AppendVoiceElement(CXMLNode& project, const COscilloscope& voice)
+void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice)
 {
     CXMLNode element("oscilloscope");
-    auto shown = [&](const char* attribute, PanelValue value, const char* format) {
+    auto shown = [&](const char* attribute, VoiceValue value, const char* format) {
         element.AddAttribute(attribute, String::Format(format, static_cast<double>(voice.GetShown(value))));
     };
     auto number = [&](const char* attribute, float value) {
@@ -62,12 +62,12 @@ namespace {
 
 // Slider values set from attributes: the attribute's number times scale.
 struct SliderAttribute {
-    PanelValue value;
+    VoiceValue value;
     const char* attribute;
     float scale;
 };
 
-void ApplySliders(const CXMLNode& element, COscilloscope& voice, const SliderAttribute* first, uint32_t count)
+void ApplySliders(const CXMLNode& element, CVoiceModel& voice, const SliderAttribute* first, uint32_t count)
 {
     for (const SliderAttribute* entry = first; entry < first + count; ++entry)
         voice.SetSlider(entry->value, entry->scale * element.GetAttributeFloat(entry->attribute));
@@ -75,7 +75,7 @@ void ApplySliders(const CXMLNode& element, COscilloscope& voice, const SliderAtt
 
 } // namespace
 
-void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice)
+void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice)
 {
     static const SliderAttribute kMain[] = {
         {ValueAmplitude, "amplitude", 100.0f}, {ValueOffset, "amplitudeOffset", 100.0f},
@@ -98,22 +98,13 @@ void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice)
     voice.SetMute(element.GetAttributeBool("mute"));
 }
 
-uint32_t CountVoiceElements(const CXMLNode& project)
+String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice)
 {
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < project.GetChildCount(); ++i)
-        count += project.GetChild(i)->name == "oscilloscope" ? 1 : 0;
-    return count;
-}
-
-String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice)
-{
-    uint32_t elements = 0;
     for (uint32_t i = 0; i < project.GetChildCount(); ++i) {
         const CXMLNode* child = project.GetChild(i);
-        if (child->name != "oscilloscope" || ++elements > kMaxProjectVoices)
+        if (child->name != "oscilloscope")
             continue;
-        if (COscilloscope* voice = addVoice ? addVoice() : nullptr)
+        if (CVoiceModel* voice = addVoice ? addVoice() : nullptr)
             ApplyVoiceElement(*child, *voice);
     }
     return project.GetChildText("name");

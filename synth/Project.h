@@ -1,14 +1,15 @@
 // Project files and the sound export shared by the main scene and the command-line renderer.
 // A project document is the root "project" with a "name" child and one "oscilloscope"
-// element of 22 attributes per voice; loading applies each element through the voice's
-// sliders and switches, so every value is clamped and shown as the panel shows it. The voice
-// lists are any containers of pointers to COscilloscope. Files are replaced in one step
-// (util/FileWrite.h), so a failed save leaves the previous file as it was; failures carry the
-// errno value that says why. Nothing here shows or logs anything.
+// element of 22 attributes per voice; loading applies each element through the voice model's
+// slider and switch setters, so every value is clamped and shown as the panel would show it.
+// The voice lists are any containers of pointers (plain or owning) to CVoiceModel. No widget
+// is involved. Files are replaced in one step (util/FileWrite.h), so a failed save leaves the
+// previous file as it was; failures carry the errno value that says why. Nothing here shows or
+// logs anything.
 #pragma once
 
-#include "synth/Oscilloscope.h"
 #include "synth/Render.h"
+#include "synth/VoiceModel.h"
 #include "xml/XMLDocument.h"
 
 #include <functional>
@@ -25,7 +26,7 @@ constexpr uint32_t kMixBits = 16;
 void BeginProjectDocument(CXMLDocument& doc, const String& name);
 // Appends the voice's "oscilloscope" element: types, values as shown, envelope values,
 // modulation and switches, in the file's attribute order and formats.
-void AppendVoiceElement(CXMLNode& project, const COscilloscope& voice);
+void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice);
 
 template <class VoiceList>
 void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList& voices)
@@ -38,22 +39,14 @@ void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList
 // Sets a voice from an "oscilloscope" element, in the loader's order: type, the main sliders,
 // the envelope sliders, carrier type and modulation, the carrier sliders, then the switches
 // envelope, carrier, loop and mute. Missing attributes read as 0 or false.
-void ApplyVoiceElement(const CXMLNode& element, COscilloscope& voice);
-
-// The most voices a project loads. A voice with its panel takes about a quarter of a
-// megabyte, so a small hostile file of many empty elements must not become one voice each;
-// this is far beyond what fits on any screen.
-constexpr uint32_t kMaxProjectVoices = 1024;
-
-// The number of "oscilloscope" children of a project document.
-uint32_t CountVoiceElements(const CXMLNode& project);
+void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice);
 
 // Applies a loaded document: for every child element named "oscilloscope", in order,
-// addVoice() supplies a new voice (set up, in its default state; null skips the element)
-// and the element is applied to it; elements after the first kMaxProjectVoices are ignored.
-// The root's name is not checked. Returns the text of the first "name" child (empty when
-// there is none).
-String ApplyProjectDocument(const CXMLNode& project, const std::function<COscilloscope*()>& addVoice);
+// addVoice() supplies a new voice in its default state (null skips the element) and the
+// element is applied to it. There is no limit on the number: a voice costs less than its
+// element in the document. The root's name is not checked. Returns the text of the first
+// "name" child (empty when there is none).
+String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice);
 
 // Reads and parses a project file into doc. False when the file cannot be read, is not
 // well-formed XML or does not fit in memory; reason then says why in words for the user

@@ -6,6 +6,7 @@
 #include "app/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
+#include "platform/Window.h"
 #include "synth/Project.h"
 #include "xml/XMLDocument.h"
 
@@ -39,10 +40,7 @@ CSceneMain::~CSceneMain()
     if (m_capture)
         m_capture->Stop();
     Leave();
-    for (COscilloscope* voice : m_voices)
-        delete voice;
-    for (COscilloscope* voice : m_pendingDeletion)
-        delete voice;
+    // The members then delete panels before the voices they show.
 }
 
 CButton* CSceneMain::GetButton(const char* name) const
@@ -123,52 +121,96 @@ void CSceneMain::Leave()
 void CSceneMain::Update()
 {
     CSceneGeneric::Update();
-    for (COscilloscope* voice : m_voices)
-        voice->Render();
+    for (const auto& panel : m_panels)
+        panel->Render();
 }
 
 // [SECTION] Voices and layout
 
-COscilloscope* CSceneMain::AddVoice()
+CVoiceModel* CSceneMain::AddVoice()
 {
-    auto* voice = new COscilloscope;
-    m_voices.push_back(voice);
-    PanelTemplates templates;
-    if (FindPanelTemplates(GetGUI(), templates)) {
-        voice->Setup(templates);
-        m_voiceSlots.ConnectUser(voice->changed, this, &CSceneMain::OnVoiceChanged, voice);
-        m_voiceSlots.ConnectUser(voice->closed, this, &CSceneMain::OnVoiceClosed, voice);
-        m_voiceSlots.ConnectUser(voice->selected, this, &CSceneMain::OnVoiceSelected, voice);
-        m_voiceSlots.Connect(voice->resized, this, &CSceneMain::OnVoiceResized);
+    m_voices.push_back(std::make_unique<CVoiceModel>());
+    CVoiceModel* voice = m_voices.back().get();
+    if (m_panels.size() < kMaxVoicePanels) {
+        AddPanel(*voice);
+        LayoutVoices();
     }
-    LayoutVoices();
     return voice;
 }
 
-void CSceneMain::RemoveVoice(COscilloscope* voice)
+void CSceneMain::AddPanel(CVoiceModel& voice)
 {
-    auto it = std::find(m_voices.begin(), m_voices.end(), voice);
+    auto panel = std::make_unique<COscilloscope>(voice);
+    PanelTemplates templates;
+    if (FindPanelTemplates(GetGUI(), templates)) {
+        COscilloscope* p = panel.get();
+        p->Setup(templates);
+        m_voiceSlots.ConnectUser(p->changed, this, &CSceneMain::OnVoiceChanged, p);
+        m_voiceSlots.ConnectUser(p->closed, this, &CSceneMain::OnVoiceClosed, p);
+        m_voiceSlots.ConnectUser(p->selected, this, &CSceneMain::OnVoiceSelected, p);
+        m_voiceSlots.Connect(p->resized, this, &CSceneMain::OnVoiceResized);
+    }
+    m_panels.push_back(std::move(panel));
+}
+
+void CSceneMain::DisconnectPanel(COscilloscope& panel)
+{
+    for (CEventBase* signal : {static_cast<CEventBase*>(&panel.changed), static_cast<CEventBase*>(&panel.closed),
+                               static_cast<CEventBase*>(&panel.selected), static_cast<CEventBase*>(&panel.resized)})
+        m_voiceSlots.Disconnect(*signal);
+    panel.SetVisible(false); // out of reach of the mouse until it is deleted
+}
+
+void CSceneMain::RemoveVoice(const CVoiceModel* voice)
+{
+    auto it = std::find_if(m_voices.begin(), m_voices.end(), [voice](const auto& v) { return v.get() == voice; });
     if (it == m_voices.end())
         return;
-    for (CEventBase* signal : {static_cast<CEventBase*>(&voice->changed), static_cast<CEventBase*>(&voice->closed),
-                               static_cast<CEventBase*>(&voice->selected), static_cast<CEventBase*>(&voice->resized)})
-        m_voiceSlots.Disconnect(*signal);
-    const uint32_t index = static_cast<uint32_t>(std::distance(m_voices.begin(), it));
-    if (m_player && m_player->Get(index)) {
-        m_player->Remove(index); // closing the first voice discards the playing buffer
+    const size_t index = static_cast<size_t>(it - m_voices.begin());
+    if (index < m_panels.size()) {
+        DisconnectPanel(*m_panels[index]);
+        m_pendingPanels.push_back(std::move(m_panels[index]));
+        m_panels.erase(m_panels.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+    if (m_player && m_player->Get(static_cast<uint32_t>(index))) {
+        m_player->Remove(static_cast<uint32_t>(index)); // closing the first voice discards the playing buffer
         if (m_player->Count() == 0)
             ShowNothingPlays();
     }
+    m_pendingVoices.push_back(std::move(*it));
     m_voices.erase(it);
-    voice->SetVisible(false); // out of reach of the mouse until it is deleted
-    m_pendingDeletion.push_back(voice);
     m_deletionTimer.SetEnabled(true);
+    // The first voice without a panel takes the place that came free.
+    if (m_panels.size() < m_voices.size() && m_panels.size() < kMaxVoicePanels) {
+        AddPanel(*m_voices[m_panels.size()]);
+        LayoutVoices();
+    }
 }
 
 void CSceneMain::ClearVoices()
 {
-    for (size_t n = m_voices.size(); n > 0 && !m_voices.empty(); --n)
-        RemoveVoice(m_voices.front());
+    // As many removals of the first voice as there are voices, done at once.
+    for (size_t n = m_voices.size(); n > 0 && m_player && m_player->Get(0); --n)
+        m_player->Remove(0);
+    for (auto& panel : m_panels) {
+        DisconnectPanel(*panel);
+        m_pendingPanels.push_back(std::move(panel));
+    }
+    for (auto& voice : m_voices)
+        m_pendingVoices.push_back(std::move(voice));
+    m_panels.clear();
+    m_voices.clear();
+    m_deletionTimer.SetEnabled(true);
+}
+
+void CSceneMain::WarnAboutHiddenVoices()
+{
+    if (m_voices.size() <= m_panels.size())
+        return;
+    const String text = String::Format(
+        "This project has %zu voices; only the first %zu are shown. The others are still played and saved.",
+        m_voices.size(), m_panels.size());
+    PlatformShowWarning("Voices not shown", text.CStr());
 }
 
 void CSceneMain::LayoutVoices()
@@ -178,13 +220,13 @@ void CSceneMain::LayoutVoices()
     const float clientHeight = app && app->GetWindow() ? static_cast<float>(app->GetClientHeight()) : static_cast<float>(INT_MAX);
     float x = kLayoutLeft, y = kLayoutTop;
     bool first = true;
-    for (COscilloscope* voice : m_voices) {
-        const float height = voice->GetHeight();
+    for (const auto& panel : m_panels) {
+        const float height = panel->GetHeight();
         if (!first && clientHeight < y + height) {
-            x += voice->GetWidth() + kLayoutGap;
+            x += panel->GetWidth() + kLayoutGap;
             y = kLayoutTop;
         }
-        voice->SetPosition(x, y);
+        panel->SetPosition(x, y);
         y += height + kLayoutGap;
         first = false;
     }
@@ -192,17 +234,17 @@ void CSceneMain::LayoutVoices()
 
 void CSceneMain::OnVoiceChanged(COscilloscope*) { StartChangeTimer(); }
 
-void CSceneMain::OnVoiceClosed(COscilloscope* voice)
+void CSceneMain::OnVoiceClosed(COscilloscope* panel)
 {
-    RemoveVoice(voice);
+    RemoveVoice(&panel->Model());
     LayoutVoices();
     StartChangeTimer();
 }
 
-void CSceneMain::OnVoiceSelected(COscilloscope* voice)
+void CSceneMain::OnVoiceSelected(COscilloscope* panel)
 {
-    for (COscilloscope* other : m_voices)
-        if (other != voice)
+    for (const auto& other : m_panels)
+        if (other.get() != panel)
             other->DropFocus();
 }
 
@@ -210,10 +252,12 @@ void CSceneMain::OnVoiceResized() { LayoutVoices(); }
 
 void CSceneMain::OnDeletionTimer()
 {
-    std::vector<COscilloscope*> doomed;
-    doomed.swap(m_pendingDeletion);
-    for (COscilloscope* voice : doomed)
-        delete voice;
+    PanelList panels;
+    VoiceList voices;
+    panels.swap(m_pendingPanels);
+    voices.swap(m_pendingVoices);
+    panels.clear(); // before the voices they show
+    voices.clear();
     m_deletionTimer.SetEnabled(false);
 }
 
@@ -322,6 +366,7 @@ void CSceneMain::LoopToggled()
 void CSceneMain::AddSound()
 {
     AddVoice();
+    WarnAboutHiddenVoices();
     if (m_player && IsPlaying(m_player->Get(0)))
         Play();
 }
@@ -447,7 +492,7 @@ void CSceneMain::LoadProject()
         name = ApplyProjectDocument(document, [this] { return AddVoice(); }); // after the current voices
     } catch (const std::bad_alloc&) {
         while (m_voices.size() > kept)
-            RemoveVoice(m_voices.back());
+            RemoveVoice(m_voices.back().get());
         LayoutVoices();
         m_changeTimer.SetEnabled(changeTimerWasOn); // the half-built voices changed nothing
         Warn("Open Project", String::Format("Could not open \"%s\": not enough memory to load it", path.CStr()));
@@ -456,11 +501,12 @@ void CSceneMain::LoadProject()
     if (m_player)
         m_player->Clear();
     for (size_t n = kept; n > 0 && !m_voices.empty(); --n)
-        RemoveVoice(m_voices.front());
+        RemoveVoice(m_voices.front().get());
     LayoutVoices();
     if (m_editProjectName)
         m_editProjectName->SetText(name);
     ShowNothingPlays();
+    WarnAboutHiddenVoices();
 }
 
 void CSceneMain::SaveProject()

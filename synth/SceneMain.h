@@ -1,11 +1,13 @@
-// CSceneMain, the tool's only scene: the voices (COscilloscope panels) with their layout in
-// columns, the rendered mix and its playback, the microphone's live monitoring, and the
-// commands of the control bar (New, Open, Save, Save Sound, Add Sound, Loop, Play, Stop,
-// Mic). It owns its voices and deletes closed ones at the next frame, after the close
-// button's signal has returned. File paths come from a file-dialog runner that the
-// application sets (tests replace it). A save that fails and an Open that does not load say
-// so in the platform's warning box, naming the file and the reason; a failed Open changes
-// nothing. Main thread only.
+// CSceneMain, the tool's only scene: the voices (CVoiceModel) with one panel (COscilloscope)
+// each for the first kMaxVoicePanels of them, laid out in columns; the rendered mix and its
+// playback, the microphone's live monitoring, and the commands of the control bar (New, Open,
+// Save, Save Sound, Add Sound, Loop, Play, Stop, Mic). Saving and rendering take every voice,
+// shown or not; a voice left without a panel is announced with a warning. The scene owns
+// voices and panels and deletes closed ones at the next frame, after the close button's
+// signal has returned. File paths come from a file-dialog runner that the application sets
+// (tests replace it). A save that fails and an Open that does not load say so in the
+// platform's warning box, naming the file and the reason; a failed Open changes nothing.
+// Main thread only.
 #pragma once
 
 #include "app/App.h"
@@ -18,7 +20,6 @@
 #include "synth/Oscilloscope.h"
 
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <vector>
 
@@ -50,16 +51,27 @@ public:
     void ToggleMic();
 
     // --- voices
-    // A new voice at the end of the list, set up from the description's templates and
-    // connected, then the layout. Without the slider and text templates it stays as made.
-    COscilloscope* AddVoice();
-    // Takes the voice out of the list (and its playback buffer, when it has one) and deletes
-    // it at the next frame. When that empties the player, the buttons show that nothing plays.
-    void RemoveVoice(COscilloscope* voice);
+    // The most panels the scene keeps (about 0.4 MB each); later voices are heard and saved
+    // but not shown. Far more than fit on a screen.
+    static constexpr uint32_t kMaxVoicePanels = 256;
+    using VoiceList = std::vector<std::unique_ptr<CVoiceModel>>;
+    using PanelList = std::vector<std::unique_ptr<COscilloscope>>;
+
+    // A new voice in its default state at the end of the list and, while there is room, its
+    // panel (set up from the description's templates and connected; without the slider and
+    // text templates it stays as made), then the layout.
+    CVoiceModel* AddVoice();
+    // Takes the voice out of the list (with its panel and its playback buffer, when it has
+    // them) and deletes it at the next frame. The first voice without a panel gets one. When
+    // that empties the player, the buttons show that nothing plays.
+    void RemoveVoice(const CVoiceModel* voice);
     // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
     // panel would pass the window's bottom.
     void LayoutVoices();
-    const std::list<COscilloscope*>& GetVoices() const { return m_voices; }
+    // Every voice, in screen and file order.
+    const VoiceList& GetVoices() const { return m_voices; }
+    // Panel i shows voice i.
+    const PanelList& GetPanels() const { return m_panels; }
 
     // Fills block (n bytes, one half of the monitor stream) with what the capture device
     // recorded since the last call, waiting for it at most the half's duration plus 50 ms;
@@ -77,6 +89,9 @@ public:
 private:
     void ConnectCommand(CButton* button, void (CSceneMain::*command)());
     void ClearVoices();
+    void AddPanel(CVoiceModel& voice);
+    void DisconnectPanel(COscilloscope& panel);
+    void WarnAboutHiddenVoices();
     void OnVoiceChanged(COscilloscope* voice);
     void OnVoiceClosed(COscilloscope* voice);
     void OnVoiceSelected(COscilloscope* voice);
@@ -105,8 +120,11 @@ private:
     CTimer m_changeTimer;
     CTimer m_layoutTimer;
     CTimer m_deletionTimer;
-    std::list<COscilloscope*> m_voices;        // owned, in screen and file order
-    std::vector<COscilloscope*> m_pendingDeletion; // owned, deleted by the deletion timer
+    // Panels are declared after the voices they show, so that they die first.
+    VoiceList m_voices;            // in screen and file order
+    PanelList m_panels;            // m_panels[i] shows m_voices[i]
+    VoiceList m_pendingVoices;     // removed, deleted by the deletion timer
+    PanelList m_pendingPanels;     // likewise, before their voices
 
     CGUI* m_controlBar = nullptr;
     CButton* m_btnNew = nullptr;

@@ -66,7 +66,7 @@ float EnvelopeLength(const Envelope& envelope);
 // The voice's output at time t, carrier and envelope applied.
 double SampleVoice(const VoiceParams& voice, double t);
 
-// A voice as the renderer sees it. The panel (the voice's editor) implements it; the
+// A voice as the renderer sees it. The voice model (CVoiceModel) implements it; the
 // renderer reads the parameters once per render through GetParams.
 class CVoice {
 public:

@@ -1,9 +1,9 @@
 // quillwave-render: renders a project file to a WAV file without a window, OpenGL or sound
-// device. The project is loaded as the program opens it (every value through its slider and
-// value box, with sprite-less stock templates) and the mix is written as Save Sound writes
-// it: mono, 44100 Hz, 16 bits, replacing the output file in one step (a failed write leaves
-// an existing file as it was). Errors are one line on standard error, with the system's
-// reason where there is one, and exit status 1.
+// device. The project is loaded into voice models as the program opens it (every value
+// through the model's slider rules; no panel is built) and the mix is written as Save Sound
+// writes it: mono, 44100 Hz, 16 bits, replacing the output file in one step (a failed write
+// leaves an existing file as it was). Errors are one line on standard error, with the
+// system's reason where there is one, and exit status 1.
 #include "synth/Project.h"
 
 #include <cerrno>
@@ -28,9 +28,8 @@ const char kUsage[] =
     "  -v          print the sound's length, the number of voices and the time taken\n"
     "  -h, --help  show this help\n"
     "\n"
-    "Exit status: 0 on success; 1 when the project cannot be read, is not well-formed XML or has\n"
-    "more than 1024 voices, or the output cannot be written (an existing output file is then left\n"
-    "as it was).\n";
+    "Exit status: 0 on success; 1 when the project cannot be read or is not well-formed XML, or\n"
+    "the output cannot be written (an existing output file is then left as it was).\n";
 
 int Fail(const String& message)
 {
@@ -52,24 +51,18 @@ int Render(const char* projectPath, const char* outputPath, bool verbose)
     String reason;
     if (!ReadProjectFile(projectPath, doc, reason))
         return Fail(String::Format("cannot read project %s: %s", projectPath, reason.CStr()));
-    if (CountVoiceElements(doc) > kMaxProjectVoices)
-        return Fail(String::Format("%s has more than %u voices", projectPath, kMaxProjectVoices));
     if (SameFile(projectPath, outputPath))
         return Fail(String::Format("refusing to overwrite the project %s with the sound", projectPath));
 
-    CStockTemplates templates;
-    std::vector<std::unique_ptr<COscilloscope>> owned;
+    std::vector<std::unique_ptr<CVoiceModel>> voices;
     ApplyProjectDocument(doc, [&]() {
-        owned.push_back(std::make_unique<COscilloscope>());
-        owned.back()->Setup(templates.Get());
-        return owned.back().get();
+        voices.push_back(std::make_unique<CVoiceModel>());
+        return voices.back().get();
     });
-    std::vector<COscilloscope*> voices;
+    doc.Clear(); // the voices hold everything now: free the document before the mix grows
     uint32_t unmuted = 0;
-    for (const auto& voice : owned) {
-        voices.push_back(voice.get());
+    for (const auto& voice : voices)
         unmuted += voice->IsMuted() ? 0 : 1;
-    }
 
     CSound mix;
     int error = 0;

@@ -7,6 +7,7 @@
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "platform/Events.h"
+#include "platform/Window.h"
 #include "support/DiskAudio.h"
 #include "synth/Project.h"
 
@@ -166,7 +167,7 @@ TEST_F(EndToEnd, SliderDragWhilePlayingIsHeardAgain)
         script.After(5, [&] { ClickElement(scene.GetButton("btnPlay")); });
         script.After(5, [&] {
             before = Samples(scene.GetMix());
-            COscilloscope* voice = scene.GetVoices().front();
+            COscilloscope* voice = scene.GetPanels().front().get();
             CButton& thumb = voice->Slider(ValueAmplitude).GetThumb();
             CVector p = thumb.GetAbsolutePosition();
             const float x = p.x + thumb.GetWidth() / 2, y = p.y + thumb.GetHeight() / 2;
@@ -205,7 +206,7 @@ TEST_F(EndToEnd, VoicesAreAddedAndClosed)
         script.After(5, [&] { ClickElement(scene.GetButton("btnAddSound")); });
         script.After(2, [&] {
             afterAdd = scene.GetVoices().size();
-            ClickElement(&scene.GetVoices().back()->CloseButton());
+            ClickElement(&scene.GetPanels().back()->CloseButton());
         });
         script.After(3, [&] { afterClose = scene.GetVoices().size(); });
         script.After(1, [&] { ClickElement(scene.GetButton("btnMic")); });
@@ -234,7 +235,7 @@ TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
         CSceneMain& scene = app.GetMainScene();
         scene.SetFileDialogRunner(Answers({first, first, second, wav}));
         script.After(5, [&] {
-            COscilloscope* voice = scene.GetVoices().front();
+            COscilloscope* voice = scene.GetPanels().front().get();
             voice->SetSlider(ValueFrequency, 220);
             voice->SetCarrierOn(true);
             scene.GetProjectNameBox()->SetText("Rock & Roll");
@@ -266,6 +267,63 @@ TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
     const std::string sound = ReadFileBytes(wav);
     EXPECT_GT(sound.size(), 44u);
     EXPECT_TRUE(sound == ReadFileBytes(rendered)) << "Save Sound and the renderer disagree";
+}
+
+std::vector<std::string> g_warnings;
+void RecordWarning(const char*, const char* text) { g_warnings.push_back(text); }
+
+TEST_F(EndToEnd, VoicesBeyondThePanelsAreKeptSavedAndSaidSo)
+{
+    const std::string project = dir.File("many.xml"), saved = dir.File("saved.xml");
+    std::string text = "<project><name>many</name>";
+    for (int i = 0; i < 300; ++i)
+        text += "<oscilloscope amplitude='1' frequency='" + std::to_string(i + 1) + "' period='0.1'/>";
+    WriteFileBytes(project, text + "</project>");
+    g_warnings.clear();
+    PlatformSetWarningHookForTesting(&RecordWarning);
+    size_t voicesAfterOpen = 0, panelsAfterOpen = 0, voicesAfterClose = 0, panelsAfterClose = 0;
+    bool panelsShowTheirVoices = true;
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        scene.SetFileDialogRunner(Answers({project, saved}));
+        auto checkPairs = [&] {
+            for (size_t i = 0; i < scene.GetPanels().size(); ++i)
+                panelsShowTheirVoices &= &scene.GetPanels()[i]->Model() == scene.GetVoices()[i].get();
+        };
+        script.After(5, [&] { ClickElement(scene.GetButton("btnOpen")); });
+        script.After(2, [&] {
+            voicesAfterOpen = scene.GetVoices().size();
+            panelsAfterOpen = scene.GetPanels().size();
+            checkPairs();
+            ClickElement(&scene.GetPanels().front()->CloseButton());
+        });
+        script.After(3, [&] {
+            voicesAfterClose = scene.GetVoices().size();
+            panelsAfterClose = scene.GetPanels().size();
+            checkPairs();
+            EXPECT_EQ(scene.GetPanels().back()->GetWave().frequency, 257.0f); // a voice that had no panel
+            ClickElement(scene.GetButton("btnSave"));
+        });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    PlatformSetWarningHookForTesting(nullptr);
+    EXPECT_EQ(voicesAfterOpen, 300u);
+    EXPECT_EQ(panelsAfterOpen, CSceneMain::kMaxVoicePanels);
+    EXPECT_EQ(voicesAfterClose, 299u);
+    EXPECT_EQ(panelsAfterClose, CSceneMain::kMaxVoicePanels);
+    EXPECT_TRUE(panelsShowTheirVoices);
+    ASSERT_EQ(g_warnings.size(), 1u);
+    EXPECT_NE(g_warnings[0].find("300 voices"), std::string::npos) << g_warnings[0];
+    const std::string file = ReadFileBytes(saved);
+    size_t elements = 0;
+    for (size_t at = file.find("<oscilloscope"); at != std::string::npos; at = file.find("<oscilloscope", at + 1))
+        ++elements;
+    EXPECT_EQ(elements, 299u);
+    EXPECT_NE(file.find("frequency=\"300\""), std::string::npos);
+    EXPECT_EQ(file.find("frequency=\"1\""), std::string::npos); // the closed voice
 }
 
 TEST_F(EndToEnd, MicrophoneIsPassedThroughToTheOutput)

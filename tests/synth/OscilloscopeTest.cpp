@@ -170,6 +170,63 @@ TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
     EXPECT_EQ(panel.GetWave().period, EnvelopeLength(panel.GetEnvelope()));
 }
 
+TEST(PanelView, FollowsChangesMadeToItsModelElsewhere)
+{
+    CStockTemplates templates;
+    CVoiceModel model;
+    COscilloscope panel(model);
+    panel.Setup(templates.Get());
+    Counter changed(panel.changed), resized(panel.resized);
+
+    model.SetSlider(ValueAmplitude, 250.0f);
+    model.SetTyped(ValueFrequency, 3000.0f);
+    model.SetWaveType(Sawtooth);
+    model.SetModulation(PM);
+    model.SetCarrierOn(true);
+    model.SetLoop(false);
+    EXPECT_EQ(Text(panel.ValueBox(ValueAmplitude)), "2.50");
+    EXPECT_EQ(panel.Slider(ValueAmplitude).GetValue(), 250.0f);
+    EXPECT_EQ(Text(panel.ValueBox(ValueFrequency)), "3000");
+    EXPECT_EQ(panel.Slider(ValueFrequency).GetValue(), 2000.0f);
+    EXPECT_TRUE(panel.WaveBox(Sawtooth).IsDown() && !panel.WaveBox(Sine).IsDown());
+    EXPECT_TRUE(panel.ModulationBox(PM).IsDown() && !panel.ModulationBox(FM).IsDown());
+    EXPECT_TRUE(panel.CarrierBox().IsDown());
+    EXPECT_FALSE(panel.LoopBox().IsDown());
+    EXPECT_EQ(panel.GetHeight(), 180.0f);
+    EXPECT_EQ(resized.count, 1);
+    EXPECT_EQ(changed.count, 5); // the loop is not heard
+    // The trace shows the model's sawtooth at 3000 Hz.
+    EXPECT_NEAR(panel.VoiceTrace().PointY(7), SampleWave(model.GetWave(), panel.VoiceTrace().PointX(7)), 1e-6);
+
+    // Edits through the panel land in the model; the panel keeps no copy.
+    Type(panel.ValueBox(ValuePhase), "0.25");
+    EXPECT_EQ(model.GetWave().phase, 0.25f);
+    Click(panel.CarrierWaveBox(Triangle));
+    EXPECT_EQ(model.GetCarrierType(), Triangle);
+    Click(panel.MuteBox()); // the box toggles itself first
+    EXPECT_TRUE(model.IsMuted());
+}
+
+TEST(PanelView, ModelOutlivesItsPanelAndAPanelMayBeRebuilt)
+{
+    CStockTemplates templates;
+    CVoiceModel model;
+    {
+        COscilloscope panel(model);
+        panel.Setup(templates.Get());
+        Type(panel.ValueBox(ValueAmplitude), "0.126");
+        EXPECT_EQ(model.changed.GetPeerCount(), 1u);
+    }
+    EXPECT_EQ(model.changed.GetPeerCount(), 0u);
+    model.SetSlider(ValueOffset, 50.0f); // nobody listens: nothing dangles
+
+    COscilloscope again(model);
+    again.Setup(templates.Get());
+    EXPECT_EQ(Text(again.ValueBox(ValueAmplitude)), "0.126"); // as typed: still what is shown
+    EXPECT_EQ(Text(again.ValueBox(ValueOffset)), "0.50");
+    EXPECT_EQ(again.GetShown(ValueAmplitude), 0.126f);
+}
+
 TEST(PanelFocus, PressingABoxOfOnePanelDropsTheFocusColoursOfAnother)
 {
     CStockTemplates templates;

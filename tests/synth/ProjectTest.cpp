@@ -1,5 +1,7 @@
 // Project files: the exact saved text, values as shown, loading through the sliders (clamping
-// and rounding), tolerated and odd documents, the save path rule and the sound export.
+// and rounding), tolerated and odd documents, the save path rule and the sound export. The
+// voices are models; each gets a panel that views it, where a test looks at what it shows.
+#include "synth/Oscilloscope.h"
 #include "synth/Project.h"
 #include "synth/Wav.h"
 
@@ -25,19 +27,21 @@ class Project : public ::testing::Test {
 protected:
     COscilloscope& AddVoice()
     {
-        owned.push_back(std::make_unique<COscilloscope>());
-        owned.back()->Setup(templates.Get());
-        voices.push_back(owned.back().get());
-        return *owned.back();
+        models.push_back(std::make_unique<CVoiceModel>());
+        voices.push_back(models.back().get());
+        panels.push_back(std::make_unique<COscilloscope>(*models.back()));
+        panels.back()->Setup(templates.Get());
+        return *panels.back();
     }
     // Loads text as the program opens a file; returns the project name.
     std::string Load(const char* text)
     {
-        owned.clear();
+        panels.clear();
         voices.clear();
+        models.clear();
         CXMLDocument doc;
         EXPECT_TRUE(doc.Parse(text));
-        return ApplyProjectDocument(doc, [this]() { return &AddVoice(); }).CStr();
+        return ApplyProjectDocument(doc, [this]() { return &AddVoice().Model(); }).CStr();
     }
     std::string Saved(const char* name = "New Project")
     {
@@ -54,8 +58,9 @@ protected:
 
     TempDir dir;
     CStockTemplates templates;
-    std::vector<std::unique_ptr<COscilloscope>> owned;
-    std::vector<COscilloscope*> voices;
+    std::vector<std::unique_ptr<CVoiceModel>> models;
+    std::vector<CVoiceModel*> voices;
+    std::vector<std::unique_ptr<COscilloscope>> panels; // panels[i] views voices[i]
 };
 
 TEST_F(Project, StartUpProjectIsSavedExactly)
@@ -95,7 +100,7 @@ TEST_F(Project, LoadingGoesThroughTheSlidersAndRoundTrips)
         "<oscilloscope frequency='440.6' frequencyCarrier='-3'/></project>");
     EXPECT_EQ(name, "Rock & Roll");
     ASSERT_EQ(voices.size(), 2u);
-    COscilloscope& a = *voices[0];
+    COscilloscope& a = *panels[0];
     EXPECT_EQ(a.GetShown(ValueAmplitude), 4.0f);
     EXPECT_EQ(a.GetWave().frequency, 2000.0f);
     EXPECT_EQ(a.GetCarrier().frequency, 440.0f);
@@ -125,27 +130,89 @@ TEST_F(Project, ForeignRootsAndElementsAreTolerated)
     EXPECT_TRUE(voices.empty());
 }
 
-TEST(ProjectLimit, NoMoreThanTheVoiceLimitIsLoaded)
+TEST(ProjectModels, EveryElementLoadsWithoutAnyPanel)
 {
+    // Far beyond the thousand-odd voices that once were the limit: models cost little.
     std::string text = "<project>";
-    for (uint32_t i = 0; i < kMaxProjectVoices + 5; ++i)
-        text += "<oscilloscope/>";
+    for (uint32_t i = 0; i < 5000; ++i)
+        text += "<oscilloscope amplitude='0.5' frequency='" + std::to_string(i % 2000) + "'/>";
     CXMLDocument doc;
     ASSERT_TRUE(doc.Parse((text + "</project>").c_str()));
-    EXPECT_EQ(CountVoiceElements(doc), kMaxProjectVoices + 5);
-    uint32_t added = 0;
-    ApplyProjectDocument(doc, [&added]() -> COscilloscope* {
-        ++added;
-        return nullptr;
+    std::vector<std::unique_ptr<CVoiceModel>> voices;
+    ApplyProjectDocument(doc, [&voices]() {
+        voices.push_back(std::make_unique<CVoiceModel>());
+        return voices.back().get();
     });
-    EXPECT_EQ(added, kMaxProjectVoices);
+    ASSERT_EQ(voices.size(), 5000u);
+    EXPECT_EQ(voices[4999]->GetWave().frequency, 999.0f);
+    EXPECT_EQ(voices[4999]->GetShown(ValueAmplitude), 0.5f);
+    uint32_t asked = 0;
+    ApplyProjectDocument(doc, [&asked]() -> CVoiceModel* {
+        ++asked;
+        return nullptr; // a null voice skips the element
+    });
+    EXPECT_EQ(asked, 5000u);
+}
+
+TEST_F(Project, ModelsAloneLoadAndSaveAsTheyDoWithPanels)
+{
+    const char* text =
+        "<project><name>n</name>"
+        "<oscilloscope type='2' amplitude='0.126' amplitudeOffset='-0.004' frequency='440.6' period='12' "
+        "phase='0.333' attack='0.015' decay='2' sustain='0.5' hold='0.25' release='0.125' typeCarrier='1' "
+        "modCarrier='2' amplitudeCarrier='0.05' frequencyCarrier='7.5' periodCarrier='0.5' envelope='true' "
+        "carrier='true' loop='false'/>"
+        "<oscilloscope type='9' amplitude='-1' frequency='2000.5' mute='true' envelope='false'/></project>";
+    Load(text);
+    const std::string withPanels = Saved("n");
+
+    CXMLDocument doc;
+    ASSERT_TRUE(doc.Parse(text));
+    std::vector<std::unique_ptr<CVoiceModel>> alone;
+    ApplyProjectDocument(doc, [&alone]() {
+        alone.push_back(std::make_unique<CVoiceModel>());
+        return alone.back().get();
+    });
+    const std::string path = dir.File("alone.xml");
+    ASSERT_TRUE(SaveProjectFile(path.c_str(), "n", alone));
+    EXPECT_EQ(ReadFileBytes(path), withPanels);
+    ASSERT_EQ(alone.size(), voices.size());
+    for (size_t i = 0; i < alone.size(); ++i) {
+        EXPECT_EQ(alone[i]->GetLength(), voices[i]->GetLength()) << i;
+        for (double t : {0.0, 0.01, 0.37})
+            EXPECT_EQ(alone[i]->SampleVoice(t), voices[i]->SampleVoice(t)) << i << " " << t;
+    }
+}
+
+TEST_F(Project, PanelMadeForALoadedVoiceShowsIt)
+{
+    std::vector<std::unique_ptr<CVoiceModel>> loaded;
+    CXMLDocument doc;
+    ASSERT_TRUE(doc.Parse("<project><oscilloscope type='1' amplitude='0.126' frequency='3000' typeCarrier='3' "
+                          "modCarrier='0' envelope='true' carrier='true' mute='true'/></project>"));
+    ApplyProjectDocument(doc, [&loaded]() {
+        loaded.push_back(std::make_unique<CVoiceModel>());
+        return loaded.back().get();
+    });
+    loaded[0]->SetTyped(ValueCarrierFrequency, 440.6f);
+    COscilloscope panel(*loaded[0]);
+    panel.Setup(templates.Get());
+    EXPECT_EQ(std::string(panel.ValueBox(ValueAmplitude).GetText().CStr()), "0.13");
+    EXPECT_EQ(std::string(panel.ValueBox(ValueFrequency).GetText().CStr()), "2000");
+    EXPECT_EQ(std::string(panel.ValueBox(ValueCarrierFrequency).GetText().CStr()), "440.6");
+    EXPECT_EQ(panel.Slider(ValueAmplitude).GetValue(), 100.0f * 0.126f);
+    EXPECT_TRUE(panel.WaveBox(Triangle).IsDown() && !panel.WaveBox(Sine).IsDown());
+    EXPECT_TRUE(panel.CarrierWaveBox(Square).IsDown() && panel.ModulationBox(AM).IsDown());
+    EXPECT_TRUE(panel.EnvelopeBox().IsDown() && panel.CarrierBox().IsDown() && panel.MuteBox().IsDown());
+    EXPECT_FALSE(panel.LoopBox().IsDown());
+    EXPECT_EQ(panel.GetHeight(), 256.0f);
 }
 
 TEST_F(Project, MissingAttributesReadAsZeroOrFalse)
 {
     Load("<project><oscilloscope/></project>");
     ASSERT_EQ(voices.size(), 1u);
-    const COscilloscope& v = *voices[0];
+    const COscilloscope& v = *panels[0];
     EXPECT_EQ(v.GetWave().amplitude, 0.0f);
     EXPECT_EQ(v.GetWave().frequency, 0.0f);
     EXPECT_EQ(v.GetLength(), 0.0f);
@@ -158,7 +225,7 @@ TEST_F(Project, OutOfRangeTypesAndModesLoadAsIsAndSilence)
 {
     Load("<project><oscilloscope type='7' amplitude='1' frequency='3' period='1' typeCarrier='-1' "
          "modCarrier='9'/></project>");
-    COscilloscope& v = *voices[0];
+    COscilloscope& v = *panels[0];
     EXPECT_EQ(v.GetWaveType(), 7);
     EXPECT_EQ(v.GetCarrierType(), -1);
     for (int32_t type = 0; type < 4; ++type)
@@ -254,7 +321,10 @@ TEST(ProjectRead, FailuresSayWhyInWords)
     WriteFileBytes(dir.File("big.xml"), big + "</project>");
     EXPECT_TRUE(ReadProjectFile(dir.File("big.xml").c_str(), doc, reason));
     EXPECT_STREQ(reason.CStr(), "");
-    EXPECT_EQ(CountVoiceElements(doc), elements);
+    uint32_t loaded = 0;
+    for (uint32_t i = 0; i < doc.GetChildCount(); ++i)
+        loaded += doc.GetChild(i)->name == "oscilloscope" ? 1 : 0;
+    EXPECT_EQ(loaded, elements);
 }
 
 // The process's address space now, in bytes (0 when it cannot be read).

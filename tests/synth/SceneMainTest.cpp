@@ -115,14 +115,22 @@ TEST_F(SceneMain, AFailedOpenChangesNothing)
     Button("btnLoop").SetDown(true);
     scene->Play();
     ASSERT_TRUE(Playing());
-    const std::list<COscilloscope*> voices = scene->GetVoices();
+    std::vector<const CVoiceModel*> voices;
+    for (const auto& voice : scene->GetVoices())
+        voices.push_back(voice.get());
+    const auto current = [this] {
+        std::vector<const CVoiceModel*> now;
+        for (const auto& voice : scene->GetVoices())
+            now.push_back(voice.get());
+        return now;
+    };
 
     WriteFileBytes(dir.File("broken.xml"), "<project><oscilloscope></project>");
     std::filesystem::create_directory(dir.File("folder.xml"));
     answers = {dir.File("none.xml"), dir.File("broken.xml"), dir.File("folder.xml")};
     for (int i = 0; i < 3; ++i) {
         scene->LoadProject();
-        EXPECT_EQ(scene->GetVoices(), voices);
+        EXPECT_EQ(current(), voices);
         EXPECT_STREQ(scene->GetProjectNameBox()->GetText().CStr(), "Mine");
         EXPECT_TRUE(Playing());
         EXPECT_TRUE(Button("btnPlay").IsDown());
@@ -139,7 +147,7 @@ TEST_F(SceneMain, AFailedOpenChangesNothing)
     answers = {dir.File("three.xml")};
     scene->LoadProject();
     ASSERT_EQ(scene->GetVoices().size(), 3u);
-    for (COscilloscope* voice : scene->GetVoices())
+    for (const CVoiceModel* voice : current())
         EXPECT_EQ(std::count(voices.begin(), voices.end(), voice), 0);
     EXPECT_EQ(scene->GetVoices().back()->GetShown(ValueFrequency), 200.0f);
     EXPECT_STREQ(scene->GetProjectNameBox()->GetText().CStr(), "Three");
@@ -175,9 +183,9 @@ TEST_F(SceneMain, ButtonsShowNothingPlaysOnceThePlayerIsEmpty)
     ASSERT_TRUE(Playing());
     ASSERT_TRUE(Button("btnPlay").IsDown());
     // Closing the second voice keeps the sound; closing the first discards it.
-    scene->RemoveVoice(scene->GetVoices().back());
+    scene->RemoveVoice(scene->GetVoices().back().get());
     EXPECT_TRUE(Button("btnPlay").IsDown());
-    scene->RemoveVoice(scene->GetVoices().front());
+    scene->RemoveVoice(scene->GetVoices().front().get());
     EXPECT_FALSE(Playing());
     ExpectNothingPlaysShown("after closing the first voice");
 

@@ -1,0 +1,216 @@
+#include "synth/VoiceModel.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+float ReadShownNumber(const String& text)
+{
+    const char* s = text.CStr();
+    while (*s == ' ' || *s == '\t')
+        ++s;
+    bool negative = false;
+    if (*s == '+' || *s == '-')
+        negative = *s++ == '-';
+    // Only digits or a point may start the number: no "inf", "nan" or second sign.
+    if (!((*s >= '0' && *s <= '9') || *s == '.'))
+        return 0.0f;
+    const char* end = s + std::strlen(s);
+    double value = 0.0;
+    const std::from_chars_result result = std::from_chars(s, end, value);
+    if (result.ec == std::errc::invalid_argument)
+        return 0.0f;
+    if (result.ec == std::errc::result_out_of_range)
+        value = std::strtod(s, nullptr); // huge or tiny: strtod saturates or flushes to 0
+    value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
+    return static_cast<float>(negative ? -value : value) + 0.0f; // "-0" reads as 0
+}
+
+namespace {
+
+bool IsValue(int32_t value) { return value >= 0 && value < VoiceValueCount; }
+
+// The text the value box shows for a slider at position.
+String SliderText(int32_t value, float position)
+{
+    return CVoiceModel::IsFrequency(value) ? String::Format("%.0f", static_cast<double>(position))
+                                           : String::Format("%.2f", static_cast<double>(position / 100.0f));
+}
+
+} // namespace
+
+void CVoiceModel::GetRange(int32_t value, float& min, float& max)
+{
+    static const float kRanges[5][2] = {{0, 400}, {-100, 100}, {0, 2000}, {0, 1000}, {0, 100}};
+    min = max = 0.0f;
+    if (!IsValue(value))
+        return;
+    if (IsEnvelopeValue(value)) {
+        max = 100.0f;
+        return;
+    }
+    const int32_t row = value >= ValueCarrierAmplitude ? value - ValueCarrierAmplitude : value;
+    min = kRanges[row][0];
+    max = kRanges[row][1];
+}
+
+CVoiceModel::CVoiceModel()
+{
+    // Every value through its slider, main oscillator, carrier, then envelope, so that the
+    // positions and the numbers shown are exactly those of a dragged slider.
+    const VoiceParams defaults;
+    const Waveform* waves[2] = {&defaults.wave, &defaults.carrier};
+    for (int32_t w = 0; w < 2; ++w) {
+        const Waveform& wave = *waves[w];
+        const int32_t base = w == 0 ? ValueAmplitude : ValueCarrierAmplitude;
+        SetSlider(base + 0, wave.amplitude * 100.0f);
+        SetSlider(base + 1, wave.amplitudeOffset * 100.0f);
+        SetSlider(base + 2, wave.frequency);
+        SetSlider(base + 3, wave.period * 100.0f);
+        SetSlider(base + 4, wave.phase * 100.0f);
+    }
+    const Envelope& e = defaults.envelope;
+    const float envelopeValues[5] = {e.attack, e.decay, e.sustain, e.hold, e.release};
+    for (int32_t i = 0; i < 5; ++i)
+        SetSlider(ValueAttack + i, envelopeValues[i] * 100.0f);
+    SetModulation(FM);
+}
+
+// [SECTION] Values
+
+float CVoiceModel::GetLength() const
+{
+    return IsEnvelopeOn() ? EnvelopeLength(m_params.envelope) : m_shown[ValuePeriod];
+}
+
+VoiceParams CVoiceModel::GetParams() const { return m_params; }
+
+float CVoiceModel::GetShown(int32_t value) const { return IsValue(value) ? m_shown[value] : 0.0f; }
+
+float CVoiceModel::GetPosition(int32_t value) const { return IsValue(value) ? m_position[value] : 0.0f; }
+
+String CVoiceModel::GetShownText(int32_t value) const
+{
+    if (!IsValue(value))
+        return String();
+    const float shown = m_shown[value];
+    String text = SliderText(value, m_position[value]);
+    if (ReadShownNumber(text) == shown)
+        return text;
+    text = String::Format(IsFrequency(value) ? "%.0f" : "%.2f", static_cast<double>(shown));
+    for (int precision = 1; ReadShownNumber(text) != shown && precision <= 9; ++precision)
+        text = String::Format("%.*g", precision, static_cast<double>(shown));
+    return text;
+}
+
+void CVoiceModel::Store(int32_t value, float parameter)
+{
+    Waveform& wave = m_params.wave;
+    Waveform& carrier = m_params.carrier;
+    Envelope& envelope = m_params.envelope;
+    float* const targets[VoiceValueCount] = {
+        &wave.amplitude,    &wave.amplitudeOffset,    &wave.frequency,    &wave.period,    &wave.phase,
+        &envelope.attack,   &envelope.decay,          &envelope.sustain,  &envelope.hold,  &envelope.release,
+        &carrier.amplitude, &carrier.amplitudeOffset, &carrier.frequency, &carrier.period, &carrier.phase};
+    *targets[value] = parameter;
+    const bool envelopeValue = IsEnvelopeValue(value);
+    if (envelopeValue && IsEnvelopeOn())
+        wave.period = EnvelopeLength(envelope);
+    Announce(envelopeValue && !IsEnvelopeOn() ? VoiceChange::Shown : VoiceChange::Sound);
+}
+
+void CVoiceModel::SetSlider(int32_t value, float position)
+{
+    if (!IsValue(value))
+        return;
+    float min, max;
+    GetRange(value, min, max);
+    if (!(position == position) || position < min)
+        position = min;
+    else if (position > max)
+        position = max;
+    position += 0.0f; // a slider at -0 shows and stores 0
+    m_position[value] = position;
+    m_shown[value] = ReadShownNumber(SliderText(value, position));
+    Store(value, IsFrequency(value) ? m_shown[value] : position / 100.0f);
+}
+
+void CVoiceModel::SetTyped(int32_t value, float typed)
+{
+    if (!IsValue(value))
+        return;
+    if (!(typed == typed))
+        typed = 0.0f;
+    typed += 0.0f; // as "-0" reads: 0
+    float min, max;
+    GetRange(value, min, max);
+    if (IsFrequency(value)) {
+        m_position[value] = std::clamp(typed, min, max) + 0.0f;
+        m_shown[value] = typed;
+        Store(value, typed);
+        return;
+    }
+    const float position = 100.0f * typed;
+    if (position < min || position > max) {
+        SetSlider(value, position); // the box shows the limit instead of the typed text
+        return;
+    }
+    m_position[value] = position + 0.0f;
+    m_shown[value] = typed;
+    Store(value, m_position[value] / 100.0f);
+}
+
+// [SECTION] Types, modulation and switches
+
+void CVoiceModel::SetWaveType(int32_t type)
+{
+    m_params.wave.type = type;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetCarrierType(int32_t type)
+{
+    m_params.carrier.type = type;
+    Announce(VoiceChange::Sound);
+}
+
+ModulationMode CVoiceModel::GetModulation() const
+{
+    return m_modulation == AM || m_modulation == PM ? static_cast<ModulationMode>(m_modulation) : FM;
+}
+
+void CVoiceModel::SetModulation(int32_t mode)
+{
+    m_modulation = mode;
+    m_params.am = mode == AM;
+    m_params.fm = mode == FM;
+    m_params.pm = mode == PM;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetEnvelopeOn(bool on)
+{
+    m_params.envelopeOn = on;
+    m_params.wave.period = on ? EnvelopeLength(m_params.envelope) : m_shown[ValuePeriod];
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetCarrierOn(bool on)
+{
+    m_params.carrierOn = on;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetMute(bool on)
+{
+    m_mute = on;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetLoop(bool on)
+{
+    m_loop = on;
+    Announce(VoiceChange::Shown);
+}
