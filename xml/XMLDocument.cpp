@@ -340,7 +340,8 @@ CXMLDocument& CXMLDocument::operator=(const CXMLDocument& other)
     return *this;
 }
 
-void CXMLDocument::SetError(const char* reason, uint64_t line, uint64_t column, int systemError)
+void CXMLDocument::SetError(const char* reason, uint64_t line, uint64_t column,
+                            int systemError) noexcept
 {
     m_errorReason = reason;
     m_errorLine = reason ? line : 0;

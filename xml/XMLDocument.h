@@ -167,7 +167,7 @@ private:
     // Records a failure; reason is a text with static lifetime, so that failing never
     // allocates. line 0 means no place in the document; systemError is an errno value or 0.
     void SetError(const char* reason, uint64_t line = 0, uint64_t column = 0,
-                  int systemError = 0);
+                  int systemError = 0) noexcept;
     // ParseMore or EndParse with no parse begun: false.
     bool NoParse();
 
