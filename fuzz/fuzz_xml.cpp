@@ -1,5 +1,6 @@
 // Fuzz target for the XML reader and writer. Checks, beyond memory safety:
 // - feeding the same bytes in pieces gives the same result and tree as one Parse;
+// - a read fails exactly when it gives a reason;
 // - a tree that read well writes out and reads back to the same tree;
 // - the writer turns any bytes into a text that reads back (and is stable from then on);
 // - number getters never return NaN or infinity.
@@ -61,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* text = reinterpret_cast<const char*>(data);
     CXMLDocument whole;
     bool ok = whole.Parse(text, size);
+    Check(ok == whole.GetError().IsEmpty());
     UseGetters(whole);
 
     // Small inputs one byte at a time; larger ones in a few dozen uneven pieces.
@@ -72,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fed = pieces.ParseMore(text + at, size - at < piece ? size - at : piece);
     bool piecesOk = pieces.EndParse() && fed;
     Check(piecesOk == ok);
+    Check(piecesOk == pieces.GetError().IsEmpty());
     if (ok)
         Check(SameTree(whole, pieces, true));
 

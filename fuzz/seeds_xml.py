@@ -67,6 +67,11 @@ HOSTILE = {
                      '<!ENTITY lol3 "&lol2;&lol2;&lol2;&lol2;">]><lol>&lol3;</lol>'),
     'parameter_entity.xml': '<!DOCTYPE a [<!ENTITY % p "<!ENTITY e \'x\'>"> %p;]><a>&e;</a>',
     'external.xml': '<!DOCTYPE a SYSTEM "/etc/passwd"><a>&ext;</a>',
+    'doctype_public.xml': '<!DOCTYPE project PUBLIC "-//Q//project" "project.dtd">\n<project><a/></project>',
+    'attribute_defaults.xml': ('<!DOCTYPE project [<!ATTLIST a d CDATA "' + 'x' * 20000 + '">]>\n'
+                               '<project>' + '<a/>' * 200 + '</project>'),
+    'empty_internal_subset.xml': '<!DOCTYPE a [ ]><a/>',
+    'element_declaration.xml': '<!DOCTYPE a [<!ELEMENT a (#PCDATA)>]><a>x</a>',
     'references.xml': ('<a v="&#0; &#x1; &#9;&#10;&#13; &#x10FFFF; &#xD800; &#xFFFE; &#65;&#x42;'
                        '&amp;&lt;&gt;&quot;&apos;">&#38;&#60;&#x7F;&#128;&#xFFFD;'
                        '&#99999999999999;&unknown;</a>'),

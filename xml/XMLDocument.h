@@ -118,21 +118,25 @@ class CXMLReader;
 // Reading keeps, as an element's text, all of its character data in order (references
 // resolved); for an element with child elements, character data that is only white space
 // (indentation) gives no text. Documents are read as UTF-8 unless they declare an encoding
-// Expat knows. Reading refuses entity declarations and nesting deeper than kMaxDepth.
-// On any failure the tree keeps every node built before the error.
+// Expat knows. Reading refuses a document type declaration with an internal subset (none of
+// our files has one; its declarations let a small file expand without bound) and nesting
+// deeper than kMaxDepth. Running out of memory while reading is a failed read like any other.
+// On any failure the tree keeps every node built before the error, and GetError says why.
 class CXMLDocument : public CXMLNode {
 public:
     static constexpr uint32_t kMaxDepth = 1000;
+    // Load refuses larger files.
+    static constexpr size_t kMaxFileSize = size_t(64) << 20;
 
     CXMLDocument();
     ~CXMLDocument();
-    // Copies the tree only; a parse in progress stays with the original.
+    // Copies the tree only; a parse in progress and the error stay with the original.
     CXMLDocument(const CXMLDocument& other);
     CXMLDocument& operator=(const CXMLDocument& other);
 
-    // Reads the whole file. A file that cannot be opened or read leaves the tree unchanged and
-    // returns false; a document that is not well-formed (an empty or truncated file included)
-    // returns false.
+    // Reads the whole file and parses it in one pass. A file that cannot be opened or read,
+    // or is larger than kMaxFileSize, leaves the tree unchanged and returns false; a document
+    // that is not well-formed (an empty or truncated file included) returns false.
     bool Load(const String& path);
     // Parses text up to its first zero byte (null counts as empty text).
     bool Parse(const char* text);
@@ -147,11 +151,29 @@ public:
     // EndParse marks the end of the input; where the input is cut does not change the result.
     // ParseMore and EndParse return false once the document is known to be malformed (later
     // calls then change nothing) and when no parse was begun. Parse and Load are BeginParse,
-    // ParseMore and EndParse in one.
+    // ParseMore and EndParse in one. A token cut by many pieces is rescanned at each of them:
+    // give whole documents to Parse.
     void BeginParse();
     bool ParseMore(const char* bytes, size_t length);
     bool EndParse();
 
+    // Why the last Load, Parse, ParseMore or EndParse failed, as one line for a person
+    // ("line 3, column 7: mismatched tag"); empty while reading has not failed since the last
+    // BeginParse (or Load, Parse).
+    String GetError() const;
+
 private:
+    friend class CXMLReader;
+    // Records a failure; reason is a text with static lifetime, so that failing never
+    // allocates. line 0 means no place in the document; systemError is an errno value or 0.
+    void SetError(const char* reason, uint64_t line = 0, uint64_t column = 0,
+                  int systemError = 0) noexcept;
+    // ParseMore or EndParse with no parse begun: false.
+    bool NoParse();
+
     std::unique_ptr<CXMLReader> m_reader;
+    const char* m_errorReason = nullptr; // null: no failure
+    uint64_t m_errorLine = 0;            // from 1; 0 when the failure has no place
+    uint64_t m_errorColumn = 0;          // from 1
+    int m_errorSystem = 0;               // errno of a failed open or read
 };

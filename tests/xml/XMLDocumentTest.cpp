@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -213,14 +214,45 @@ TEST(XMLReader, SyntaxErrorsFailAndKeepTheNodesBuiltBeforeThem)
     EXPECT_TRUE(doc.Parse(withZero)) << "the text form stops at the zero";
 }
 
-TEST(XMLReader, RefusesEntityDeclarationsAndNestingBeyondTheLimit)
+TEST(XMLReader, RefusesAnyInternalSubsetBeforeReadingItsDeclarations)
 {
+    // A default attribute value is copied into every element of that name: a 1 MB file with
+    // a 1 MB default and 2,000 elements would make a 2 GB tree.
+    std::string defaults = "<!DOCTYPE project [<!ATTLIST a d CDATA \"" +
+                           std::string(100000, 'x') + "\">]>\n<project>";
+    for (int i = 0; i < 2000; ++i)
+        defaults += "<a/>";
+    defaults += "</project>";
     CXMLDocument doc;
-    EXPECT_FALSE(doc.Parse("<!DOCTYPE a [<!ENTITY e \"boom\">]><a>&e;</a>"));
-    EXPECT_FALSE(doc.Parse("<!DOCTYPE a [<!ENTITY % p \"x\">]><a/>"));
+    EXPECT_FALSE(doc.Parse(defaults.c_str()));
+    EXPECT_TRUE(doc.name.IsEmpty()) << "refused before the root element";
+    EXPECT_EQ(doc.GetChildCount(), 0u);
+    EXPECT_EQ(Str(doc.GetError()),
+              "line 1, column 19: a document type declaration with an internal subset is not "
+              "accepted");
+
+    const char* refused[] = {
+        "<!DOCTYPE a [<!ENTITY e \"boom\">]><a>&e;</a>",
+        "<!DOCTYPE a [<!ENTITY % p \"x\">]><a/>",
+        "<!DOCTYPE a [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><a>&b;&b;</a>",
+        "<!DOCTYPE a SYSTEM \"a.dtd\" [ ]><a/>",
+        "<!DOCTYPE a [<!ELEMENT a EMPTY>]><a/>",
+    };
+    for (const char* text : refused) {
+        EXPECT_FALSE(doc.Parse(text)) << text;
+        EXPECT_NE(Str(doc.GetError()).find("internal subset"), std::string::npos) << text;
+    }
+
+    // A declaration without an internal subset reads as before.
     EXPECT_TRUE(doc.Parse("<!DOCTYPE a><!-- note --><?pi data?><a><!-- c --><b/></a>"));
     EXPECT_EQ(doc.GetChildCount(), 1u);
+    EXPECT_TRUE(doc.Parse("<!DOCTYPE a PUBLIC \"-//Q//x\" \"a.dtd\"><a><b/></a>"));
+    EXPECT_EQ(doc.GetChildCount(), 1u);
+    EXPECT_EQ(Str(doc.GetError()), "");
+}
 
+TEST(XMLReader, RefusesNestingBeyondTheLimit)
+{
     auto nested = [](uint32_t depth) {
         std::string text;
         for (uint32_t i = 0; i < depth; ++i)
@@ -229,9 +261,32 @@ TEST(XMLReader, RefusesEntityDeclarationsAndNestingBeyondTheLimit)
             text += "</e>";
         return text;
     };
+    CXMLDocument doc;
     EXPECT_TRUE(doc.Parse(nested(CXMLDocument::kMaxDepth).c_str()));
     EXPECT_FALSE(doc.Parse(nested(CXMLDocument::kMaxDepth + 1).c_str()));
+    EXPECT_NE(Str(doc.GetError()).find("nested too deeply"), std::string::npos);
     ExpectConsistent(doc);
+}
+
+TEST(XMLReader, FailuresSayWhyAndWhereUntilTheNextRead)
+{
+    CXMLDocument doc;
+    EXPECT_EQ(Str(doc.GetError()), "");
+    EXPECT_FALSE(doc.Parse("<a>\n<b></c></a>"));
+    EXPECT_EQ(Str(doc.GetError()), "line 2, column 6: mismatched tag");
+    EXPECT_FALSE(doc.Parse(""));
+    EXPECT_EQ(Str(doc.GetError()), "line 1, column 1: no element found");
+    EXPECT_TRUE(doc.Parse("<a/>"));
+    EXPECT_EQ(Str(doc.GetError()), "") << "a good read clears the reason";
+
+    EXPECT_FALSE(doc.EndParse());
+    EXPECT_EQ(Str(doc.GetError()), "no parse is under way");
+    doc.BeginParse();
+    EXPECT_EQ(Str(doc.GetError()), "");
+    EXPECT_FALSE(doc.ParseMore("<a></b>", 7));
+    EXPECT_FALSE(doc.EndParse());
+    EXPECT_EQ(Str(doc.GetError()), "line 1, column 6: mismatched tag")
+        << "the reason of a failed parse outlives later calls";
 }
 
 TEST(XMLReader, FeedingOneByteAtATimeBuildsTheSameTree)
@@ -340,14 +395,63 @@ TEST(XMLFiles, FilesThatCannotBeReadFailAndLeaveTheTreeAlone)
     const std::string before = Str(doc.Serialize(0));
     EXPECT_FALSE(doc.Load(String((folder.path / "missing.xml").c_str())));
     EXPECT_EQ(Str(doc.Serialize(0)), before);
+    EXPECT_EQ(Str(doc.GetError()), "cannot open the file: No such file or directory");
     EXPECT_FALSE(doc.Load(folder.Get())) << "a folder";
     EXPECT_EQ(Str(doc.Serialize(0)), before);
+    EXPECT_EQ(Str(doc.GetError()), "cannot read the file: Is a directory");
     EXPECT_FALSE(doc.Load(""));
     EXPECT_EQ(Str(doc.Serialize(0)), before);
 
     WriteAll(folder.path / "empty.xml", "");
     EXPECT_FALSE(doc.Load(String((folder.path / "empty.xml").c_str())));
     EXPECT_TRUE(doc.name.IsEmpty());
+    EXPECT_EQ(Str(doc.GetError()), "line 1, column 1: no element found");
+}
+
+TEST(XMLFiles, FilesLargerThanTheLimitAreRefusedAndLeaveTheTreeAlone)
+{
+    TempPath folder("_dir");
+    fs::create_directory(folder.path);
+    const fs::path over = folder.path / "over.xml";
+    WriteAll(over, "<a>");
+    fs::resize_file(over, CXMLDocument::kMaxFileSize + 1); // sparse: costs no disk
+    CXMLDocument doc = ExampleDocument();
+    const std::string before = Str(doc.Serialize(0));
+    EXPECT_FALSE(doc.Load(String(over.c_str())));
+    EXPECT_EQ(Str(doc.Serialize(0)), before);
+    EXPECT_EQ(Str(doc.GetError()), "the file is larger than 64 MB");
+
+    // At the limit the file is read; these zero bytes are not XML.
+    const fs::path limit = folder.path / "limit.xml";
+    WriteAll(limit, "<a>");
+    fs::resize_file(limit, CXMLDocument::kMaxFileSize);
+    EXPECT_FALSE(doc.Load(String(limit.c_str())));
+    EXPECT_EQ(Str(doc.name), "a");
+    EXPECT_EQ(Str(doc.GetError()), "line 1, column 4: not well-formed (invalid token)");
+
+    // A stream with no size is cut off at the limit too.
+    if (fs::exists("/dev/zero")) {
+        EXPECT_FALSE(doc.Load("/dev/zero"));
+        EXPECT_EQ(Str(doc.GetError()), "the file is larger than 64 MB");
+    }
+}
+
+TEST(XMLFiles, LoadingALongAttributeValueCostsAboutAsMuchAsParsingIt)
+{
+    // Read in pieces, a token that spans them is scanned again at each piece.
+    TempPath file(".xml");
+    const std::string text = "<a v=\"" + std::string(size_t(8) << 20, 'x') + "\"/>";
+    WriteAll(file.path, text);
+    auto cpuSeconds = [] { return double(std::clock()) / CLOCKS_PER_SEC; };
+    CXMLDocument doc;
+    double start = cpuSeconds();
+    ASSERT_TRUE(doc.Parse(text.data(), text.size()));
+    const double parse = cpuSeconds() - start;
+    start = cpuSeconds();
+    ASSERT_TRUE(doc.Load(file.Get()));
+    const double load = cpuSeconds() - start;
+    EXPECT_EQ(doc.GetAttributeString("v").Length(), 8 << 20);
+    EXPECT_LT(load, 3 * parse + 0.1) << "parse " << parse << " s, load " << load << " s";
 }
 
 TEST(XMLFiles, SaveReportsWhatItCouldNotWrite)
