@@ -197,11 +197,6 @@ TEST(FileDialogModel, SaveAddsThePatternsExtensionBeforeAskingToReplace)
     ASSERT_TRUE(dialog.IsAccepted());
     EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "take.wav").c_str());
 
-    dialog.Open(folder.Request(true));
-    dialog.SetPathText("b"); // b.wav exists
-    dialog.Accept();
-    EXPECT_STREQ(dialog.GetMessage().CStr(), "Replace b.wav? Press OK again to replace it.");
-
     // Several patterns, or a pattern with wildcards in its extension, add nothing; neither
     // does an open dialog.
     for (const char* pattern : {"*.wav;*.xml", "*.wa?", "*"}) {
@@ -261,10 +256,8 @@ TEST(FileDialogModel, OpenAndSaveGiveTheSystemsReasonWhenAPathCannotBeUsed)
     EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(ENOTDIR));
 
     // What the access check says goes to the message line, with its errno.
-    std::vector<std::string> asked;
     auto denyFolder = [&](const String& path, int mode) {
-        asked.push_back(std::string(path.CStr()) + (mode & W_OK ? " w" : " r"));
-        if (std::string(path.CStr()) == folder.Folder() + "sub/") {
+        if (mode == (W_OK | X_OK) && std::string(path.CStr()) == folder.Folder() + "sub/") {
             errno = EACCES;
             return false;
         }
@@ -280,7 +273,6 @@ TEST(FileDialogModel, OpenAndSaveGiveTheSystemsReasonWhenAPathCannotBeUsed)
     dialog.Accept(); // a folder it cannot write in
     EXPECT_FALSE(dialog.IsDone());
     EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EACCES));
-    EXPECT_EQ(asked, (std::vector<std::string>{folder.Folder() + "sub/ w"}));
     dialog.SetPathText("A.WAV"); // an existing file it cannot replace: refused before asking
     dialog.Accept();
     EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EROFS));
@@ -301,9 +293,6 @@ TEST(FileDialogModel, OpenAndSaveGiveTheSystemsReasonWhenAPathCannotBeUsed)
     dialog.Accept();
     EXPECT_FALSE(dialog.IsDone());
     EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EACCES));
-    dialog.SetPathText("A.WAV");
-    dialog.Accept();
-    EXPECT_TRUE(dialog.IsAccepted());
 }
 
 TEST(FileDialogModel, OverlongPathsAreRefusedAndCancelGivesNoPath)
@@ -605,7 +594,7 @@ TEST_F(FileDialogRun, HoldingEnterOnTheReplacePromptDoesNotReplace)
         for (int i = 0; i < 4; ++i)
             PushRepeatedEnter();
         PlatformPushKey(KeyEnter, false);
-        PlatformPushKey(KeyEscape, true);
+        PlatformPushWindowClose(); // still asking: closing cancels
     };
     EXPECT_EQ(AppMain(0, nullptr), 0);
     EXPECT_FALSE(app.chosen);
