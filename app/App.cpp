@@ -190,7 +190,7 @@ void CApp::HandleMessage(const PlatformMessage& message)
                 app->m_running = false;
             break;
         case PlatformEventKind::KeyPress:
-            EmitKey(event.a, InputPress);
+            EmitKey(event.a, InputPress, event.b != 0);
             break;
         case PlatformEventKind::KeyRelease:
             EmitKey(event.a, InputRelease);

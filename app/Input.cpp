@@ -8,13 +8,14 @@ int32_t s_mouseX = 0;
 int32_t s_mouseY = 0;
 
 void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, int32_t action,
-          int32_t button)
+          int32_t button, bool repeat = false)
 {
     CInputMap event;
     event.value = value;
     event.position = position;
     event.action = action;
     event.button = button;
+    event.repeat = repeat;
     signal.Emit(event);
 }
 
@@ -45,9 +46,9 @@ CVector GetCursorScreenPosition()
     return CVector(static_cast<float>(x), static_cast<float>(y), 0.0f, 0.0f);
 }
 
-void EmitKey(int32_t code, InputAction action)
+void EmitKey(int32_t code, InputAction action, bool repeat)
 {
-    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code);
+    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code, repeat);
 }
 
 void EmitMouseMove(int32_t x, int32_t y)

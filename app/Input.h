@@ -60,6 +60,9 @@ public:
     int32_t action = InputRelease; // an InputAction
     // Mouse: a MouseButton (MouseNoButton for moves and the wheel). Keyboard: the key code.
     int32_t button = 0;
+    // Key presses: made by the keyboard's auto-repeat while the key is held. Presses of
+    // typed characters never carry it.
+    bool repeat = false;
 };
 
 // The process-wide input signals. Listeners may change the event they are given; later
@@ -75,7 +78,7 @@ CVector GetCursorScreenPosition();
 
 // Build an event and emit it on its signal. The window's event handling calls these; tests
 // and tools may too.
-void EmitKey(int32_t code, InputAction action);
+void EmitKey(int32_t code, InputAction action, bool repeat = false);
 // Records (x, y) as the last mouse position, then emits the move.
 void EmitMouseMove(int32_t x, int32_t y);
 // Emits a press, release or double-click at the last mouse position.

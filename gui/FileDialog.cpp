@@ -20,8 +20,10 @@
 
 #include <fnmatch.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -81,6 +83,27 @@ String BaseName(const String& path)
         if (path[i] == '/')
             slash = i;
     return path.Substring(slash + 1);
+}
+
+// The extension a save dialog adds: ".ext" for a pattern that is exactly "*.ext" with a
+// plain ext; empty for any other pattern.
+String DefaultExtension(const String& pattern)
+{
+    if (pattern.Length() < 3 || pattern[0] != '*' || pattern[1] != '.')
+        return String();
+    for (int32_t i = 2; i < pattern.Length(); ++i)
+        if (std::strchr("*?[]\\;/", pattern[i]))
+            return String();
+    return pattern.Substring(1);
+}
+
+// path with extension added unless its name already ends with it, in any letter case.
+String WithExtension(const String& path, const String& extension)
+{
+    const int32_t n = path.Length(), k = extension.Length();
+    if (k == 0 || (n >= k && strncasecmp(path.CStr() + (n - k), extension.CStr(), static_cast<size_t>(k)) == 0))
+        return path;
+    return path + extension;
 }
 
 } // namespace
@@ -183,6 +206,8 @@ void CFileDialog::Open(const FileDialogRequest& request)
 
 // [SECTION] Model: rows, OK and Cancel
 
+void CFileDialog::SetAccessCheck(AccessCheck check) { m_access = std::move(check); }
+
 String CFileDialog::GetRowText(int32_t row) const
 {
     if (row < 0 || static_cast<size_t>(row) >= m_entries.size())
@@ -235,8 +260,7 @@ void CFileDialog::Accept()
     const bool namesFolder = path.EndsWith("/");
     const String bare = namesFolder && path.Length() > 1 ? path.Substring(0, path.Length() - 1) : path;
     std::error_code error;
-    const fs::file_status status = fs::status(fs::path(ToStd(bare)), error);
-    if (fs::is_directory(status)) {
+    if (fs::is_directory(fs::status(fs::path(ToStd(bare)), error))) {
         EnterFolder(path);
         return;
     }
@@ -244,29 +268,64 @@ void CFileDialog::Accept()
         m_message = "Folder not found";
         return;
     }
-    if (path.Length() > kFileDialogMaxPath) {
+    // The extension comes first, so that what is checked and confirmed is the file written.
+    const String chosen = m_request.save ? WithExtension(path, DefaultExtension(m_request.pattern)) : path;
+    if (chosen.Length() > kFileDialogMaxPath) {
         m_message = String::Format("The path is longer than %d characters", kFileDialogMaxPath);
         return;
     }
-    const bool exists = !error && fs::exists(status);
-    if (!m_request.save) {
-        if (exists)
-            Finish(path);
-        else
-            m_message = "File not found";
+    if (m_request.save)
+        AcceptSave(chosen);
+    else
+        AcceptOpen(chosen);
+}
+
+bool CFileDialog::Allowed(const String& path, int mode, const char* notFound)
+{
+    errno = 0;
+    if (m_access ? m_access(path, mode) : access(path.CStr(), mode) == 0)
+        return true;
+    const int reason = errno; // before anything else can change it
+    m_message = reason == ENOENT ? String(notFound) : String(std::strerror(reason != 0 ? reason : EACCES));
+    return false;
+}
+
+void CFileDialog::AcceptOpen(const String& path)
+{
+    if (!Allowed(path, R_OK, "File not found"))
+        return;
+    // Reading a pipe or a device could wait forever or never end.
+    std::error_code error;
+    if (!fs::is_regular_file(fs::status(fs::path(ToStd(path)), error))) {
+        m_message = "Not a regular file";
         return;
     }
+    Finish(path);
+}
+
+void CFileDialog::AcceptSave(const String& path)
+{
     const String name = BaseName(path);
-    const String parent = path.Substring(0, path.Length() - name.Length());
-    std::error_code parentError;
-    if (!fs::is_directory(fs::path(ToStd(parent)), parentError)) {
-        m_message = "Folder not found";
+    if (!Allowed(path.Substring(0, path.Length() - name.Length()), W_OK | X_OK, "Folder not found"))
         return;
-    }
-    if (exists && m_confirmed != path) {
-        m_confirmed = path;
-        m_message = "Replace " + name + "? Press OK again to replace it.";
-        return;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(ToStd(path)), error);
+    if (!error && fs::exists(status)) {
+        if (fs::is_directory(status)) { // only when the extension made the name of a folder
+            m_message = std::strerror(EISDIR);
+            return;
+        }
+        if (!fs::is_regular_file(status)) {
+            m_message = "Not a regular file";
+            return;
+        }
+        if (!Allowed(path, W_OK, "File not found"))
+            return;
+        if (m_confirmed != path) {
+            m_confirmed = path;
+            m_message = "Replace " + name + "? Press OK again to replace it.";
+            return;
+        }
     }
     Finish(path);
 }
@@ -281,6 +340,8 @@ void CFileDialog::Finish(const String& path)
 
 void CFileDialog::Cancel()
 {
+    if (m_done)
+        return;
     m_result.Clear();
     m_accepted = false;
     m_done = true;
@@ -540,7 +601,8 @@ void CFileDialogView::Sync()
 
 void CFileDialogView::OnKey(CInputMap& event)
 {
-    if (event.action != InputPress)
+    // A held key must not answer: holding Enter past the replace question would replace.
+    if (event.action != InputPress || event.repeat)
         return;
     if (event.value == KeyEnter)
         OnOk();

@@ -29,7 +29,10 @@ struct FileDialogRequest {
     bool save = false;         // a save dialog (confirms replacing a file) or an open dialog
     String title;              // the window's title
     String filterDescription;  // shown to the user, e.g. "WAV File (*.wav)"
-    String pattern;            // the files listed, e.g. "*.wav"
+    // The files listed, e.g. "*.wav". A save dialog whose pattern is one "*.ext" with a plain
+    // ext adds ".ext" to a typed name that does not already end with it (in any letter case),
+    // before it looks for a file to replace.
+    String pattern;
     String folder;             // where it starts; empty: the working directory
 };
 
@@ -83,12 +86,18 @@ public:
     void SetPathText(const String& text);
     const String& GetPathText() const { return m_pathText; }
     // OK: an empty text does nothing; a path naming a folder enters it; otherwise an open
-    // dialog accepts an existing file ("File not found" when there is none) and a save
-    // dialog a path in an existing folder, asking first when the file exists (a second OK
-    // with the same path replaces it). Paths longer than kFileDialogMaxPath are refused.
+    // dialog accepts a regular file it may read ("File not found" when there is none) and a
+    // save dialog a path, with the default extension added, in a folder it may write in,
+    // asking first when the file exists (a second OK with the same path replaces it). A path
+    // the system refuses gets its reason in the message (strerror's text, such as
+    // "Permission denied"). Paths longer than kFileDialogMaxPath are refused.
     void Accept();
-    // Ends the dialog without a path.
+    // Ends the dialog without a path, unless it has ended already.
     void Cancel();
+    // Replaces the permission test Accept uses (access(2) by default): check(path, mode) with
+    // mode R_OK or W_OK | X_OK, false with errno set when refused. Folders end with "/".
+    using AccessCheck = std::function<bool(const String& path, int mode)>;
+    void SetAccessCheck(AccessCheck check);
     // Enters folder (absolute or relative to the folder shown): true when it could be
     // listed; otherwise the message says so and the listing stays.
     bool EnterFolder(const String& folder);
@@ -107,6 +116,12 @@ public:
 private:
     // Lists folder (absolute, normal, ending with "/"); false when it cannot be read.
     bool List(const String& folder);
+    // Accept's last steps for a path that does not name a folder.
+    void AcceptOpen(const String& path);
+    void AcceptSave(const String& path);
+    // check's verdict on path; false with the reason in the message when refused (notFound
+    // stands for a missing path).
+    bool Allowed(const String& path, int mode, const char* notFound);
     void Finish(const String& path);
 
     FileDialogRequest m_request;
@@ -116,6 +131,7 @@ private:
     String m_pathText;
     String m_message;
     String m_confirmed;  // the existing file the last OK asked about replacing
+    AccessCheck m_access;
     String m_result;
     bool m_done = false;
     bool m_accepted = false;

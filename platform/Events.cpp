@@ -147,7 +147,7 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
         out->param1 = event.key.keysym.sym;
         out->param2 = event.key.repeat;
         if (int32_t code = PressCodeOf(event.key.keysym.sym))
-            Add(out, PlatformEventKind::KeyPress, code);
+            Add(out, PlatformEventKind::KeyPress, code, event.key.repeat != 0 ? 1 : 0);
         break;
 
     case SDL_KEYUP:

@@ -19,7 +19,8 @@ enum class PlatformEventKind : uint8_t {
     FocusLost,
     Close,       // the user asked to close the window
     Quit,        // the program was asked to end (last window closed, SIGINT, SIGTERM)
-    KeyPress,    // a: character code (32 to 126, or 8, 9, 13, 27) or arrow key code 37 to 40
+    KeyPress,    // a: character code (32 to 126, or 8, 9, 13, 27) or arrow key code 37 to 40;
+                 // b: 1 for the keyboard's auto-repeat of a held key (never for typed text)
     KeyRelease,  // a: virtual-key code (letters as capitals, digits 48-57, F1 = 112 ...)
     MouseMove,   // a, b: position in client pixels, origin top-left
     MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click

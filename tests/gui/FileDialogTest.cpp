@@ -14,8 +14,13 @@
 #include "support/GLTestContext.h"
 #include "support/TempDir.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -164,6 +169,132 @@ TEST(FileDialogModel, SaveAsksBeforeReplacingAndNeedsAnExistingFolder)
     EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "new.wav").c_str());
 }
 
+TEST(FileDialogModel, SaveAddsThePatternsExtensionBeforeAskingToReplace)
+{
+    DialogFolder folder;
+    WriteFileBytes(folder.dir.File("song.xml"), "<project/>");
+    FileDialogRequest project = folder.Request(true);
+    project.pattern = "*.xml";
+    CFileDialog dialog;
+    dialog.Open(project);
+    dialog.SetPathText("song"); // song.xml exists: the dialog asks about that file
+    dialog.Accept();
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), "Replace song.xml? Press OK again to replace it.");
+    dialog.Accept();
+    ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "song.xml").c_str());
+
+    dialog.Open(project);
+    dialog.SetPathText("Song.XML"); // already has it, in any letter case: kept as typed
+    dialog.Accept();
+    ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "Song.XML").c_str());
+
+    dialog.Open(folder.Request(true)); // the sound dialog: a new name gets ".wav"
+    dialog.SetPathText("take");
+    dialog.Accept();
+    ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "take.wav").c_str());
+
+    // Several patterns, or a pattern with wildcards in its extension, add nothing; neither
+    // does an open dialog.
+    for (const char* pattern : {"*.wav;*.xml", "*.wa?", "*"}) {
+        FileDialogRequest request = folder.Request(true);
+        request.pattern = pattern;
+        dialog.Open(request);
+        dialog.SetPathText("plain");
+        dialog.Accept();
+        ASSERT_TRUE(dialog.IsAccepted()) << pattern;
+        EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "plain").c_str()) << pattern;
+    }
+    WriteFileBytes(folder.dir.File("plain"), "x");
+    dialog.Open(folder.Request(false));
+    dialog.SetPathText("plain");
+    dialog.Accept();
+    ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "plain").c_str());
+}
+
+TEST(FileDialogModel, SavingOntoAFolderOrASpecialFileIsRefused)
+{
+    DialogFolder folder;
+    fs::create_directory(folder.dir.Path() / "mix.wav");
+    CFileDialog dialog;
+    dialog.Open(folder.Request(true));
+    dialog.SetPathText("mix"); // mix.wav is a folder
+    dialog.Accept();
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EISDIR));
+
+    // Opening or replacing a pipe would wait for a writer forever.
+    ASSERT_EQ(mkfifo(folder.dir.File("pipe.wav").c_str(), 0600), 0);
+    for (bool save : {false, true}) {
+        dialog.Open(folder.Request(save));
+        dialog.SetPathText("pipe.wav");
+        dialog.Accept();
+        dialog.Accept();
+        EXPECT_FALSE(dialog.IsDone()) << save;
+        EXPECT_STREQ(dialog.GetMessage().CStr(), "Not a regular file") << save;
+    }
+}
+
+TEST(FileDialogModel, OpenAndSaveGiveTheSystemsReasonWhenAPathCannotBeUsed)
+{
+    DialogFolder folder;
+    CFileDialog dialog;
+    // A name under a regular file fails for every user, root included.
+    dialog.Open(folder.Request(false));
+    dialog.SetPathText("b.wav/x.wav");
+    dialog.Accept();
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(ENOTDIR));
+    dialog.Open(folder.Request(true));
+    dialog.SetPathText("b.wav/x.wav");
+    dialog.Accept();
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(ENOTDIR));
+
+    // What the access check says goes to the message line, with its errno.
+    auto denyFolder = [&](const String& path, int mode) {
+        if (mode == (W_OK | X_OK) && std::string(path.CStr()) == folder.Folder() + "sub/") {
+            errno = EACCES;
+            return false;
+        }
+        if (std::string(path.CStr()) == folder.Folder() + "A.WAV") {
+            errno = EROFS;
+            return false;
+        }
+        return true;
+    };
+    dialog.Open(folder.Request(true));
+    dialog.SetAccessCheck(denyFolder);
+    dialog.SetPathText("sub/new");
+    dialog.Accept(); // a folder it cannot write in
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EACCES));
+    dialog.SetPathText("A.WAV"); // an existing file it cannot replace: refused before asking
+    dialog.Accept();
+    EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EROFS));
+    dialog.SetPathText("new");
+    dialog.Accept();
+    ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "new.wav").c_str());
+
+    dialog.Open(folder.Request(false));
+    dialog.SetAccessCheck([&](const String& path, int mode) {
+        if (mode == R_OK && std::string(path.CStr()) == folder.Folder() + "b.wav") {
+            errno = EACCES;
+            return false;
+        }
+        return true;
+    });
+    dialog.SetPathText("b.wav"); // a file it cannot read
+    dialog.Accept();
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), std::strerror(EACCES));
+}
+
 TEST(FileDialogModel, OverlongPathsAreRefusedAndCancelGivesNoPath)
 {
     DialogFolder folder;
@@ -175,11 +306,15 @@ TEST(FileDialogModel, OverlongPathsAreRefusedAndCancelGivesNoPath)
     EXPECT_FALSE(dialog.IsDone());
     EXPECT_NE(std::string(dialog.GetMessage().CStr()).find("longer than 1024"), std::string::npos);
 
-    // Exactly the limit is fine.
-    const std::string fits = folder.Folder() + std::string(kFileDialogMaxPath - folder.Folder().size(), 'f');
+    // Exactly the limit is fine (the name carries the extension, so nothing is added).
+    const std::string fits =
+        folder.Folder() + std::string(kFileDialogMaxPath - folder.Folder().size() - 4, 'f') + ".wav";
     dialog.SetPathText(fits.c_str());
     dialog.Accept();
     ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_EQ(dialog.GetResult().Length(), kFileDialogMaxPath);
+    dialog.Cancel(); // an Escape queued behind the accepting Enter changes nothing
+    EXPECT_TRUE(dialog.IsAccepted());
     EXPECT_EQ(dialog.GetResult().Length(), kFileDialogMaxPath);
 
     dialog.Open(folder.Request(false));
@@ -293,6 +428,23 @@ TEST_F(FileDialogView, ClicksSelectAndEnterAndTheMessageLineSpeaks)
     DoubleClick(x, y);
     ASSERT_TRUE(view.IsDone());
     EXPECT_STREQ(view.GetModel().GetResult().CStr(), (folder.Folder() + "sub/inner.wav").c_str());
+}
+
+TEST_F(FileDialogView, HeldEnterDoesNotAnswerTheReplacePrompt)
+{
+    CFileDialogView view(folder.Request(true), glyphs.get());
+    Type("b");
+    EmitKey(KeyEnter, InputPress);
+    EXPECT_STREQ(view.GetMessageText().GetText().CStr(), "Replace b.wav? Press OK again to replace it.");
+    for (int i = 0; i < 5; ++i)
+        EmitKey(KeyEnter, InputPress, true); // the keyboard's auto-repeat
+    EXPECT_FALSE(view.IsDone());
+    EmitKey(KeyEscape, InputPress, true);
+    EXPECT_FALSE(view.IsDone());
+    EmitKey(KeyEnter, InputRelease);
+    EmitKey(KeyEnter, InputPress); // a fresh press answers
+    ASSERT_TRUE(view.IsDone());
+    EXPECT_STREQ(view.GetModel().GetResult().CStr(), (folder.Folder() + "b.wav").c_str());
 }
 
 TEST_F(FileDialogView, LongPathsScrollSoThatTheirEndStaysInView)
@@ -415,6 +567,38 @@ TEST_F(FileDialogRun, ReturnsTheTypedPathAndHandsTheInputBack)
     EXPECT_STREQ(app.path.CStr(), (folder.Folder() + "take.wav").c_str());
     EXPECT_EQ(app.eventsDuringDialog, 0);
     EXPECT_EQ(app.outerEvents, 1);
+    EXPECT_LT(app.frames, 400);
+}
+
+// A key-down of Enter as the window system sends it while the key is held.
+void PushRepeatedEnter()
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.repeat = 1;
+    event.key.keysym.sym = SDLK_RETURN;
+    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    PlatformPushEvent(event);
+}
+
+TEST_F(FileDialogRun, HoldingEnterOnTheReplacePromptDoesNotReplace)
+{
+    DialogFolder folder;
+    CDialogApp app;
+    app.request = folder.Request(true);
+    app.queue = [] {
+        PlatformPushText("b.wav"); // exists: the first Enter asks
+        PlatformPushKey(KeyEnter, true);
+        for (int i = 0; i < 4; ++i)
+            PushRepeatedEnter();
+        PlatformPushKey(KeyEnter, false);
+        PlatformPushWindowClose(); // still asking: closing cancels
+    };
+    EXPECT_EQ(AppMain(0, nullptr), 0);
+    EXPECT_FALSE(app.chosen);
+    EXPECT_STREQ(app.path.CStr(), "untouched");
     EXPECT_LT(app.frames, 400);
 }
 
