@@ -8,13 +8,14 @@ int32_t s_mouseX = 0;
 int32_t s_mouseY = 0;
 
 void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, int32_t action,
-          int32_t button)
+          int32_t button, bool character = false)
 {
     CInputMap event;
     event.value = value;
     event.position = position;
     event.action = action;
     event.button = button;
+    event.character = character;
     signal.Emit(event);
 }
 
@@ -48,6 +49,11 @@ CVector GetCursorScreenPosition()
 void EmitKey(int32_t code, InputAction action)
 {
     Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code);
+}
+
+void EmitCharacter(int32_t code)
+{
+    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), InputPress, code, true);
 }
 
 void EmitMouseMove(int32_t x, int32_t y)

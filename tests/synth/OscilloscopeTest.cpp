@@ -26,7 +26,7 @@ void Type(CEdit& box, const char* text)
     box.SetText("");
     box.SetFocus(true);
     for (const char* c = text; *c; ++c)
-        EmitKey(static_cast<unsigned char>(*c), InputPress);
+        EmitCharacter(static_cast<unsigned char>(*c));
     box.SetFocus(false);
 }
 
@@ -195,7 +195,7 @@ TEST(PanelFocus, PressingABoxOfOnePanelDropsTheFocusColoursOfAnother)
     EXPECT_EQ(boxA.material.diffuse[1], 0.8f);
     EXPECT_EQ(boxA.material.diffuse[0], 0.8f);
 
-    EmitKey('2', InputPress); // typing reaches the focused box only
+    EmitCharacter('2'); // typing reaches the focused box only
     EXPECT_EQ(Text(boxB), "0.002");
     EXPECT_EQ(b.GetWave().phase, 0.002f);
     EXPECT_EQ(Text(boxA), "1.00");
