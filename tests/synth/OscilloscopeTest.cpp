@@ -112,6 +112,7 @@ TEST_F(Panel, TypedFrequencyIsUsedAsTypedWhileTheSliderStopsAtItsEnd)
     EXPECT_EQ(panel.Slider(ValueFrequency).GetValue(), 2000.0f);
     EXPECT_EQ(panel.GetWave().frequency, 3000.0f);
     EXPECT_EQ(panel.GetShown(ValueFrequency), 3000.0f);
+    panel.SetCarrierOn(true); // the carrier's boxes show, and take typing, only while it is on
     Type(panel.ValueBox(ValueCarrierFrequency), "440.6");
     EXPECT_EQ(panel.GetCarrier().frequency, 440.6f);
 }
