@@ -190,7 +190,10 @@ void CApp::HandleMessage(const PlatformMessage& message)
                 app->m_running = false;
             break;
         case PlatformEventKind::KeyPress:
-            EmitKey(event.a, InputPress, event.b != 0);
+            if (event.b)
+                EmitCharacter(event.a);
+            else
+                EmitKey(event.a, InputPress, event.c != 0);
             break;
         case PlatformEventKind::KeyRelease:
             EmitKey(event.a, InputRelease);

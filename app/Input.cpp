@@ -8,7 +8,7 @@ int32_t s_mouseX = 0;
 int32_t s_mouseY = 0;
 
 void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, int32_t action,
-          int32_t button, bool repeat = false)
+          int32_t button, bool repeat = false, bool character = false)
 {
     CInputMap event;
     event.value = value;
@@ -16,6 +16,7 @@ void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, i
     event.action = action;
     event.button = button;
     event.repeat = repeat;
+    event.character = character;
     signal.Emit(event);
 }
 
@@ -49,6 +50,11 @@ CVector GetCursorScreenPosition()
 void EmitKey(int32_t code, InputAction action, bool repeat)
 {
     Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code, repeat);
+}
+
+void EmitCharacter(int32_t code)
+{
+    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), InputPress, code, false, true);
 }
 
 void EmitMouseMove(int32_t x, int32_t y)

@@ -26,9 +26,11 @@ enum MouseButton : int32_t {
     MouseNoButton = 146,
 };
 
-// Key codes (Windows virtual-key numbering). Key presses carry the typed character's code
-// (32 to 126, so 'a' is 97 and Shift matters) or one of Backspace, Tab, Enter, Escape and the
-// arrows; key releases carry the key's code (the A key is KeyA = 65 with or without Shift).
+// Key codes (Windows virtual-key numbering). A key press is either a typed character, carrying
+// the character's code (32 to 126, so 'a' is 97 and Shift matters), or a key: Backspace, Tab,
+// Enter, Escape, the arrows and the other navigation keys, or a key pressed with Ctrl, carrying
+// the key's code. The two ranges overlap (KeyLeft is '%'): CInputMap::character tells them
+// apart. Key releases carry the key's code (the A key is KeyA = 65 with or without Shift).
 enum KeyCode : int32_t {
     KeyBackspace = 8,
     KeyTab = 9,
@@ -38,10 +40,15 @@ enum KeyCode : int32_t {
     KeyAlt = 18,
     KeyEscape = 27,
     KeySpace = 32,
+    KeyPageUp = 33,
+    KeyPageDown = 34,
+    KeyEnd = 35,
+    KeyHome = 36,
     KeyLeft = 37,
     KeyUp = 38,
     KeyRight = 39,
     KeyDown = 40,
+    KeyInsert = 45,
     KeyDelete = 46,
     Key0 = 48, // to Key0 + 9
     KeyA = 65, // to KeyA + 25
@@ -63,6 +70,9 @@ public:
     // Key presses: made by the keyboard's auto-repeat while the key is held. Presses of
     // typed characters never carry it.
     bool repeat = false;
+    // Key presses: true when value is a typed character, false when it is a key (an arrow
+    // is never text). Always false for key releases and mouse events.
+    bool character = false;
 };
 
 // The process-wide input signals. Listeners may change the event they are given; later
@@ -78,7 +88,11 @@ CVector GetCursorScreenPosition();
 
 // Build an event and emit it on its signal. The window's event handling calls these; tests
 // and tools may too.
+// A key going down (InputPress) or up (InputRelease), not a character; repeat marks the
+// keyboard's auto-repeat of a held key.
 void EmitKey(int32_t code, InputAction action, bool repeat = false);
+// A typed character: a press with the character's code, marked as a character.
+void EmitCharacter(int32_t code);
 // Records (x, y) as the last mouse position, then emits the move.
 void EmitMouseMove(int32_t x, int32_t y);
 // Emits a press, release or double-click at the last mouse position.

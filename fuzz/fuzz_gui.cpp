@@ -189,8 +189,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             button = (button + 1) % 3;
         }
     // Typing reaches the edit box that was pressed last.
-    for (int32_t key : {int32_t('1'), int32_t('.'), int32_t('-'), int32_t('a'), int32_t(' '), int32_t(KeyBackspace),
-                        int32_t(KeyEnter), int32_t(KeyLeft), int32_t('7')})
+    for (int32_t key : {int32_t('1'), int32_t('.'), int32_t('-'), int32_t('a'), int32_t(' '), int32_t('7')})
+        EmitCharacter(key);
+    for (int32_t key : {int32_t(KeyBackspace), int32_t(KeyEnter), int32_t(KeyLeft), int32_t(KeyDelete)})
         EmitKey(key, InputPress);
     for (uint32_t i = 0; i < manager.GetElementCount(); ++i)
         CheckWidget(*manager.GetElement(i));

@@ -123,10 +123,17 @@ void CButton::SetState(State state)
     onState.Emit(state);
 }
 
+CButton::State CButton::RestingState() const
+{
+    if (!m_enabled)
+        return StateDisabled;
+    return m_down ? StateDown : StateNormal;
+}
+
 void CButton::SetDown(bool down)
 {
     m_down = down;
-    SetState(down ? StateDown : StateNormal);
+    SetState(RestingState());
 }
 
 void CButton::SetSprite(const CSprite& sprite)
@@ -271,5 +278,5 @@ bool CCheckBox::HitTest(int32_t x, int32_t y) { return CGUI::HitTest(x, y) || m_
 void CCheckBox::OnToggle()
 {
     m_down = !m_down;
-    SetState(m_down ? StateDown : StateNormal);
+    SetState(RestingState());
 }

@@ -45,8 +45,9 @@ public:
     // no sprite frames. Emits onState(s).
     void SetState(State state);
     State GetState() const { return m_state; }
-    // Latches the button down (state down) or releases it (state normal). While latched,
-    // hover and mouse input leave the state alone.
+    // Latches the button down (state down) or releases it (state normal); a disabled button
+    // keeps showing the disabled state, and shows the latch once enabled again. While
+    // latched, hover and mouse input leave the state alone.
     void SetDown(bool down);
     bool IsDown() const { return m_down; }
 
@@ -76,6 +77,9 @@ protected:
     void OnResize(float width, float height);
     // The label's size for a button of this size.
     void SizeLabel(float width, float height);
+    // The state the flags call for while no pointer acts on the button: disabled, else down
+    // when latched, else normal.
+    State RestingState() const;
     // Puts the button's own colours back when a state colour is shown.
     void RemoveTint();
     // Shows frame (base + state) when the sprite has it.

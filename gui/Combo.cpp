@@ -47,20 +47,34 @@ void CCombo::OnInput(CInputMap& event)
         target = &m_button;
     else if (hit[0])
         target = &m_edit;
-    if (!target || !HasFocus())
+    if (!HasFocus())
         return;
-    if (event.action == InputPress && target != m_focusedPart) {
+    // The part that took the press hears its release wherever it lands, so that a drop
+    // button pressed and dragged off comes back up.
+    if (event.action == InputRelease && m_focusedPart && m_focusedPart != target)
+        m_focusedPart->onInput.Emit(event);
+    if (!target)
+        return;
+    // A double click on another part than the one that took the first press is a press.
+    CInputMap press;
+    CInputMap* routed = &event;
+    if (event.action == InputDoubleClick && target != m_focusedPart) {
+        press = event;
+        press.action = InputPress;
+        routed = &press;
+    }
+    if (routed->action == InputPress && target != m_focusedPart) {
         if (CGUI* old = m_focusedPart)
             old->SetFocus(false);
         m_focusedPart = target;
         target->SetFocus(true);
     }
-    target->onInput.Emit(event);
-    if (event.action == InputRelease)
+    target->onInput.Emit(*routed);
+    if (routed->action == InputRelease)
         target->onRelease.Emit();
-    else if (event.action == InputDoubleClick)
+    else if (routed->action == InputDoubleClick)
         target->onDoubleClick.Emit();
-    else if (event.action == InputMove)
+    else if (routed->action == InputMove)
         target->onMouseOver.Emit();
 }
 

@@ -117,19 +117,17 @@ void CEdit::Changed()
 
 void CEdit::OnKey(CInputMap& event)
 {
-    if (event.action != InputPress || !m_active)
+    // A disabled or hidden field keeps its text even while it holds the focus.
+    if (event.action != InputPress || !m_active || !IsEnabled() || !IsVisible())
         return;
     const int32_t key = event.value;
     const uint32_t length = static_cast<uint32_t>(GetText().Length());
-    if (key == KeyBackspace) {
-        if (length > 0) {
+    if (!event.character) {
+        // Keys edit; only characters type (an arrow's code is a character's too).
+        if (key == KeyBackspace && length > 0) {
             m_text.RemoveLastCharacter();
             Changed();
-        }
-        return;
-    }
-    if (key == KeyEnter) {
-        if (m_multiline && length < m_limit) {
+        } else if (key == KeyEnter && m_multiline && length < m_limit) {
             m_text.AppendCharacter('\n');
             Changed();
         }

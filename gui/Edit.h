@@ -1,7 +1,9 @@
 // CEdit: the text entry field. It shows its text through an embedded text element and edits
-// it from the keyboard signal while it holds the mouse focus: typed characters go to the end,
-// Backspace removes the last one, and onChange carries the whole text after every accepted
-// key. While active, a caret blinks at the end of the text. Main thread only.
+// it from the keyboard signal while it holds the mouse focus and is enabled and visible: typed
+// characters go to the end, the Backspace key removes the last one, and onChange carries the
+// whole text after every accepted key. Key presses that are not characters (the arrows and
+// other navigation keys) never type. While active, a caret blinks at the end of the text.
+// Main thread only.
 #pragma once
 
 #include "app/Timer.h"

@@ -229,8 +229,19 @@ void CGUI::RouteInput(CInputMap& event)
 {
     if (!IsEnabled() || !IsVisible())
         return;
-    if (HitTest(PixelOf(event.position.x), PixelOf(event.position.y))) {
-        switch (event.action) {
+    const bool hit = HitTest(PixelOf(event.position.x), PixelOf(event.position.y));
+    // A double click belongs to the element that took its first press; anywhere else it is
+    // the first press there (or elsewhere).
+    CInputMap press;
+    CInputMap* routed = &event;
+    if (event.action == InputDoubleClick && !(hit && m_focus)) {
+        press = event;
+        press.action = InputPress;
+        routed = &press;
+    }
+    bool dropFocus = false;
+    if (hit) {
+        switch (routed->action) {
         case InputRelease:
             if (m_focus)
                 onRelease.Emit();
@@ -241,8 +252,7 @@ void CGUI::RouteInput(CInputMap& event)
             onPress.Emit();
             break;
         case InputDoubleClick:
-            if (m_focus)
-                onDoubleClick.Emit();
+            onDoubleClick.Emit();
             break;
         case InputMove:
             if (!m_mouseOver) {
@@ -254,10 +264,11 @@ void CGUI::RouteInput(CInputMap& event)
             break;
         }
     } else {
-        switch (event.action) {
+        switch (routed->action) {
         case InputRelease:
-            if (m_focus && !m_mouseOver)
-                SetFocus(false);
+            // The release still reaches the element that took the press, so that a pressed
+            // look or a drag ends, and only then the focus goes.
+            dropFocus = m_focus && !m_mouseOver;
             break;
         case InputPress:
             if (m_focus)
@@ -275,7 +286,9 @@ void CGUI::RouteInput(CInputMap& event)
     }
     // Dragging a moveable element is the move slot's work, which listens to onInput.
     if (m_focus)
-        onInput.Emit(event);
+        onInput.Emit(*routed);
+    if (dropFocus && m_focus)
+        SetFocus(false);
 }
 
 // [SECTION] Description attributes

@@ -146,7 +146,9 @@ public:
     // signal itself): hover is edge-triggered here (onMouseOver once on entering, onMouseOut
     // once on leaving); a press on the element takes the focus and emits onPress, a press
     // elsewhere drops it; a release over the focused element is the click (onRelease). The
-    // focused element then gets onInput, which also drives dragging.
+    // focused element then gets onInput, which also drives dragging; a release away from it
+    // (and not hovering it) is delivered before the focus goes. A double click is one only on
+    // the focused element; elsewhere it is routed as a press (action 1).
     void RouteInput(CInputMap& event);
 
     // --- signals

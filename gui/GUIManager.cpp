@@ -324,7 +324,7 @@ void CGUIManager::OnMouse(CInputMap& event)
     const uint64_t generation = m_generation;
     auto deleted = [&] { return m_generation != generation; };
 
-    if (event.action == InputPress) {
+    if (event.action == InputPress || event.action == InputDoubleClick) {
         CGUI* hit = nullptr;
         for (size_t i = 0; i < m_elements.size() && !hit; ++i) {
             CGUI* element = m_elements[i];
@@ -334,6 +334,20 @@ void CGUIManager::OnMouse(CInputMap& event)
             if (inside)
                 hit = element;
         }
+        if (event.action == InputDoubleClick && hit && hit == m_focus) {
+            hit->onInput.Emit(event);
+            if (!deleted())
+                hit->onDoubleClick.Emit();
+            return;
+        }
+        // A double click away from the element that took its first press is a first press
+        // where it lands (listeners of the mouse signal after this one keep the original).
+        CInputMap converted;
+        if (event.action == InputDoubleClick) {
+            converted = event;
+            converted.action = InputPress;
+        }
+        CInputMap& press = event.action == InputDoubleClick ? converted : event;
         CGUI* old = m_focus;
         m_focus = hit;
         if (old && old != hit) {
@@ -348,7 +362,7 @@ void CGUIManager::OnMouse(CInputMap& event)
             if (deleted())
                 return;
         }
-        hit->onInput.Emit(event);
+        hit->onInput.Emit(press);
         if (!deleted())
             hit->onPress.Emit();
         return;
@@ -361,10 +375,6 @@ void CGUIManager::OnMouse(CInputMap& event)
         if (event.action == InputRelease) {
             if (focus->HitTest(x, y) && !deleted())
                 focus->onRelease.Emit();
-            return;
-        }
-        if (event.action == InputDoubleClick) {
-            focus->onDoubleClick.Emit();
             return;
         }
     }

@@ -65,10 +65,12 @@ public:
 
     // Mouse routing, connected to the mouse signal. A press (any button) moves the focus to
     // the first element hit (or to none) and the new focus emits onInput and onPress; a
-    // release, double click or wheel turn goes to the focused element as onInput, followed
-    // by onRelease when a release is still over it or onDoubleClick; a move goes to the
-    // focused element as onInput, then every enabled, visible element is hit-tested and the
-    // first hit emits onMouseOver, every other one onMouseOut, on every move.
+    // double click on the focused element emits onInput and onDoubleClick there, and one that
+    // lands anywhere else is routed as a press (action 1); a release or wheel turn goes to
+    // the focused element as onInput, followed by onRelease when a release is still over
+    // it; a move goes to the focused element as onInput, then every enabled, visible
+    // element is hit-tested and the first hit emits onMouseOver, every other one
+    // onMouseOut, on every move.
     void OnMouse(CInputMap& event);
     // Connected to the keyboard signal; keys reach only the widgets that listen themselves.
     void OnKey(CInputMap& event);

@@ -186,15 +186,21 @@ void CScroll::OnInput(CInputMap& event)
     }
     switch (event.action) {
     case InputPress:
+    case InputDoubleClick: {
+        // The second press of a double click is a press for the parts: an arrow clicked
+        // twice quickly steps twice.
+        CInputMap press = event;
+        press.action = InputPress;
         m_captured = nullptr;
         for (CButton* part : {&m_thumb, &m_decrease, &m_increase})
             if (part->HitTest(x, y)) {
                 // The press starts the thumb's drag (it is moveable) or holds an arrow down.
                 m_captured = part;
-                part->onInput.Emit(event);
+                part->onInput.Emit(press);
                 break;
             }
         break;
+    }
     case InputWheel:
         // Towards the user (a negative delta) increases.
         if (event.value < 0)

@@ -71,21 +71,39 @@ SDL_Keycode KeyOfVirtualKey(int32_t virtualKey)
     return SDLK_UNKNOWN;
 }
 
-// The press a key-down gives: the keys whose characters text input does not deliver, and the
-// arrows. 0 for every other key (their presses come from text input).
-int32_t PressCodeOf(SDL_Keycode key)
+// The press a key-down gives, marked as a key: the keys whose characters text input does not
+// deliver, the arrows and the navigation keys, and any key with a virtual-key code while Ctrl
+// is held (Ctrl+S is a shortcut, not typing). 0 for every other key: its presses come from
+// text input.
+int32_t KeyPressOf(const SDL_Keysym& keysym)
 {
-    switch (key) {
+    switch (keysym.sym) {
     case SDLK_BACKSPACE: return 8;
     case SDLK_TAB: return 9;
     case SDLK_RETURN:
     case SDLK_KP_ENTER: return 13;
     case SDLK_ESCAPE: return 27;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
     case SDLK_LEFT: return 37;
     case SDLK_UP: return 38;
     case SDLK_RIGHT: return 39;
     case SDLK_DOWN: return 40;
-    default: return 0;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    default: break;
+    }
+    if (!(keysym.mod & KMOD_CTRL))
+        return 0;
+    const int32_t code = VirtualKeyOf(keysym.sym);
+    switch (code) {
+    case 16: case 17: case 18: // Shift, Ctrl and Alt themselves
+    case 20: case 91: case 92: case 93: case 144: case 145: // locks and system keys
+        return 0;
+    default:
+        return code;
     }
 }
 
@@ -98,6 +116,8 @@ void Add(PlatformMessage* out, PlatformEventKind kind, int32_t a = 0, int32_t b 
 } // namespace
 
 // [SECTION] Translation
+
+void PlatformPrepareInput() { SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4"); }
 
 void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t clientHeight,
                             PlatformMessage* out)
@@ -146,8 +166,8 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
     case SDL_KEYDOWN:
         out->param1 = event.key.keysym.sym;
         out->param2 = event.key.repeat;
-        if (int32_t code = PressCodeOf(event.key.keysym.sym))
-            Add(out, PlatformEventKind::KeyPress, code, event.key.repeat != 0 ? 1 : 0);
+        if (int32_t code = KeyPressOf(event.key.keysym))
+            Add(out, PlatformEventKind::KeyPress, code, 0, event.key.repeat != 0 ? 1 : 0);
         break;
 
     case SDL_KEYUP:
@@ -165,7 +185,7 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
         for (size_t i = 0; i < length; ++i) {
             unsigned char c = static_cast<unsigned char>(text[i]);
             if (c >= 32 && c <= 126)
-                Add(out, PlatformEventKind::KeyPress, c);
+                Add(out, PlatformEventKind::KeyPress, c, 1);
         }
         break;
     }
@@ -317,7 +337,7 @@ bool PlatformPushText(const char* text)
     return true;
 }
 
-bool PlatformPushKey(int32_t virtualKey, bool pressed)
+bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control)
 {
     SDL_Keycode key = KeyOfVirtualKey(virtualKey);
     if (key == SDLK_UNKNOWN)
@@ -329,6 +349,7 @@ bool PlatformPushKey(int32_t virtualKey, bool pressed)
     event.key.state = pressed ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+    event.key.keysym.mod = control ? KMOD_LCTRL : KMOD_NONE;
     return Push(event);
 }
 

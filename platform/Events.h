@@ -3,7 +3,8 @@
 // presses with character codes, key releases with Windows virtual-key codes, mouse moves,
 // buttons and wheel). The translation is a pure function so that tests can drive it with
 // synthetic SDL events; the Push functions put synthetic input into the real queue, for tests
-// that drive the whole program. Main thread only.
+// that drive the whole program. A key press says whether it is a typed character or a key, so
+// that the arrows (37 to 40, the codes of % & ' () never type. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,11 @@ enum class PlatformEventKind : uint8_t {
     FocusLost,
     Close,       // the user asked to close the window
     Quit,        // the program was asked to end (last window closed, SIGINT, SIGTERM)
-    KeyPress,    // a: character code (32 to 126, or 8, 9, 13, 27) or arrow key code 37 to 40;
-                 // b: 1 for the keyboard's auto-repeat of a held key (never for typed text)
+    KeyPress,    // a: the code; b: 1 for a typed character (text input, 32 to 126), 0 for a
+                 // key: Backspace 8, Tab 9, Enter 13, Escape 27, Page Up 33, Page Down 34,
+                 // End 35, Home 36, the arrows 37 to 40, Insert 45, Delete 46, and any key
+                 // with a virtual-key code pressed with Ctrl; c: 1 for the keyboard's
+                 // auto-repeat of a held key (never for typed text)
     KeyRelease,  // a: virtual-key code (letters as capitals, digits 48-57, F1 = 112 ...)
     MouseMove,   // a, b: position in client pixels, origin top-left
     MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click
@@ -46,6 +50,12 @@ struct PlatformMessage {
     PlatformEvent events[kMaxEvents];
 };
 
+// Sets the window system's input settings that the translation relies on: a double click only
+// within 4 pixels of the first click (SDL's own radius is 32, so two single clicks on
+// neighbouring controls would count as one double click). Call before the video subsystem
+// starts; PlatformInitVideo does.
+void PlatformPrepareInput();
+
 // Translates one event. clientWidth and clientHeight are the window's current client size,
 // which the minimise, maximise and restore notifications report.
 void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t clientHeight,
@@ -67,7 +77,8 @@ bool PlatformPushMouseWheel(int32_t notches);
 // Typed text, as the keyboard's text input delivers it (at most 31 bytes per event; longer
 // text is queued as several events).
 bool PlatformPushText(const char* text);
-// A key going down or up, named by its virtual-key code (65 for A, 13 for Enter, 37 for left).
-bool PlatformPushKey(int32_t virtualKey, bool pressed);
+// A key going down or up, named by its virtual-key code (65 for A, 13 for Enter, 37 for left),
+// with Ctrl held when control is true.
+bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control = false);
 bool PlatformPushWindowClose();
 bool PlatformPushQuit();

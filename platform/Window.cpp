@@ -1,5 +1,7 @@
 #include "platform/Window.h"
 
+#include "platform/Events.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -39,6 +41,7 @@ bool PlatformInitVideo(const char** why)
 {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
+    PlatformPrepareInput();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (why)
             *why = SDL_GetError();

@@ -130,39 +130,32 @@ bool WriteMixWav(const String& path, const CSound& mix, int* error)
 bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason)
 {
     reason = String();
+    // The system's reason for a file that cannot be opened at all, in its own words.
     std::FILE* file = std::fopen(path.CStr(), "rb");
     if (!file) {
         reason = std::strerror(errno);
         return false;
     }
-    bool ok = true;
+    std::fclose(file);
     try {
-        // Read and parse in pieces, as the document's own loader does.
-        std::vector<char> block(size_t(64) * 1024);
-        doc.BeginParse();
-        for (;;) {
-            errno = 0;
-            const size_t got = std::fread(block.data(), 1, block.size(), file);
-            if (std::ferror(file)) { // a folder, for instance
-                reason = std::strerror(errno ? errno : EIO);
-                ok = false;
-                break;
-            }
-            if (got == 0)
-                break;
-            if (!doc.ParseMore(block.data(), got))
-                break; // EndParse says so
-        }
-        if (!doc.EndParse() && ok) {
-            reason = "not a well-formed project file";
-            ok = false;
-        }
+        if (doc.Load(path))
+            return true;
     } catch (const std::bad_alloc&) {
         reason = "not enough memory to load it";
-        ok = false;
+        return false;
     }
-    std::fclose(file);
-    return ok;
+    const std::string error = doc.GetError().CStr();
+    const std::string unreadable = "cannot read the file: ";
+    if (error.compare(0, unreadable.size(), unreadable) == 0)
+        reason = error.substr(unreadable.size()).c_str(); // a folder, for instance
+    else if (error.find("out of memory") != std::string::npos)
+        reason = "not enough memory to load it";
+    else if (error.find("larger than") != std::string::npos)
+        reason = error.c_str();
+    else
+        reason = error.empty() ? "not a well-formed project file"
+                               : ("not a well-formed project file (" + error + ")").c_str();
+    return false;
 }
 
 std::string ProjectDocumentText(const CXMLDocument& doc)

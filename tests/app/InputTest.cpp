@@ -20,24 +20,29 @@ struct Heard {
     float x, y, z, w;
     int32_t action;
     int32_t button;
+    bool character;
 };
 
 bool operator==(const Heard& a, const Heard& b)
 {
     return a.signal == b.signal && a.value == b.value && a.x == b.x && a.y == b.y && a.z == b.z &&
-           a.w == b.w && a.action == b.action && a.button == b.button;
+           a.w == b.w && a.action == b.action && a.button == b.button && a.character == b.character;
 }
 
 std::ostream& operator<<(std::ostream& out, const Heard& h)
 {
     return out << h.signal << "{value " << h.value << ", (" << h.x << ", " << h.y << ", " << h.z
-               << ", " << h.w << "), action " << h.action << ", button " << h.button << "}";
+               << ", " << h.w << "), action " << h.action << ", button " << h.button
+               << (h.character ? ", character}" : "}");
 }
 
-Heard Key(int32_t code, int32_t action) { return Heard{'k', code, 0, 0, 0, 0, action, code}; }
+// A key going down (action 1) or up (action 0), not a character.
+Heard Key(int32_t code, int32_t action) { return Heard{'k', code, 0, 0, 0, 0, action, code, false}; }
+// A typed character.
+Heard Char(int32_t code) { return Heard{'k', code, 0, 0, 0, 0, 1, code, true}; }
 Heard Mouse(int32_t value, float x, float y, int32_t action, int32_t button)
 {
-    return Heard{'m', value, x, y, 0, 0, action, button};
+    return Heard{'m', value, x, y, 0, 0, action, button, false};
 }
 
 class CRecorder {
@@ -52,7 +57,7 @@ public:
     void Record(char signal, const CInputMap& e)
     {
         heard.push_back(Heard{signal, e.value, e.position.x, e.position.y, e.position.z,
-                              e.position.w, e.action, e.button});
+                              e.position.w, e.action, e.button, e.character});
         log.push_back(std::string(1, signal));
     }
     std::vector<Heard> heard;
@@ -144,17 +149,17 @@ TEST_F(InputTest, LetterPressCarriesTheCharacterAndReleaseTheKeyCode)
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_a)); // the press comes from text input
     Feed(Text("a"));
     Feed(KeyEvent(SDL_KEYUP, SDLK_a));
-    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Key(97, 1), Key(65, 0)}));
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Char(97), Key(65, 0)}));
 
     recorder.heard.clear();
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_LSHIFT));
     Feed(Text("A"));
     Feed(KeyEvent(SDL_KEYUP, SDLK_a));
     Feed(KeyEvent(SDL_KEYUP, SDLK_LSHIFT));
-    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Key(65, 1), Key(65, 0), Key(16, 0)}));
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Char(65), Key(65, 0), Key(16, 0)}));
 }
 
-TEST_F(InputTest, ArrowsCarryTheirKeyCodesBothWays)
+TEST_F(InputTest, ArrowsCarryTheirKeyCodesBothWaysAsKeysNotCharacters)
 {
     const SDL_Keycode arrows[] = {SDLK_LEFT, SDLK_UP, SDLK_RIGHT, SDLK_DOWN};
     for (SDL_Keycode key : arrows) {
@@ -171,7 +176,7 @@ TEST_F(InputTest, ArrowsCarryTheirKeyCodesBothWays)
     EXPECT_EQ(recorder.heard, expected);
 }
 
-TEST_F(InputTest, EditingKeysPressFromKeyDownBecauseTextInputLacksThem)
+TEST_F(InputTest, EditingAndNavigationKeysPressFromKeyDownAsKeys)
 {
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_BACKSPACE));
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_BACKSPACE, 1));
@@ -179,11 +184,33 @@ TEST_F(InputTest, EditingKeysPressFromKeyDownBecauseTextInputLacksThem)
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_RETURN));
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_KP_ENTER));
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_ESCAPE));
-    Feed(KeyEvent(SDL_KEYDOWN, SDLK_DELETE)); // no character: no press
-    Feed(KeyEvent(SDL_KEYDOWN, SDLK_SPACE));  // its press comes from text input
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_SPACE)); // its press comes from text input
     Feed(KeyEvent(SDL_KEYDOWN, SDLK_F1));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_s));
+    // Navigation keys share their codes with ! " # $ - . and must not read as them.
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_PAGEUP));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_PAGEDOWN));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_END));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_HOME));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_INSERT));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_DELETE));
     EXPECT_EQ(recorder.heard, (std::vector<Heard>{Key(8, 1), Key(8, 1), Key(9, 1), Key(13, 1),
-                                                  Key(13, 1), Key(27, 1)}));
+                                                  Key(13, 1), Key(27, 1), Key(33, 1), Key(34, 1),
+                                                  Key(35, 1), Key(36, 1), Key(45, 1), Key(46, 1)}));
+}
+
+TEST_F(InputTest, KeysHeldWithControlPressAsShortcutsNotAsText)
+{
+    SDL_Event s = KeyEvent(SDL_KEYDOWN, SDLK_s);
+    s.key.keysym.mod = KMOD_RCTRL;
+    Feed(s);
+    SDL_Event f5 = KeyEvent(SDL_KEYDOWN, SDLK_F5);
+    f5.key.keysym.mod = KMOD_LCTRL | KMOD_LSHIFT;
+    Feed(f5);
+    SDL_Event control = KeyEvent(SDL_KEYDOWN, SDLK_LCTRL); // the modifier alone is no shortcut
+    control.key.keysym.mod = KMOD_LCTRL;
+    Feed(control);
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Key(83, 1), Key(116, 1)}));
 }
 
 TEST_F(InputTest, TextInputPressesEachPrintableCharacter)
@@ -191,7 +218,11 @@ TEST_F(InputTest, TextInputPressesEachPrintableCharacter)
     Feed(Text("a1 ~"));
     Feed(Text("\xC3\xA9z")); // é is not in 32 to 126
     EXPECT_EQ(recorder.heard,
-              (std::vector<Heard>{Key('a', 1), Key('1', 1), Key(' ', 1), Key('~', 1), Key('z', 1)}));
+              (std::vector<Heard>{Char('a'), Char('1'), Char(' '), Char('~'), Char('z')}));
+    // The characters that share their codes with the arrows are characters here.
+    recorder.heard.clear();
+    Feed(Text("%&'("));
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Char(37), Char(38), Char(39), Char(40)}));
 }
 
 TEST_F(InputTest, KeyReleasesCarryVirtualKeyCodes)
@@ -278,7 +309,7 @@ TEST_F(InputTest, InputNeedsNoApplicationAndWindowEventsAreIgnoredWithoutOne)
     Feed(Window(SDL_WINDOWEVENT_SIZE_CHANGED, 10, 10));
     Feed(Window(SDL_WINDOWEVENT_CLOSE));
     Feed(Text("q"));
-    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Key('q', 1)}));
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Char('q')}));
 }
 
 // Records the application's window signals, interleaved with the input it hears.

@@ -254,4 +254,56 @@ TEST_F(Buttons, AssignTakesTheLookAndKeepsTheLatch)
     EXPECT_EQ(box.GetWidth(), 40.0f);
 }
 
+TEST_F(Buttons, ADisabledButtonKeepsItsDisabledLookWhenLatchedOrReleased)
+{
+    CButton* button = Add<CButton>(10, 10, 40, 20);
+    button->SetSprite(frames);
+    button->SetEnabled(false);
+    log.Take();
+    button->SetDown(true);
+    EXPECT_TRUE(button->IsDown());
+    EXPECT_EQ(button->GetState(), CButton::StateDisabled);
+    EXPECT_EQ(button->GetSprite().current, 3u);
+    button->SetDown(false);
+    EXPECT_EQ(log.Take(), (States{3, 3}));
+    // The latch shows once the button is enabled again.
+    button->SetDown(true);
+    button->SetEnabled(true);
+    EXPECT_EQ(log.Take(), (States{3, 2}));
+    EXPECT_EQ(button->GetSprite().current, 2u);
+}
+
+// A panel routes the mouse to its boxes itself (RouteInput), as the synthesizer's panels do
+// with their radio boxes: one box checked, another pressed, dragged off and released away.
+TEST_F(Buttons, ARoutedBoxPressedAndReleasedElsewhereLooksUncheckedAgain)
+{
+    CCheckBox sine, square;
+    for (CCheckBox* box : {&sine, &square}) {
+        box->SetSprite(frames);
+        box->SetSize(12, 12);
+        log.Watch(*box);
+    }
+    sine.SetPosition(10, 10);
+    square.SetPosition(10, 30);
+    sine.SetDown(true);
+    log.Take();
+    auto route = [](CGUI& box, int32_t action, float x, float y) {
+        CInputMap event;
+        event.action = action;
+        event.button = action == InputMove ? MouseNoButton : MouseLeft;
+        event.position = CVector(x, y, 0.0f, 0.0f);
+        box.RouteInput(event);
+    };
+    route(square, InputMove, 15, 35);
+    route(square, InputPress, 15, 35);
+    EXPECT_EQ(square.GetState(), CButton::StateDown);
+    route(square, InputMove, 200, 35);
+    route(square, InputRelease, 200, 35);
+    EXPECT_FALSE(square.IsDown());
+    EXPECT_EQ(square.GetState(), CButton::StateNormal);
+    EXPECT_EQ(square.GetSprite().current, 0u);
+    EXPECT_TRUE(sine.IsDown());
+    EXPECT_EQ(log.clicks, 0);
+}
+
 } // namespace

@@ -80,6 +80,33 @@ TEST_F(Composites, AComboBoxOpensChoosesAndCloses)
     EXPECT_EQ(owner.Take(), Events{});
 }
 
+TEST_F(Composites, TheDropButtonComesBackUpWhenReleasedAwayFromIt)
+{
+    ASSERT_TRUE(Load(kCombo));
+    auto* combo = Find<CCombo>("cmbWave");
+    ASSERT_NE(combo, nullptr);
+    CButton& drop = combo->GetButton();
+    Press(100, 20);
+    EXPECT_EQ(drop.GetState(), CButton::StateDown);
+    Release(300, 300); // off the combo box
+    EXPECT_EQ(drop.GetState(), CButton::StateNormal);
+    EXPECT_FALSE(combo->IsOpen());
+    Press(100, 20);
+    Release(30, 20); // over the edit box
+    EXPECT_EQ(drop.GetState(), CButton::StateNormal);
+    EXPECT_FALSE(combo->IsOpen());
+
+    // A double click whose first click was on the edit box presses the drop button.
+    Click(87, 20);
+    EXPECT_TRUE(combo->GetEdit().IsActive());
+    Move(91, 20);
+    EmitMouseButton(MouseLeft, InputDoubleClick);
+    EXPECT_EQ(drop.GetState(), CButton::StateDown);
+    EXPECT_FALSE(combo->GetEdit().IsActive());
+    EmitMouseButton(MouseLeft, InputRelease);
+    EXPECT_TRUE(combo->IsOpen());
+}
+
 TEST(ComboBox, TheSelectedRowIsChosenOnceWhileLoading)
 {
     CXMLDocument document;

@@ -3,11 +3,14 @@
 // and the description attributes.
 #include "GlyphSprite.h"
 
+#include "app/App.h"
 #include "app/FrameTick.h"
 #include "app/Input.h"
 #include "gui/Edit.h"
+#include "platform/Events.h"
 #include "xml/XMLDocument.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -46,11 +49,11 @@ protected:
     }
     void TearDown() override { SetAppClockForTesting(nullptr); }
 
-    // Key presses of each character, as typing sends them.
+    // Each character, as typing sends it.
     static void Type(const std::string& keys)
     {
         for (char key : keys)
-            EmitKey(static_cast<unsigned char>(key), InputPress);
+            EmitCharacter(static_cast<unsigned char>(key));
     }
 
     static void Frame(uint32_t milliseconds)
@@ -89,6 +92,68 @@ TEST_F(EditBoxes, OnlyTheFocusedBoxTakesKeyPresses)
     a.SetText("1\\n2");
     EXPECT_STREQ(a.GetText().CStr(), "1\n2");
     EXPECT_TRUE(changes.Take().empty());
+}
+
+// Keys pressed on the keyboard go through the platform's queue and the application's event
+// handling, as in the running program.
+TEST_F(EditBoxes, NavigationKeysNeverTypeAndCharactersComeFromTextInput)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    auto deliver = [] {
+        PlatformMessage message;
+        while (PlatformPollMessage(nullptr, &message))
+            CApp::HandleMessage(message);
+    };
+    CEdit text, number;
+    number.SetNumber(true);
+    ChangeLog changes(text);
+    text.SetFocus(true);
+    // The arrows are % & ' (, Home $, End #, Page Up !, Page Down ", Insert - and Delete .
+    for (int32_t key : {KeyLeft, KeyUp, KeyRight, KeyDown, KeyHome, KeyEnd, KeyPageUp, KeyPageDown, KeyInsert,
+                        KeyDelete}) {
+        EXPECT_TRUE(PlatformPushKey(key, true));
+        EXPECT_TRUE(PlatformPushKey(key, false));
+    }
+    EXPECT_TRUE(PlatformPushKey(KeyA, true, true)); // Ctrl+A
+    EXPECT_TRUE(PlatformPushText("a%("));
+    EXPECT_TRUE(PlatformPushKey(KeyBackspace, true));
+    deliver();
+    EXPECT_STREQ(text.GetText().CStr(), "a%");
+    EXPECT_EQ(changes.Take(), (Texts{"a", "a%", "a%(", "a%"}));
+
+    text.SetFocus(false);
+    number.SetFocus(true);
+    EXPECT_TRUE(PlatformPushKey(KeyDelete, true)); // 46 is the point's code
+    EXPECT_TRUE(PlatformPushKey(KeyInsert, true)); // 45 is the minus's
+    EXPECT_TRUE(PlatformPushText("-1.5"));
+    deliver();
+    EXPECT_STREQ(number.GetText().CStr(), "-1.5");
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
+TEST_F(EditBoxes, ADisabledOrHiddenBoxTakesNoKeys)
+{
+    CGUI panel; // a parent that can hide the box
+    panel.SetEnabled(true);
+    CEdit edit;
+    edit.SetParent(&panel);
+    edit.SetFocus(true);
+    ChangeLog changes(edit);
+    Type("ab");
+    edit.SetEnabled(false);
+    Type("c");
+    EmitKey(KeyBackspace, InputPress);
+    edit.SetEnabled(true);
+    edit.SetVisible(false);
+    Type("d");
+    edit.SetVisible(true);
+    panel.SetVisible(false);
+    EmitKey(KeyBackspace, InputPress);
+    panel.SetVisible(true);
+    Type("e");
+    EXPECT_STREQ(edit.GetText().CStr(), "abe");
+    EXPECT_EQ(changes.Take(), (Texts{"a", "ab", "abe"}));
 }
 
 TEST_F(EditBoxes, NumberModeTakesDigitsOnePointAndALeadingMinus)

@@ -351,7 +351,7 @@ protected:
     static void Type(const std::string& keys)
     {
         for (char key : keys)
-            EmitKey(static_cast<unsigned char>(key), InputPress);
+            EmitCharacter(static_cast<unsigned char>(key));
     }
     static void Click(int32_t x, int32_t y)
     {

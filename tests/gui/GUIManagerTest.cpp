@@ -57,12 +57,44 @@ TEST_F(Routing, PressWithAnyButtonMovesTheFocusAndReleaseOverItClicks)
     EXPECT_EQ(Send(InputRelease, 15, 15, MouseRight), (Words{"ainput0", "arelease"}));
     EXPECT_EQ(Send(InputPress, 55, 15, MouseMiddle), (Words{"afocus-", "bfocus+", "binput1", "bpress"}));
     EXPECT_EQ(Send(InputPress, 56, 16), (Words{"binput1", "bpress"})); // no second focus gain
-    EXPECT_EQ(Send(InputDoubleClick, 300, 300), (Words{"binput2", "bdouble"}));
+    EXPECT_EQ(Send(InputDoubleClick, 57, 17), (Words{"binput2", "bdouble"}));
     EXPECT_EQ(Send(InputWheel, 0, 0, MouseNoButton), (Words{"binput4"}));
     EXPECT_EQ(Send(InputPress, 300, 300), (Words{"bfocus-"}));
     EXPECT_EQ(manager.GetFocus(), nullptr);
     EXPECT_FALSE(b->HasFocus());
     EXPECT_EQ(Send(InputRelease, 55, 15), Words{});
+}
+
+// Two quick clicks on neighbouring elements are no double click on the second: it is pressed.
+TEST_F(Routing, ADoubleClickAwayFromTheFocusIsAPressWhereItLands)
+{
+    CGUI* a = Add("a", 10, 10);
+    Add("b", 31, 10);
+    Send(InputPress, 29, 15);
+    EXPECT_EQ(Send(InputRelease, 29, 15), (Words{"ainput0", "arelease"}));
+    EXPECT_EQ(Send(InputDoubleClick, 32, 15), (Words{"afocus-", "bfocus+", "binput1", "bpress"}));
+    EXPECT_EQ(Send(InputRelease, 32, 15), (Words{"binput0", "brelease"}));
+    EXPECT_EQ(Send(InputDoubleClick, 33, 15), (Words{"binput2", "bdouble"}));
+    Send(InputRelease, 33, 15);
+    // On nothing it drops the focus like a press; with no focus it is the element's press.
+    EXPECT_EQ(Send(InputDoubleClick, 300, 300), (Words{"bfocus-"}));
+    EXPECT_EQ(manager.GetFocus(), nullptr);
+    EXPECT_EQ(Send(InputDoubleClick, 12, 12, MouseRight), (Words{"afocus+", "ainput1", "apress"}));
+    EXPECT_EQ(manager.GetFocus(), a);
+
+    // Listeners after the manager still hear the double click as it came.
+    int32_t heard = -1;
+    struct Listener {
+        int32_t* heard;
+        void OnMouse(CInputMap& e) { *heard = e.action; }
+    } listener{&heard};
+    CSlotList slots;
+    slots.Connect(GetMouseSignal(), &listener, &Listener::OnMouse);
+    EmitMouseMove(32, 15);
+    log.Take();
+    EmitMouseButton(MouseLeft, InputDoubleClick);
+    EXPECT_EQ(log.Take(), (Words{"afocus-", "bfocus+", "binput1", "bpress"}));
+    EXPECT_EQ(heard, InputDoubleClick);
 }
 
 TEST_F(Routing, ReleaseOutsideTheFocusedElementIsNoClick)

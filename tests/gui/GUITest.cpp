@@ -196,13 +196,32 @@ TEST(GUIElement, RouteInputTracksHoverByEdgesAndFocusByPresses)
     EXPECT_EQ(route(InputDoubleClick, 7, 5), (Words{"double", "input2"}));
     EXPECT_EQ(route(InputMove, 50, 5), (Words{"out", "input3"}));
     EXPECT_EQ(route(InputMove, 60, 5), (Words{"input3"}));
-    // A release away from it, with the mouse no longer over it, drops the focus.
-    EXPECT_EQ(route(InputRelease, 60, 5), (Words{"focus-"}));
+    // A release away from it, with the mouse no longer over it, drops the focus, but the
+    // element hears the release first (a pressed look or a drag ends with it).
+    EXPECT_EQ(route(InputRelease, 60, 5), (Words{"input0", "focus-"}));
     EXPECT_EQ(route(InputPress, 5, 5), (Words{"focus+", "press", "input1"}));
     EXPECT_EQ(route(InputPress, 50, 50), (Words{"focus-"}));
     element.SetVisible(false);
     log.Take();
     EXPECT_EQ(route(InputPress, 5, 5), Words{});
+}
+
+TEST(GUIElement, RouteInputTakesADoubleClickAwayFromTheFocusAsAPress)
+{
+    CGUI element;
+    Place(element, 0, 0, 10, 10);
+    SignalLog log;
+    log.Watch(element);
+    auto route = [&](int32_t action, float x, float y) {
+        CInputMap event = Mouse(action, x, y);
+        element.RouteInput(event);
+        return log.Take();
+    };
+    EXPECT_EQ(route(InputDoubleClick, 5, 5), (Words{"focus+", "press", "input1"}));
+    EXPECT_EQ(route(InputRelease, 5, 5), (Words{"release", "input0"}));
+    EXPECT_EQ(route(InputDoubleClick, 5, 5), (Words{"double", "input2"}));
+    EXPECT_EQ(route(InputDoubleClick, 50, 5), (Words{"focus-"}));
+    EXPECT_EQ(route(InputDoubleClick, 50, 5), Words{});
 }
 
 } // namespace

@@ -180,6 +180,26 @@ TEST_F(ScrollBars, ArrowsStepOnReleaseOverThem)
     EXPECT_EQ(log->Take(), (Values{100, 100})); // clamped, and still announced
 }
 
+TEST_F(ScrollBars, EveryPressOfADoubleClickOnAnArrowSteps)
+{
+    bar->SetIncrement(10);
+    bar->SetValue(50);
+    log->Take();
+    Click(108, 242);
+    Send(InputDoubleClick, 108, 242);
+    EXPECT_EQ(bar->GetIncreaseButton().GetState(), CButton::StateDown);
+    Send(InputRelease, 108, 242);
+    EXPECT_EQ(log->increases, 2);
+    EXPECT_EQ(bar->GetValue(), 70.0f);
+
+    // The first click on the track beside the arrow, the second on the arrow.
+    Click(108, 231);
+    Send(InputDoubleClick, 108, 236);
+    Send(InputRelease, 108, 236);
+    EXPECT_EQ(log->increases, 3);
+    EXPECT_EQ(bar->GetValue(), 80.0f);
+}
+
 TEST_F(ScrollBars, CompositesRoutingEventsThemselvesGetTheSameArrowsAndDrags)
 {
     // RouteInput announces a click before it hands the bar the release.
@@ -206,6 +226,23 @@ TEST_F(ScrollBars, CompositesRoutingEventsThemselvesGetTheSameArrowsAndDrags)
     route(InputMove, 108, 112);
     route(InputRelease, 108, 112);
     EXPECT_EQ(log->Take(), (Values{25}));
+
+    // A double click on the decrease arrow after a click on the track steps, and so does one
+    // routed after the composite handed the focus round again (as the synthesizer's panel
+    // does before every press).
+    bar->SetValue(50);
+    log->Take();
+    route(InputPress, 108, 100);
+    route(InputRelease, 108, 100);
+    route(InputDoubleClick, 108, 58);
+    route(InputRelease, 108, 58);
+    EXPECT_EQ(log->Take(), (Values{49, 49}));
+    route(InputPress, 108, 58);
+    route(InputRelease, 108, 58);
+    bar->SetFocus(false);
+    route(InputDoubleClick, 108, 58);
+    route(InputRelease, 108, 58);
+    EXPECT_EQ(log->Take(), (Values{48, 48, 47, 47}));
 }
 
 TEST_F(ScrollBars, TheWheelStepsWhileTheBarHasTheFocus)

@@ -105,8 +105,8 @@ TEST_F(WidgetDrawing, AnActiveEditBoxDrawsItsCaretAfterTheText)
     edit.SetSize(50, 14);
     edit.SetBorder(2);
     edit.SetFocus(true);
-    EmitKey('1', InputPress);
-    EmitKey('2', InputPress);
+    EmitCharacter('1');
+    EmitCharacter('2');
     edit.Render();
     // "12" covers x 6 to 16 and y 6 to 16; the caret is the column at x 16.
     EXPECT_EQ(LitBox(), (std::vector<int>{6, 6, 17, 16}));

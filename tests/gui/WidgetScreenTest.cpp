@@ -40,7 +40,7 @@ void Click(int32_t x, int32_t y)
 void Type(const char* keys)
 {
     for (const char* key = keys; *key; ++key)
-        EmitKey(*key, InputPress);
+        EmitCharacter(*key);
 }
 
 TEST(WidgetScreen, ADescribedScreenAnswersMouseAndKeyboard)

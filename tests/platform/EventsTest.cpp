@@ -64,16 +64,25 @@ TEST_F(PlatformEventsTest, KeyReleasesRoundTripThroughEveryNamedVirtualKey)
     EXPECT_FALSE(PlatformPushKey(7, false)); // no key has this code
 }
 
-TEST_F(PlatformEventsTest, KeyDownsPressOnlyTheKeysTextInputLacks)
+TEST_F(PlatformEventsTest, KeyDownsPressAsKeysAndOnlyTextInputPressesCharacters)
 {
-    ASSERT_TRUE(PlatformPushKey(65, true));
+    ASSERT_TRUE(PlatformPushKey(65, true)); // its character comes from text input
     ASSERT_TRUE(PlatformPushKey(8, true));
     ASSERT_TRUE(PlatformPushKey(13, true));
     ASSERT_TRUE(PlatformPushKey(40, true));
     ASSERT_TRUE(PlatformPushKey(46, true));
-    EXPECT_EQ(Drain(), (std::vector<std::string>{"-", Ev(PlatformEventKind::KeyPress, 8),
-                                                 Ev(PlatformEventKind::KeyPress, 13),
-                                                 Ev(PlatformEventKind::KeyPress, 40), "-"}));
+    ASSERT_TRUE(PlatformPushKey(36, true));
+    ASSERT_TRUE(PlatformPushKey(33, true));
+    ASSERT_TRUE(PlatformPushKey(83, true, true)); // Ctrl+S
+    ASSERT_TRUE(PlatformPushKey(17, true, true)); // Ctrl alone
+    ASSERT_TRUE(PlatformPushText("%("));          // the characters with the arrows' codes
+    const std::string key = " 0 0", character = " 1 0";
+    const auto press = [](int32_t code, const std::string& kind) {
+        return std::to_string(static_cast<int>(PlatformEventKind::KeyPress)) + " " + std::to_string(code) + kind;
+    };
+    EXPECT_EQ(Drain(), (std::vector<std::string>{"-", press(8, key), press(13, key), press(40, key),
+                                                 press(46, key), press(36, key), press(33, key), press(83, key),
+                                                 "-", press(37, character), press(40, character)}));
 }
 
 TEST_F(PlatformEventsTest, LongTextIsQueuedInPiecesAndEveryCharacterArrives)
@@ -82,7 +91,7 @@ TEST_F(PlatformEventsTest, LongTextIsQueuedInPiecesAndEveryCharacterArrives)
     ASSERT_TRUE(PlatformPushText(text.c_str()));
     std::vector<std::string> expected;
     for (char c : text)
-        expected.push_back(Ev(PlatformEventKind::KeyPress, static_cast<unsigned char>(c)));
+        expected.push_back(Ev(PlatformEventKind::KeyPress, static_cast<unsigned char>(c), 1));
     EXPECT_EQ(Drain(), expected);
 }
 
@@ -101,6 +110,22 @@ TEST_F(PlatformEventsTest, MouseAndWindowRequests)
                            Ev(PlatformEventKind::MouseButton, 1, 2), Ev(PlatformEventKind::MouseButton, 1, 0),
                            Ev(PlatformEventKind::MouseWheel, 360), Ev(PlatformEventKind::Close),
                            Ev(PlatformEventKind::Quit)}));
+}
+
+// Two single clicks on neighbouring controls must not make a double click: SDL's own radius
+// (32 pixels) spans a whole button or several list rows.
+TEST(PlatformInputSettingsTest, VideoStartsWithADoubleClickRadiusOfFourPixels)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        GTEST_SKIP() << "video already runs in this process";
+    SDL_ResetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS);
+    const char* why = "";
+    if (!PlatformInitVideo(&why))
+        GTEST_SKIP() << "no display: " << why;
+    const char* hint = SDL_GetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS);
+    const std::string radius = hint ? hint : "(unset)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    EXPECT_EQ(radius, "4");
 }
 
 TEST(PlatformEventsWithoutQueueTest, NothingIsQueuedOrPolledWhenTheQueueIsDown)

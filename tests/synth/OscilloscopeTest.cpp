@@ -26,7 +26,7 @@ void Type(CEdit& box, const char* text)
     box.SetText("");
     box.SetFocus(true);
     for (const char* c = text; *c; ++c)
-        EmitKey(static_cast<unsigned char>(*c), InputPress);
+        EmitCharacter(static_cast<unsigned char>(*c));
     box.SetFocus(false);
 }
 
@@ -112,6 +112,7 @@ TEST_F(Panel, TypedFrequencyIsUsedAsTypedWhileTheSliderStopsAtItsEnd)
     EXPECT_EQ(panel.Slider(ValueFrequency).GetValue(), 2000.0f);
     EXPECT_EQ(panel.GetWave().frequency, 3000.0f);
     EXPECT_EQ(panel.GetShown(ValueFrequency), 3000.0f);
+    panel.SetCarrierOn(true); // the carrier's boxes show, and take typing, only while it is on
     Type(panel.ValueBox(ValueCarrierFrequency), "440.6");
     EXPECT_EQ(panel.GetCarrier().frequency, 440.6f);
 }
@@ -252,7 +253,7 @@ TEST(PanelFocus, PressingABoxOfOnePanelDropsTheFocusColoursOfAnother)
     EXPECT_EQ(boxA.material.diffuse[1], 0.8f);
     EXPECT_EQ(boxA.material.diffuse[0], 0.8f);
 
-    EmitKey('2', InputPress); // typing reaches the focused box only
+    EmitCharacter('2'); // typing reaches the focused box only
     EXPECT_EQ(Text(boxB), "0.002");
     EXPECT_EQ(b.GetWave().phase, 0.002f);
     EXPECT_EQ(Text(boxA), "1.00");

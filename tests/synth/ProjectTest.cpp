@@ -311,7 +311,7 @@ TEST(ProjectRead, FailuresSayWhyInWords)
     for (const char* text : {"", "<project><oscilloscope></project>", "not xml at all"}) {
         WriteFileBytes(dir.File("bad.xml"), text);
         EXPECT_FALSE(ReadProjectFile(dir.File("bad.xml").c_str(), doc, reason)) << text;
-        EXPECT_STREQ(reason.CStr(), "not a well-formed project file") << text;
+        EXPECT_EQ(std::string(reason.CStr()).rfind("not a well-formed project file (line ", 0), 0u) << reason.CStr();
     }
     // A project larger than one read block loads whole.
     std::string big = "<project><name>n</name>";
@@ -349,7 +349,7 @@ TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
         ASSERT_NE(file, nullptr);
         std::fputs("<project><name>", file);
         const std::string block(1 << 20, 'a');
-        for (int i = 0; i < 64; ++i)
+        for (int i = 0; i < 48; ++i) // within the reader's size limit
             std::fwrite(block.data(), 1, block.size(), file);
         std::fputs("</name></project>", file);
         std::fclose(file);
@@ -357,7 +357,7 @@ TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        // 64 MiB of name text cannot be held in 24 MiB more than the process has now.
+        // 48 MiB of name text cannot be held in 24 MiB more than the process has now.
         struct rlimit limit;
         limit.rlim_cur = limit.rlim_max = AddressSpace() + (24u << 20);
         if (AddressSpace() == 0 || setrlimit(RLIMIT_AS, &limit) != 0)

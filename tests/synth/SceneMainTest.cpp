@@ -137,8 +137,8 @@ TEST_F(SceneMain, AFailedOpenChangesNothing)
     }
     ASSERT_EQ(g_warnings.size(), 3u);
     EXPECT_EQ(g_warnings[0], "Open Project: Could not open \"" + dir.File("none.xml") + "\": No such file or directory");
-    EXPECT_EQ(g_warnings[1], "Open Project: Could not open \"" + dir.File("broken.xml") +
-                                 "\": not a well-formed project file");
+    EXPECT_EQ(g_warnings[1].rfind("Open Project: Could not open \"" + dir.File("broken.xml") +
+                                      "\": not a well-formed project file (line 1, ", 0), 0u) << g_warnings[1];
     EXPECT_EQ(g_warnings[2], "Open Project: Could not open \"" + dir.File("folder.xml") + "\": Is a directory");
 
     // A file that loads replaces the voices, stops the playback and says so on the buttons.
