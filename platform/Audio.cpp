@@ -121,7 +121,8 @@ void AudioFeed::Push(const uint8_t* bytes, uint32_t frames)
         Drop(count + frames - capacity);
     uint32_t tail = (head + count) % capacity;
     uint32_t first = std::min(frames, capacity - tail);
-    std::memcpy(ring.data() + static_cast<size_t>(tail) * frameBytes, bytes, static_cast<size_t>(first) * frameBytes);
+    std::memcpy(ring.data() + static_cast<size_t>(tail) * frameBytes, bytes,
+                static_cast<size_t>(first) * frameBytes);
     std::memcpy(ring.data(), bytes + static_cast<size_t>(first) * frameBytes,
                 static_cast<size_t>(frames - first) * frameBytes);
     count += frames;

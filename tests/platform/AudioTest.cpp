@@ -306,7 +306,8 @@ protected:
         // The driver may write silent periods before the device first runs the mixer: the
         // first monitored frame puts the output file and the mixer's count in step.
         const int64_t offset = static_cast<int64_t>(run.trace.frames.front().first) - firstDeviceFrame;
-        EXPECT_TRUE(offset >= 0 && offset % outputPeriod == 0 && offset <= 4 * int64_t(outputPeriod)) << offset;
+        EXPECT_TRUE(offset >= 0 && offset % outputPeriod == 0 && offset <= 4 * int64_t(outputPeriod))
+            << offset;
         // A frame plays from the moment the mixer hands its period over; a recorded frame
         // was heard during the period that delivered it.
         double sum = 0.0;
