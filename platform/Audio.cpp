@@ -1,12 +1,14 @@
-// Index: [SECTION] Locking  [SECTION] Playback buffers  [SECTION] Output device
-//        [SECTION] Capture device
+// Index: [SECTION] Locking  [SECTION] Samples  [SECTION] Monitoring  [SECTION] Playback buffers
+//        [SECTION] Output device  [SECTION] Capture device
 #include "platform/Audio.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 // [SECTION] Locking
 
@@ -35,7 +37,194 @@ bool OpenAudioSubsystem()
     return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
 }
 
+// [SECTION] Samples
+
+// One sample of the frame at bytes as a 16-bit value; a channel past the source's last is read
+// from its last (mono feeds every output channel).
+float SampleOf(const uint8_t* bytes, const AudioFormat& format, uint32_t channel)
+{
+    if (channel >= format.channels)
+        channel = format.channels - 1;
+    if (format.bitsPerSample == 8)
+        return static_cast<float>((static_cast<int>(bytes[channel]) - 128) * 256);
+    const uint8_t* at = bytes + static_cast<size_t>(channel) * 2;
+    return static_cast<float>(static_cast<int16_t>(at[0] | (at[1] << 8)));
+}
+
+// Adds one source frame (left, right; the same value twice for mono) to an output frame.
+void AddFrame(float* out, uint32_t channels, bool stereoSource, float left, float right, float gain)
+{
+    if (channels == 1) {
+        out[0] += (stereoSource ? 0.5f * (left + right) : left) * gain;
+    } else {
+        out[0] += left * gain; // channels past the first two stay silent
+        out[1] += right * gain;
+    }
+}
+
 } // namespace
+
+// [SECTION] Monitoring
+
+// The jitter buffer between a capture device, whose audio thread pushes what it records, and
+// the playback buffer that monitors it, whose output thread mixes it. It has a mutex of its own
+// so that neither device's lock is ever taken while the other's is held. Sizes are in frames
+// of the capture's format.
+struct AudioFeed {
+    explicit AudioFeed(const AudioFormat& recorded)
+        : format(recorded), frameBytes(recorded.BlockAlign()), capacity(recorded.samplesPerSec / 2),
+          ring(static_cast<size_t>(capacity) * frameBytes)
+    {
+    }
+
+    // Appends frames; beyond the capacity (half a second) the oldest go.
+    void Push(const uint8_t* bytes, uint32_t frames);
+    void Drop(uint32_t frames);
+    // Takes the oldest frame as one value per channel (two, the same for mono); false when empty.
+    bool Pop(float* values);
+    bool Peek(float* values) const;
+    // Empties the buffer; the next mix starts by filling it up again.
+    void Restart();
+    // Adds the next frames, converted to the device's channels and rate, into mix.
+    void MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate, float gain,
+                 uint64_t deviceFrame);
+
+    std::mutex mutex;
+    const AudioFormat format;
+    const uint32_t frameBytes;
+    const uint32_t capacity;
+    std::vector<uint8_t> ring;
+    uint32_t head = 0;        // the oldest frame
+    uint32_t count = 0;       // frames held
+    uint32_t largestPush = 0; // the capture's period, as seen from here
+
+    // The mixing side.
+    bool filling = true;        // silence until enough is held
+    float current[2] = {0, 0};  // the frame being played
+    double fraction = 0.0;      // between current and the next frame, when resampling
+    uint32_t windowLow = UINT_MAX; // the lowest level seen at a period's start in this window
+    uint32_t windowUsed = 0;    // frames consumed in this window
+    AudioMonitorStats stats;
+};
+
+void AudioFeed::Push(const uint8_t* bytes, uint32_t frames)
+{
+    if (capacity == 0)
+        return;
+    largestPush = std::max(largestPush, frames);
+    if (frames > capacity) {
+        stats.dropped += frames - capacity;
+        bytes += static_cast<size_t>(frames - capacity) * frameBytes;
+        frames = capacity;
+    }
+    if (count + frames > capacity)
+        Drop(count + frames - capacity);
+    uint32_t tail = (head + count) % capacity;
+    uint32_t first = std::min(frames, capacity - tail);
+    std::memcpy(ring.data() + static_cast<size_t>(tail) * frameBytes, bytes,
+                static_cast<size_t>(first) * frameBytes);
+    std::memcpy(ring.data(), bytes + static_cast<size_t>(first) * frameBytes,
+                static_cast<size_t>(frames - first) * frameBytes);
+    count += frames;
+}
+
+void AudioFeed::Drop(uint32_t frames)
+{
+    frames = std::min(frames, count);
+    if (frames == 0)
+        return;
+    head = (head + frames) % capacity;
+    count -= frames;
+    stats.dropped += frames;
+}
+
+bool AudioFeed::Peek(float* values) const
+{
+    if (count == 0)
+        return false;
+    const uint8_t* frame = ring.data() + static_cast<size_t>(head) * frameBytes;
+    values[0] = SampleOf(frame, format, 0);
+    values[1] = SampleOf(frame, format, 1);
+    return true;
+}
+
+bool AudioFeed::Pop(float* values)
+{
+    if (!Peek(values))
+        return false;
+    head = (head + 1) % capacity;
+    --count;
+    ++stats.played;
+    return true;
+}
+
+void AudioFeed::Restart()
+{
+    head = count = 0;
+    filling = true;
+    fraction = 0.0;
+    windowLow = UINT_MAX;
+    windowUsed = 0;
+    stats = AudioMonitorStats();
+}
+
+void AudioFeed::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate, float gain,
+                        uint64_t deviceFrame)
+{
+    const double step = static_cast<double>(format.samplesPerSec) / rate;
+    const uint32_t perMs = std::max(format.samplesPerSec / 1000, 1u);
+    // What this period consumes, and the margin kept on top of it: one capture period for the
+    // way the two periods fall against each other, and 5 ms for the threads' wake-up times.
+    const uint32_t need = static_cast<uint32_t>(std::ceil(fraction + frames * step));
+    const uint32_t lowMargin = largestPush + 5 * perMs;
+    const uint32_t highMargin = lowMargin + 10 * perMs;
+    if (filling) {
+        if (count == 0 || count < need + lowMargin) {
+            stats.padded += frames;
+            return;
+        }
+        // Start from the low margin: what came in beyond it would only add to the delay.
+        Drop(count - need - lowMargin);
+        Pop(current);
+        filling = false;
+        fraction = 0.0;
+        windowLow = UINT_MAX;
+        windowUsed = 0;
+    } else {
+        // The lowest level over 100 ms is what the clocks' drift has added to the margin:
+        // when it has grown past the high margin, the oldest frames go.
+        windowLow = std::min(windowLow, count);
+        windowUsed += need;
+        if (windowUsed >= 100 * perMs) {
+            if (windowLow > need + highMargin)
+                Drop(windowLow - need - lowMargin);
+            windowLow = UINT_MAX;
+            windowUsed = 0;
+        }
+    }
+    const bool stereoSource = format.channels == 2;
+    for (uint32_t i = 0; i < frames; ++i) {
+        float left = current[0], right = current[1];
+        float next[2];
+        if (fraction != 0.0 && Peek(next)) { // linear interpolation between recorded frames
+            const float f = static_cast<float>(fraction);
+            left += (next[0] - left) * f;
+            right += (next[1] - right) * f;
+        }
+        AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, left, right, gain);
+        if (stats.firstDeviceFrame < 0)
+            stats.firstDeviceFrame = static_cast<int64_t>(deviceFrame + i);
+        fraction += step;
+        while (fraction >= 1.0) {
+            fraction -= 1.0;
+            if (!Pop(current)) { // the recording is late: silence until it has caught up
+                stats.padded += frames - i - 1;
+                filling = true;
+                return;
+            }
+        }
+    }
+}
 
 // [SECTION] Playback buffers
 
@@ -72,6 +261,10 @@ void CAudioBuffer::Play(bool looping)
     Lock lock(m_device.m_id);
     m_looping = looping;
     m_playing = true;
+    if (m_feed) { // what was recorded before this is stale
+        std::lock_guard<std::mutex> guard(m_feed->mutex);
+        m_feed->Restart();
+    }
 }
 
 void CAudioBuffer::Stop()
@@ -94,22 +287,56 @@ void CAudioBuffer::SetVolume(int32_t volume)
     m_gain = gain;
 }
 
+bool CAudioBuffer::Monitor(CAudioCapture* capture)
+{
+    std::shared_ptr<AudioFeed> feed;
+    if (capture) {
+        const AudioFormat& recorded = capture->Format();
+        if (!capture->IsOpen() || recorded.channels != m_format.channels ||
+            recorded.samplesPerSec != m_format.samplesPerSec ||
+            recorded.bitsPerSample != m_format.bitsPerSample)
+            return false;
+        feed = std::make_shared<AudioFeed>(recorded);
+        Lock lock(capture->m_id);
+        capture->m_feed = feed;
+    }
+    // The old feed, if any, goes with the last of its holders (its capture device may keep
+    // pushing into it, to no one, until it feeds another buffer).
+    Lock lock(m_device.m_id);
+    m_feed = std::move(feed);
+    return true;
+}
+
+bool CAudioBuffer::IsMonitoring() const
+{
+    Lock lock(m_device.m_id);
+    return m_feed != nullptr;
+}
+
+AudioMonitorStats CAudioBuffer::MonitorStats() const
+{
+    Lock lock(m_device.m_id);
+    if (!m_feed)
+        return AudioMonitorStats();
+    std::lock_guard<std::mutex> guard(m_feed->mutex);
+    return m_feed->stats;
+}
+
 float CAudioBuffer::SampleAt(uint32_t frame, uint32_t channel) const
 {
-    const uint32_t sourceChannels = m_format.channels;
-    if (channel >= sourceChannels)
-        channel = sourceChannels - 1; // mono feeds every output channel
-    if (m_format.bitsPerSample == 8) {
-        uint8_t value = m_bytes[static_cast<size_t>(frame) * sourceChannels + channel];
-        return static_cast<float>((static_cast<int>(value) - 128) * 256);
-    }
-    const uint8_t* at = &m_bytes[(static_cast<size_t>(frame) * sourceChannels + channel) * 2];
-    return static_cast<float>(static_cast<int16_t>(at[0] | (at[1] << 8)));
+    return SampleOf(&m_bytes[static_cast<size_t>(frame) * m_format.BlockAlign()], m_format, channel);
 }
 
 void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate)
 {
-    if (!m_playing || m_frames == 0)
+    if (!m_playing)
+        return;
+    if (m_feed) {
+        std::lock_guard<std::mutex> guard(m_feed->mutex);
+        m_feed->MixInto(mix, frames, channels, rate, m_gain, m_device.m_blockStart);
+        return;
+    }
+    if (m_frames == 0)
         return;
     if (m_position >= m_frames) { // played from the end: a one-shot has nothing left
         if (!m_looping) {
@@ -131,13 +358,7 @@ void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint3
             float a = SampleAt(frame, channel);
             return fraction == 0.0f ? a : a + (SampleAt(next, channel) - a) * fraction;
         };
-        float* out = mix + static_cast<size_t>(i) * channels;
-        if (channels == 1) {
-            out[0] += (stereoSource ? 0.5f * (at(0) + at(1)) : at(0)) * m_gain;
-        } else {
-            out[0] += at(0) * m_gain; // channels past the first two stay silent
-            out[1] += at(1) * m_gain;
-        }
+        AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, at(0), at(1), m_gain);
         m_position += step;
         if (m_position >= m_frames) {
             if (m_looping) {
@@ -161,7 +382,7 @@ CAudioDevice::CAudioDevice()
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    want.samples = 882; // 20 ms: a whole number of milliseconds keeps test drivers' clocks true
     want.callback = &CAudioDevice::Callback;
     want.userdata = this;
     m_id = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
@@ -173,6 +394,7 @@ CAudioDevice::CAudioDevice()
     m_deviceFormat.channels = have.channels;
     m_deviceFormat.samplesPerSec = static_cast<uint32_t>(have.freq);
     m_deviceFormat.bitsPerSample = 16;
+    m_periodFrames = have.samples;
     m_mix.resize(static_cast<size_t>(have.samples) * have.channels);
     SDL_PauseAudioDevice(m_id, 0);
 }
@@ -226,6 +448,7 @@ void CAudioDevice::Callback(void* self, uint8_t* stream, int length)
     const uint32_t blockFrames = static_cast<uint32_t>(device->m_mix.size() / channels);
     while (framesLeft > 0) {
         const uint32_t frames = std::min(framesLeft, blockFrames);
+        device->m_blockStart = device->m_framesMixed.load();
         float* mix = device->m_mix.data();
         std::fill(mix, mix + static_cast<size_t>(frames) * channels, 0.0f);
         for (auto& buffer : device->m_buffers)
@@ -234,23 +457,26 @@ void CAudioDevice::Callback(void* self, uint8_t* stream, int length)
             out[i] = static_cast<int16_t>(std::lrint(std::clamp(mix[i], -32768.0f, 32767.0f)));
         out += static_cast<size_t>(frames) * channels;
         framesLeft -= frames;
+        device->m_framesMixed += frames;
     }
 }
 
 // [SECTION] Capture device
 
-CAudioCapture::CAudioCapture(const AudioFormat& format)
+CAudioCapture::CAudioCapture(const AudioFormat& format, uint32_t periodFrames) : m_format(format)
 {
-    if (format.BlockAlign() == 0 || format.samplesPerSec == 0 ||
+    if (format.BlockAlign() == 0 || format.samplesPerSec == 0 || format.channels > 255 ||
         (format.bitsPerSample != 8 && format.bitsPerSample != 16))
         return;
+    if (periodFrames == 0)
+        periodFrames = format.samplesPerSec / 100;
     if (!OpenAudioSubsystem())
         return;
     SDL_AudioSpec want{}, have{};
     want.freq = static_cast<int>(format.samplesPerSec);
     want.format = format.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
     want.channels = static_cast<uint8_t>(format.channels);
-    want.samples = 512;
+    want.samples = static_cast<uint16_t>(std::clamp<uint32_t>(periodFrames, 1, 0xFFFF));
     want.callback = &CAudioCapture::Callback;
     want.userdata = this;
     // No changes allowed: SDL converts whatever the card records into the capture format.
@@ -259,6 +485,7 @@ CAudioCapture::CAudioCapture(const AudioFormat& format)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return;
     }
+    m_periodFrames = have.samples;
     m_ring.assign(static_cast<size_t>(format.BlockAlign()) * format.samplesPerSec,
                   format.bitsPerSample == 8 ? 0x80 : 0);
 }
@@ -278,6 +505,10 @@ bool CAudioCapture::Start()
     {
         Lock lock(m_id);
         m_readOffset = m_writeOffset = 0;
+        if (m_feed) {
+            std::lock_guard<std::mutex> guard(m_feed->mutex);
+            m_feed->Restart();
+        }
     }
     SDL_PauseAudioDevice(m_id, 0);
     return true;
@@ -310,6 +541,12 @@ uint32_t CAudioCapture::Read(void* destination, uint32_t maximum)
 void CAudioCapture::Callback(void* self, uint8_t* stream, int length)
 {
     auto* capture = static_cast<CAudioCapture*>(self);
+    const uint32_t frames = static_cast<uint32_t>(length) / capture->m_format.BlockAlign();
+    capture->m_framesCaptured += frames;
+    if (capture->m_feed && capture->m_feed.use_count() > 1) { // a buffer still monitors
+        std::lock_guard<std::mutex> guard(capture->m_feed->mutex);
+        capture->m_feed->Push(stream, frames);
+    }
     const uint32_t size = capture->RingSize();
     uint32_t left = static_cast<uint32_t>(length);
     while (left > 0) {

@@ -3,10 +3,13 @@
 // A playback buffer is a block of PCM bytes in its own format (8-bit unsigned or 16-bit
 // signed, mono or stereo, any rate) with a play cursor that advances in real time while it
 // plays, once or looping, and a volume in hundredths of a decibel (-10000 to 0).
-// Call everything from the main thread. SDL's audio thread runs the mixing and capture
-// callbacks; the lock that guards their state never leaves this layer.
+// A playback buffer can also monitor a capture device: it then plays what the device records,
+// about as soon as it is recorded, through a short jitter buffer between the two devices.
+// Call everything from the main thread. SDL's audio threads run the mixing and capture
+// callbacks; the locks that guard their state never leave this layer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -19,7 +22,19 @@ struct AudioFormat {
     uint32_t BlockAlign() const { return channels * (bitsPerSample / 8); }
 };
 
+class CAudioCapture;
 class CAudioDevice;
+struct AudioFeed; // the jitter buffer between a capture device and a monitoring buffer
+
+// What a monitoring buffer has done since its last Play.
+struct AudioMonitorStats {
+    uint64_t played = 0;  // recorded frames that reached the mix
+    uint64_t padded = 0;  // device frames of silence while the recording was late
+    uint64_t dropped = 0; // recorded frames discarded, oldest first, while it ran ahead
+    // The device frame (counted as FramesMixed counts) that carried the first recorded frame;
+    // -1 until one has played.
+    int64_t firstDeviceFrame = -1;
+};
 
 // One playback buffer. Made and destroyed by its CAudioDevice, which must outlive it.
 class CAudioBuffer {
@@ -42,6 +57,19 @@ public:
     // Hundredths of a decibel, clamped to -10000..0; the gain is 10^(volume / 2000).
     void SetVolume(int32_t volume);
 
+    // Live monitoring. Given an open capture device that records in this buffer's format,
+    // the buffer plays what the device records instead of its own bytes, from the next Play
+    // on: each Play starts from an empty jitter buffer, plays silence until about
+    // (the device's period + the capture's period + 5 ms) is held, then passes the recording
+    // through. When the recording comes late the buffer pads with silence and fills up again;
+    // when it runs ahead (the two devices' clocks drift) the oldest recorded frames are
+    // dropped, so the delay stays within a few periods. The cursor does not move meanwhile.
+    // A capture device feeds one buffer at a time, the last one given. Null returns to the
+    // bytes. False, nothing changed, for a closed device or another format.
+    bool Monitor(CAudioCapture* capture);
+    bool IsMonitoring() const;
+    AudioMonitorStats MonitorStats() const;
+
 private:
     friend class CAudioDevice;
     CAudioBuffer(CAudioDevice& device, const AudioFormat& format, uint32_t bytes);
@@ -59,13 +87,16 @@ private:
     bool m_playing = false;
     bool m_looping = false;
     float m_gain = 1.0f;
+    std::shared_ptr<AudioFeed> m_feed; // set while monitoring; the capture device holds it too
 };
 
 // The output device. A device that could not be opened (no SDL audio, no card) exists
 // without a backend: CreateBuffer then returns null and nothing plays.
 class CAudioDevice {
 public:
-    CAudioDevice();  // opens the default output: 44100 Hz, 16-bit, stereo, or what it grants
+    // Opens the default output: 44100 Hz, 16-bit, stereo, or what it grants, mixed in periods
+    // of 20 ms.
+    CAudioDevice();
     ~CAudioDevice(); // buffers still alive are destroyed
     CAudioDevice(const CAudioDevice&) = delete;
     CAudioDevice& operator=(const CAudioDevice&) = delete;
@@ -80,29 +111,45 @@ public:
     CAudioBuffer* CreateBuffer(const AudioFormat& format, uint32_t bytes);
     void DestroyBuffer(CAudioBuffer* buffer);
 
+    // Frames the mixer has handed to the device since it opened: the output's clock. (Blocks
+    // the device plays before its first unpause are silence and not counted.)
+    uint64_t FramesMixed() const { return m_framesMixed.load(); }
+    // Frames in one period of the device (0 when not open).
+    uint32_t PeriodFrames() const { return m_periodFrames; }
+
 private:
     friend class CAudioBuffer;
     static void Callback(void* self, uint8_t* stream, int length);
 
     uint32_t m_id = 0;
     AudioFormat m_deviceFormat;
+    uint32_t m_periodFrames = 0;
     std::vector<std::unique_ptr<CAudioBuffer>> m_buffers;
     std::vector<float> m_mix; // the callback's scratch block, sized when the device opens
+    std::atomic<uint64_t> m_framesMixed{0};
+    uint64_t m_blockStart = 0; // FramesMixed of the block being mixed (audio thread only)
 };
 
 // The capture device: records in its format into a ring of one second and hands out what was
-// recorded since the last read. Without a device, Start and Stop return false and Read 0.
+// recorded since the last read; it also feeds the playback buffer that monitors it, if any.
+// Without a device, Start and Stop return false and Read 0.
 class CAudioCapture {
 public:
-    explicit CAudioCapture(const AudioFormat& format);
+    // periodFrames: frames the device delivers at a time; 0 takes 10 ms' worth.
+    explicit CAudioCapture(const AudioFormat& format, uint32_t periodFrames = 0);
     ~CAudioCapture();
     CAudioCapture(const CAudioCapture&) = delete;
     CAudioCapture& operator=(const CAudioCapture&) = delete;
 
     bool IsOpen() const { return m_id != 0; }
     uint32_t RingSize() const { return static_cast<uint32_t>(m_ring.size()); }
+    const AudioFormat& Format() const { return m_format; }
+    uint32_t PeriodFrames() const { return m_periodFrames; }
+    // Frames recorded since the device opened: the capture's clock.
+    uint64_t FramesCaptured() const { return m_framesCaptured.load(); }
 
-    // Empties the ring (both cursors to 0) and starts recording.
+    // Empties the ring (both cursors to 0) and the monitoring buffer's jitter buffer, and
+    // starts recording.
     bool Start();
     bool Stop();
     // Copies at most maximum of the bytes recorded since the last read (or Start), in order,
@@ -111,9 +158,14 @@ public:
     uint32_t Read(void* destination, uint32_t maximum);
 
 private:
+    friend class CAudioBuffer;
     static void Callback(void* self, uint8_t* stream, int length);
 
     uint32_t m_id = 0;
+    AudioFormat m_format;
+    uint32_t m_periodFrames = 0;
+    std::shared_ptr<AudioFeed> m_feed; // the monitoring buffer's, guarded by this device's lock
+    std::atomic<uint64_t> m_framesCaptured{0};
     std::vector<uint8_t> m_ring;
     uint32_t m_writeOffset = 0; // where the callback writes next
     uint32_t m_readOffset = 0;  // up to where Read has handed bytes out

@@ -3,6 +3,7 @@
 #include "sound/SoundBuffer.h"
 
 #include "platform/Audio.h"
+#include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ CSoundBuffer::~CSoundBuffer() { m_slots.Clear(); }
 
 void CSoundBuffer::StartTimers(int32_t start)
 {
-    if (looping) {
+    if (looping || monitoring) { // a live recording has no end
         durationTimer.SetEnabled(false);
         return;
     }
@@ -71,7 +72,8 @@ void CSoundBuffer::Play(int32_t start)
 {
     position = start;
     playing = true;
-    if (CSoundStream* stream = AsStream(sound)) {
+    CSoundStream* stream = monitoring ? nullptr : AsStream(sound);
+    if (stream) {
         stream->Seek(start > 0 ? start : 0);
         Refill();
         refillTimer.SetEnabled(true);
@@ -89,8 +91,10 @@ void CSoundBuffer::Resume()
     // The stream goes on from where its ring stands: no seek.
     position = 0;
     playing = true;
-    Refill();
-    refillTimer.SetEnabled(true);
+    if (!monitoring) {
+        Refill();
+        refillTimer.SetEnabled(true);
+    }
     StartTimers(0);
 }
 
@@ -102,6 +106,8 @@ void CSoundBuffer::Stop()
 }
 
 int32_t CSoundBuffer::GetPosition() { return position; }
+
+bool CSoundBuffer::Monitor(CSoundCapture*) { return false; }
 
 void CSoundBuffer::OnDurationExpired()
 {
@@ -198,6 +204,19 @@ void CSoundBufferSDL::SetVolume(int32_t hundredthsDb)
         m_buffer->SetVolume(std::clamp(hundredthsDb, -10000, 0));
 }
 
+bool CSoundBufferSDL::Monitor(CSoundCapture* capture)
+{
+    CAudioCapture* device = capture ? capture->GetDevice() : nullptr;
+    if (!m_buffer || (capture && !device) || !m_buffer->Monitor(device))
+        return false;
+    monitoring = device != nullptr;
+    if (monitoring) {
+        refillTimer.SetEnabled(false);
+        durationTimer.SetEnabled(false);
+    }
+    return true;
+}
+
 void CSoundBufferSDL::Silence(int32_t half)
 {
     CSoundStream* stream = AsStream(sound);
@@ -211,7 +230,7 @@ void CSoundBufferSDL::Silence(int32_t half)
 void CSoundBufferSDL::Refill()
 {
     CSoundStream* stream = AsStream(sound);
-    if (!stream)
+    if (!stream || monitoring)
         return;
     const uint32_t h = stream->GetHalfSize();
     const uint32_t cursor = static_cast<uint32_t>(GetPosition());

@@ -1,7 +1,9 @@
 // Sound output: the process-wide sound device (CSoundProvider), playback buffers that play
 // one sound each (CSoundBuffer) and the sets that own them (CSoundBufferSet).
 // A buffer plays a whole CSound, or a CSoundStream through its two-half ring, refilled every
-// 100 ms. Timing comes from frame-tick timers, never from the device: the stopped signal
+// 100 ms, or monitors a capture device: then what the microphone records reaches the output
+// within a few tens of milliseconds, without any refill or wait on the main thread.
+// Timing comes from frame-tick timers, never from the device: the stopped signal
 // arrives on the first frame at or after the sound's end, the refills on the first frame at
 // or after each 100 ms. Buffers do not own their sounds; sets own their buffers and keep the
 // device alive. Main thread only.
@@ -18,6 +20,7 @@
 
 class CAudioBuffer;
 class CAudioDevice;
+class CSoundCapture;
 
 // The PCM format of the primary (device) buffer as the program asks for it.
 struct SoundFormat {
@@ -91,6 +94,15 @@ public:
     virtual void SetConeOutsideVolume(int32_t v) { coneOutsideVolume = v; }
     // Writes the next half of a stream to the device (see CSoundBufferSDL).
     virtual void Refill() {}
+    // Live monitoring: from the next Play or Resume on, plays what capture records in place
+    // of the sound's data, a few tens of milliseconds after it is recorded: late recording is
+    // padded with silence, recording that runs ahead loses its oldest part. The refill and
+    // duration timers stay off and the data signal silent meanwhile. The capture must record
+    // in the sound's format (a live stream prepared with its format does). Null returns to
+    // the sound's data. False, nothing changed, when the device side cannot monitor it (the
+    // base has no device side).
+    virtual bool Monitor(CSoundCapture* capture);
+    bool IsMonitoring() const { return monitoring; }
 
     CSound* GetSound() const { return sound; }
     bool IsPlaying() const { return playing; }
@@ -123,6 +135,8 @@ protected:
     // Starts the timers for a playback from position (bytes, or seconds for a stream).
     void StartTimers(int32_t startBytes);
 
+    bool monitoring = false; // set by the implementation when its device side monitors
+
 private:
     void OnDurationExpired();
     void OnRefillDue();
@@ -143,6 +157,7 @@ public:
     void SetPosition(int32_t bytes) override;
     void SetVolume(int32_t hundredthsDb) override;
     void Refill() override;
+    bool Monitor(CSoundCapture* capture) override;
 
     // Whether the device side exists (false on a silent buffer).
     bool HasDeviceBuffer() const { return m_buffer != nullptr; }

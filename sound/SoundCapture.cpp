@@ -26,3 +26,5 @@ uint32_t CSoundCaptureSDL::Read(void* destination, uint32_t maximum)
 {
     return IsOpen() ? m_capture->Read(destination, maximum) : 0;
 }
+
+CAudioCapture* CSoundCaptureSDL::GetDevice() const { return IsOpen() ? m_capture.get() : nullptr; }

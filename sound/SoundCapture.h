@@ -1,6 +1,7 @@
 // Sound capture: the microphone recorded into a ring of one second and handed out on
-// request (pulled, never pushed). Without a capture device the object still exists: Start and
-// Stop return false and Read returns 0.
+// request (pulled, never pushed), or played as it is recorded by a playback buffer that
+// monitors it (CSoundBuffer::Monitor). Without a capture device the object still exists: Start
+// and Stop return false and Read returns 0.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,8 @@ public:
         (void)maximum;
         return 0;
     }
+    // The platform's device, for a playback buffer to monitor; null without one.
+    virtual CAudioCapture* GetDevice() const { return nullptr; }
 
     uint32_t channels = 1;
     uint32_t samplesPerSec = 44100;
@@ -38,6 +41,7 @@ public:
     bool Start() override;
     bool Stop() override;
     uint32_t Read(void* destination, uint32_t maximum) override;
+    CAudioCapture* GetDevice() const override;
 
 private:
     std::unique_ptr<CAudioCapture> m_capture;

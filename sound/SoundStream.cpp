@@ -48,14 +48,17 @@ bool CSoundStream::OpenStream(const String& path, uint32_t size)
     else if (data)
         std::memset(data, 0, dataSize); // the device gets the whole ring before the halves fill
     m_lastFilledHalf = 1;
+    m_filled = false;
     return true;
 }
 
 void CSoundStream::PrepareLiveStream(uint32_t channelCount, uint32_t rate, uint32_t bits,
                                      uint32_t size)
 {
-    const uint32_t ring =
-        RingBytes(static_cast<uint64_t>(channelCount) * rate * bits * size, 1000);
+    const uint64_t frameBytes = static_cast<uint64_t>(channelCount) * (bits / 8);
+    uint32_t ring = RingBytes(frameBytes * rate * size, 1000);
+    if (frameBytes > 0)
+        ring -= static_cast<uint32_t>(ring % (2 * frameBytes)); // two halves of whole frames
     Allocate(ring, channelCount, rate, bits);
     if (data)
         std::memset(data, bits == 8 ? 0x80 : 0, dataSize); // silence until the halves fill
@@ -63,16 +66,21 @@ void CSoundStream::PrepareLiveStream(uint32_t channelCount, uint32_t rate, uint3
     m_halfSize = dataSize / 2;
     m_decodedBytes = 0;
     m_lastFilledHalf = 1;
+    m_filled = false;
 }
 
 void CSoundStream::Seek(double seconds)
 {
     m_lastFilledHalf = 1;
+    m_filled = false;
     double bytes = (bitsPerSample / 8) * static_cast<double>(samplesPerSec) * channels * seconds;
     m_decodedBytes = bytes > 0 ? (bytes < 4294967295.0 ? static_cast<uint32_t>(bytes) : 0xFFFFFFFFu) : 0;
     m_ended = false;
-    if (m_decoder)
-        m_decoder->SeekSeconds(seconds);
+    if (m_decoder && !m_decoder->SeekSeconds(seconds > 0 ? seconds : 0)) {
+        // Past the end: nothing is left to play once, and a loop starts over.
+        m_decoder->SeekSeconds(0);
+        m_ended = true;
+    }
 }
 
 void CSoundStream::ReadHalf(int32_t half, bool looping)
@@ -95,10 +103,13 @@ int32_t CSoundStream::NextHalf(uint32_t cursor, bool looping)
         m_lastFilledHalf = 1;
         return 1;
     }
-    if (m_decodedBytes != 0 && (m_lastFilledHalf == 0 || cursor <= h))
+    // Right after a seek the first half is due whatever the cursor says: the ring still holds
+    // what played before.
+    if (m_filled && (m_lastFilledHalf == 0 || cursor <= h))
         return -1;
     ReadHalf(0, looping);
     m_lastFilledHalf = 0;
+    m_filled = true;
     return 0;
 }
 

@@ -24,16 +24,22 @@ public:
     // channel at the file's rate (ring = rate × channels × size × 16 / 1000 bytes, each half
     // a half of that). On failure the stream has no decoder and no data. Returns success.
     bool OpenStream(const String& file, uint32_t size);
-    // A stream without decoder whose halves the data signal's receiver fills:
-    // ring = channels × rate × bits × size / 1000 bytes.
+    // A stream without decoder, for live sound: a playback buffer either monitors a capture
+    // device with it, or writes halves that the data signal's receiver fills. The ring holds
+    // size milliseconds: channels × rate × bits / 8 × size / 1000 bytes, rounded down to an
+    // even number of frames so that each half holds whole frames; no ring when that does
+    // not fit in 32 bits.
     void PrepareLiveStream(uint32_t channels, uint32_t samplesPerSec, uint32_t bitsPerSample,
                            uint32_t size);
-    // Moves the stream to seconds from its start; the next NextHalf fills the first half.
+    // Moves the stream to seconds from its start; the next NextHalf fills the first half with
+    // the sound from there. Past the end of the file, a non-looping stream has ended and a
+    // looping one starts again from the beginning.
     void Seek(double seconds);
     // The refill rule: given the device's play cursor in the ring (bytes), decodes the next
     // piece into the half that is free and returns its index (0 or 1), or returns -1 when
     // no half is to be written (the half being played is the only stale one, or a
-    // non-looping stream has ended).
+    // non-looping stream has ended). A live stream decodes nothing but follows the same rule:
+    // the half it names is the one the receiver is to fill.
     int32_t NextHalf(uint32_t cursor, bool looping);
 
     bool HasDecoder() const { return m_decoder != nullptr; }
@@ -51,7 +57,8 @@ private:
     int32_t m_lastFilledHalf = 1;
     uint32_t m_decodedBytes = 0;
     uint32_t m_totalBytes = 0;
-    bool m_ended = false; // the decoder reached the end of a non-looping read
+    bool m_ended = false;  // the decoder reached the end of a non-looping read
+    bool m_filled = false; // a half has been filled since the last seek
 };
 
 // Decodes a whole Ogg Vorbis file into sound (16 bits, the file's channels and rate).

@@ -3,6 +3,7 @@
 #include "sound/SoundBuffer.h"
 
 #include "app/FrameTick.h"
+#include "platform/Audio.h"
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
 #include "support/OggWriter.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -172,6 +174,30 @@ TEST_F(FakeClock, TheLastSetReleasesTheDevice)
     EXPECT_EQ(again.Count(), 0u);
 }
 
+TEST_F(FakeClock, MonitoringNeedsADeviceOnBothSides)
+{
+    CSoundStream live;
+    live.PrepareLiveStream(1, 44100, 8, 250);
+    CSoundCapture none; // no platform device behind it
+    {
+        CSoundBufferSet set;
+        EnsureDevice();
+        set.Add(&live);
+        CSoundBuffer* buffer = set.Get(0);
+        ASSERT_NE(buffer, nullptr);
+        EXPECT_FALSE(buffer->Monitor(&none));
+        EXPECT_FALSE(buffer->IsMonitoring());
+        EXPECT_TRUE(buffer->Monitor(nullptr)); // back to its own data, which it had
+    }
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    CSoundBufferSet set;
+    EnsureDevice();
+    set.Add(&live);
+    CSoundCaptureSDL capture(8, 44100, 1);
+    EXPECT_FALSE(set.Get(0)->Monitor(&capture)); // a silent buffer cannot
+    EXPECT_EQ(capture.GetDevice(), nullptr);
+}
+
 TEST(SoundDeviceless, NoDeviceMeansNoBuffers)
 {
     CSoundBufferSet set; // EnsureDevice not called
@@ -307,6 +333,89 @@ TEST_F(DiskOutput, StreamRefillsHalvesThenSilenceThenStops)
     ASSERT_LE(start + expected.size(), left.size());
     for (size_t i = 0; i < expected.size(); ++i)
         ASSERT_EQ(left[start + i], expected[i]) << i;
+}
+
+TEST_F(DiskOutput, PlayFromAPositionStartsAtOnceWithThatPositionsSound)
+{
+    std::string path = dir.File("tone.ogg");
+    // 330.5 Hz: at one second the tone is half a cycle on from its start.
+    ASSERT_TRUE(WriteOggVorbis(path, ToneSamples(88200, 1, 44100, 330.5), 1, 44100));
+    CSound whole;
+    ASSERT_TRUE(DecodeWhole(path.c_str(), whole));
+    std::vector<int16_t> expected = Samples(whole);
+    expected.erase(expected.begin(), expected.begin() + 44100);
+    CSoundStream stream;
+    ASSERT_TRUE(stream.OpenStream(path.c_str(), 50)); // halves of 200 ms
+    uint64_t playedAt = 0;
+    uint32_t period = 0;
+    {
+        CSoundBufferSet set;
+        EnsureDevice();
+        set.Add(&stream);
+        CSoundBuffer* buffer = set.Get(0);
+        CAudioDevice* device = static_cast<CSoundProviderSDL*>(GetSoundDevice())->GetDevice();
+        period = device->PeriodFrames();
+        Run(100ms, [] { return false; });
+        playedAt = device->FramesMixed();
+        buffer->Play(1); // seconds into a stream
+        Run(600ms, [] { return false; });
+        buffer->Stop();
+    }
+    std::vector<int16_t> left = Left();
+    const size_t lead = FirstNonZero(expected);
+    const size_t start = FirstNonZero(left);
+    ASSERT_GE(start, lead);
+    ASSERT_LE(start - lead + 17640, left.size());
+    // The output file may open with up to two silent periods the mixer does not count.
+    EXPECT_LT(start - lead, playedAt + 2 * period + 4410) << "a ring of silence came first";
+    for (size_t i = 0; i < 17640; ++i)
+        ASSERT_EQ(left[start - lead + i], expected[i]) << i;
+    EXPECT_NE(expected[lead + 10], Samples(whole)[lead + 10]); // not the start's sound
+}
+
+TEST_F(DiskOutput, MonitoringPlaysTheMicrophoneWithoutHoldingUpTheFrameLoop)
+{
+    const std::string recording = TraceableRecording(3 * 44100);
+    WriteFileBytes(input, recording);
+    CSoundCaptureSDL capture(8, 44100, 1);
+    ASSERT_TRUE(capture.IsOpen());
+    CSoundStream live;
+    live.PrepareLiveStream(capture.channels, capture.samplesPerSec, capture.bitsPerSample, 250);
+    Listener listener;
+    auto longestTick = std::chrono::steady_clock::duration::zero();
+    {
+        CSoundBufferSet set;
+        EnsureDevice();
+        set.Add(&live);
+        CSoundBuffer* buffer = set.Get(0);
+        listener.slots.Connect(buffer->onData, &listener, &Listener::OnData);
+        listener.slots.Connect(buffer->onStopped, &listener, &Listener::OnStopped);
+        ASSERT_TRUE(buffer->Monitor(&capture));
+        EXPECT_TRUE(buffer->IsMonitoring());
+        ASSERT_TRUE(capture.Start());
+        buffer->Resume();
+        const auto end = std::chrono::steady_clock::now() + 1500ms;
+        while (std::chrono::steady_clock::now() < end) {
+            const auto before = std::chrono::steady_clock::now();
+            GetFrameTick().Emit();
+            longestTick = std::max(longestTick, std::chrono::steady_clock::now() - before);
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_TRUE(IsPlaying(buffer));
+        EXPECT_FALSE(buffer->refillTimer.IsEnabled());
+        buffer->Stop();
+        capture.Stop();
+        EXPECT_TRUE(buffer->Monitor(nullptr));
+        EXPECT_FALSE(buffer->IsMonitoring());
+        listener.slots.Clear();
+    }
+    EXPECT_LT(longestTick, 5ms) << "a frame waited for the microphone";
+    EXPECT_TRUE(listener.dataBlocks.empty()) << "nothing is refilled while monitoring";
+    EXPECT_EQ(listener.stopped, 0) << "a live recording has no end";
+    MonitorTrace trace = TraceMonitor(Left(), recording);
+    EXPECT_EQ(trace.untraced, 0u);
+    EXPECT_EQ(trace.outOfOrder, 0u);
+    EXPECT_GT(trace.frames.size(), 44100u) << "a second of the 1.5 s was monitored";
 }
 
 TEST_F(DiskOutput, CaptureReadsTheRecording)

@@ -116,27 +116,73 @@ TEST_F(Stream, LoopingWrapsToTheStartWithinOneRead)
     EXPECT_EQ(stream.NextHalf(h + 4, true), 0); // a looping stream never ends
 }
 
-TEST_F(Stream, LiveStreamsAlternateHalvesWithoutADecoder)
+TEST_F(Stream, SeekingFillsTheFirstHalfFromThereAtOnce)
+{
+    std::string path = Ogg(88200, 1, 44100); // two seconds
+    CSound whole;
+    ASSERT_TRUE(DecodeWhole(path.c_str(), whole));
+    std::string reference(reinterpret_cast<char*>(whole.data), whole.dataSize);
+
+    CSoundStream stream;
+    ASSERT_TRUE(stream.OpenStream(path.c_str(), 25)); // halves of 100 ms
+    const uint32_t h = stream.GetHalfSize();
+    stream.Seek(0);
+    ASSERT_EQ(stream.NextHalf(0, false), 0);
+    ASSERT_EQ(stream.NextHalf(0, false), 1);
+    // A seek while the device plays the first half: that half is rewritten at once with the
+    // sound from the new position (the ring still holds what played before).
+    stream.Seek(1);
+    EXPECT_EQ(stream.NextHalf(100, false), 0);
+    EXPECT_TRUE(Half(stream, 0) == reference.substr(88200, h));
+    EXPECT_EQ(stream.NextHalf(200, false), 1);
+    EXPECT_TRUE(Half(stream, 1) == reference.substr(88200 + h, h));
+    EXPECT_EQ(stream.NextHalf(300, false), -1);
+
+    // Past the end, a stream played once has nothing left; a loop starts over.
+    stream.Seek(5);
+    EXPECT_EQ(stream.NextHalf(0, false), -1);
+    stream.Seek(5);
+    EXPECT_EQ(stream.NextHalf(0, true), 0);
+    EXPECT_TRUE(Half(stream, 0) == reference.substr(0, h));
+}
+
+TEST_F(Stream, LiveRingsHoldTheirDurationInWholeFrames)
 {
     CSoundStream live;
     live.PrepareLiveStream(1, 44100, 8, 250);
     EXPECT_FALSE(live.HasDecoder());
-    EXPECT_EQ(live.dataSize, 88200u);
-    EXPECT_EQ(live.GetHalfSize(), 44100u);
-    EXPECT_EQ(live.GetTotalBytes(), 88200u);
-    std::memset(live.data, 7, live.dataSize);
-    live.Seek(0);
-    const uint32_t h = live.GetHalfSize();
-    EXPECT_EQ(live.NextHalf(0, true), 0);
-    EXPECT_EQ(live.NextHalf(h / 2, true), 1);
-    EXPECT_EQ(live.NextHalf(h + 10, true), 0);
-    EXPECT_EQ(live.NextHalf(10, true), 1);
-    EXPECT_EQ(live.data[0], 7); // the receiver of the data signal fills the halves
+    EXPECT_EQ(live.dataSize, 11024u); // 11025 bytes, less one for two halves of whole frames
+    EXPECT_EQ(live.GetHalfSize(), 5512u);
+    EXPECT_EQ(live.GetTotalBytes(), 11024u);
+    EXPECT_EQ(live.GetDuration(), 249);
+    EXPECT_EQ(live.data[0], 0x80); // 8-bit silence until the halves fill
+
+    live.PrepareLiveStream(2, 44100, 16, 250);
+    EXPECT_EQ(live.dataSize, 44096u); // 44100 rounded down to 8-byte frame pairs
+    EXPECT_EQ(live.GetHalfSize() % 4, 0u);
+    EXPECT_EQ(live.data[0], 0);
 
     // A size whose ring does not fit in 32 bits gives no ring rather than a wrapped one.
-    live.PrepareLiveStream(2, 44100, 16, 4000000);
+    live.PrepareLiveStream(2, 44100, 16, 40000000);
     EXPECT_EQ(live.dataSize, 0u);
     EXPECT_EQ(live.data, nullptr);
+}
+
+TEST_F(Stream, LiveHalvesAreNeverTheOneTheDeviceIsPlaying)
+{
+    CSoundStream live;
+    live.PrepareLiveStream(1, 44100, 8, 250);
+    const uint32_t h = live.GetHalfSize();
+    std::memset(live.data, 7, live.dataSize);
+    live.Seek(0);
+    EXPECT_EQ(live.NextHalf(0, true), 0);
+    EXPECT_EQ(live.NextHalf(10, true), 1);
+    EXPECT_EQ(live.NextHalf(h / 2, true), -1) << "the device plays the first half";
+    EXPECT_EQ(live.NextHalf(h + 10, true), 0);
+    EXPECT_EQ(live.NextHalf(h + h / 2, true), -1) << "the device plays the second half";
+    EXPECT_EQ(live.NextHalf(10, true), 1);
+    EXPECT_EQ(live.NextHalf(20, false), -1); // not looping: the same rule, never an end
+    EXPECT_EQ(live.data[0], 7); // the receiver of the data signal fills the halves
 }
 
 } // namespace
