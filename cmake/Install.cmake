@@ -72,9 +72,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-# The shared libraries' packages come from dpkg-shlibdeps; the font is read by path at run
-# time (resources/resources.xml) and the OpenGL drivers are loaded through libGL.
+# The linked libraries' packages come from dpkg-shlibdeps. It cannot see what is opened at
+# run time: the font, by path (resources/resources.xml), and libGL.so.1, which SDL loads to
+# make the window's OpenGL context; its drivers are recommended.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, libgl1")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
 include(CPack)
