@@ -117,6 +117,15 @@ if command -v update-mime-database >/dev/null; then
   cp "$mime" "$work/mime/packages/"
   update-mime-database "$work/mime" >"$work/err" 2>&1 || { fail "update-mime-database"; cat "$work/err" >&2; }
   grep -q 'application/x-quillwave-project' "$work/mime/types" 2>/dev/null || fail "the MIME type is not registered"
+  # A project is recognised by its content; any other XML file stays plain XML.
+  if command -v gio >/dev/null; then
+    printf '<?xml version="1.0"?>\n\n<settings>\n\t<name>x</name>\n</settings>' >"$elsewhere/other.xml"
+    for pair in tone.xml:application/x-quillwave-project other.xml:application/xml; do
+      got=$(XDG_DATA_HOME=$work XDG_DATA_DIRS=/usr/share gio info -a standard::content-type "$elsewhere/${pair%%:*}" 2>/dev/null |
+            sed -n 's/.*standard::content-type: //p')
+      [ "$got" = "${pair#*:}" ] || fail "${pair%%:*} is taken as '$got', expected ${pair#*:}"
+    done
+  fi
 fi
 if command -v groff >/dev/null; then
   for page in quillwave quillwave-render; do
