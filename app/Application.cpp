@@ -33,11 +33,15 @@ bool Application::RunDialog(const FileDialogRequest& request, String& path)
         path = m_startupProject;
         return true;
     }
-    if (!request.folder.IsEmpty() || m_dialogFolder.IsEmpty())
-        return RunFileDialog(request, &m_resources, path);
-    FileDialogRequest fromStart = request;
-    fromStart.folder = m_dialogFolder;
-    return RunFileDialog(fromStart, &m_resources, path);
+    return RunFileDialog(DialogRequest(request), &m_resources, path);
+}
+
+FileDialogRequest Application::DialogRequest(const FileDialogRequest& request) const
+{
+    FileDialogRequest adjusted = request;
+    if (adjusted.folder.IsEmpty())
+        adjusted.folder = m_dialogFolder;
+    return adjusted;
 }
 
 Application::~Application()

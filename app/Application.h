@@ -41,6 +41,8 @@ public:
     // was started from, since the working directory is the data folder while it runs. Empty
     // (the default): the working directory.
     void SetDialogFolder(const String& folder) { m_dialogFolder = folder; }
+    // The request as the dialog gets it: the dialog folder filled in when it names no folder.
+    FileDialogRequest DialogRequest(const FileDialogRequest& request) const;
 
     CResourceManager& GetResources() { return m_resources; }
     CGUIManager& GetGUI() { return m_gui; }

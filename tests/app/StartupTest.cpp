@@ -148,6 +148,22 @@ TEST(StartupDataFolder, MissingDataMessageListsEveryPlaceLookedAt)
     EXPECT_NE(MissingDataMessage({}).find("nowhere"), std::string::npos);
 }
 
+// --- file dialogs
+
+TEST(StartupDialogFolder, DialogsStartWhereTheProgramWasStartedUnlessAskedOtherwise)
+{
+    Application app;
+    FileDialogRequest open;
+    open.title = "Open Project";
+    EXPECT_TRUE(app.DialogRequest(open).folder.IsEmpty()) << "without a start folder: the working directory";
+    app.SetDialogFolder("/home/user/sounds");
+    EXPECT_STREQ(app.DialogRequest(open).folder.CStr(), "/home/user/sounds");
+    EXPECT_STREQ(app.DialogRequest(open).title.CStr(), "Open Project");
+    FileDialogRequest named = open;
+    named.folder = "/tmp";
+    EXPECT_STREQ(app.DialogRequest(named).folder.CStr(), "/tmp");
+}
+
 // --- start-up project
 
 // Runs a function on every frame tick while it exists.
