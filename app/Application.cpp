@@ -10,9 +10,38 @@ Application::Application()
 {
     m_slots.Connect(onResize, this, &Application::OnResize);
     m_slots.Connect(GetKeyboardSignal(), this, &Application::OnKey);
-    m_main.SetFileDialogRunner([this](const FileDialogRequest& request, String& path) {
-        return RunFileDialog(request, &m_resources, path);
-    });
+    m_slots.Connect(m_scenes.sceneChanged, this, &Application::OnSceneChanged);
+    m_main.SetFileDialogRunner(
+        [this](const FileDialogRequest& request, String& path) { return RunDialog(request, path); });
+}
+
+void Application::OnSceneChanged(const String&)
+{
+    if (m_startupProject.IsEmpty() || m_scenes.GetCurrentScene() != &m_main)
+        return;
+    // The Open command asks its runner for a path, which takes the pending answer at once.
+    m_answerWithStartupProject = true;
+    m_main.LoadProject();
+    m_answerWithStartupProject = false;
+    m_startupProject.Clear();
+}
+
+bool Application::RunDialog(const FileDialogRequest& request, String& path)
+{
+    if (m_answerWithStartupProject && !request.save) {
+        m_answerWithStartupProject = false;
+        path = m_startupProject;
+        return true;
+    }
+    return RunFileDialog(DialogRequest(request), &m_resources, path);
+}
+
+FileDialogRequest Application::DialogRequest(const FileDialogRequest& request) const
+{
+    FileDialogRequest adjusted = request;
+    if (adjusted.folder.IsEmpty())
+        adjusted.folder = m_dialogFolder;
+    return adjusted;
 }
 
 Application::~Application()

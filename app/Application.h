@@ -32,6 +32,18 @@ public:
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     void OnKey(CInputMap& event);
 
+    // A project file opened in the main scene, once it has been entered, through its Open
+    // command (its file dialog answered with this path instead of being shown); cleared then.
+    // Empty (the default) opens none.
+    void SetStartupProject(const String& path) { m_startupProject = path; }
+    const String& GetStartupProject() const { return m_startupProject; }
+    // Where the file dialogs start when the scene asks for no folder: the folder the program
+    // was started from, since the working directory is the data folder while it runs. Empty
+    // (the default): the working directory.
+    void SetDialogFolder(const String& folder) { m_dialogFolder = folder; }
+    // The request as the dialog gets it: the dialog folder filled in when it names no folder.
+    FileDialogRequest DialogRequest(const FileDialogRequest& request) const;
+
     CResourceManager& GetResources() { return m_resources; }
     CGUIManager& GetGUI() { return m_gui; }
     CSceneManager& GetScenes() { return m_scenes; }
@@ -44,6 +56,15 @@ public:
     static CMatrix Projection(float width, float height);
 
 private:
+    // The main scene's file-dialog runner: the start-up answer while it is pending, otherwise
+    // the modal dialog over the application's resources.
+    bool RunDialog(const FileDialogRequest& request, String& path);
+    // Opens the start-up project when the main scene has just been entered.
+    void OnSceneChanged(const String& name);
+
+    String m_startupProject;
+    String m_dialogFolder;
+    bool m_answerWithStartupProject = false;
     CResourceManager m_resources;
     CGUIManager m_gui;
     CMatrix m_camera;

@@ -1,42 +1,75 @@
-// The program's entry: the static application object and the entry function. The program
-// finds its resources/ folder whether it starts from the repository's top folder, from
-// build/ or from anywhere else: when the working directory has no resources/, it moves to
-// the folder that has them (beside or above the executable, or the source tree it was built
-// from).
+// The program's entry: the static application object and the entry function. It answers
+// --help and --version without a window, finds the data folder (installed beside the
+// executable as ../share/quillwave, or the source tree when run from its build tree), moves
+// there because every resource path is relative to it, and hands the application the folder
+// it was started from (for the file dialogs) and the project named on the command line.
+// Without data it says where it looked, on standard error and in a warning box, and exits 1.
 #include "app/Application.h"
+#include "app/Startup.h"
+#include "platform/Paths.h"
+#include "platform/Window.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#ifndef QW_VERSION
+#define QW_VERSION "unknown"
+#endif
+#ifndef QW_BINARY_DIR
+#define QW_BINARY_DIR ""
+#endif
 
 namespace {
 
 Application g_application;
 
-bool HasResources(const std::filesystem::path& folder)
-{
-    std::error_code ec;
-    return std::filesystem::is_regular_file(folder / "resources" / "gui_main.xml", ec);
-}
-
-void FindResources()
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (HasResources(fs::current_path(ec)))
-        return;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path candidates[] = {exe.parent_path(), exe.parent_path().parent_path(), fs::path(QW_SOURCE_DIR)};
-    for (const fs::path& folder : candidates)
-        if (!folder.empty() && HasResources(folder)) {
-            fs::current_path(folder, ec);
-            return;
-        }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    FindResources();
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path startFolder = fs::current_path(error);
+    const std::string working = error ? std::string() : startFolder.string();
+
+    const StartupCommand command = ParseStartupCommand(argc, argv, working);
+    switch (command.action) {
+    case StartupCommand::Help:
+        std::fputs(StartupUsage(), stdout);
+        return 0;
+    case StartupCommand::Version:
+        std::printf("quillwave %s\n", QW_VERSION);
+        return 0;
+    case StartupCommand::Fail:
+        std::fprintf(stderr, "quillwave: %s (try --help)\n", command.error.c_str());
+        return 2;
+    case StartupCommand::Run:
+        break;
+    }
+    if (!command.project.empty()) {
+        std::FILE* probe = std::fopen(command.project.c_str(), "rb");
+        if (!probe || fs::is_directory(command.project, error)) {
+            if (probe)
+                std::fclose(probe);
+            std::fprintf(stderr, "quillwave: cannot read project %s\n", command.project.c_str());
+            return 1;
+        }
+        std::fclose(probe);
+    }
+
+    const std::vector<std::string> candidates =
+        DataFolderCandidates({PlatformExecutableFolder(), working, QW_SOURCE_DIR, QW_BINARY_DIR});
+    const std::string data = FindDataFolder(candidates);
+    error.clear();
+    if (!data.empty())
+        fs::current_path(data, error);
+    if (data.empty() || error) {
+        PlatformShowWarning("Quillwave", MissingDataMessage(candidates).c_str());
+        return 1;
+    }
+    if (!working.empty())
+        g_application.SetDialogFolder(working.c_str());
+    g_application.SetStartupProject(command.project.c_str());
     return AppMain(argc, argv);
 }

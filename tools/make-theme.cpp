@@ -4,6 +4,9 @@
 // the one that resources/resources_main.xml cuts from it: change both together. The output
 // depends only on this code and on the DejaVu Sans font files, so the committed images can be
 // checked against a fresh run byte for byte.
+// make-theme --icons FOLDER: draws the desktop's application icon instead, as
+// FOLDER/NxN/apps/quillwave.png at each size of the icon theme (the build does this; the
+// icons are installed, not committed).
 //
 // Index
 //   [SECTION] Palette and states
@@ -11,6 +14,7 @@
 //   [SECTION] Icons
 //   [SECTION] Widgets
 //   [SECTION] Sheets (one per file)
+//   [SECTION] Application icon
 //   [SECTION] Main
 #include "tools/theme/Canvas.h"
 #include "tools/theme/Glyphs.h"
@@ -503,14 +507,62 @@ Canvas CloseSheet()
     return sheet;
 }
 
+// [SECTION] Application icon
+
+// The sizes (in pixels, square) the desktop's icon theme asks for.
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// The program's icon at size × size pixels: a dark rounded tile, like the control bar, with one
+// period of a sine wave in the accent colour across it, as an oscilloscope shows a voice. The
+// drawing is in fractions of the size, with strokes kept at least 1.4 pixels wide so that the
+// smallest sizes stay legible; from 48 pixels up a faint zero line runs behind the wave.
+Canvas AppIcon(int size)
+{
+    Canvas c(size, size);
+    const double s = size;
+    const double m = std::max(0.5, s * 0.055), r = s * 0.2;
+    FillRoundRect(c, m, m, s - m, s - m, r, Solid(kAccentEdge));
+    const double edge = std::max(1.0, s / 64);
+    FillRoundRect(c, m + edge, m + edge, s - m - edge, s - m - edge, std::max(r - edge, 0.0),
+                  VerticalGradient(m, Rgb(0x3e3e45), s - m, Rgb(0x1c1c20)));
+    const double x0 = s * 0.2, x1 = s * 0.8, mid = s * 0.5, amplitude = s * 0.22;
+    if (size >= 48)
+        StrokePolyline(c, {{x0, mid}, {x1, mid}}, std::max(1.0, s / 96), Rgb(0x58a4f0, 0.35f));
+    std::vector<Point> wave;
+    for (int i = 0; i <= 64; ++i) {
+        const double t = i / 64.0;
+        wave.push_back({x0 + (x1 - x0) * t, mid - amplitude * std::sin(t * 2 * M_PI)});
+    }
+    StrokePolyline(c, wave, std::max(1.4, s * 0.075), Rgb(0x58a4f0));
+    return c;
+}
+
+int DrawIcons(const std::filesystem::path& folder)
+{
+    for (int size : kIconSizes) {
+        const std::string name = std::to_string(size) + "x" + std::to_string(size);
+        const std::filesystem::path apps = folder / name / "apps";
+        std::error_code error;
+        std::filesystem::create_directories(apps, error);
+        const std::string path = (apps / "quillwave.png").string();
+        if (!WritePng(path, AppIcon(size))) {
+            std::fprintf(stderr, "make-theme: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // [SECTION] Main
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc > 2) {
-        std::fprintf(stderr, "usage: make-theme [FOLDER]\n");
+    if (argc == 3 && std::string(argv[1]) == "--icons")
+        return DrawIcons(argv[2]);
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        std::fprintf(stderr, "usage: make-theme [FOLDER]\n       make-theme --icons FOLDER\n");
         return 2;
     }
     const std::filesystem::path folder = argc == 2 ? argv[1] : "resources/theme";

@@ -1,0 +1,244 @@
+// Start-up: the command line's meaning, the order in which data folders are tried and what
+// counts as one, the message of a start without data, and the start-up project opened in
+// the main scene through its Open command.
+#include "app/Application.h"
+#include "app/FrameTick.h"
+#include "app/Startup.h"
+#include "gui/Edit.h"
+#include "platform/Events.h"
+#include "support/DiskAudio.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+StartupCommand Parse(std::vector<const char*> args, const std::string& working = "/home/user")
+{
+    args.insert(args.begin(), "quillwave");
+    return ParseStartupCommand(static_cast<int>(args.size()), args.data(), working);
+}
+
+// --- command line
+
+TEST(StartupCommandLine, NoArgumentsRunsWithoutAProject)
+{
+    const StartupCommand command = Parse({});
+    EXPECT_EQ(command.action, StartupCommand::Run);
+    EXPECT_TRUE(command.project.empty());
+}
+
+TEST(StartupCommandLine, HelpAndVersionWinOverWhatFollowsThem)
+{
+    EXPECT_EQ(Parse({"--help"}).action, StartupCommand::Help);
+    EXPECT_EQ(Parse({"-h", "--no-such-option"}).action, StartupCommand::Help);
+    EXPECT_EQ(Parse({"--version", "a.xml", "b.xml"}).action, StartupCommand::Version);
+    EXPECT_EQ(Parse({"bell.xml", "--version"}).action, StartupCommand::Version);
+    // After "--" they are file names.
+    EXPECT_EQ(Parse({"--", "--help"}).action, StartupCommand::Run);
+    EXPECT_EQ(Parse({"--", "--help"}).project, "/home/user/--help");
+}
+
+TEST(StartupCommandLine, ProjectPathIsMadeAbsoluteFromTheStartFolder)
+{
+    EXPECT_EQ(Parse({"bell.xml"}).project, "/home/user/bell.xml");
+    EXPECT_EQ(Parse({"sounds/../bell.xml"}).project, "/home/user/bell.xml");
+    EXPECT_EQ(Parse({"/data/bell.xml"}).project, "/data/bell.xml");
+    EXPECT_EQ(Parse({"-"}).project, "/home/user/-") << "a lone dash is a file name";
+}
+
+TEST(StartupCommandLine, BadArgumentsFailWithAReason)
+{
+    const StartupCommand unknown = Parse({"--fullscreen"});
+    EXPECT_EQ(unknown.action, StartupCommand::Fail);
+    EXPECT_EQ(unknown.error, "unknown option --fullscreen");
+    const StartupCommand two = Parse({"a.xml", "b.xml"});
+    EXPECT_EQ(two.action, StartupCommand::Fail);
+    EXPECT_NE(two.error.find("b.xml"), std::string::npos);
+    EXPECT_EQ(Parse({""}).action, StartupCommand::Fail);
+    EXPECT_EQ(Parse({"-x"}).action, StartupCommand::Fail);
+}
+
+TEST(StartupCommandLine, NullArgumentsAreSafe)
+{
+    const char* args[] = {"quillwave", nullptr};
+    EXPECT_EQ(ParseStartupCommand(2, args, "/").action, StartupCommand::Fail);
+    EXPECT_EQ(ParseStartupCommand(3, nullptr, "/").action, StartupCommand::Run);
+}
+
+TEST(StartupCommandLine, UsageNamesEveryOption)
+{
+    const std::string usage = StartupUsage();
+    EXPECT_EQ(usage.rfind("usage: quillwave", 0), 0u);
+    for (const char* option : {"--help", "--version", "PROJECT.xml", "Exit status"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+// --- data folder
+
+TEST(StartupDataFolder, InstalledLayoutComesFirstAndTheSourceTreeIsSkippedWhenInstalled)
+{
+    const std::vector<std::string> candidates =
+        DataFolderCandidates({"/opt/qw/bin", "/home/user", "/src/quillwave", "/src/quillwave/build"});
+    const std::vector<std::string> expected = {"/opt/qw/share/quillwave", "/home/user", "/opt/qw/bin", "/opt/qw"};
+    EXPECT_EQ(candidates, expected);
+}
+
+TEST(StartupDataFolder, SourceTreeIsTriedOnlyFromInsideTheBuildTree)
+{
+    const std::vector<std::string> fromBuild = DataFolderCandidates({"/tmp/qb", "/", "/src/qw", "/tmp/qb/"});
+    ASSERT_FALSE(fromBuild.empty());
+    EXPECT_EQ(fromBuild.back(), "/src/qw");
+    const std::vector<std::string> fromSub = DataFolderCandidates({"/tmp/qb/sub", "", "/src/qw", "/tmp/qb"});
+    EXPECT_EQ(fromSub.back(), "/src/qw");
+    // A sibling whose name merely starts like the build folder is not inside it.
+    const std::vector<std::string> sibling = DataFolderCandidates({"/tmp/qb-copy", "", "/src/qw", "/tmp/qb"});
+    for (const std::string& c : sibling)
+        EXPECT_NE(c, "/src/qw");
+}
+
+TEST(StartupDataFolder, CandidatesAreNormalAbsoluteAndUnique)
+{
+    const std::vector<std::string> candidates = DataFolderCandidates({"/usr/bin/", "/usr/bin", "", ""});
+    const std::vector<std::string> expected = {"/usr/share/quillwave", "/usr/bin", "/usr"};
+    EXPECT_EQ(candidates, expected);
+    EXPECT_TRUE(DataFolderCandidates({"", "relative/folder", "", ""}).empty());
+    EXPECT_TRUE(DataFolderCandidates({}).empty());
+}
+
+void Touch(const fs::path& file)
+{
+    fs::create_directories(file.parent_path());
+    WriteFileBytes(file.string(), "<resources />");
+}
+
+TEST(StartupDataFolder, FirstFolderWithEveryDescriptionFileWins)
+{
+    TempDir dir;
+    const fs::path partial = dir.Path() / "partial", complete = dir.Path() / "complete", later = dir.Path() / "later";
+    Touch(partial / "resources/gui.xml");
+    Touch(partial / "resources/resources.xml");
+    for (const fs::path& folder : {complete, later})
+        for (const char* file : {"resources.xml", "gui.xml", "resources_main.xml", "gui_main.xml"})
+            Touch(folder / "resources" / file);
+    fs::create_directories(dir.Path() / "folder-named-like-a-file/resources/gui_main.xml");
+
+    EXPECT_FALSE(IsDataFolder(partial.string()));
+    EXPECT_TRUE(IsDataFolder(complete.string()));
+    EXPECT_FALSE(IsDataFolder(""));
+    EXPECT_EQ(FindDataFolder({(dir.Path() / "none").string(), partial.string(), complete.string(), later.string()}),
+              complete.string());
+    EXPECT_EQ(FindDataFolder({partial.string(), (dir.Path() / "folder-named-like-a-file").string()}), "");
+    EXPECT_EQ(FindDataFolder({}), "");
+}
+
+TEST(StartupDataFolder, MissingDataMessageListsEveryPlaceLookedAt)
+{
+    const std::string message = MissingDataMessage({"/opt/qw/share/quillwave", "/home/user"});
+    EXPECT_NE(message.find("resources/gui.xml"), std::string::npos);
+    EXPECT_NE(message.find("\n  /opt/qw/share/quillwave\n  /home/user"), std::string::npos) << message;
+    EXPECT_NE(MissingDataMessage({}).find("nowhere"), std::string::npos);
+}
+
+// --- file dialogs
+
+TEST(StartupDialogFolder, DialogsStartWhereTheProgramWasStartedUnlessAskedOtherwise)
+{
+    Application app;
+    FileDialogRequest open;
+    open.title = "Open Project";
+    EXPECT_TRUE(app.DialogRequest(open).folder.IsEmpty()) << "without a start folder: the working directory";
+    app.SetDialogFolder("/home/user/sounds");
+    EXPECT_STREQ(app.DialogRequest(open).folder.CStr(), "/home/user/sounds");
+    EXPECT_STREQ(app.DialogRequest(open).title.CStr(), "Open Project");
+    FileDialogRequest named = open;
+    named.folder = "/tmp";
+    EXPECT_STREQ(app.DialogRequest(named).folder.CStr(), "/tmp");
+}
+
+// --- start-up project
+
+// Runs a function on every frame tick while it exists.
+class OnEveryFrame {
+public:
+    explicit OnEveryFrame(std::function<void()> step) : m_step(std::move(step))
+    {
+        m_slots.Connect(GetFrameTick(), this, &OnEveryFrame::Tick);
+    }
+
+private:
+    void Tick() { m_step(); }
+    std::function<void()> m_step;
+    CSlotList m_slots;
+};
+
+class StartupProject : public DiskAudioTest {
+protected:
+    void SetUp() override
+    {
+        DiskAudioTest::SetUp();
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display: the application's window needs a (virtual) X server";
+    }
+};
+
+const char kTwoVoices[] =
+    "<?xml version=\"1.0\"?>\n\n<project>\n\t<name>Two Voices</name>\n"
+    "\t<oscilloscope type=\"1\" amplitude=\"0.50\" frequency=\"220\" period=\"0.20\" loop=\"true\" />\n"
+    "\t<oscilloscope type=\"3\" amplitude=\"0.25\" frequency=\"440\" period=\"0.30\" mute=\"true\" />\n"
+    "</project>";
+
+TEST_F(StartupProject, IsOpenedInTheMainSceneOnceItHasBeenEntered)
+{
+    const std::string project = dir.File("two.xml");
+    WriteFileBytes(project, kTwoVoices);
+    size_t voices = 0;
+    std::string name;
+    bool pathCleared = false;
+    {
+        Application app;
+        app.SetStartupProject(project.c_str());
+        int frames = 0;
+        OnEveryFrame check([&] {
+            if (++frames == 5) {
+                CSceneMain& scene = app.GetMainScene();
+                voices = scene.GetVoices().size();
+                if (scene.GetProjectNameBox())
+                    name = scene.GetProjectNameBox()->GetText().CStr();
+                pathCleared = app.GetStartupProject().IsEmpty();
+                PlatformPushQuit();
+            }
+        });
+        EXPECT_EQ(app.Run(0, nullptr), 0);
+    }
+    EXPECT_EQ(voices, 2u);
+    EXPECT_EQ(name, "Two Voices");
+    EXPECT_TRUE(pathCleared) << "a later Open must show the dialog again";
+}
+
+TEST_F(StartupProject, WithoutOneTheSceneStartsWithANewProject)
+{
+    size_t voices = 0;
+    {
+        Application app;
+        int frames = 0;
+        OnEveryFrame check([&] {
+            if (++frames == 5) {
+                voices = app.GetMainScene().GetVoices().size();
+                PlatformPushQuit();
+            }
+        });
+        EXPECT_EQ(app.Run(0, nullptr), 0);
+    }
+    EXPECT_EQ(voices, 1u);
+}
+
+} // namespace
