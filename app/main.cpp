@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/Window.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -47,6 +48,9 @@ int main(int argc, char** argv)
     case StartupCommand::Run:
         break;
     }
+    // Past a file-size limit a save then fails with EFBIG and says so, instead of the signal
+    // ending the program with the work unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!command.project.empty()) {
         std::FILE* probe = std::fopen(command.project.c_str(), "rb");
         if (!probe || fs::is_directory(command.project, error)) {

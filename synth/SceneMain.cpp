@@ -21,7 +21,6 @@ namespace {
 constexpr int32_t kChangeDelayMs = 150;
 constexpr int32_t kLayoutDelayMs = 500;
 constexpr int32_t kMonitorSizeMs = 250;
-constexpr uint32_t kCaptureMarginMs = 50;
 constexpr float kLayoutLeft = 10.0f;
 constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
@@ -388,61 +387,16 @@ void CSceneMain::ToggleMic()
         SetEnabledIfPresent(button, !on);
     if (on) {
         RenderMix();
-        m_carryOver = 0;
         m_player->Clear();
         m_player->Add(&m_monitor);
         if (CSoundBuffer* buffer = m_player->Get(0)) {
-            m_slots.ConnectUser(buffer->onData, this, &CSceneMain::FillFromCapture,
-                                static_cast<CSoundCapture*>(m_capture.get()));
+            buffer->Monitor(m_capture.get()); // false on a silent buffer: nothing to hear
             m_capture->Start();
             buffer->Resume();
         }
     } else {
-        if (CSoundBuffer* buffer = m_player->Get(0))
-            m_slots.Disconnect(buffer->onData);
         m_player->Clear();
         m_capture->Stop();
-    }
-}
-
-void CSceneMain::FillFromCapture(char* block, unsigned int n, CSoundCapture* capture)
-{
-    if (!block || n == 0)
-        return;
-    uint8_t* out = reinterpret_cast<uint8_t*>(block);
-    if (m_staging.size() < n)
-        m_staging.resize(n);
-    uint32_t filled = 0;
-    // What the last read delivered beyond what its half needed comes first.
-    if (m_carryOver > 0 && m_carryOver <= m_lastRead && m_lastRead <= m_staging.size()) {
-        const uint32_t count = std::min<uint32_t>(m_carryOver, n);
-        std::memcpy(out, m_staging.data() + (m_lastRead - m_carryOver), count);
-        filled = count;
-        m_carryOver -= count;
-    }
-    // Wait for the microphone at most the half's duration and a margin; then silence.
-    const uint32_t bytesPerSecond = capture ? capture->samplesPerSec * capture->channels * (capture->bitsPerSample / 8) : 0;
-    const uint32_t budgetMs =
-        (bytesPerSecond ? static_cast<uint32_t>(uint64_t(n) * 1000 / bytesPerSecond) : 0) + kCaptureMarginMs;
-    const uint32_t start = AppTime();
-    for (uint32_t waited = 0; filled < n && capture; ++waited) {
-        const uint32_t read = capture->Read(m_staging.data(), n);
-        m_lastRead = read;
-        if (read > n - filled) {
-            std::memcpy(out + filled, m_staging.data(), n - filled);
-            m_carryOver = read - (n - filled);
-            filled = n;
-            break;
-        }
-        std::memcpy(out + filled, m_staging.data(), read);
-        filled += read;
-        if (filled >= n || waited >= budgetMs || AppTime() - start >= budgetMs)
-            break;
-        AppSleep(1);
-    }
-    if (filled < n) {
-        const bool eightBit = !capture || capture->bitsPerSample == 8;
-        std::memset(out + filled, eightBit ? 0x80 : 0, n - filled);
     }
 }
 

@@ -73,11 +73,6 @@ public:
     // Panel i shows voice i.
     const PanelList& GetPanels() const { return m_panels; }
 
-    // Fills block (n bytes, one half of the monitor stream) with what the capture device
-    // recorded since the last call, waiting for it at most the half's duration plus 50 ms;
-    // what has not arrived by then is silence.
-    void FillFromCapture(char* block, unsigned int n, CSoundCapture* capture);
-
     void SetFileDialogRunner(FileDialogRunner runner) { m_dialogs = std::move(runner); }
     const CSound& GetMix() const { return m_mix; }
     CSoundBufferSet* GetPlayer() const { return m_player; }
@@ -115,8 +110,6 @@ private:
     void SetEnabledIfPresent(CButton* button, bool enabled);
     bool AskPath(bool save, const char* title, const char* description, const char* pattern, String& path);
 
-    uint32_t m_carryOver = 0;
-    uint32_t m_lastRead = 0;
     CTimer m_changeTimer;
     CTimer m_layoutTimer;
     CTimer m_deletionTimer;
@@ -140,7 +133,6 @@ private:
 
     CSound m_mix;
     CSoundStream m_monitor;
-    std::vector<uint8_t> m_staging; // captured bytes, in a block of their own
     CSoundBufferSet* m_player = nullptr; // the scene manager's first shared set; not owned
     std::unique_ptr<CSoundCaptureSDL> m_capture;
     FileDialogRunner m_dialogs;

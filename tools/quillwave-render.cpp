@@ -16,6 +16,10 @@
 #include <new>
 #include <vector>
 
+#ifndef QW_VERSION
+#define QW_VERSION "unknown"
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -27,6 +31,7 @@ const char kUsage[] =
     "\n"
     "  -v          print the sound's length, the number of voices and the time taken\n"
     "  -h, --help  show this help\n"
+    "  --version   show the version and exit\n"
     "\n"
     "Exit status: 0 on success; 1 when the project cannot be read or is not well-formed XML, or\n"
     "the output cannot be written (an existing output file is then left as it was).\n";
@@ -89,6 +94,10 @@ int main(int argc, char** argv)
         const char* arg = argv[i];
         if (options && (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (options && std::strcmp(arg, "--version") == 0) {
+            std::printf("quillwave-render %s\n", QW_VERSION);
             return 0;
         }
         if (options && std::strcmp(arg, "-v") == 0) {
