@@ -204,6 +204,28 @@ void MixKernelFunctions(MixKernel kernel, const double* x, double* sines, double
     }
 }
 
+void MixKernelVoice(MixKernel kernel, const VoicePlan& plan, const double* times, uint32_t n,
+                    double* values, double* bounds, bool* fallback)
+{
+    const double sineRel = 0x1p-48 * g_errorScale.load();
+    const MixKernel best = BestMixKernel();
+    switch (static_cast<int>(kernel) > static_cast<int>(best) ? best : kernel) {
+    case MixKernel::Avx512:
+        return avx512::VoiceValues(plan, times, n, sineRel, values, bounds, fallback);
+    case MixKernel::Avx2:
+        return avx2::VoiceValues(plan, times, n, sineRel, values, bounds, fallback);
+    case MixKernel::Sse41:
+        return sse41::VoiceValues(plan, times, n, sineRel, values, bounds, fallback);
+    case MixKernel::Scalar:
+        break;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        values[i] = 0.0;
+        bounds[i] = 0.0;
+        fallback[i] = true;
+    }
+}
+
 void MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end)
 {
     double t = 0.0;

@@ -98,6 +98,12 @@ MixFallbacks MixFallbackCounts();
 // bound the kernels assume). The scalar kernel uses libm.
 void MixKernelFunctions(MixKernel kernel, const double* x, double* sines, double* arcsines, uint32_t n);
 
+// One voice through the kernel at n times, as a render evaluates it before any fallback: the
+// value, its error bound (0 when it is the reference's value) and whether the kernel would
+// have sent the lane to libm (tests check the bound against SampleVoice).
+void MixKernelVoice(MixKernel kernel, const VoicePlan& plan, const double* times, uint32_t n,
+                    double* values, double* bounds, bool* fallback);
+
 // One render as the kernels see it.
 struct MixJob {
     const RenderVoice* voices;

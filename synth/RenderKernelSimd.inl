@@ -258,3 +258,22 @@ inline void Functions(const double* x, double* sines, double* arcsines, uint32_t
         }
     }
 }
+
+inline void VoiceValues(const VoicePlan& plan, const double* times, uint32_t n, double sineRel,
+                        double* values, double* bounds, bool* fallback)
+{
+    for (uint32_t i = 0; i < n; i += W) {
+        VD t = Zero();
+        for (int l = 0; l < W && i + l < n; ++l)
+            t[l] = times[i + l];
+        VD v, e;
+        VM bad = (VM)Zero();
+        VoiceLanes(plan, t, sineRel, v, e, bad);
+        bad |= ~(e <= kHuge);
+        for (int l = 0; l < W && i + l < n; ++l) {
+            values[i + l] = v[l];
+            bounds[i + l] = e[l];
+            fallback[i + l] = bad[l] != 0;
+        }
+    }
+}

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -221,6 +222,144 @@ TEST(RenderKernel, OutputDoesNotDependOnTheThreadCount)
                                   mix.channels, mix.rate, mix.bits));
             ASSERT_EQ(fast.dataSize, reference.dataSize);
             EXPECT_EQ(std::memcmp(fast.data, reference.data, reference.dataSize), 0) << threads << " threads";
+        }
+    }
+}
+
+// The invariant the byte-for-byte proof rests on, checked lane by lane where a wrong operation
+// order would show even when it changes no byte: a lane the kernel keeps either has bound 0
+// and then equals SampleVoice exactly, or lies within its bound of SampleVoice.
+TEST(RenderKernel, EveryKeptLaneIsExactOrWithinItsBound)
+{
+    CorpusMaker maker(4242);
+    std::vector<double> times;
+    double t = 0.0;
+    for (int i = 0; i < 512; ++i) {
+        times.push_back(t);
+        t += 1.0 / 4410.0; // sums of a step, as a render forms its times
+    }
+    std::vector<double> values(times.size()), bounds(times.size());
+    std::unique_ptr<bool[]> fallback(new bool[times.size()]);
+    uint64_t exactLanes = 0, boundedLanes = 0, keptModulated = 0;
+    for (int v = 0; v < 400; ++v) {
+        const Mix mix = maker.Make(false);
+        for (const RenderVoice& voice : mix.voices) {
+            const VoicePlan plan = MakeVoicePlan(voice.params);
+            for (MixKernel kernel : KernelsHere()) {
+                if (kernel == MixKernel::Scalar)
+                    continue;
+                MixKernelVoice(kernel, plan, times.data(), static_cast<uint32_t>(times.size()),
+                               values.data(), bounds.data(), fallback.get());
+                for (size_t i = 0; i < times.size(); ++i) {
+                    if (fallback[i])
+                        continue;
+                    const double reference = SampleVoice(voice.params, times[i]);
+                    if (bounds[i] == 0.0) {
+                        ++exactLanes;
+                        if (!(values[i] == reference || (std::isnan(values[i]) && std::isnan(reference))))
+                            FAIL() << "voice " << v << " type " << voice.params.wave.type << " mode " << plan.mode
+                                   << " at t = " << times[i] << ": " << values[i] << " != " << reference;
+                    } else {
+                        ++boundedLanes;
+                        keptModulated += plan.mode == VoicePlan::AM || plan.mode == VoicePlan::FM ||
+                                         plan.mode == VoicePlan::PM;
+                        if (!(std::fabs(values[i] - reference) <= bounds[i]))
+                            FAIL() << "voice " << v << " at t = " << times[i] << ": " << values[i] << " vs "
+                                   << reference << ", bound " << bounds[i];
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(exactLanes, 10000u);
+    EXPECT_GT(boundedLanes, 10000u);
+    EXPECT_GT(keptModulated, 1000u);
+}
+
+// A modulated parameter whose rounding to float depends on the last bit of the carrier's sine:
+// found by searching a render's times for one where the kernel's sine and libm's differ and
+// choosing the FM base frequency so that the two sums round to different floats. The kernel
+// must send exactly such lanes to libm, and the render must still match.
+TEST(RenderKernel, AParameterRoundingOnTheSinesLastBitFallsBackToLibm)
+{
+    SettingsGuard guard;
+    for (MixKernel kernel : KernelsHere()) {
+        if (kernel == MixKernel::Scalar)
+            continue;
+        std::vector<double> times;
+        double t = 0.0;
+        for (int i = 0; i < 40000; ++i) {
+            times.push_back(t);
+            t += 1.0 / 44100.0;
+        }
+        std::vector<double> x(times.size()), sines(times.size()), arcsines(times.size());
+        for (size_t i = 0; i < times.size(); ++i)
+            x[i] = (times[i] + 0.0) * 6.283185308 * 1.0;
+        MixKernelFunctions(kernel, x.data(), sines.data(), arcsines.data(), static_cast<uint32_t>(x.size()));
+        long found = -1;
+        float base = 0.0f;
+        for (size_t i = 0; i < times.size() && found < 0; ++i) {
+            const double reference = std::sin(x[i]);
+            if (sines[i] == reference)
+                continue;
+            base = static_cast<float>(-(reference * 100.0));
+            if (static_cast<float>(base + sines[i] * 100.0) != static_cast<float>(base + reference * 100.0))
+                found = static_cast<long>(i);
+        }
+        ASSERT_GE(found, 0) << "no time found where the rounding depends on the sine's last bit";
+
+        VoiceParams p;
+        p.carrierOn = true;
+        p.fm = true;
+        p.carrier = {Sine, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
+        p.wave = {Sine, 4.0f, 0.0f, base, 1.0f, 0.0f};
+        const uint32_t n = static_cast<uint32_t>(found) + 1;
+        std::vector<double> values(n), bounds(n);
+        std::unique_ptr<bool[]> fallback(new bool[n]);
+        MixKernelVoice(kernel, MakeVoicePlan(p), times.data(), n, values.data(), bounds.data(), fallback.get());
+        EXPECT_TRUE(fallback[found]) << "kernel " << static_cast<int>(kernel) << " kept the lane at t = " << times[found];
+
+        SetMixKernel(kernel);
+        Mix mix{{RenderVoice{p, static_cast<float>(times[found] + 0.001)}}, 1, 44100, 16};
+        EXPECT_EQ(FirstDifference(mix), -1);
+    }
+}
+
+// Times exactly on the envelope's stage boundaries (each belongs to the earlier stage) and one
+// step to either side, with empty stages among them: the vectorised gain must choose the same
+// stage and give the same number as EnvelopeGain. The oscillator is a constant, so every lane
+// is exact.
+TEST(RenderKernel, EnvelopeStageBoundariesMatchTheReference)
+{
+    for (MixKernel kernel : KernelsHere()) {
+        if (kernel == MixKernel::Scalar)
+            continue;
+        // A tiny sustain makes the decay's formula and the hold level differ at their boundary.
+        for (int shape = 0; shape < 32; ++shape) {
+            VoiceParams p;
+            p.wave = {Sine, 0.0f, 1.0f, 3.0f, 1.0f, 0.0f};
+            p.envelopeOn = true;
+            p.envelope = {shape & 1 ? 0.25f : 0.0f, shape & 2 ? 0.125f : 0.0f, shape & 16 ? 1e-12f : 0.3f,
+                          shape & 4 ? 0.5f : 0.0f, shape & 8 ? 0.25f : 0.0f};
+            const double a = p.envelope.attack, d = p.envelope.decay, h = p.envelope.hold,
+                         r = p.envelope.release;
+            std::vector<double> times = {0.0};
+            for (double edge : {a, a + d, a + d + h, a + d + h + r}) {
+                times.push_back(edge);
+                times.push_back(std::nextafter(edge, 0.0));
+                times.push_back(std::nextafter(edge, 2.0));
+            }
+            const uint32_t n = static_cast<uint32_t>(times.size());
+            std::vector<double> values(n), bounds(n);
+            std::unique_ptr<bool[]> fallback(new bool[n]);
+            MixKernelVoice(kernel, MakeVoicePlan(p), times.data(), n, values.data(), bounds.data(), fallback.get());
+            for (uint32_t i = 0; i < n; ++i) {
+                const double reference = SampleVoice(p, times[i]);
+                EXPECT_FALSE(fallback[i]);
+                EXPECT_EQ(bounds[i], 0.0);
+                EXPECT_TRUE(values[i] == reference) << "envelope " << shape << " at t = " << times[i] << ": "
+                                                    << values[i] << " != " << reference;
+            }
         }
     }
 }
