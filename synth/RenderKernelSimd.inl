@@ -15,6 +15,9 @@
 // only if it is the same across the whole bound; otherwise the lane is evaluated again with
 // libm, which gives the reference's value exactly.
 
+// Everything below is inlined into the block loop: vectors then stay in registers.
+#define QW_KERNEL_INLINE inline __attribute__((always_inline))
+
 constexpr double kTwoPi = 6.283185308; // the voice formulas' constants, as Voice.cpp has them
 constexpr double kHalfPi = 1.570796327;
 constexpr double kInvHalfPiUp = 0.6367; // above 1 / kHalfPi
@@ -23,35 +26,35 @@ constexpr double kTiny = 0x1p-900;      // absolute slack: covers subnormal resu
 constexpr double kArgLimit = 0x1p40;    // sine arguments beyond this go to libm
 constexpr double kHuge = 0x1p900;       // a bound past this is treated as unknown
 
-inline VD Zero() { return Splat(0.0); }
+QW_KERNEL_INLINE VD Zero() { return Splat(0.0); }
 
-inline VD Abs(VD x) { return (VD)((VM)x & 0x7fffffffffffffffLL); }
+QW_KERNEL_INLINE VD Abs(VD x) { return (VD)((VM)x & 0x7fffffffffffffffLL); }
 
-inline VD Max(VD a, VD b) { return a > b ? a : b; }
-inline VD Min(VD a, VD b) { return a < b ? a : b; }
+QW_KERNEL_INLINE VD Max(VD a, VD b) { return a > b ? a : b; }
+QW_KERNEL_INLINE VD Min(VD a, VD b) { return a < b ? a : b; }
 
 // The bound on a rounded result whose exact values (fast and reference) are at most lin
 // apart; zero stays zero.
-inline VD Round(VD lin, VD z)
+QW_KERNEL_INLINE VD Round(VD lin, VD z)
 {
     return lin > 0.0 ? lin + (Abs(z) + lin) * kRel + kTiny : Zero();
 }
 
 // The bound on factor × x given the bound e of x, for a factor known exactly; it never
 // underflows to zero while e is not zero and the factor is not.
-inline VD Scale(VD factor, VD e)
+QW_KERNEL_INLINE VD Scale(VD factor, VD e)
 {
     return (e > 0.0) & (factor != 0.0) ? Abs(factor) * e + kTiny : Zero();
 }
 
 // The bound between SLEEF's and libm's sine of the same argument.
-inline VD SineBound(VD s, double relative) { return Abs(s) * relative + kTiny; }
+QW_KERNEL_INLINE VD SineBound(VD s, double relative) { return Abs(s) * relative + kTiny; }
 
 // How far apart asin can be at two points at most e apart, one of them s. The slope bound
 // 1 / sqrt(1 - q²) holds while q = |s| + e stays clear of 1; the square-root bound holds
 // everywhere (asin moves by at most 1.6·√e over any interval of length e ≤ 1, and by π at
 // most).
-inline VD AsinSpread(VD s, VD e)
+QW_KERNEL_INLINE VD AsinSpread(VD s, VD e)
 {
     const VD q = Abs(s) + e;
     const VD r = (1.0 - q) * (1.0 + q);
@@ -63,7 +66,7 @@ inline VD AsinSpread(VD s, VD e)
 
 // One oscillator at times t, with any of its parameters given per lane. Lanes whose value the
 // vector cannot vouch for are added to bad.
-inline void Oscillator(int32_t type, VD amplitude, VD offset, VD frequency, VD phase, VD t,
+QW_KERNEL_INLINE void Oscillator(int32_t type, VD amplitude, VD offset, VD frequency, VD phase, VD t,
                        double sineRel, VD& v, VD& e, VM& bad)
 {
     const VD u = t + phase;
@@ -112,7 +115,7 @@ inline void Oscillator(int32_t type, VD amplitude, VD offset, VD frequency, VD p
     }
 }
 
-inline void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM& bad)
+QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
     Oscillator(o.type, Splat(o.amplitude), Splat(o.offset), Splat(o.frequency), Splat(o.phase), t,
                sineRel, v, e, bad);
@@ -120,7 +123,7 @@ inline void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM&
 
 // The envelope's gain: the same operations as EnvelopeGain, every stage computed and the
 // stage chosen per lane by the same comparisons, so the gain is exact.
-inline VD Gain(const VoicePlan& p, VD t)
+QW_KERNEL_INLINE VD Gain(const VoicePlan& p, VD t)
 {
     const double a = p.attack, d = p.decay, s = p.sustain, h = p.hold, r = p.release;
     const VD attack = a > 0.0 ? 1.0 - (a - t) / a : Splat(1.0);
@@ -136,7 +139,7 @@ inline VD Gain(const VoicePlan& p, VD t)
 }
 
 // One voice at times t: SampleVoice's formula.
-inline void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v, VD& e, VM& bad)
+QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
     if (p.mode == VoicePlan::Silent) {
         v = Zero();
@@ -277,3 +280,5 @@ inline void VoiceValues(const VoicePlan& plan, const double* times, uint32_t n, 
         }
     }
 }
+
+#undef QW_KERNEL_INLINE
