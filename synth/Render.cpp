@@ -3,6 +3,8 @@
 #include "synth/RenderKernel.h"
 #include "synth/WorkerPool.h"
 
+#include <xmmintrin.h>
+
 #include <vector>
 
 namespace {
@@ -101,7 +103,13 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     job.step = step;
     job.bits = static_cast<int>(bits);
 
-    const MixKernel kernel = CurrentMixKernel();
+    // Every part computes under the caller's floating-point control (rounding mode, flushing of
+    // subnormals), as the reference would on the calling thread. The vector functions' error
+    // bounds hold for the default (round to nearest, no flushing) only; otherwise every value
+    // takes the reference formula.
+    const unsigned control = _mm_getcsr();
+    constexpr unsigned kRoundingAndFlushing = 0x6000 | 0x8000 | 0x0040;
+    const MixKernel kernel = (control & kRoundingAndFlushing) == 0 ? CurrentMixKernel() : MixKernel::Scalar;
     const uint64_t work = static_cast<uint64_t>(job.samples) * count;
     uint32_t parts = work < kMinParallelWork ? 1 : RenderThreads();
     const uint32_t grains = (job.samples + kPartGrain - 1) / kPartGrain;
@@ -111,9 +119,13 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     auto mixPart = [&](uint32_t part) {
         const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
         const uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
-        if (first < job.samples)
-            MixRange(job, kernel, static_cast<uint32_t>(first),
-                     static_cast<uint32_t>(end < job.samples ? end : job.samples));
+        if (first >= job.samples)
+            return;
+        const unsigned own = _mm_getcsr();
+        _mm_setcsr(control);
+        MixRange(job, kernel, static_cast<uint32_t>(first),
+                 static_cast<uint32_t>(end < job.samples ? end : job.samples));
+        _mm_setcsr(own);
     };
     RunParts(parts, mixPart);
     return true;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <xmmintrin.h>
+
 namespace {
 
 struct Mix {
@@ -222,6 +224,32 @@ TEST(RenderKernel, OutputDoesNotDependOnTheThreadCount)
                                   mix.channels, mix.rate, mix.bits));
             ASSERT_EQ(fast.dataSize, reference.dataSize);
             EXPECT_EQ(std::memcmp(fast.data, reference.data, reference.dataSize), 0) << threads << " threads";
+        }
+    }
+}
+
+// Worker threads start with their own floating-point control; a caller that rounds upward or
+// flushes subnormals to zero must still get what the reference gives it on its own thread. An
+// FM voice shows the rounding mode: its moved frequency is rounded to float under it.
+TEST(RenderKernel, WorkersComputeUnderTheCallersRoundingMode)
+{
+    SettingsGuard guard;
+    SetRenderThreads(3);
+    VoiceParams fm;
+    fm.wave = {Sine, 0.8f, 0.0f, 440.0f, 1.0f, 0.0f};
+    fm.carrier = {Sine, 0.3f, 0.0f, 3.0f, 1.0f, 0.0f};
+    fm.carrierOn = true;
+    std::vector<Mix> mixes = {{{RenderVoice{fm, 1.0f}}, 1, 44100, 16}};
+    CorpusMaker maker(31);
+    for (int i = 0; i < 3; ++i)
+        mixes.push_back(maker.Make(true));
+    const unsigned saved = _mm_getcsr();
+    for (unsigned control : {saved | 0x4000u /* round up */, saved | 0x8040u /* flush to zero */}) {
+        for (size_t i = 0; i < mixes.size(); ++i) {
+            _mm_setcsr(control);
+            const long difference = FirstDifference(mixes[i]);
+            _mm_setcsr(saved);
+            EXPECT_EQ(difference, -1) << Describe(mixes[i], i) << ", control " << std::hex << control;
         }
     }
 }
