@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -32,14 +33,18 @@ public:
         std::lock_guard<std::mutex> serial(m_runMutex);
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            while (m_threads.size() + 1 < threads)
-                m_threads.emplace_back([this] { WorkerLoop(); });
+            // A thread the system refuses leaves the job to those the pool has.
+            try {
+                while (m_threads.size() + 1 < threads)
+                    m_threads.emplace_back([this] { WorkerLoop(); });
+            } catch (const std::system_error&) {
+            }
             m_idle.wait(lock, [this] { return m_checkedIn == 0; });
             m_job = job;
             m_context = context;
             m_parts = parts;
             m_next.store(0);
-            m_allowed = threads - 1;
+            m_allowed = threads - 1 < m_threads.size() ? threads - 1 : static_cast<uint32_t>(m_threads.size());
             ++m_generation;
         }
         m_wake.notify_all();
@@ -108,7 +113,7 @@ CWorkerPool& Pool()
 
 void SetRenderThreads(uint32_t threads)
 {
-    g_threadSetting.store(threads);
+    g_threadSetting.store(threads < kMaxRenderThreads ? threads : kMaxRenderThreads);
 }
 
 uint32_t RenderThreads()

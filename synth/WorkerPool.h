@@ -7,8 +7,10 @@
 
 #include <cstdint>
 
-// How many threads a render uses, process-wide: n, or one per hardware thread for 0 (the
-// default). More threads than hardware threads are allowed; the pool grows to match.
+// How many threads a render uses, process-wide: n (at most kMaxRenderThreads), or one per
+// hardware thread for 0 (the default). More threads than hardware threads are allowed; the
+// pool grows to match.
+constexpr uint32_t kMaxRenderThreads = 256;
 void SetRenderThreads(uint32_t threads);
 // The thread count in force, resolved: at least 1.
 uint32_t RenderThreads();

@@ -25,6 +25,8 @@ TEST(WorkerPool, ZeroMeansOneThreadPerHardwareThread)
     EXPECT_EQ(RenderThreads(), hardware > 0 ? hardware : 1u);
     SetRenderThreads(5);
     EXPECT_EQ(RenderThreads(), 5u);
+    SetRenderThreads(1000000); // a typo on a command line must not start a million threads
+    EXPECT_EQ(RenderThreads(), kMaxRenderThreads);
 }
 
 TEST(WorkerPool, EveryPartRunsExactlyOnceAcrossManyJobs)
