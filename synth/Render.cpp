@@ -1,5 +1,12 @@
 #include "synth/Render.h"
 
+#include "synth/RenderKernel.h"
+#include "synth/WorkerPool.h"
+
+#include <xmmintrin.h>
+
+#include <vector>
+
 namespace {
 
 // The byte count of a render: channels × rate (integer) times the length (float) times the
@@ -13,40 +20,13 @@ int64_t RenderSize(uint32_t channels, uint32_t rate, float length, uint32_t byte
     return static_cast<int64_t>(size);
 }
 
-template <int Bits>
-void MixLoop(const RenderVoice* voices, uint32_t count, uint8_t* out, uint32_t size, double step)
+// Checks the depth, finds the length, allocates the block and works out the time step: what
+// both paths share. Returns false when nothing is to be rendered; rendered tells whether the
+// call succeeded (an empty render succeeds).
+bool PrepareMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+                uint32_t rate, uint32_t bits, double& step, bool& rendered)
 {
-    const double voiceCount = count;
-    double t = 0.0;
-    uint32_t written = 0;
-    while (written < size) {
-        double sum = 0.0;
-        for (uint32_t i = 0; i < count; ++i) {
-            if constexpr (Bits == 8)
-                sum = sum + SampleVoice(voices[i].params, t) * 127 + 127;
-            else
-                sum = sum + SampleVoice(voices[i].params, t) * 32767;
-        }
-        sum = sum / voiceCount;
-        if constexpr (Bits == 8) {
-            sum = sum < 0.0 ? 0.0 : (sum > 255.0 ? 255.0 : sum);
-            out[written++] = static_cast<uint8_t>(static_cast<int>(sum));
-        } else {
-            sum = sum < -32767.0 ? -32767.0 : (sum > 32767.0 ? 32767.0 : sum);
-            uint16_t value = static_cast<uint16_t>(static_cast<int16_t>(static_cast<int>(sum)));
-            out[written++] = static_cast<uint8_t>(value & 0xFF);
-            if (written < size) // a value past the end of the block keeps only its first byte
-                out[written++] = static_cast<uint8_t>(value >> 8);
-        }
-        t += step;
-    }
-}
-
-} // namespace
-
-bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-               uint32_t rate, uint32_t bits)
-{
+    rendered = false;
     if (bits != 8 && bits != 16)
         return false;
     float length = 0.0f;
@@ -59,15 +39,94 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
         return false;
     if (!sound.Allocate(static_cast<uint32_t>(size), channels, rate, bits))
         return false;
+    rendered = true;
     if (size == 0)
-        return true;
-
+        return false;
     const uint32_t values = static_cast<uint32_t>(size) / bytesPerValue;
     // With no whole value (a one-byte 16-bit block) only t = 0 is ever sampled.
-    const double step = values > 0 ? static_cast<double>(length) / values : 0.0;
+    step = values > 0 ? static_cast<double>(length) / values : 0.0;
+    return true;
+}
+
+template <int Bits>
+void MixLoop(const RenderVoice* voices, uint32_t count, uint8_t* out, uint32_t size, double step)
+{
+    double t = 0.0;
+    uint32_t index = 0;
+    for (uint32_t written = 0; written < size; written += Bits / 8) {
+        StoreMixValue<Bits>(out, size, index++, MixValueReference<Bits>(voices, count, t));
+        t += step;
+    }
+}
+
+// Values per part are a multiple of this, so that only the last part has a scalar tail.
+constexpr uint32_t kPartGrain = 64;
+// Below this many voice evaluations a render is not worth waking the pool for.
+constexpr uint64_t kMinParallelWork = 1u << 15;
+
+} // namespace
+
+bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+                        uint32_t rate, uint32_t bits)
+{
+    double step = 0.0;
+    bool rendered = false;
+    if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
+        return rendered;
     if (bits == 8)
-        MixLoop<8>(voices, count, sound.data, static_cast<uint32_t>(size), step);
+        MixLoop<8>(voices, count, sound.data, sound.dataSize, step);
     else
-        MixLoop<16>(voices, count, sound.data, static_cast<uint32_t>(size), step);
+        MixLoop<16>(voices, count, sound.data, sound.dataSize, step);
+    return true;
+}
+
+bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+               uint32_t rate, uint32_t bits)
+{
+    double step = 0.0;
+    bool rendered = false;
+    if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
+        return rendered;
+
+    std::vector<VoicePlan> plans;
+    plans.reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+        plans.push_back(MakeVoicePlan(voices[i].params));
+    const uint32_t bytesPerValue = bits / 8;
+    MixJob job;
+    job.voices = voices;
+    job.plans = plans.data();
+    job.count = count;
+    job.out = sound.data;
+    job.size = sound.dataSize;
+    job.samples = sound.dataSize / bytesPerValue + sound.dataSize % bytesPerValue;
+    job.step = step;
+    job.bits = static_cast<int>(bits);
+
+    // Every part computes under the caller's floating-point control (rounding mode, flushing of
+    // subnormals), as the reference would on the calling thread. The vector functions' error
+    // bounds hold for the default (round to nearest, no flushing) only; otherwise every value
+    // takes the reference formula.
+    const unsigned control = _mm_getcsr();
+    constexpr unsigned kRoundingAndFlushing = 0x6000 | 0x8000 | 0x0040;
+    const MixKernel kernel = (control & kRoundingAndFlushing) == 0 ? CurrentMixKernel() : MixKernel::Scalar;
+    const uint64_t work = static_cast<uint64_t>(job.samples) * count;
+    uint32_t parts = work < kMinParallelWork ? 1 : RenderThreads();
+    const uint32_t grains = (job.samples + kPartGrain - 1) / kPartGrain;
+    if (parts > grains)
+        parts = grains;
+    const uint32_t grainsPerPart = (grains + parts - 1) / parts;
+    auto mixPart = [&](uint32_t part) {
+        const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
+        const uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
+        if (first >= job.samples)
+            return;
+        const unsigned own = _mm_getcsr();
+        _mm_setcsr(control);
+        MixRange(job, kernel, static_cast<uint32_t>(first),
+                 static_cast<uint32_t>(end < job.samples ? end : job.samples));
+        _mm_setcsr(own);
+    };
+    RunParts(parts, mixPart);
     return true;
 }

@@ -5,11 +5,13 @@
 // leaves an existing file as it was). Errors are one line on standard error, with the
 // system's reason where there is one, and exit status 1.
 #include "synth/Project.h"
+#include "synth/WorkerPool.h"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -30,6 +32,8 @@ const char kUsage[] =
     "whose voices are all muted gives a valid WAV file with no samples.\n"
     "\n"
     "  -v          print the sound's length, the number of voices and the time taken\n"
+    "  --threads N render on N threads (default 0: one per hardware thread); the sound is the\n"
+    "              same whatever N is\n"
     "  -h, --help  show this help\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -99,6 +103,15 @@ int main(int argc, char** argv)
         if (options && std::strcmp(arg, "--version") == 0) {
             std::printf("quillwave-render %s\n", QW_VERSION);
             return 0;
+        }
+        if (options && std::strcmp(arg, "--threads") == 0) {
+            char* end = nullptr;
+            const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
+            if (i + 1 >= argc || !end || *end != '\0' || end == argv[i + 1] || n < 0 || n > long(kMaxRenderThreads))
+                return Fail(String::Format("--threads takes a number from 0 to %u", kMaxRenderThreads));
+            SetRenderThreads(static_cast<uint32_t>(n));
+            ++i;
+            continue;
         }
         if (options && std::strcmp(arg, "-v") == 0) {
             verbose = true;

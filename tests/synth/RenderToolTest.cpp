@@ -140,6 +140,28 @@ TEST_F(RenderTool, ProjectsOfThousandsOfVoicesRender)
     ExpectSamples(0.01f, [](double) { return 0.5f * 32767.0; });
 }
 
+TEST_F(RenderTool, TheThreadCountDoesNotChangeTheSound)
+{
+    const std::string project = Project(
+        "<oscilloscope type='1' amplitude='0.7' frequency='300' period='0.5' typeCarrier='0' modCarrier='1' "
+        "amplitudeCarrier='0.4' frequencyCarrier='7' carrier='true'/>"
+        "<oscilloscope type='3' amplitude='0.3' frequency='110' period='0.4'/>");
+    std::string first;
+    for (const char* threads : {"1", "2", "3", "0"}) {
+        const ToolRun run = Render(std::string("--threads ") + threads + " " + project + " " + dir.File("out.wav"));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string wav = ReadFileBytes(dir.File("out.wav"));
+        if (first.empty())
+            first = wav;
+        EXPECT_TRUE(wav == first) << threads << " threads";
+    }
+    for (const char* bad : {"--threads", "--threads -1", "--threads x", "--threads 257"}) {
+        const ToolRun run = Render(std::string(bad) + " " + project + " " + dir.File("out.wav"));
+        EXPECT_EQ(run.status, 1) << bad;
+        EXPECT_NE(run.err.find("--threads takes a number"), std::string::npos) << bad;
+    }
+}
+
 TEST_F(RenderTool, FailuresGiveOneLineAndStatusOne)
 {
     const std::string out = dir.File("out.wav");
@@ -161,6 +183,9 @@ TEST_F(RenderTool, FailuresGiveOneLineAndStatusOne)
     const ToolRun help = Render("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: quillwave-render"), std::string::npos);
+    const ToolRun version = Render("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("quillwave-render ", 0), 0u) << version.out;
 }
 
 TEST_F(RenderTool, AFailedWriteSaysWhyAndKeepsTheOldFile)

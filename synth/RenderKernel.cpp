@@ -1,0 +1,263 @@
+// Index: [SECTION] Settings  [SECTION] Instruction sets  [SECTION] Dispatch
+//
+// Floating-point contraction (a * b + c fused into one rounding) is off for this whole file:
+// the kernels must round every product and sum exactly as the reference does, and the AVX-512
+// code would otherwise be fused by the compiler.
+#pragma GCC optimize("fp-contract=off")
+
+#include "synth/RenderKernel.h"
+
+#include <immintrin.h>
+#include <sleef.h>
+
+#include <atomic>
+#include <cmath>
+
+static_assert(SLEEF_VERSION_MAJOR > 3 || (SLEEF_VERSION_MAJOR == 3 && SLEEF_VERSION_MINOR >= 5),
+              "the kernels use SLEEF 3.5's x86 entry points");
+
+// sleef.h declares its AVX and AVX-512 entry points only when the whole file is compiled for
+// those instruction sets; these kernels enable them per function, so they declare the four
+// they call (the signatures of SLEEF 3.5).
+extern "C" {
+__m256d Sleef_sind4_u10avx2(__m256d);
+__m256d Sleef_asind4_u10avx2(__m256d);
+__m512d Sleef_sind8_u10avx512f(__m512d);
+__m512d Sleef_asind8_u10avx512f(__m512d);
+}
+
+// [SECTION] Settings ---------------------------------------------------------------------------
+
+namespace {
+
+std::atomic<int> g_kernelCap{static_cast<int>(MixKernel::Avx512)};
+std::atomic<double> g_errorScale{1.0};
+std::atomic<uint64_t> g_fallbackLanes{0};
+std::atomic<uint64_t> g_fallbackValues{0};
+
+} // namespace
+
+MixKernel BestMixKernel()
+{
+    static const MixKernel best = [] {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("avx512f"))
+            return MixKernel::Avx512;
+        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+            return MixKernel::Avx2;
+        if (__builtin_cpu_supports("sse4.1"))
+            return MixKernel::Sse41;
+        return MixKernel::Scalar;
+    }();
+    return best;
+}
+
+void SetMixKernel(MixKernel kernel)
+{
+    g_kernelCap.store(static_cast<int>(kernel));
+}
+
+MixKernel CurrentMixKernel()
+{
+    const int cap = g_kernelCap.load();
+    const int best = static_cast<int>(BestMixKernel());
+    return static_cast<MixKernel>(cap < best ? cap : best);
+}
+
+void SetMixErrorScale(double scale)
+{
+    g_errorScale.store(scale >= 1.0 ? scale : 1.0);
+}
+
+VoicePlan MakeVoicePlan(const VoiceParams& params)
+{
+    auto widen = [](const Waveform& w) {
+        return OscPlan{w.type, w.amplitude, w.amplitudeOffset, w.frequency, w.phase};
+    };
+    VoicePlan plan;
+    if (!params.carrierOn)
+        plan.mode = VoicePlan::Plain;
+    else if (params.am)
+        plan.mode = VoicePlan::AM;
+    else if (params.fm)
+        plan.mode = VoicePlan::FM;
+    else if (params.pm)
+        plan.mode = VoicePlan::PM;
+    else
+        plan.mode = VoicePlan::Silent;
+    plan.wave = widen(params.wave);
+    plan.carrier = widen(params.carrier);
+    plan.envelopeOn = params.envelopeOn;
+    plan.attack = params.envelope.attack;
+    plan.decay = params.envelope.decay;
+    plan.sustain = params.envelope.sustain;
+    plan.hold = params.envelope.hold;
+    plan.release = params.envelope.release;
+    return plan;
+}
+
+// [SECTION] Instruction sets -------------------------------------------------------------------
+
+#pragma GCC push_options
+#pragma GCC target("sse4.1")
+namespace sse41 {
+constexpr int W = 2;
+typedef double VD __attribute__((vector_size(16)));
+typedef long long VM __attribute__((vector_size(16)));
+inline VD Splat(double x) { return (VD)_mm_set1_pd(x); }
+inline VD Sin(VD x) { return (VD)Sleef_sind2_u10sse4((__m128d)x); }
+inline VD Asin(VD x) { return (VD)Sleef_asind2_u10sse4((__m128d)x); }
+inline VD Floor(VD x) { return (VD)_mm_floor_pd((__m128d)x); }
+inline VD Trunc(VD x) { return (VD)_mm_round_pd((__m128d)x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
+inline VD Sqrt(VD x) { return (VD)_mm_sqrt_pd((__m128d)x); }
+inline VD ThroughFloat(VD x) { return (VD)_mm_cvtps_pd(_mm_cvtpd_ps((__m128d)x)); }
+inline unsigned AnyLane(VM m) { return static_cast<unsigned>(_mm_movemask_pd((__m128d)m)); }
+inline void StoreInts(VD x, int* out)
+{
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_cvttpd_epi32((__m128d)x));
+}
+#include "synth/RenderKernelSimd.inl"
+} // namespace sse41
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+constexpr int W = 4;
+typedef double VD __attribute__((vector_size(32)));
+typedef long long VM __attribute__((vector_size(32)));
+inline VD Splat(double x) { return (VD)_mm256_set1_pd(x); }
+inline VD Sin(VD x) { return (VD)Sleef_sind4_u10avx2((__m256d)x); }
+inline VD Asin(VD x) { return (VD)Sleef_asind4_u10avx2((__m256d)x); }
+inline VD Floor(VD x) { return (VD)_mm256_floor_pd((__m256d)x); }
+inline VD Trunc(VD x) { return (VD)_mm256_round_pd((__m256d)x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
+inline VD Sqrt(VD x) { return (VD)_mm256_sqrt_pd((__m256d)x); }
+inline VD ThroughFloat(VD x) { return (VD)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)x)); }
+inline unsigned AnyLane(VM m) { return static_cast<unsigned>(_mm256_movemask_pd((__m256d)m)); }
+inline void StoreInts(VD x, int* out)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_cvttpd_epi32((__m256d)x));
+}
+#include "synth/RenderKernelSimd.inl"
+} // namespace avx2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+constexpr int W = 8;
+typedef double VD __attribute__((vector_size(64)));
+typedef long long VM __attribute__((vector_size(64)));
+inline VD Splat(double x) { return (VD)_mm512_set1_pd(x); }
+inline VD Sin(VD x) { return (VD)Sleef_sind8_u10avx512f((__m512d)x); }
+inline VD Asin(VD x) { return (VD)Sleef_asind8_u10avx512f((__m512d)x); }
+// The masked forms with an explicit source: the plain ones start from an undefined register,
+// which GCC 12 reports as maybe uninitialised.
+constexpr __mmask8 kAll = 0xFF;
+inline VD Floor(VD x)
+{
+    return (VD)_mm512_mask_roundscale_pd((__m512d)x, kAll, (__m512d)x, _MM_FROUND_TO_NEG_INF);
+}
+inline VD Trunc(VD x)
+{
+    return (VD)_mm512_mask_roundscale_pd((__m512d)x, kAll, (__m512d)x, _MM_FROUND_TO_ZERO);
+}
+inline VD Sqrt(VD x) { return (VD)_mm512_mask_sqrt_pd((__m512d)x, kAll, (__m512d)x); }
+inline VD ThroughFloat(VD x)
+{
+    const __m256 narrow = _mm512_mask_cvtpd_ps(_mm256_setzero_ps(), kAll, (__m512d)x);
+    return (VD)_mm512_mask_cvtps_pd((__m512d)x, kAll, narrow);
+}
+inline unsigned AnyLane(VM m) { return _mm512_test_epi64_mask((__m512i)m, (__m512i)m); }
+inline void StoreInts(VD x, int* out)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm512_mask_cvttpd_epi32(_mm256_setzero_si256(), kAll, (__m512d)x));
+}
+#include "synth/RenderKernelSimd.inl"
+} // namespace avx512
+#pragma GCC pop_options
+
+// [SECTION] Dispatch ---------------------------------------------------------------------------
+
+MixFallbacks MixFallbackCounts()
+{
+    return MixFallbacks{g_fallbackLanes.load(), g_fallbackValues.load()};
+}
+
+void MixKernelFunctions(MixKernel kernel, const double* x, double* sines, double* arcsines, uint32_t n)
+{
+    const MixKernel best = BestMixKernel();
+    switch (static_cast<int>(kernel) > static_cast<int>(best) ? best : kernel) {
+    case MixKernel::Avx512:
+        return avx512::Functions(x, sines, arcsines, n);
+    case MixKernel::Avx2:
+        return avx2::Functions(x, sines, arcsines, n);
+    case MixKernel::Sse41:
+        return sse41::Functions(x, sines, arcsines, n);
+    case MixKernel::Scalar:
+        break;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        sines[i] = std::sin(x[i]);
+        arcsines[i] = std::asin(sines[i]);
+    }
+}
+
+void MixKernelVoice(MixKernel kernel, const VoicePlan& plan, const double* times, uint32_t n,
+                    double* values, double* bounds, bool* fallback)
+{
+    const double sineRel = 0x1p-48 * g_errorScale.load();
+    const MixKernel best = BestMixKernel();
+    switch (static_cast<int>(kernel) > static_cast<int>(best) ? best : kernel) {
+    case MixKernel::Avx512:
+        return avx512::VoiceValues(plan, times, n, sineRel, values, bounds, fallback);
+    case MixKernel::Avx2:
+        return avx2::VoiceValues(plan, times, n, sineRel, values, bounds, fallback);
+    case MixKernel::Sse41:
+        return sse41::VoiceValues(plan, times, n, sineRel, values, bounds, fallback);
+    case MixKernel::Scalar:
+        break;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        values[i] = 0.0;
+        bounds[i] = 0.0;
+        fallback[i] = true;
+    }
+}
+
+void MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end)
+{
+    double t = 0.0;
+    for (uint32_t i = 0; i < first; ++i)
+        t += job.step;
+    const double sineRel = 0x1p-48 * g_errorScale.load();
+    const MixKernel best = BestMixKernel();
+    if (static_cast<int>(kernel) > static_cast<int>(best))
+        kernel = best;
+    MixFallbacks fallbacks{0, 0};
+    switch (kernel) {
+    case MixKernel::Avx512:
+        avx512::MixLanes(job, first, end, t, sineRel, fallbacks);
+        break;
+    case MixKernel::Avx2:
+        avx2::MixLanes(job, first, end, t, sineRel, fallbacks);
+        break;
+    case MixKernel::Sse41:
+        sse41::MixLanes(job, first, end, t, sineRel, fallbacks);
+        break;
+    case MixKernel::Scalar:
+        for (uint32_t index = first; index < end; ++index) {
+            if (job.bits == 8)
+                StoreMixValue<8>(job.out, job.size, index, MixValueReference<8>(job.voices, job.count, t));
+            else
+                StoreMixValue<16>(job.out, job.size, index, MixValueReference<16>(job.voices, job.count, t));
+            t += job.step;
+        }
+        return;
+    }
+    if (fallbacks.voiceLanes > 0)
+        g_fallbackLanes.fetch_add(fallbacks.voiceLanes, std::memory_order_relaxed);
+    if (fallbacks.values > 0)
+        g_fallbackValues.fetch_add(fallbacks.values, std::memory_order_relaxed);
+}

@@ -1,0 +1,122 @@
+// The mixing kernels behind RenderMix. The reference is the plain loop over samples and
+// voices with libm's sine: it defines the output. The vectorised kernels evaluate several
+// consecutive samples of one voice at once with SLEEF and must reproduce the reference byte
+// for byte: every value derived from a vectorised sine carries a bound on how far it can be
+// from the reference's value, and a lane whose bound could change a rounding to float, a
+// square's sign or the final truncation is evaluated again with libm. Not thread-aware: the
+// caller splits the samples (see WorkerPool.h).
+#pragma once
+
+#include "synth/Render.h"
+
+#include <cstdint>
+
+// RenderMix computed by the plain scalar loop; same contract, same bytes.
+bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+                        uint32_t rate, uint32_t bits);
+
+// The reference's value at time t, before it is cut to bytes: the average of the voices'
+// scaled outputs, clamped, truncated toward zero. bits is 8 or 16.
+template <int Bits>
+inline int MixValueReference(const RenderVoice* voices, uint32_t count, double t)
+{
+    double sum = 0.0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if constexpr (Bits == 8)
+            sum = sum + SampleVoice(voices[i].params, t) * 127 + 127;
+        else
+            sum = sum + SampleVoice(voices[i].params, t) * 32767;
+    }
+    sum = sum / static_cast<double>(count);
+    if constexpr (Bits == 8)
+        sum = sum < 0.0 ? 0.0 : (sum > 255.0 ? 255.0 : sum);
+    else
+        sum = sum < -32767.0 ? -32767.0 : (sum > 32767.0 ? 32767.0 : sum);
+    return static_cast<int>(sum);
+}
+
+// Stores value number index of a block of size bytes; a 16-bit value past the end keeps only
+// its first byte.
+template <int Bits>
+inline void StoreMixValue(uint8_t* out, uint32_t size, uint32_t index, int value)
+{
+    if constexpr (Bits == 8) {
+        out[index] = static_cast<uint8_t>(value);
+    } else {
+        const uint16_t bits = static_cast<uint16_t>(static_cast<int16_t>(value));
+        const uint32_t at = 2 * index;
+        out[at] = static_cast<uint8_t>(bits & 0xFF);
+        if (at + 1 < size)
+            out[at + 1] = static_cast<uint8_t>(bits >> 8);
+    }
+}
+
+// The instruction sets a kernel can use, narrowest first.
+enum class MixKernel : int {
+    Scalar = 0, // the reference formula per sample
+    Sse41 = 1,  // two samples at a time
+    Avx2 = 2,   // four (AVX2 with FMA)
+    Avx512 = 3, // eight (AVX-512F)
+};
+
+// The widest kernel this processor runs.
+MixKernel BestMixKernel();
+// Caps the kernel RenderMix uses, process-wide (for tests and benchmarks); the default is
+// the best. A kernel the processor lacks is never used.
+void SetMixKernel(MixKernel kernel);
+MixKernel CurrentMixKernel();
+
+// Multiplies the error bound assumed for the vectorised sine and arcsine (default 1). Only
+// tests change it: a huge factor sends most lanes to the libm fallback, which must still
+// give the reference's bytes.
+void SetMixErrorScale(double scale);
+
+// The per-voice constants the vectorised kernels read: the voice's parameters widened to
+// double once, and which formula applies.
+struct OscPlan {
+    int32_t type;
+    double amplitude, offset, frequency, phase;
+};
+struct VoicePlan {
+    enum Mode : int32_t { Plain, AM, FM, PM, Silent };
+    Mode mode;
+    OscPlan wave, carrier;
+    bool envelopeOn;
+    double attack, decay, sustain, hold, release;
+};
+VoicePlan MakeVoicePlan(const VoiceParams& params);
+
+// How often the vectorised kernels fell back to libm since the process started: voice lanes
+// evaluated again, and whole values computed again by the reference formula.
+struct MixFallbacks {
+    uint64_t voiceLanes;
+    uint64_t values;
+};
+MixFallbacks MixFallbackCounts();
+
+// The kernel's own sine of each x and arcsine of that sine, n values (for tests of the error
+// bound the kernels assume). The scalar kernel uses libm.
+void MixKernelFunctions(MixKernel kernel, const double* x, double* sines, double* arcsines, uint32_t n);
+
+// One voice through the kernel at n times, as a render evaluates it before any fallback: the
+// value, its error bound (0 when it is the reference's value) and whether the kernel would
+// have sent the lane to libm (tests check the bound against SampleVoice).
+void MixKernelVoice(MixKernel kernel, const VoicePlan& plan, const double* times, uint32_t n,
+                    double* values, double* bounds, bool* fallback);
+
+// One render as the kernels see it.
+struct MixJob {
+    const RenderVoice* voices;
+    const VoicePlan* plans; // one per voice
+    uint32_t count;         // voices, at least 1
+    uint8_t* out;
+    uint32_t size;    // bytes
+    uint32_t samples; // values to compute: size / bytes per value, rounded up
+    double step;      // seconds between values
+    int bits;         // 8 or 16
+};
+
+// Computes values [first, end) of the job with kernel (capped at BestMixKernel()). The time of
+// value i is the sum of i steps added one at a time from 0, as the reference loop forms it, so
+// any split of the values gives the same bytes.
+void MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end);

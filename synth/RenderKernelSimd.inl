@@ -1,0 +1,284 @@
+// The body of one vectorised mixing kernel, included once per instruction set by
+// RenderKernel.cpp inside a namespace that defines W (lanes), the vector types VD (double) and
+// VM (64-bit lane masks) and these helpers: Splat, Sin, Asin, Floor, Trunc, Sqrt,
+// ThroughFloat (rounds each lane to float and back), AnyLane (bit l set when lane l of a mask
+// is set) and StoreInts (truncates to int32).
+//
+// How exactness is kept. Every lane carries, next to its value v, a bound e on |v - r| where
+// r is the value the reference computes for the same voice and time. e = 0 means the lane
+// went through the same IEEE operations on the same operands as the reference, so it is the
+// same number. A sine or arcsine from SLEEF and one from libm are each within 1 ulp of the
+// true value; the bound assumes 16 ulps between them. Each later operation grows the bound by
+// its operands' bounds times the operation's slope, plus the rounding of both results
+// (Round). Wherever a discrete choice follows (a square's sign, the rounding of a modulated
+// parameter to float, the final clamp and truncation), the choice is taken from the vector
+// only if it is the same across the whole bound; otherwise the lane is evaluated again with
+// libm, which gives the reference's value exactly.
+
+// Everything below is inlined into the block loop: vectors then stay in registers.
+#define QW_KERNEL_INLINE inline __attribute__((always_inline))
+
+constexpr double kTwoPi = 6.283185308; // the voice formulas' constants, as Voice.cpp has them
+constexpr double kHalfPi = 1.570796327;
+constexpr double kInvHalfPiUp = 0.6367; // above 1 / kHalfPi
+constexpr double kRel = 0x1p-48;        // relative slack per rounding: 16 ulps
+constexpr double kTiny = 0x1p-900;      // absolute slack: covers subnormal results
+constexpr double kArgLimit = 0x1p40;    // sine arguments beyond this go to libm
+constexpr double kHuge = 0x1p900;       // a bound past this is treated as unknown
+
+QW_KERNEL_INLINE VD Zero() { return Splat(0.0); }
+
+QW_KERNEL_INLINE VD Abs(VD x) { return (VD)((VM)x & 0x7fffffffffffffffLL); }
+
+QW_KERNEL_INLINE VD Max(VD a, VD b) { return a > b ? a : b; }
+QW_KERNEL_INLINE VD Min(VD a, VD b) { return a < b ? a : b; }
+
+// The bound on a rounded result whose exact values (fast and reference) are at most lin
+// apart; zero stays zero.
+QW_KERNEL_INLINE VD Round(VD lin, VD z)
+{
+    return lin > 0.0 ? lin + (Abs(z) + lin) * kRel + kTiny : Zero();
+}
+
+// The bound on factor × x given the bound e of x, for a factor known exactly; it never
+// underflows to zero while e is not zero and the factor is not.
+QW_KERNEL_INLINE VD Scale(VD factor, VD e)
+{
+    return (e > 0.0) & (factor != 0.0) ? Abs(factor) * e + kTiny : Zero();
+}
+
+// The bound between SLEEF's and libm's sine of the same argument.
+QW_KERNEL_INLINE VD SineBound(VD s, double relative) { return Abs(s) * relative + kTiny; }
+
+// How far apart asin can be at two points at most e apart, one of them s. The slope bound
+// 1 / sqrt(1 - q²) holds while q = |s| + e stays clear of 1; the square-root bound holds
+// everywhere (asin moves by at most 1.6·√e over any interval of length e ≤ 1, and by π at
+// most).
+QW_KERNEL_INLINE VD AsinSpread(VD s, VD e)
+{
+    const VD q = Abs(s) + e;
+    const VD r = (1.0 - q) * (1.0 + q);
+    const VD root = Min(Sqrt(e) * 1.6001, Splat(3.1416));
+    const VD clear = r > 0x1p-20 ? r : Splat(1.0);
+    const VD slope = e / Sqrt(clear) * 1.0001;
+    return r > 0x1p-20 ? Min(slope, root) : root;
+}
+
+// One oscillator at times t, with any of its parameters given per lane. Lanes whose value the
+// vector cannot vouch for are added to bad.
+QW_KERNEL_INLINE void Oscillator(int32_t type, VD amplitude, VD offset, VD frequency, VD phase, VD t,
+                       double sineRel, VD& v, VD& e, VM& bad)
+{
+    const VD u = t + phase;
+    const VD theta = u * kTwoPi;
+    switch (type) {
+    case Sine: {
+        const VD x = theta * frequency;
+        bad |= ~(Abs(x) <= kArgLimit);
+        const VD s = Sin(x);
+        const VD p = amplitude * s;
+        v = offset + p;
+        e = Round(Round(Scale(amplitude, SineBound(s, sineRel)), p), v);
+        return;
+    }
+    case Triangle: {
+        const VD x = theta * frequency;
+        bad |= ~(Abs(x) <= kArgLimit);
+        const VD s = Sin(x);
+        const VD a = Asin(s);
+        const VD ea = AsinSpread(s, SineBound(s, sineRel)) + SineBound(a, sineRel);
+        const VD p = amplitude * a;
+        const VD q = p / kHalfPi;
+        v = offset + q;
+        e = Round(Round(Scale(Splat(kInvHalfPiUp), Round(Scale(amplitude, ea), p)), q), v);
+        return;
+    }
+    case Sawtooth: {
+        const VD cycles = u * frequency;
+        v = offset + (amplitude * 2.0) * (cycles - Floor(cycles + 0.5));
+        e = Zero();
+        return;
+    }
+    case Square: {
+        const VD x = theta * frequency;
+        bad |= ~(Abs(x) <= kArgLimit);
+        const VD s = Sin(x);
+        bad |= ~(Abs(s) > SineBound(s, sineRel));
+        v = s < 0.0 ? offset - amplitude : offset + amplitude;
+        e = Zero();
+        return;
+    }
+    default:
+        v = Zero();
+        e = Zero();
+        return;
+    }
+}
+
+QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM& bad)
+{
+    Oscillator(o.type, Splat(o.amplitude), Splat(o.offset), Splat(o.frequency), Splat(o.phase), t,
+               sineRel, v, e, bad);
+}
+
+// The envelope's gain: the same operations as EnvelopeGain, every stage computed and the
+// stage chosen per lane by the same comparisons, so the gain is exact.
+QW_KERNEL_INLINE VD Gain(const VoicePlan& p, VD t)
+{
+    const double a = p.attack, d = p.decay, s = p.sustain, h = p.hold, r = p.release;
+    const VD attack = a > 0.0 ? 1.0 - (a - t) / a : Splat(1.0);
+    const VD u = t - a;
+    const VD decay = 1.0 - (1.0 - (d - u) / d) * (1.0 - s);
+    const VD w = u - d;
+    const VD v = w - h;
+    const VD release = (r - v) / r * s;
+    VD g = v <= r ? release : Zero();
+    g = w <= h ? Splat(s) : g;
+    g = u <= d ? decay : g;
+    return t <= a ? attack : g;
+}
+
+// One voice at times t: SampleVoice's formula.
+QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v, VD& e, VM& bad)
+{
+    if (p.mode == VoicePlan::Silent) {
+        v = Zero();
+        e = Zero();
+        return;
+    }
+    if (p.mode == VoicePlan::Plain) {
+        Oscillator(p.wave, t, sineRel, v, e, bad);
+    } else {
+        VD c, ec;
+        Oscillator(p.carrier, t, sineRel, c, ec, bad);
+        const double base = p.mode == VoicePlan::AM   ? p.wave.amplitude
+                            : p.mode == VoicePlan::FM ? p.wave.frequency
+                                                      : p.wave.phase;
+        const VD pushed = c * 100.0;
+        const VD y = base + pushed;
+        const VD ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
+        const VD moved = ThroughFloat(y);
+        // The parameter is exact when every value within the bound rounds to the same float.
+        bad |= (ey > 0.0) & (ThroughFloat(y - ey) != ThroughFloat(y + ey));
+        const OscPlan& w = p.wave;
+        const VD amplitude = p.mode == VoicePlan::AM ? moved : Splat(w.amplitude);
+        const VD frequency = p.mode == VoicePlan::FM ? moved : Splat(w.frequency);
+        const VD phase = p.mode == VoicePlan::PM ? moved : Splat(w.phase);
+        Oscillator(w.type, amplitude, Splat(w.offset), frequency, phase, t, sineRel, v, e, bad);
+    }
+    if (p.envelopeOn) {
+        const VD g = Gain(p, t);
+        const VD gained = v * g;
+        e = Round(Scale(g, e), gained);
+        v = gained;
+    }
+}
+
+// Values [first, end) of the job; t is the time of value first.
+inline void MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel,
+                     MixFallbacks& fallbacks)
+{
+    const bool eight = job.bits == 8;
+    const double voiceCount = job.count;
+    const double low = eight ? 0.0 : -32767.0;
+    const double high = eight ? 255.0 : 32767.0;
+    const double scale = eight ? 127.0 : 32767.0;
+    uint32_t index = first;
+    for (; end - index >= static_cast<uint32_t>(W); index += W) {
+        VD times;
+        for (int l = 0; l < W; ++l) {
+            times[l] = t;
+            t += job.step;
+        }
+        VD sum = Zero(), bound = Zero();
+        for (uint32_t k = 0; k < job.count; ++k) {
+            VD v, e;
+            VM bad = (VM)Zero();
+            VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
+            bad |= ~(e <= kHuge);
+            if (unsigned lanes = AnyLane(bad)) {
+                for (int l = 0; l < W; ++l) {
+                    if (lanes & (1u << l)) {
+                        ++fallbacks.voiceLanes;
+                        v[l] = SampleVoice(job.voices[k].params, times[l]);
+                        e[l] = 0.0;
+                    }
+                }
+            }
+            const VD scaled = v * scale;
+            const VD es = Round(Scale(Splat(scale), e), scaled);
+            sum = sum + scaled;
+            bound = Round(bound + es, sum);
+            if (eight) {
+                sum = sum + 127.0;
+                bound = Round(bound, sum);
+            }
+        }
+        const VD mean = sum / voiceCount;
+        const VD eMean = Round(bound > 0.0 ? bound / voiceCount + kTiny : Zero(), mean);
+        const VD clamped = mean < low ? Splat(low) : (mean > high ? Splat(high) : mean);
+        const VD below = mean - eMean, above = mean + eMean;
+        const VD lo = below < low ? Splat(low) : (below > high ? Splat(high) : below);
+        const VD hi = above < low ? Splat(low) : (above > high ? Splat(high) : above);
+        VM unsure = ~(Abs(mean) <= 0x1p1000) | ~(eMean <= kHuge);
+        unsure |= (eMean > 0.0) & (Trunc(lo) != Trunc(hi));
+        int values[W];
+        StoreInts(clamped, values);
+        const unsigned redo = AnyLane(unsure);
+        for (int l = 0; l < W; ++l) {
+            int value = values[l];
+            if (redo & (1u << l)) {
+                ++fallbacks.values;
+                value = eight ? MixValueReference<8>(job.voices, job.count, times[l])
+                              : MixValueReference<16>(job.voices, job.count, times[l]);
+            }
+            if (eight)
+                StoreMixValue<8>(job.out, job.size, index + l, value);
+            else
+                StoreMixValue<16>(job.out, job.size, index + l, value);
+        }
+    }
+    for (; index < end; ++index) {
+        if (eight)
+            StoreMixValue<8>(job.out, job.size, index, MixValueReference<8>(job.voices, job.count, t));
+        else
+            StoreMixValue<16>(job.out, job.size, index, MixValueReference<16>(job.voices, job.count, t));
+        t += job.step;
+    }
+}
+
+inline void Functions(const double* x, double* sines, double* arcsines, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; i += W) {
+        VD lanes = Zero();
+        for (int l = 0; l < W && i + l < n; ++l)
+            lanes[l] = x[i + l];
+        const VD s = Sin(lanes);
+        const VD a = Asin(s);
+        for (int l = 0; l < W && i + l < n; ++l) {
+            sines[i + l] = s[l];
+            arcsines[i + l] = a[l];
+        }
+    }
+}
+
+inline void VoiceValues(const VoicePlan& plan, const double* times, uint32_t n, double sineRel,
+                        double* values, double* bounds, bool* fallback)
+{
+    for (uint32_t i = 0; i < n; i += W) {
+        VD t = Zero();
+        for (int l = 0; l < W && i + l < n; ++l)
+            t[l] = times[i + l];
+        VD v, e;
+        VM bad = (VM)Zero();
+        VoiceLanes(plan, t, sineRel, v, e, bad);
+        bad |= ~(e <= kHuge);
+        for (int l = 0; l < W && i + l < n; ++l) {
+            values[i + l] = v[l];
+            bounds[i + l] = e[l];
+            fallback[i + l] = bad[l] != 0;
+        }
+    }
+}
+
+#undef QW_KERNEL_INLINE
