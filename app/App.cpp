@@ -1,6 +1,6 @@
 #include "app/App.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "platform/Events.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // CApp: the application frame. It owns the top-level window and the main loop, turns window
-// events into its move, resize, focus and message signals and into input events (app/Input.h),
+// events into its move, resize, focus and message signals and into input events (events/Input.h),
 // and paces frames. One CApp exists at a time (the global application pointer); the program's
 // application class derives from CAppGL (app/AppGL.h) and fills in Run and Draw. Main thread.
 #pragma once
 
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "events/Signal.h"
 #include "platform/Window.h"
 

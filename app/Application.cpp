@@ -1,13 +1,16 @@
 #include "app/Application.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
+#include "app/FileDialogLoop.h"
 #include "gui/FileDialog.h"
 #include "media/GL.h"
+#include "sound/SoundResources.h"
 
 #include <GL/gl.h>
 
 Application::Application()
 {
+    RegisterSoundResources();
     m_slots.Connect(onResize, this, &Application::OnResize);
     m_slots.Connect(GetKeyboardSignal(), this, &Application::OnKey);
     m_slots.Connect(m_scenes.sceneChanged, this, &Application::OnSceneChanged);

@@ -10,7 +10,7 @@
 #include "gui/GUIManager.h"
 #include "media/Matrix.h"
 #include "media/ResourceManager.h"
-#include "synth/SceneMain.h"
+#include "app/SceneMain.h"
 
 class CInputMap;
 

@@ -1,7 +1,7 @@
 // Index: [SECTION] Scene  [SECTION] Generic scene  [SECTION] Scene manager
 #include "app/Scene.h"
 
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "gui/GUI.h"
 #include "media/Model.h"
 

@@ -1,6 +1,6 @@
 // What one voice costs in memory: a bare voice model against a voice panel set up from stock
 // templates (the object plus the heap bytes and allocations it takes through operator new).
-#include "synth/Oscilloscope.h"
+#include "app/Oscilloscope.h"
 #include "synth/VoiceModel.h"
 
 #include <benchmark/benchmark.h>

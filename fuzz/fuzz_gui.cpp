@@ -10,7 +10,7 @@
 // - a scroll bar's value stays within its range;
 // - a list draws no more rows than it has, and its copy has as many;
 // - a progress bar's percent stays within 0 to 100.
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Combo.h"
 #include "gui/Edit.h"

@@ -11,7 +11,8 @@
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
 #include "media/Texture.h"
-#include "synth/Wav.h"
+#include "sound/SoundResources.h"
+#include "sound/Wav.h"
 #include "tests/support/PngWriter.h"
 #include "xml/XMLDocument.h"
 
@@ -116,6 +117,8 @@ struct Announcements {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const bool registered = (RegisterSoundResources(), true);
+    (void)registered;
     static const bool ready = PrepareFolder();
     if (!ready)
         return 0;

@@ -1,6 +1,6 @@
 // Fuzz target: the WAV reader over arbitrary bytes. The reader must never read or allocate
 // past what the input holds, and what it reports must match the block it returns.
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 
 #include <cstdint>
 #include <cstdlib>

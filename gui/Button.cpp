@@ -6,7 +6,7 @@
 //   [SECTION] Check box
 #include "gui/Button.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "xml/XMLDocument.h"
 
 #include <algorithm>

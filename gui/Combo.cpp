@@ -1,6 +1,6 @@
 #include "gui/Combo.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "xml/XMLDocument.h"
 
 CCombo::CCombo()

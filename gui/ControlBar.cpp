@@ -1,6 +1,6 @@
 #include "gui/ControlBar.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 
 CControlBar::CControlBar()
 {

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "gui/Button.h"
-#include "media/Vector.h"
+#include "util/Vector.h"
 
 #include <cstdint>
 

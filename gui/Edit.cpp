@@ -4,7 +4,7 @@
 //   [SECTION] Drawing and description attributes
 #include "gui/Edit.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "xml/XMLDocument.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 // Main thread only.
 #pragma once
 
-#include "app/Timer.h"
+#include "events/Timer.h"
 #include "gui/Font.h"
 
 #include <cstdint>

@@ -39,12 +39,6 @@ struct FileDialogRequest {
 // Longest path the dialogs return, in bytes.
 constexpr int32_t kFileDialogMaxPath = 1024;
 
-// Runs the dialog; true with path set when the user chose a file, false when cancelled (or
-// when there is no application window to run it in). fonts provides the "font" sprite the
-// dialog writes with (the application's resources); without one the dialog still works, with
-// its texts undrawn.
-bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, String& path);
-
 // How the main scene asks for a path; tests and scripted runs replace the real dialog.
 using FileDialogRunner = std::function<bool(const FileDialogRequest& request, String& path)>;
 

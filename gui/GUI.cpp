@@ -7,7 +7,7 @@
 //   [SECTION] Description attributes
 #include "gui/GUI.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "media/Matrix.h"
 #include "xml/XMLDocument.h"
 

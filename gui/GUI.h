@@ -8,7 +8,7 @@
 #include "events/Signal.h"
 #include "media/Draw.h"
 #include "media/Sprite.h"
-#include "media/Vector.h"
+#include "util/Vector.h"
 #include "util/String.h"
 
 #include <algorithm>

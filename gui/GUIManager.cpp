@@ -5,7 +5,7 @@
 //   [SECTION] Mouse routing
 #include "gui/GUIManager.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Combo.h"
 #include "gui/ControlBar.h"

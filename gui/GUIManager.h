@@ -21,7 +21,7 @@ class CXMLNode;
 
 class CGUIManager {
 public:
-    // Connects to the keyboard and mouse signals (app/Input.h).
+    // Connects to the keyboard and mouse signals (events/Input.h).
     CGUIManager();
     // Disconnects, then DeleteAll.
     ~CGUIManager();

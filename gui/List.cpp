@@ -6,7 +6,7 @@
 //   [SECTION] Drawing and description attributes
 #include "gui/List.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Combo.h"
 #include "gui/Edit.h"

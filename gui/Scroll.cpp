@@ -5,7 +5,7 @@
 //   [SECTION] Sprite frames, drawing and description attributes
 #include "gui/Scroll.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "xml/XMLDocument.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "gui/Window.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "xml/XMLDocument.h"
 
 CWindow::CWindow()

@@ -4,7 +4,7 @@
 // incoming handle if present, and the end: a line, a quadratic or a cubic.
 #pragma once
 
-#include "media/Vector.h"
+#include "util/Vector.h"
 
 #include <vector>
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "media/Matrix.h"
-#include "media/Vector.h"
+#include "util/Vector.h"
 
 #include <cstdint>
 #include <vector>
@@ -77,7 +77,7 @@ public:
     void SetRotation(float x, float y, float z);
     void SetScale(float x, float y, float z);
 
-    // Vertex data viewed as write-through vectors (media/Vector.h): setting one edits the
+    // Vertex data viewed as write-through vectors (util/Vector.h): setting one edits the
     // vertex in place. An index past the vertex count gives a plain zero vector.
     CVector VertexPosition(uint32_t vertex);
     CVector VertexTexCoord(uint32_t vertex);

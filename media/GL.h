@@ -5,7 +5,7 @@
 #pragma once
 
 #include "media/Matrix.h"
-#include "media/Vector.h"
+#include "util/Vector.h"
 #include "util/String.h"
 
 #include <GL/gl.h>

@@ -6,7 +6,7 @@
 // applies A first, then B (in OpenGL's notation, the matrix B · A).
 #pragma once
 
-#include "media/Vector.h"
+#include "util/Vector.h"
 
 #include <cstdint>
 #include <vector>

@@ -12,13 +12,12 @@
 #include "media/ImageReaders.h"
 #include "media/Sprite.h"
 #include "media/Texture.h"
-#include "sound/Sound.h"
-#include "sound/SoundStream.h"
-#include "synth/Wav.h"
 #include "xml/XMLDocument.h"
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -26,7 +25,6 @@ namespace {
 
 // Each builder makes the resource of one kind of file; a file that cannot be read gives an
 // empty resource of that kind.
-using FileBuilder = CResource* (*)(const String& file, bool upload);
 
 CResource* BuildTexture(const String& file, bool upload)
 {
@@ -35,13 +33,6 @@ CResource* BuildTexture(const String& file, bool upload)
     if (upload)
         texture->Upload();
     return texture;
-}
-
-CResource* BuildDecodedSound(const String& file, bool)
-{
-    auto* sound = new CSound;
-    DecodeWhole(file, *sound);
-    return sound;
 }
 
 CResource* BuildObjModel(const String& file, bool)
@@ -60,25 +51,55 @@ CResource* Build3dsModel(const String& file, bool)
     return model;
 }
 
-CResource* BuildWavSound(const String& file, bool)
-{
-    auto* sound = new CSound;
-    WavInfo info;
-    if (uint8_t* block = ReadWav(info, file))
-        sound->Adopt(block, static_cast<uint32_t>(info.dataSize), static_cast<uint32_t>(info.channels),
-                     static_cast<uint32_t>(info.sampleRate), static_cast<uint32_t>(info.bitsPerSample));
-    return sound;
-}
-
 // First match wins; endings are case-sensitive.
 const struct {
     const char* ending;
     FileBuilder build;
 } kFileKinds[] = {
-    {".bmp", &BuildTexture},      {".jpg", &BuildTexture}, {".png", &BuildTexture},
-    {".tga", &BuildTexture},      {".ogg", &BuildDecodedSound}, {".wav", &BuildWavSound},
-    {".3ds", &Build3dsModel},     {".obj", &BuildObjModel},
+    {".bmp", &BuildTexture},  {".jpg", &BuildTexture},  {".png", &BuildTexture},
+    {".tga", &BuildTexture},  {".3ds", &Build3dsModel}, {".obj", &BuildObjModel},
 };
+
+// The kinds registered by higher layers, in registration order.
+template <class Builder>
+struct Registered {
+    std::string ending;
+    Builder build;
+};
+
+std::vector<Registered<FileBuilder>>& RegisteredFileKinds()
+{
+    static std::vector<Registered<FileBuilder>> kinds;
+    return kinds;
+}
+
+std::vector<Registered<StreamBuilder>>& RegisteredStreamKinds()
+{
+    static std::vector<Registered<StreamBuilder>> kinds;
+    return kinds;
+}
+
+template <class Builder>
+void Register(std::vector<Registered<Builder>>& kinds, const char* ending, Builder build)
+{
+    if (!ending || !build)
+        return;
+    for (auto& kind : kinds)
+        if (kind.ending == ending) {
+            kind.build = build;
+            return;
+        }
+    kinds.push_back({ending, build});
+}
+
+template <class Builder>
+Builder FindRegistered(const std::vector<Registered<Builder>>& kinds, const String& file)
+{
+    for (const auto& kind : kinds)
+        if (file.EndsWith(kind.ending.c_str()))
+            return kind.build;
+    return nullptr;
+}
 
 // Frame rectangles are kept within ±2^24 pixels, where floats are exact: no texture comes
 // near it, and the texture-coordinate arithmetic stays in range whatever a file says.
@@ -154,20 +175,35 @@ void CResourceManager::Link(CResourceManager* other)
         m_links.push_back(other);
 }
 
+void CResourceManager::RegisterFileKind(const char* ending, FileBuilder build)
+{
+    Register(RegisteredFileKinds(), ending, build);
+}
+
+void CResourceManager::RegisterStreamBuilder(const char* ending, StreamBuilder build)
+{
+    Register(RegisteredStreamKinds(), ending, build);
+}
+
 void CResourceManager::LoadFile(const String& name, const String& file)
 {
     for (const CResource* resource : m_resources)
         if (resource->file == file)
             return;
-    for (const auto& kind : kFileKinds) {
+    FileBuilder build = nullptr;
+    for (const auto& kind : kFileKinds)
         if (file.EndsWith(kind.ending)) {
-            CResource* resource = kind.build(file, m_upload);
-            resource->name = name;
-            resource->file = file;
-            Add(resource);
-            return;
+            build = kind.build;
+            break;
         }
-    }
+    if (!build)
+        build = FindRegistered(RegisteredFileKinds(), file);
+    if (!build)
+        return;
+    CResource* resource = build(file, m_upload);
+    resource->name = name;
+    resource->file = file;
+    Add(resource);
 }
 
 CTexture* CResourceManager::FindTexture(const String& file) const
@@ -295,13 +331,13 @@ void CResourceManager::LoadSprite(const CXMLNode& entry, const String& name, con
 
 void CResourceManager::LoadStream(const CXMLNode& entry, const String& name, const String& file)
 {
-    if (!file.EndsWith(".ogg"))
+    StreamBuilder build = FindRegistered(RegisteredStreamKinds(), file);
+    if (!build)
         return;
     const int32_t size = std::clamp(IntOr(entry, "size", kDefaultStreamSize), 1, kMaxStreamSize);
-    auto* stream = new CSoundStream;
+    CResource* stream = build(file, static_cast<uint32_t>(size));
     stream->name = name;
     stream->file = file;
-    stream->OpenStream(file, static_cast<uint32_t>(size));
     Add(stream);
 }
 

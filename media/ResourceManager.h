@@ -2,7 +2,9 @@
 // lists, owns them and hands them out by name, searching linked managers after its own.
 // Loading uploads textures: keep the OpenGL context current unless uploads are off. Whatever
 // points at a resource (elements, sprites, playback buffers) must not outlive Clear or the
-// manager. Main thread only.
+// manager. Main thread only. Kinds of file that layers above this one build (sounds, streams)
+// are registered by those layers (RegisterFileKind, RegisterStreamBuilder) before loading;
+// until then such entries build nothing.
 #pragma once
 
 #include "events/Signal.h"
@@ -15,8 +17,20 @@
 class CXMLNode;
 class CTexture;
 
+// Builds a resource from a file (upload: textures may upload to OpenGL). Never null.
+using FileBuilder = CResource* (*)(const String& file, bool upload);
+// Builds a stream over a file with a ring of sizeMs milliseconds. Never null.
+using StreamBuilder = CResource* (*)(const String& file, uint32_t sizeMs);
+
 class CResourceManager {
 public:
+    // Process-wide: files ending in `ending` (case-sensitive, e.g. ".wav") are built by build
+    // from now on; registering an ending again replaces its builder. Main thread, before
+    // loading.
+    static void RegisterFileKind(const char* ending, FileBuilder build);
+    // Process-wide: how "stream" entries over files ending in `ending` are built.
+    static void RegisterStreamBuilder(const char* ending, StreamBuilder build);
+
     // Limits on what a resources file may ask for: larger stream sizes are clamped, larger
     // grids refused, frames beyond the sprite limit left out.
     static constexpr int32_t kDefaultStreamSize = 500;   // "size" of a stream entry
@@ -37,7 +51,8 @@ public:
     // Builds one resource per child of root; the root's own name is not examined. Each
     // child is announced on `loading` (child, index, count) before it is built. Entries:
     //   "sprite"    frames cut from the texture of "file" (see LoadSprite)
-    //   "stream"    a CSoundStream over an ".ogg" file, ring "size" ms (default 500)
+    //   "stream"    a stream over a file of a registered stream kind (".ogg" once sounds
+    //               are registered), ring "size" ms (default 500)
     //   "font"      glyphs of a font file rendered into one texture (see LoadFont)
     //   "heightmap" a model whose shape is a heightmap of the image in "file"
     //   any other   LoadFile(name, file)
@@ -55,8 +70,9 @@ public:
     void Clear();
     // Builds a resource from a file by its ending, compared case-sensitively: ".bmp", ".jpg",
     // ".png", ".tga" a texture (uploaded; without pixels when the file cannot be read);
-    // ".ogg" a sound decoded whole; ".wav" a sound from the WAV reader; ".obj" and ".3ds" a
-    // model (empty when the file cannot be read, still added); anything else nothing.
+    // ".obj" and ".3ds" a model (empty when the file cannot be read, still added); a
+    // registered kind (".ogg" and ".wav" sounds once sounds are registered) by its builder;
+    // anything else nothing.
     // Nothing either when one of this manager's own resources already came from that file.
     void LoadFile(const String& name, const String& file);
 

@@ -9,9 +9,9 @@
 // device alive. Main thread only.
 #pragma once
 
-#include "app/Timer.h"
+#include "events/Timer.h"
 #include "events/Signal.h"
-#include "media/Vector.h"
+#include "util/Vector.h"
 #include "sound/Sound.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "synth/Project.h"
 
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 #include "util/FileWrite.h"
 
 #include <cerrno>

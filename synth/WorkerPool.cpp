@@ -35,8 +35,10 @@ public:
             std::unique_lock<std::mutex> lock(m_mutex);
             // A thread the system refuses leaves the job to those the pool has.
             try {
+                // A new worker counts from the generation before this job's, so that it joins
+                // this job too once it gets the lock.
                 while (m_threads.size() + 1 < threads)
-                    m_threads.emplace_back([this] { WorkerLoop(); });
+                    m_threads.emplace_back([this, seen = m_generation] { WorkerLoop(seen); });
             } catch (const std::system_error&) {
             }
             m_idle.wait(lock, [this] { return m_checkedIn == 0; });
@@ -63,10 +65,9 @@ private:
         t_insidePart = false;
     }
 
-    void WorkerLoop()
+    void WorkerLoop(uint64_t seen)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        uint64_t seen = m_generation;
         for (;;) {
             m_wake.wait(lock, [&] { return m_stop || m_generation != seen; });
             if (m_stop)

@@ -2,7 +2,7 @@
 // frequency-modulated) and plays it once through the default sound device, driving the
 // playback timers with 40 ms frame ticks until the buffer reports that it has stopped.
 // Silent under SDL_AUDIODRIVER=dummy; audible on a desktop.
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "sound/SoundBuffer.h"
 #include "synth/Render.h"
 

@@ -3,7 +3,7 @@
 // the window is closed, printing the input events it hears on standard output. A visible
 // check of the window, the context, the main loop and the input translation.
 #include "app/AppGL.h"
-#include "app/Input.h"
+#include "events/Input.h"
 #include "media/GL.h"
 
 #include <GL/gl.h>

@@ -3,7 +3,7 @@
 // disk audio driver. A script runs on the frame tick, one step at a time, and ends the run.
 #include "app/Application.h"
 
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "platform/Events.h"

@@ -2,7 +2,7 @@
 // translation and the application's event handler, and the test looks at the CInputMap
 // events and window signals that come out.
 #include "app/App.h"
-#include "app/Input.h"
+#include "events/Input.h"
 #include "platform/Events.h"
 
 #include <SDL.h>

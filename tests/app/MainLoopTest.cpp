@@ -1,7 +1,7 @@
 // The main loop's order, the minimised state and frame pacing, on a clock and sleep the test
 // owns, with events pushed through the real event queue (no window needed).
 #include "app/App.h"
-#include "app/Timer.h"
+#include "events/Timer.h"
 #include "platform/Events.h"
 
 #include <SDL.h>

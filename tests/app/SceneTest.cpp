@@ -3,7 +3,7 @@
 #include "gui/GUI.h"
 #include "support/GLTestContext.h"
 #include "support/TempDir.h"
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // counts as one, the message of a start without data, and the start-up project opened in
 // the main scene through its Open command.
 #include "app/Application.h"
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "app/Startup.h"
 #include "gui/Edit.h"
 #include "platform/Events.h"

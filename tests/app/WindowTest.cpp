@@ -2,7 +2,7 @@
 // opened. The window system stays up between tests; each test makes and destroys its own
 // application, as a program run does.
 #include "app/AppGL.h"
-#include "app/Input.h"
+#include "events/Input.h"
 #include "media/GL.h"
 #include "platform/Events.h"
 

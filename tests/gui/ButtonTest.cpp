@@ -4,7 +4,7 @@
 #include "GlyphSprite.h"
 #include "SignalLog.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/GUIManager.h"
 #include "xml/XMLDocument.h"

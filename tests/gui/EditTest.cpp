@@ -4,8 +4,8 @@
 #include "GlyphSprite.h"
 
 #include "app/App.h"
-#include "app/FrameTick.h"
-#include "app/Input.h"
+#include "events/FrameTick.h"
+#include "events/Input.h"
 #include "gui/Edit.h"
 #include "platform/Events.h"
 #include "xml/XMLDocument.h"

@@ -4,9 +4,10 @@
 #include "GlyphSprite.h"
 
 #include "app/AppGL.h"
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
+#include "app/FileDialogLoop.h"
 #include "gui/FileDialog.h"
 #include "gui/List.h"
 #include "gui/Window.h"

@@ -2,7 +2,7 @@
 // (z order, sizes, attributes, colours, parents, the factory).
 #include "SignalLog.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/GUI.h"
 #include "gui/GUIManager.h"
 #include "media/ResourceManager.h"

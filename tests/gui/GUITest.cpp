@@ -2,7 +2,7 @@
 // the edge-triggered routing that composites use.
 #include "SignalLog.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/GUI.h"
 #include "media/Sprite.h"
 

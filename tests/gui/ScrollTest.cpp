@@ -1,7 +1,7 @@
 // The scroll bar through a GUI manager: the value's place on the track, clamping, an empty
 // range, dragging the thumb, the arrows acting on release, the wheel, the exact signals, the
 // sprite frames of the parts and copying.
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/GUIManager.h"
 #include "gui/Scroll.h"
 

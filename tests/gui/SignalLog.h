@@ -2,7 +2,7 @@
 // "move 10 20"...), so that routing tests can compare what was emitted, in order.
 #pragma once
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/GUI.h"
 
 #include <list>

@@ -3,7 +3,7 @@
 // cells, so every pixel is either inside a glyph or black.
 #include "GlyphSprite.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Edit.h"
 #include "gui/Font.h"
 #include "media/GL.h"

@@ -5,7 +5,7 @@
 
 #include "GlyphSprite.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/GUIManager.h"
 #include "media/ResourceManager.h"
 #include "xml/XMLDocument.h"

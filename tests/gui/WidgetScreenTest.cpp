@@ -3,7 +3,7 @@
 // a horizontal slider, all looking up their text's look from a "font" element.
 #include "GlyphSprite.h"
 
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/GUIManager.h"

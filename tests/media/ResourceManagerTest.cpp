@@ -9,7 +9,7 @@
 #include "support/OggWriter.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 #include "xml/XMLDocument.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // clock (dummy driver), and what reaches the output through SDL's disk driver.
 #include "sound/SoundBuffer.h"
 
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "platform/Audio.h"
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"

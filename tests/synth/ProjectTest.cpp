@@ -1,9 +1,9 @@
 // Project files: the exact saved text, values as shown, loading through the sliders (clamping
 // and rounding), tolerated and odd documents, the save path rule and the sound export. The
 // voices are models; each gets a panel that views it, where a test looks at what it shows.
-#include "synth/Oscilloscope.h"
+#include "app/Oscilloscope.h"
 #include "synth/Project.h"
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"

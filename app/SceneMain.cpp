@@ -1,9 +1,9 @@
 // Index: [SECTION] Entering and leaving  [SECTION] Voices and layout  [SECTION] Playback
 //        [SECTION] Live monitoring  [SECTION] Files
-#include "synth/SceneMain.h"
+#include "app/SceneMain.h"
 
 #include "app/App.h"
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "platform/Window.h"

@@ -12,12 +12,12 @@
 
 #include "app/App.h"
 #include "app/Scene.h"
-#include "app/Timer.h"
+#include "events/Timer.h"
 #include "gui/FileDialog.h"
 #include "sound/Sound.h"
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
-#include "synth/Oscilloscope.h"
+#include "app/Oscilloscope.h"
 
 #include <cstdint>
 #include <memory>

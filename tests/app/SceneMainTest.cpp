@@ -2,7 +2,7 @@
 // application (its own playback set, SDL's dummy audio driver, which records nothing): what a
 // failed save or open tells the user and leaves alone, and what the buttons show whenever
 // nothing is left to play.
-#include "synth/SceneMain.h"
+#include "app/SceneMain.h"
 
 #include "gui/Button.h"
 #include "gui/Edit.h"

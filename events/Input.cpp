@@ -1,4 +1,4 @@
-#include "app/Input.h"
+#include "events/Input.h"
 
 #include "platform/Window.h"
 

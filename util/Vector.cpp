@@ -1,4 +1,4 @@
-#include "media/Vector.h"
+#include "util/Vector.h"
 
 CVector CVector::View(float* target, int componentCount)
 {

@@ -1,4 +1,4 @@
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"

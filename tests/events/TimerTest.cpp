@@ -1,5 +1,5 @@
-#include "app/FrameTick.h"
-#include "app/Timer.h"
+#include "events/FrameTick.h"
+#include "events/Timer.h"
 
 #include <gtest/gtest.h>
 

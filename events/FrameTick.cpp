@@ -1,4 +1,4 @@
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 
 #include "platform/Clock.h"
 

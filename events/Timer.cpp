@@ -1,6 +1,6 @@
-#include "app/Timer.h"
+#include "events/Timer.h"
 
-#include "app/FrameTick.h"
+#include "events/FrameTick.h"
 
 CTimer::CTimer() : m_tick(this, &CTimer::OnTick) {}
 

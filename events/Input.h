@@ -5,7 +5,7 @@
 #pragma once
 
 #include "events/Signal.h"
-#include "media/Vector.h"
+#include "util/Vector.h"
 
 #include <cstdint>
 

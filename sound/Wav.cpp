@@ -1,4 +1,4 @@
-#include "synth/Wav.h"
+#include "sound/Wav.h"
 
 #include "util/FileWrite.h"
 

@@ -1,8 +1,8 @@
 // The voice panel without a window: sliders and value boxes, clamping and write-back, radio
 // groups, the envelope and carrier areas, the layout, focus across panels, and clipping.
-#include "app/Input.h"
+#include "events/Input.h"
 #include "media/GL.h"
-#include "synth/Oscilloscope.h"
+#include "app/Oscilloscope.h"
 
 #include "support/GLTestContext.h"
 

@@ -6,10 +6,10 @@
 //   [SECTION] Height and slider
 //   [SECTION] Mouse input and focus
 //   [SECTION] Drawing
-#include "synth/Oscilloscope.h"
+#include "app/Oscilloscope.h"
 
 #include "app/App.h"
-#include "app/Input.h"
+#include "events/Input.h"
 #include "gui/GUIManager.h"
 #include "media/GL.h"
 

@@ -1,0 +1,69 @@
+#include "app/FileDialogLoop.h"
+
+#include "app/App.h"
+#include "events/FrameTick.h"
+#include "events/Input.h"
+#include "media/ResourceManager.h"
+#include "media/Sprite.h"
+
+#include <algorithm>
+
+namespace {
+
+// Keeps the dialog centred when the window's size changes.
+struct Recentre {
+    CFileDialogView* view;
+    void OnResize(int32_t width, int32_t height, CDisplay::SizeType) { view->Place(width, height); }
+};
+
+// One pass of the application's loop, as its main loop makes it.
+void Pass(CApp& app)
+{
+    app.DrainMessages();
+    if (!app.IsRunning())
+        return;
+    if (app.GetRunState() == CApp::Minimised)
+        AppSleep(static_cast<uint32_t>(std::max(app.GetFramePeriod(), 0)));
+    else
+        app.Frame();
+}
+
+constexpr uint32_t kReleaseWait = 500; // ms a closing click may take to release its button
+
+} // namespace
+
+bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, String& path)
+{
+    CApp* app = GetApp();
+    if (!app || !app->GetWindow())
+        return false;
+    const CSprite* font = fonts ? dynamic_cast<const CSprite*>(fonts->Find("font")) : nullptr;
+
+    // Only the dialog hears the mouse and the keyboard while it runs.
+    CSignal<CInputMap&> parkedMouse, parkedKeys;
+    MoveConnections(GetMouseSignal(), parkedMouse);
+    MoveConnections(GetKeyboardSignal(), parkedKeys);
+    bool chosen = false;
+    {
+        CFileDialogView view(request, font);
+        int32_t width = app->GetClientWidth(), height = app->GetClientHeight();
+        view.Place(width > 0 ? width : app->GetWidth(), height > 0 ? height : app->GetHeight());
+        Recentre recentre{&view};
+        CSlotList slots;
+        slots.Connect(app->onDrawOverlay, &view, &CFileDialogView::DrawOverlay);
+        slots.Connect(app->onResize, &recentre, &Recentre::OnResize);
+        while (!view.IsDone() && app->IsRunning())
+            Pass(*app);
+        slots.Clear();
+        // The click that closed the dialog releases its button here, not on what lies below.
+        const uint32_t start = AppTime();
+        while (view.IsButtonHeld() && app->IsRunning() && AppTime() - start < kReleaseWait)
+            Pass(*app);
+        chosen = view.GetModel().IsAccepted();
+        if (chosen)
+            path = view.GetModel().GetResult();
+    }
+    MoveConnections(parkedMouse, GetMouseSignal());
+    MoveConnections(parkedKeys, GetKeyboardSignal());
+    return chosen;
+}
