@@ -240,7 +240,9 @@ void CSoundBufferSDL::Refill()
         Write(static_cast<uint32_t>(half) * h, h);
         return;
     }
-    if (looping || half != -1 || !stream->data)
+    // -1 also answers a device that stands exactly at a half's boundary, with sound still to
+    // come: only the end of the stream is followed by silence.
+    if (looping || half != -1 || !stream->data || !stream->HasEnded())
         return;
     // The stream has ended: silence the half after the last sound while that sound plays,
     // and stop once the device has moved on into the silence.

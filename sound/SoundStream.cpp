@@ -96,7 +96,7 @@ void CSoundStream::ReadHalf(int32_t half, bool looping)
 int32_t CSoundStream::NextHalf(uint32_t cursor, bool looping)
 {
     const uint32_t h = m_halfSize;
-    if (!looping && (m_decodedBytes == m_totalBytes || m_ended))
+    if (!looping && HasEnded())
         return -1;
     if (m_lastFilledHalf == 0 && cursor <= h) {
         ReadHalf(1, looping);

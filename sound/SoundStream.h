@@ -43,6 +43,9 @@ public:
     int32_t NextHalf(uint32_t cursor, bool looping);
 
     bool HasDecoder() const { return m_decoder != nullptr; }
+    // True once a non-looping read has decoded the whole file: NextHalf's -1 then means the
+    // end, not only that the half being played is the stale one.
+    bool HasEnded() const { return m_decodedBytes == m_totalBytes || m_ended; }
     uint32_t GetHalfSize() const { return m_halfSize; }
     int32_t GetLastFilledHalf() const { return m_lastFilledHalf; }
     uint32_t GetDecodedBytes() const { return m_decodedBytes; }

@@ -82,9 +82,14 @@ TEST_F(Stream, HalvesFillInTurnAndTheLastIsPaddedWithSilence)
     EXPECT_EQ(stream.NextHalf(0, false), 1);  // the device plays the first half
     EXPECT_TRUE(Half(stream, 1) == reference.substr(h, h));
     EXPECT_EQ(stream.NextHalf(100, false), -1); // still in the first half: nothing stale
+    // A device standing exactly at the boundary has nothing stale either, and the stream has
+    // not ended: its player must not take -1 for the end and silence a half of sound.
+    EXPECT_EQ(stream.NextHalf(h, false), -1);
+    EXPECT_FALSE(stream.HasEnded());
     EXPECT_EQ(stream.NextHalf(h + 1, false), 0); // moved into the second half
     EXPECT_TRUE(Half(stream, 0) == reference.substr(2 * h, h));
     EXPECT_EQ(stream.GetDecodedBytes(), 26460u);
+    EXPECT_TRUE(stream.HasEnded());
     EXPECT_EQ(stream.NextHalf(0, false), -1); // the end of a non-looping stream
 
     // A file that ends inside a half leaves zero bytes after its end.
