@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <strings.h>
@@ -35,8 +36,8 @@ const FormatName kFormats[] = {
     {SoundFileFormat::Ogg, "ogg", ".ogg"},
 };
 
-// Ogg Vorbis quality from 0 (smallest) to 1 (best): about 190 kbit/s for a full-band mono mix,
-// transparent for the tones the synthesizer makes.
+// Ogg Vorbis quality from 0 (smallest) to 1 (best): about 110 kbit/s nominal for a mono mix,
+// well above what the synthesizer's tones need to sound as rendered.
 constexpr double kVorbisQuality = 0.6;
 
 // [SECTION] libsndfile's virtual I/O on a growing string
@@ -246,12 +247,22 @@ bool EncodeSoundFile(SoundFileFormat format, uint32_t channels, uint32_t rate, c
         return Fail(EINVAL, bytes, error);
     SF_VIRTUAL_IO io = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
     MemoryFile file;
-    SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, &file);
+    SNDFILE* sound = nullptr;
+    {
+        // Opening an Ogg stream draws its serial number from a generator that libsndfile
+        // keeps in a plain static; one open at a time keeps threads off it.
+        static std::mutex openMutex;
+        std::lock_guard<std::mutex> lock(openMutex);
+        sound = sf_open_virtual(&io, SFM_WRITE, &info, &file);
+    }
     if (!sound)
         return Fail(file.error ? file.error : EIO, bytes, error);
     if (format == SoundFileFormat::Ogg) {
         double quality = kVorbisQuality;
-        sf_command(sound, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
+        if (sf_command(sound, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality) != SF_TRUE) {
+            sf_close(sound);
+            return Fail(EIO, bytes, error);
+        }
     }
     // libsndfile takes counts as 64-bit items; a block at a time keeps each call well inside.
     constexpr size_t kBlockFrames = 1 << 16;
