@@ -264,6 +264,10 @@ bool EncodeSoundFile(SoundFileFormat format, uint32_t channels, uint32_t rate, c
             return Fail(EIO, bytes, error);
         }
     }
+    // libsndfile starts the FLAC encoder at the first write, and without one closes an empty
+    // file; starting it at once gives the stream header with no audio frames after it.
+    if (format == SoundFileFormat::Flac && frames == 0)
+        sf_command(sound, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     // libsndfile takes counts as 64-bit items; a block at a time keeps each call well inside.
     constexpr size_t kBlockFrames = 1 << 16;
     bool ok = true;
