@@ -60,8 +60,8 @@ sf_count_t MemorySeek(sf_count_t offset, int whence, void* user)
         base = static_cast<sf_count_t>(file.bytes.size());
     else if (whence != SEEK_SET)
         return -1;
-    if (offset < -base || offset > (INT64_MAX >> 1) - base)
-        return -1;
+    if (offset < -base || offset > INT64_MAX - base)
+        return -1; // before the start, or past what a position can hold
     file.at = static_cast<size_t>(base + offset);
     return static_cast<sf_count_t>(file.at);
 }
