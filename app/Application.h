@@ -34,7 +34,8 @@ public:
 
     // A project file opened in the main scene, once it has been entered, through its Open
     // command (its file dialog answered with this path instead of being shown); cleared then.
-    // Empty (the default) opens none.
+    // One that cannot be read gets Open's warning and leaves the scene's new project as it
+    // was. Empty (the default) opens none.
     void SetStartupProject(const String& path) { m_startupProject = path; }
     const String& GetStartupProject() const { return m_startupProject; }
     // Where the file dialogs start when the scene asks for no folder: the folder the program

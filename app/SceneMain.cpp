@@ -477,10 +477,17 @@ void CSceneMain::SaveProject()
 void CSceneMain::SaveSound()
 {
     String path;
-    if (!AskPath(true, "Save Sound", "WAV File (*.wav)", "*.wav", path))
+    // The ending chooses the format; a name typed without one gets ".wav" from the dialog.
+    if (!AskPath(true, "Save Sound", "Sound Files (*.wav, *.flac, *.ogg)", "*.wav;*.flac;*.ogg", path))
         return;
+    SoundFileFormat format;
+    if (!SoundFileFormatFromPath(path, format)) {
+        Warn("Save Sound", String::Format("Could not save \"%s\": the name must end with .wav, .flac or .ogg",
+                                          path.CStr()));
+        return;
+    }
     int error = 0;
-    if (!SaveSoundFile(path, m_voices, m_mix, &error))
+    if (!SaveSoundFile(path, format, m_voices, m_mix, &error))
         WarnNotSaved("Save Sound", path, error);
 }
 

@@ -5,7 +5,8 @@
 // shown or not; a voice left without a panel is announced with a warning. The scene owns
 // voices and panels and deletes closed ones at the next frame, after the close button's
 // signal has returned. File paths come from a file-dialog runner that the application sets
-// (tests replace it). A save that fails and an Open that does not load say so in the
+// (tests replace it). Save Sound writes WAV, FLAC or Ogg Vorbis by the chosen name's ending.
+// A save that fails (an unknown ending included) and an Open that does not load say so in the
 // platform's warning box, naming the file and the reason; a failed Open changes nothing.
 // Main thread only.
 #pragma once

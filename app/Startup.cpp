@@ -21,9 +21,10 @@ const char kUsage[] =
     "\n"
     "Quillwave is a sound-design tool: a project is a set of voices, each an oscillator with an\n"
     "optional envelope and an optional modulating carrier. You hear the mix while you edit,\n"
-    "save it as a WAV file, and save and open projects as XML files.\n"
+    "save it as a WAV, FLAC or Ogg Vorbis file, and save and open projects as XML files.\n"
     "\n"
-    "With PROJECT.xml the window opens with that project loaded, as the Open command loads it.\n"
+    "With PROJECT.xml the window opens with that project loaded, as the Open command loads it;\n"
+    "a project that cannot be read is reported in a warning box, and a new project is shown.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
@@ -31,8 +32,8 @@ const char kUsage[] =
     "The program reads its resources from ../share/quillwave beside its executable (from a\n"
     "build tree, from the source tree's resources/).\n"
     "\n"
-    "Exit status: 0 when the window is closed; 1 when the resources cannot be found or the\n"
-    "project cannot be read; 2 on a bad command line.\n";
+    "Exit status: 0 when the window is closed; 1 when the resources cannot be found; 2 on a\n"
+    "bad command line.\n";
 
 bool IsInside(const fs::path& path, const fs::path& folder)
 {

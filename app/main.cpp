@@ -2,8 +2,10 @@
 // --help and --version without a window, finds the data folder (installed beside the
 // executable as ../share/quillwave, or the source tree when run from its build tree), moves
 // there because every resource path is relative to it, and hands the application the folder
-// it was started from (for the file dialogs) and the project named on the command line.
-// Without data it says where it looked, on standard error and in a warning box, and exits 1.
+// it was started from (for the file dialogs) and the project named on the command line, which
+// the main scene opens as its Open command does: a project that cannot be read gets Open's
+// warning box and leaves the new project in place. Without data it says where it looked, on
+// standard error and in a warning box, and exits 1.
 #include "app/Application.h"
 #include "app/Startup.h"
 #include "platform/Paths.h"
@@ -51,17 +53,6 @@ int main(int argc, char** argv)
     // Past a file-size limit a save then fails with EFBIG and says so, instead of the signal
     // ending the program with the work unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (!command.project.empty()) {
-        std::FILE* probe = std::fopen(command.project.c_str(), "rb");
-        if (!probe || fs::is_directory(command.project, error)) {
-            if (probe)
-                std::fclose(probe);
-            std::fprintf(stderr, "quillwave: cannot read project %s\n", command.project.c_str());
-            return 1;
-        }
-        std::fclose(probe);
-    }
-
     const std::vector<std::string> candidates =
         DataFolderCandidates({PlatformExecutableFolder(), working, QW_SOURCE_DIR, QW_BINARY_DIR});
     const std::string data = FindDataFolder(candidates);

@@ -105,6 +105,33 @@ String WithExtension(const String& path, const String& extension)
     return path + extension;
 }
 
+// The path a save dialog settles on for a typed path. Several plain "*.ext" patterns (a
+// choice of formats, "*.wav;*.flac;*.ogg") add the first one's extension to a name with no
+// extension at all (no "." after its first character) and keep any other name as typed, for
+// the caller to judge; any other pattern adds its DefaultExtension as WithExtension does.
+String SavePath(const String& path, const String& pattern)
+{
+    if (pattern.Find(";") < 0)
+        return WithExtension(path, DefaultExtension(pattern));
+    String first;
+    for (int32_t start = 0; start <= pattern.Length();) {
+        int32_t end = start;
+        while (end < pattern.Length() && pattern[end] != ';')
+            ++end;
+        const String extension = DefaultExtension(pattern.Substring(start, end - start));
+        if (extension.IsEmpty())
+            return path;
+        if (first.IsEmpty())
+            first = extension;
+        start = end + 1;
+    }
+    const String name = BaseName(path);
+    for (int32_t i = 1; i < name.Length(); ++i)
+        if (name[i] == '.')
+            return path;
+    return path + first;
+}
+
 } // namespace
 
 String CFileDialog::Resolve(const String& text) const
@@ -268,7 +295,7 @@ void CFileDialog::Accept()
         return;
     }
     // The extension comes first, so that what is checked and confirmed is the file written.
-    const String chosen = m_request.save ? WithExtension(path, DefaultExtension(m_request.pattern)) : path;
+    const String chosen = m_request.save ? SavePath(path, m_request.pattern) : path;
     if (chosen.Length() > kFileDialogMaxPath) {
         m_message = String::Format("The path is longer than %d characters", kFileDialogMaxPath);
         return;

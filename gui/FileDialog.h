@@ -29,9 +29,12 @@ struct FileDialogRequest {
     bool save = false;         // a save dialog (confirms replacing a file) or an open dialog
     String title;              // the window's title
     String filterDescription;  // shown to the user, e.g. "WAV File (*.wav)"
-    // The files listed, e.g. "*.wav". A save dialog whose pattern is one "*.ext" with a plain
-    // ext adds ".ext" to a typed name that does not already end with it (in any letter case),
-    // before it looks for a file to replace.
+    // The files listed, e.g. "*.wav", or several separated by ';'. A save dialog whose
+    // pattern is one "*.ext" with a plain ext adds ".ext" to a typed name that does not
+    // already end with it (in any letter case); one whose pattern is several such, as
+    // "*.wav;*.flac;*.ogg" (a choice of formats), adds the first ".ext" to a name with no
+    // extension at all and keeps any other as typed. Either happens before the dialog looks
+    // for a file to replace.
     String pattern;
     String folder;             // where it starts; empty: the working directory
 };

@@ -155,11 +155,10 @@ uint8_t* ReadChunks(WavInfo& info, Reader& in)
 
 } // namespace
 
-bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32_t bitsPerSample,
-              uint32_t dataSize, const void* data, int* error)
+void MakeWavHeader(uint8_t header[kWavHeaderSize], uint32_t channels, uint32_t sampleRate, uint32_t bitsPerSample,
+                   uint32_t dataSize)
 {
     const uint32_t blockAlign = channels * (bitsPerSample / 8);
-    uint8_t header[44];
     std::memcpy(header, "RIFF", 4);
     Put32(header + 4, 36 + dataSize);
     std::memcpy(header + 8, "WAVE", 4);
@@ -173,6 +172,13 @@ bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32
     Put16(header + 34, bitsPerSample);
     std::memcpy(header + 36, "data", 4);
     Put32(header + 40, dataSize);
+}
+
+bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32_t bitsPerSample,
+              uint32_t dataSize, const void* data, int* error)
+{
+    uint8_t header[kWavHeaderSize];
+    MakeWavHeader(header, channels, sampleRate, bitsPerSample, dataSize);
     // The header and the block reach the disk together or not at all: a file whose header
     // promises more samples than follow is never left behind.
     CAtomicFile file;

@@ -15,6 +15,12 @@ struct WavInfo {
     int32_t dataSize = 0; // bytes
 };
 
+constexpr size_t kWavHeaderSize = 44;
+
+// The header WriteWav writes before a block of dataSize bytes.
+void MakeWavHeader(uint8_t header[kWavHeaderSize], uint32_t channels, uint32_t sampleRate, uint32_t bitsPerSample,
+                   uint32_t dataSize);
+
 // Writes the 44-byte header (RIFF, WAVE, a 16-byte "fmt " chunk, "data") and the block of
 // dataSize bytes (data may be null only when dataSize is 0). Channels and bits are stored as
 // 16-bit values. The file is replaced in one step (util/FileWrite.h): on failure nothing is

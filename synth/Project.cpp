@@ -121,10 +121,34 @@ String ProjectSavePath(const String& chosen)
     return hasExtension ? chosen : chosen + ".xml";
 }
 
+namespace {
+
+// The mix's samples: 16-bit, in the host's order, as the renderer made them.
+const int16_t* MixSamples(const CSound& mix, size_t& frames)
+{
+    frames = mix.GetData() ? mix.GetDataSize() / (kMixBits / 8) / kMixChannels : 0;
+    return reinterpret_cast<const int16_t*>(mix.GetData());
+}
+
+} // namespace
+
+bool WriteMixFile(const String& path, SoundFileFormat format, const CSound& mix, int* error)
+{
+    size_t frames = 0;
+    const int16_t* samples = MixSamples(mix, frames);
+    return WriteSoundFile(path, format, kMixChannels, kMixRate, samples, frames, error);
+}
+
 bool WriteMixWav(const String& path, const CSound& mix, int* error)
 {
-    return WriteWav(path, kMixChannels, kMixRate, kMixBits, mix.GetData() ? mix.GetDataSize() : 0, mix.GetData(),
-                    error);
+    return WriteMixFile(path, SoundFileFormat::Wav, mix, error);
+}
+
+bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, int* error)
+{
+    size_t frames = 0;
+    const int16_t* samples = MixSamples(mix, frames);
+    return EncodeSoundFile(format, kMixChannels, kMixRate, samples, frames, bytes, error);
 }
 
 bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason)

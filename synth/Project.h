@@ -1,4 +1,4 @@
-// Project files and the sound export shared by the main scene and the command-line renderer.
+// Project files and the sound export (WAV, FLAC or Ogg Vorbis by the file's ending) shared by the main scene and the command-line renderer.
 // A project document is the root "project" with a "name" child and one "oscilloscope"
 // element of 22 attributes per voice; loading applies each element through the voice model's
 // slider and switch setters, so every value is clamped and shown as the panel would show it.
@@ -8,10 +8,12 @@
 // logs anything.
 #pragma once
 
+#include "sound/SoundFile.h"
 #include "synth/Render.h"
 #include "synth/VoiceModel.h"
 #include "xml/XMLDocument.h"
 
+#include <cerrno>
 #include <functional>
 #include <string>
 
@@ -76,18 +78,40 @@ bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& 
 
 // --- sound export
 
-// Writes mix as a mono 44100 Hz 16-bit WAV file; an empty mix (no unmuted voice) gives a
-// valid file with no samples. False when the file could not be written in full, with *error
-// (when given) set to the errno value; the previous file then stays as it was.
+// Writes mix (in the mix format) as a sound file of that format (sound/SoundFile.h): WAV,
+// FLAC or Ogg Vorbis; an empty mix (no unmuted voice) gives a valid file with no sound. False
+// when the file could not be written in full, with *error (when given) set to the errno value;
+// the previous file then stays as it was.
+bool WriteMixFile(const String& path, SoundFileFormat format, const CSound& mix, int* error = nullptr);
+// The same as a WAV file.
 bool WriteMixWav(const String& path, const CSound& mix, int* error = nullptr);
+// The bytes WriteMixFile would write (for a stream such as standard output). False, with
+// *error (when given) set, when encoding failed.
+bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, int* error = nullptr);
 
-// Renders voices into mix in the mix format and writes it (WriteMixWav). An empty voice list
-// renders silence rather than keeping the mix's previous data.
+// Renders voices into mix in the mix format and writes it in format (WriteMixFile). An empty
+// voice list renders silence rather than keeping the mix's previous data.
 template <class VoiceList>
-bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr)
+bool SaveSoundFile(const String& path, SoundFileFormat format, const VoiceList& voices, CSound& mix,
+                   int* error = nullptr)
 {
     if (voices.empty())
         mix.Release();
     RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
-    return WriteMixWav(path, mix, error);
+    return WriteMixFile(path, format, mix, error);
+}
+
+// The same in the format path's ending names (SoundFileFormatFromPath: ".wav", ".flac",
+// ".ogg", or WAV for a name without an extension). Another ending renders and writes nothing
+// and gives false with *error set to EINVAL.
+template <class VoiceList>
+bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr)
+{
+    SoundFileFormat format;
+    if (!SoundFileFormatFromPath(path, format)) {
+        if (error)
+            *error = EINVAL;
+        return false;
+    }
+    return SaveSoundFile(path, format, voices, mix, error);
 }

@@ -1,11 +1,16 @@
-// quillwave-render: renders a project file to a WAV file without a window, OpenGL or sound
-// device. The project is loaded into voice models as the program opens it (every value
-// through the model's slider rules; no panel is built) and the mix is written as Save Sound
-// writes it: mono, 44100 Hz, 16 bits, replacing the output file in one step (a failed write
-// leaves an existing file as it was). Errors are one line on standard error, with the
-// system's reason where there is one, and exit status 1.
+// quillwave-render: renders project files to sound files without a window, OpenGL or sound
+// device. A project is loaded into voice models as the program opens it (every value through
+// the model's slider rules; no panel is built) and the mix is written as Save Sound writes it:
+// mono, 44100 Hz, 16 bits, as WAV, FLAC or Ogg Vorbis by the output's ending (or --format),
+// replacing the output file in one step (a failed write leaves an existing file as it was).
+// "-" as output writes to standard output. With -o DIR every project named is rendered into
+// DIR, several at once on a machine with many cores; one that fails does not stop the others.
+// Errors are one line on standard error, with the system's reason where there is one; the
+// exit status is 1 when anything failed.
 #include "synth/Project.h"
 #include "synth/WorkerPool.h"
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +21,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #ifndef QW_VERSION
@@ -25,20 +31,46 @@
 namespace {
 
 const char kUsage[] =
-    "usage: quillwave-render [-v] PROJECT.xml OUT.wav\n"
+    "usage: quillwave-render [OPTIONS] PROJECT.xml OUT.wav|OUT.flac|OUT.ogg|-\n"
+    "       quillwave-render [OPTIONS] -o DIR PROJECT.xml...\n"
     "\n"
-    "Renders the mix of every unmuted voice of a Quillwave project and writes it as a WAV file\n"
-    "(PCM, 1 channel, 44100 Hz, 16 bits), exactly as the program's Save Sound does. A project\n"
-    "whose voices are all muted gives a valid WAV file with no samples.\n"
+    "Renders the mix of every unmuted voice of a Quillwave project and writes it as a sound file\n"
+    "(1 channel, 44100 Hz, 16 bits), exactly as the program's Save Sound does. The output's\n"
+    "ending chooses the format: .wav (PCM), .flac (lossless) or .ogg (Ogg Vorbis, quality 0.6);\n"
+    "a name without an extension is WAV. \"-\" writes the sound to standard output (WAV unless\n"
+    "--format says otherwise), for a pipe such as \"| aplay\". A project whose voices are all\n"
+    "muted gives a valid file with no sound.\n"
     "\n"
-    "  -v          print the sound's length, the number of voices and the time taken\n"
-    "  --threads N render on N threads (default 0: one per hardware thread); the sound is the\n"
-    "              same whatever N is\n"
-    "  -h, --help  show this help\n"
-    "  --version   show the version and exit\n"
+    "With -o DIR each PROJECT.xml is written to DIR under its own name with the format's\n"
+    "ending (A.xml as DIR/A.wav); the projects are rendered on all cores, and one that fails\n"
+    "does not stop the others.\n"
     "\n"
-    "Exit status: 0 on success; 1 when the project cannot be read or is not well-formed XML, or\n"
-    "the output cannot be written (an existing output file is then left as it was).\n";
+    "  -o DIR           render every project named into the existing folder DIR\n"
+    "  --format FORMAT  wav, flac or ogg: the format whatever the output's ending (with -o, the\n"
+    "                   default is wav)\n"
+    "  -v               print each sound's length, the number of voices and the time taken (on\n"
+    "                   standard error when the sound goes to standard output)\n"
+    "  --threads N      render on N threads (default 0: one per hardware thread); the sound is\n"
+    "                   the same whatever N is\n"
+    "  -h, --help       show this help\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every sound was written; 1 when a project cannot be read or is not\n"
+    "well-formed XML, an output cannot be written (an existing output file is then left as it\n"
+    "was), the reader of standard output went away, or the command line is wrong.\n";
+
+// What rendering one project said, printed once it is done: several projects may render at
+// once, and their lines come out in the order they were named.
+struct Messages {
+    std::string errors; // for standard error
+    std::string info;   // -v's line
+};
+
+int Fail(Messages& messages, const String& message)
+{
+    messages.errors += std::string("quillwave-render: ") + message.CStr() + "\n";
+    return 1;
+}
 
 int Fail(const String& message)
 {
@@ -52,16 +84,37 @@ bool SameFile(const char* a, const char* b)
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
+bool IsStandardOutput(const char* path) { return std::strcmp(path, "-") == 0; }
+
+// Writes all of bytes to standard output. False with errno set (EPIPE when the reader has
+// gone away: SIGPIPE is ignored, so the write fails instead of ending the process).
+bool WriteStandardOutput(const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            errno = n < 0 ? errno : EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // Loads the project, renders it and writes the sound; the exit status.
-int Render(const char* projectPath, const char* outputPath, bool verbose)
+int Render(const char* projectPath, const char* outputPath, SoundFileFormat format, bool verbose, Messages& messages)
 {
     const auto start = std::chrono::steady_clock::now();
+    const bool toStandardOutput = IsStandardOutput(outputPath);
     CXMLDocument doc;
     String reason;
     if (!ReadProjectFile(projectPath, doc, reason))
-        return Fail(String::Format("cannot read project %s: %s", projectPath, reason.CStr()));
-    if (SameFile(projectPath, outputPath))
-        return Fail(String::Format("refusing to overwrite the project %s with the sound", projectPath));
+        return Fail(messages, String::Format("cannot read project %s: %s", projectPath, reason.CStr()));
+    if (!toStandardOutput && SameFile(projectPath, outputPath))
+        return Fail(messages, String::Format("refusing to overwrite the project %s with the sound", projectPath));
 
     std::vector<std::unique_ptr<CVoiceModel>> voices;
     ApplyProjectDocument(doc, [&]() {
@@ -75,16 +128,103 @@ int Render(const char* projectPath, const char* outputPath, bool verbose)
 
     CSound mix;
     int error = 0;
-    if (!SaveSoundFile(outputPath, voices, mix, &error))
-        return Fail(String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
+    if (toStandardOutput) {
+        if (voices.empty())
+            mix.Release();
+        RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
+        std::string bytes;
+        if (!EncodeMix(format, mix, bytes, &error))
+            return Fail(messages, String::Format("cannot encode the sound: %s", std::strerror(error ? error : EIO)));
+        if (!WriteStandardOutput(bytes))
+            return Fail(messages, String::Format("cannot write to standard output: %s", std::strerror(errno)));
+    } else if (!SaveSoundFile(outputPath, format, voices, mix, &error)) {
+        return Fail(messages, String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
+    }
 
     if (verbose) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
-        std::printf("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n", outputPath,
-                    static_cast<double>(samples) / kMixRate, samples, voices.size(), unmuted, seconds);
+        messages.info += String::Format("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n",
+                                        outputPath, static_cast<double>(samples) / kMixRate, samples,
+                                        voices.size(), unmuted, seconds)
+                             .CStr();
     }
     return 0;
+}
+
+// Render with its failures turned into messages: it may run on a worker thread, where nothing
+// may escape.
+int RenderCaught(const char* projectPath, const char* outputPath, SoundFileFormat format, bool verbose,
+                 Messages& messages)
+{
+    try {
+        return Render(projectPath, outputPath, format, verbose, messages);
+    } catch (const std::bad_alloc&) {
+        return Fail(messages, String::Format("not enough memory to render %s", projectPath));
+    } catch (const std::exception& e) {
+        return Fail(messages, String::Format("cannot render %s: %s", projectPath, e.what()));
+    }
+}
+
+void Print(const Messages& messages, std::FILE* info)
+{
+    std::fputs(messages.errors.c_str(), stderr);
+    std::fputs(messages.info.c_str(), info);
+}
+
+// --- -o DIR: many projects
+
+struct BatchJob {
+    const char* project;
+    std::string output;
+    bool clash = false; // another project named before it writes the same file
+    int status = 0;
+    Messages messages;
+};
+
+// Renders every project into folder; the exit status (1 when any failed).
+int RenderBatch(const std::vector<const char*>& projects, const char* folder, SoundFileFormat format, bool verbose)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        const bool exists = fs::exists(folder, error);
+        return Fail(String::Format("output folder %s: %s", folder, exists ? "Not a directory" : "No such file or directory"));
+    }
+    std::vector<BatchJob> jobs(projects.size());
+    for (size_t i = 0; i < projects.size(); ++i) {
+        BatchJob& job = jobs[i];
+        job.project = projects[i];
+        job.output = (fs::path(folder) / fs::path(job.project).filename().replace_extension(SoundFileExtension(format))).string();
+        for (size_t j = 0; j < i && !job.clash; ++j)
+            job.clash = jobs[j].output == job.output;
+    }
+    auto run = [&](uint32_t part) {
+        BatchJob& job = jobs[part];
+        if (job.clash)
+            job.status = Fail(job.messages, String::Format("%s: another project named before it also writes %s",
+                                                           job.project, job.output.c_str()));
+        else
+            job.status = RenderCaught(job.project, job.output.c_str(), format, verbose, job.messages);
+    };
+    // Several projects at once (each rendering on its own thread) when there are enough of
+    // them to keep every thread busy; otherwise one after another, each on every thread. The
+    // sound is the same either way.
+    const uint32_t count = static_cast<uint32_t>(jobs.size());
+    if (count > 1 && count >= RenderThreads()) {
+        RunParts(count, run);
+    } else {
+        for (uint32_t i = 0; i < count; ++i)
+            run(i);
+    }
+    uint32_t failed = 0;
+    for (const BatchJob& job : jobs) {
+        Print(job.messages, stdout);
+        failed += job.status != 0 ? 1 : 0;
+    }
+    if (failed && count > 1)
+        Fail(String::Format("%u of %u projects failed", failed, count));
+    return failed ? 1 : 0;
 }
 
 } // namespace
@@ -92,6 +232,9 @@ int Render(const char* projectPath, const char* outputPath, bool verbose)
 int main(int argc, char** argv)
 {
     bool verbose = false;
+    const char* folder = nullptr;
+    bool formatGiven = false;
+    SoundFileFormat format = SoundFileFormat::Wav;
     std::vector<const char*> paths;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
@@ -113,6 +256,21 @@ int main(int argc, char** argv)
             ++i;
             continue;
         }
+        if (options && std::strcmp(arg, "--format") == 0) {
+            if (i + 1 >= argc || !SoundFileFormatFromName(argv[i + 1], format))
+                return Fail("--format takes wav, flac or ogg");
+            formatGiven = true;
+            ++i;
+            continue;
+        }
+        if (options && std::strcmp(arg, "-o") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return Fail("-o takes the folder to write into");
+            if (folder)
+                return Fail("-o is given more than once");
+            folder = argv[++i];
+            continue;
+        }
         if (options && std::strcmp(arg, "-v") == 0) {
             verbose = true;
         } else if (options && std::strcmp(arg, "--") == 0) {
@@ -123,16 +281,26 @@ int main(int argc, char** argv)
             paths.push_back(arg);
         }
     }
-    if (paths.size() != 2) {
+    if (folder ? paths.empty() : paths.size() != 2) {
         std::fputs(kUsage, stderr);
         return 1;
     }
     // Past a file-size limit a write then fails with EFBIG, which is reported, instead of the
-    // signal ending the process.
+    // signal ending the process; likewise a pipe whose reader has gone gives EPIPE.
     std::signal(SIGXFSZ, SIG_IGN);
-    try {
-        return Render(paths[0], paths[1], verbose);
-    } catch (const std::bad_alloc&) {
-        return Fail(String::Format("not enough memory to render %s", paths[0]));
-    }
+    std::signal(SIGPIPE, SIG_IGN);
+    if (folder)
+        return RenderBatch(paths, folder, format, verbose);
+
+    const char* output = paths[1];
+    const bool toStandardOutput = IsStandardOutput(output);
+    if (!formatGiven && !toStandardOutput && !SoundFileFormatFromPath(output, format))
+        return Fail(String::Format("cannot tell the format of %s from its ending: use .wav, .flac or .ogg, or --format",
+                                   output));
+    if (toStandardOutput && isatty(STDOUT_FILENO))
+        return Fail("refusing to write a sound to a terminal: redirect standard output or name a file");
+    Messages messages;
+    const int status = RenderCaught(paths[0], output, format, verbose, messages);
+    Print(messages, toStandardOutput ? stderr : stdout);
+    return status;
 }

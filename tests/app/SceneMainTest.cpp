@@ -108,6 +108,32 @@ TEST_F(SceneMain, AFailedSaveShowsTheFileAndTheReason)
     EXPECT_EQ(std::filesystem::file_size(dir.File("good.wav")), 44u + 88200u);
 }
 
+TEST_F(SceneMain, SaveSoundOffersThreeFormatsAndWritesTheOneTheEndingNames)
+{
+    std::vector<FileDialogRequest> requests;
+    scene->SetFileDialogRunner([&](const FileDialogRequest& request, String& path) {
+        requests.push_back(request);
+        if (answers.empty())
+            return false;
+        path = answers.front().c_str();
+        answers.erase(answers.begin());
+        return true;
+    });
+    answers = {dir.File("mix.flac"), dir.File("mix.OGG"), dir.File("mix.wav"), dir.File("mix.mp3")};
+    for (int i = 0; i < 4; ++i)
+        scene->SaveSound();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_TRUE(requests[0].save);
+    EXPECT_STREQ(requests[0].pattern.CStr(), "*.wav;*.flac;*.ogg"); // ".wav" first: the one added
+    EXPECT_EQ(ReadFileBytes(dir.File("mix.flac")).substr(0, 4), "fLaC");
+    EXPECT_EQ(ReadFileBytes(dir.File("mix.OGG")).substr(0, 4), "OggS");
+    EXPECT_EQ(ReadFileBytes(dir.File("mix.wav")).substr(0, 4), "RIFF");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("mix.mp3")));
+    ASSERT_EQ(g_warnings.size(), 1u);
+    EXPECT_EQ(g_warnings[0], "Save Sound: Could not save \"" + dir.File("mix.mp3") +
+                                 "\": the name must end with .wav, .flac or .ogg");
+}
+
 TEST_F(SceneMain, AFailedOpenChangesNothing)
 {
     scene->AddVoice();

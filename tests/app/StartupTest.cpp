@@ -1,11 +1,12 @@
 // Start-up: the command line's meaning, the order in which data folders are tried and what
 // counts as one, the message of a start without data, and the start-up project opened in
-// the main scene through its Open command.
+// the main scene through its Open command, with Open's warning when it cannot be read.
 #include "app/Application.h"
 #include "events/FrameTick.h"
 #include "app/Startup.h"
 #include "gui/Edit.h"
 #include "platform/Events.h"
+#include "platform/Window.h"
 #include "support/DiskAudio.h"
 #include "support/TempDir.h"
 
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -222,6 +224,48 @@ TEST_F(StartupProject, IsOpenedInTheMainSceneOnceItHasBeenEntered)
     EXPECT_EQ(voices, 2u);
     EXPECT_EQ(name, "Two Voices");
     EXPECT_TRUE(pathCleared) << "a later Open must show the dialog again";
+}
+
+std::vector<std::string> g_warnings;
+void RecordWarning(const char* caption, const char* text) { g_warnings.push_back(std::string(caption) + ": " + text); }
+
+TEST_F(StartupProject, OneThatCannotBeReadGetsOpensWarningAndTheNewProjectStays)
+{
+    WriteFileBytes(dir.File("broken.xml"), "<project><oscilloscope></project>");
+    fs::create_directory(dir.File("folder.xml"));
+    // Each project with the start of the reason Open gives for it.
+    const std::pair<std::string, std::string> projects[] = {
+        {dir.File("missing.xml"), "No such file or directory"},
+        {dir.File("broken.xml"), "not a well-formed project file"},
+        {dir.File("folder.xml"), "Is a directory"},
+    };
+    for (const auto& [project, reason] : projects) {
+        g_warnings.clear();
+        PlatformSetWarningHookForTesting(&RecordWarning);
+        size_t voices = 0;
+        std::string name;
+        {
+            Application app;
+            app.SetStartupProject(project.c_str());
+            int frames = 0;
+            OnEveryFrame check([&] {
+                if (++frames == 5) {
+                    CSceneMain& scene = app.GetMainScene();
+                    voices = scene.GetVoices().size();
+                    if (scene.GetProjectNameBox())
+                        name = scene.GetProjectNameBox()->GetText().CStr();
+                    PlatformPushQuit();
+                }
+            });
+            EXPECT_EQ(app.Run(0, nullptr), 0);
+        }
+        PlatformSetWarningHookForTesting(nullptr);
+        EXPECT_EQ(voices, 1u) << project;
+        EXPECT_EQ(name, "New Project") << project;
+        ASSERT_EQ(g_warnings.size(), 1u) << project;
+        const std::string want = "Open Project: Could not open \"" + project + "\": " + reason;
+        EXPECT_EQ(g_warnings[0].substr(0, want.size()), want);
+    }
 }
 
 TEST_F(StartupProject, WithoutOneTheSceneStartsWithANewProject)

@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -198,9 +199,9 @@ TEST(FileDialogModel, SaveAddsThePatternsExtensionBeforeAskingToReplace)
     ASSERT_TRUE(dialog.IsAccepted());
     EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "take.wav").c_str());
 
-    // Several patterns, or a pattern with wildcards in its extension, add nothing; neither
+    // A pattern with wildcards, in its extension or among several, adds nothing; neither
     // does an open dialog.
-    for (const char* pattern : {"*.wav;*.xml", "*.wa?", "*"}) {
+    for (const char* pattern : {"*.wav;*", "*.wa?", "*"}) {
         FileDialogRequest request = folder.Request(true);
         request.pattern = pattern;
         dialog.Open(request);
@@ -215,6 +216,38 @@ TEST(FileDialogModel, SaveAddsThePatternsExtensionBeforeAskingToReplace)
     dialog.Accept();
     ASSERT_TRUE(dialog.IsAccepted());
     EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "plain").c_str());
+}
+
+TEST(FileDialogModel, SaveWithAChoiceOfFormatsAddsTheFirstOnlyToANameWithoutExtension)
+{
+    DialogFolder folder;
+    WriteFileBytes(folder.dir.File("take.wav"), "RIFF");
+    FileDialogRequest sound = folder.Request(true);
+    sound.pattern = "*.wav;*.flac;*.ogg";
+    CFileDialog dialog;
+    dialog.Open(sound);
+    dialog.SetPathText("take"); // take.wav exists: the dialog asks about that file
+    dialog.Accept();
+    EXPECT_FALSE(dialog.IsDone());
+    EXPECT_STREQ(dialog.GetMessage().CStr(), "Replace take.wav? Press OK again to replace it.");
+    dialog.Accept();
+    ASSERT_TRUE(dialog.IsAccepted());
+    EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + "take.wav").c_str());
+
+    // Any extension is kept as typed, a known one or not (the caller judges it); a dot in a
+    // folder's name or at the start of the file's is no extension.
+    fs::create_directory(folder.dir.Path() / "v1.2");
+    const std::pair<const char*, const char*> cases[] = {
+        {"take.FLAC", "take.FLAC"}, {"take.ogg", "take.ogg"}, {"take.mp3", "take.mp3"},
+        {"v1.2/take", "v1.2/take.wav"}, {".hidden", ".hidden.wav"},
+    };
+    for (const auto& [typed, saved] : cases) {
+        dialog.Open(sound);
+        dialog.SetPathText(typed);
+        dialog.Accept();
+        ASSERT_TRUE(dialog.IsAccepted()) << typed;
+        EXPECT_STREQ(dialog.GetResult().CStr(), (folder.Folder() + saved).c_str()) << typed;
+    }
 }
 
 TEST(FileDialogModel, SavingOntoAFolderOrASpecialFileIsRefused)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and runs what was installed from an unrelated
 # folder, as a user of the installed program would: the layout under the prefix, both
-# programs' answers, a render to WAV, the missing-data and bad-argument failures, and the
+# programs' answers, renders to WAV, FLAC and Ogg, the missing-data and bad-argument failures, and the
 # desktop files through their validators when those are present.
 # usage: install-and-run.sh BUILD_DIR SOURCE_DIR VERSION APP_ID
 set -uo pipefail
@@ -68,8 +68,6 @@ expect_status 0 "quillwave --help" "$prefix/bin/quillwave" --help
 grep -q '^usage: quillwave' "$work/out" || fail "quillwave --help printed no usage on standard output"
 expect_status 2 "quillwave --no-such-option" "$prefix/bin/quillwave" --no-such-option
 grep -q 'unknown option --no-such-option' "$work/err" || fail "a bad option is not named on standard error"
-expect_status 1 "quillwave with a missing project" "$prefix/bin/quillwave" missing.xml
-grep -q "cannot read project $elsewhere/missing.xml" "$work/err" || fail "a missing project is not named with its full path"
 
 cat >"$elsewhere/tone.xml" <<'XML'
 <?xml version="1.0"?>
@@ -87,6 +85,17 @@ if [ -f tone.wav ]; then
 else
   fail "quillwave-render wrote no tone.wav"
 fi
+# FLAC and Ogg Vorbis through the installed tool, and a folder of them with -o.
+mkdir -p "$elsewhere/out"
+cp tone.xml bell.xml
+expect_status 0 "quillwave-render -o out --format flac" "$prefix/bin/quillwave-render" -o out --format flac tone.xml bell.xml
+for f in out/tone.flac out/bell.flac; do
+  [ "$(head -c 4 "$f" 2>/dev/null)" = fLaC ] || fail "$f is not a FLAC file"
+done
+expect_status 0 "quillwave-render tone.xml tone.ogg" "$prefix/bin/quillwave-render" tone.xml tone.ogg
+[ "$(head -c 4 tone.ogg 2>/dev/null)" = OggS ] || fail "tone.ogg is not an Ogg file"
+"$prefix/bin/quillwave-render" tone.xml - 2>"$work/err" | cmp -s - tone.wav ||
+  fail "quillwave-render tone.xml - did not write tone.wav's bytes to standard output"
 
 # Without a display the window cannot open, which shows how far start-up got: the installed
 # program finds its data beside itself (and stops at the window), while a copy with no
@@ -95,6 +104,9 @@ fi
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy)
 expect_status 0 "installed quillwave without a display" "${nodisplay[@]}" "$prefix/bin/quillwave"
 grep -q "resources" "$work/err" && fail "the installed program did not find its resources"
+# A project that cannot be read no longer stops the start: the main scene's Open reports it.
+expect_status 0 "quillwave with a missing project" "${nodisplay[@]}" "$prefix/bin/quillwave" missing.xml
+grep -q "cannot read project" "$work/err" && fail "a missing project stopped the start"
 mkdir -p "$work/bare/bin"
 cp "$prefix/bin/quillwave" "$work/bare/bin/"
 expect_status 1 "quillwave without its data" "${nodisplay[@]}" "$work/bare/bin/quillwave"

@@ -5,6 +5,7 @@
 #include "synth/Project.h"
 #include "sound/Wav.h"
 
+#include "support/DecodeSound.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -267,6 +269,32 @@ TEST_F(Project, SilentMixIsSavedAsAValidEmptyWav)
     voices.clear();
     ASSERT_TRUE(SaveSoundFile(path.c_str(), voices, mix));
     EXPECT_EQ(ReadFileBytes(path).size(), 44u);
+}
+
+TEST_F(Project, TheSoundFilesEndingChoosesItsFormat)
+{
+    AddVoice();
+    AddVoice().Model().SetTyped(ValueFrequency, 330.0f);
+    CSound mix;
+    const std::string wav = dir.File("mix.wav"), flac = dir.File("mix.FLAC"), ogg = dir.File("mix.ogg");
+    ASSERT_TRUE(SaveSoundFile(wav.c_str(), voices, mix));
+    ASSERT_TRUE(SaveSoundFile(flac.c_str(), voices, mix));
+    ASSERT_TRUE(SaveSoundFile(ogg.c_str(), voices, mix));
+    const std::vector<int16_t> samples = WavSamples(ReadFileBytes(wav));
+    ASSERT_EQ(samples.size(), 44100u);
+    DecodedSound decoded;
+    ASSERT_TRUE(DecodeSound(flac, decoded));
+    EXPECT_TRUE(decoded.samples == samples) << "FLAC is lossless";
+    ASSERT_TRUE(DecodeSound(ogg, decoded));
+    EXPECT_EQ(decoded.samples.size(), samples.size());
+
+    // An ending of no known format renders and writes nothing.
+    mix.Release();
+    int error = 0;
+    EXPECT_FALSE(SaveSoundFile(dir.File("mix.mp3").c_str(), voices, mix, &error));
+    EXPECT_EQ(error, EINVAL);
+    EXPECT_EQ(mix.GetDataSize(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("mix.mp3")));
 }
 
 TEST_F(Project, SavedBytesAreThoseOfTheDocumentWriter)

@@ -1,5 +1,8 @@
 // The command-line renderer end to end, run as a subprocess: its WAV files checked sample by
-// sample against the voice formulas evaluated here, and its errors and exit statuses.
+// sample against the voice formulas evaluated here, FLAC and Ogg files decoded and compared
+// with them, folders of projects rendered at once, standard output, and its errors and exit
+// statuses.
+#include "support/DecodeSound.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,9 +40,9 @@ protected:
         run.err = ReadFileBytes(err);
         return run;
     }
-    std::string Project(const std::string& voices)
+    std::string Project(const std::string& voices, const std::string& name = "p.xml")
     {
-        const std::string path = dir.File("p.xml");
+        const std::string path = dir.File(name);
         WriteFileBytes(path, "<?xml version=\"1.0\"?>\n<project><name>t</name>" + voices + "</project>");
         return path;
     }
@@ -207,6 +211,152 @@ TEST_F(RenderTool, AFailedWriteSaysWhyAndKeepsTheOldFile)
     const ToolRun missing = Render(dir.File("none.xml") + " " + out);
     EXPECT_EQ(missing.err, "quillwave-render: cannot read project " + dir.File("none.xml") +
                                ": No such file or directory\n");
+}
+
+// Projects of different lengths and voices, for the tests of many files at once.
+const char* const kVoices[] = {
+    "<oscilloscope type='1' amplitude='0.7' frequency='300' period='0.5'/>",
+    "<oscilloscope type='2' amplitude='0.4' frequency='90' period='0.3'/><oscilloscope period='0.2'/>",
+    "<oscilloscope type='3' amplitude='0.2' frequency='20' period='0.8' typeCarrier='0' modCarrier='2' "
+    "amplitudeCarrier='0.5' frequencyCarrier='4' carrier='true'/>",
+    "<oscilloscope mute='true'/>",
+    "<oscilloscope type='0' amplitude='1' frequency='1000' period='0.05'/>",
+};
+
+TEST_F(RenderTool, TheEndingChoosesTheFormatAndFlacHoldsTheWavsSamples)
+{
+    const std::string project = Project(kVoices[2]);
+    ASSERT_EQ(Render(project + " " + dir.File("out.wav")).status, 0);
+    const std::vector<int16_t> samples = Samples();
+    ASSERT_EQ(samples.size(), 35280u);
+    for (const char* name : {"out.flac", "OUT.FLAC"}) {
+        const ToolRun run = Render(project + " " + dir.File(name));
+        ASSERT_EQ(run.status, 0) << run.err;
+        DecodedSound sound;
+        ASSERT_TRUE(DecodeSound(dir.File(name), sound));
+        EXPECT_EQ(sound.channels, 1);
+        EXPECT_EQ(sound.rate, 44100);
+        EXPECT_TRUE(sound.samples == samples) << name << " does not decode to the WAV's samples";
+    }
+    ASSERT_EQ(Render(project + " " + dir.File("out.ogg")).status, 0);
+    DecodedSound ogg;
+    ASSERT_TRUE(DecodeSound(dir.File("out.ogg"), ogg));
+    EXPECT_EQ(ogg.samples.size(), samples.size());
+    // --format wins over the ending; a name without an extension is WAV.
+    ASSERT_EQ(Render("--format flac " + project + " " + dir.File("flac.wav")).status, 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("flac.wav")).substr(0, 4), "fLaC");
+    ASSERT_EQ(Render(project + " " + dir.File("plain")).status, 0);
+    EXPECT_TRUE(ReadFileBytes(dir.File("plain")) == ReadFileBytes(dir.File("out.wav")));
+
+    const ToolRun unknown = Render(project + " " + dir.File("out.mp3"));
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "quillwave-render: cannot tell the format of " + dir.File("out.mp3") +
+                               " from its ending: use .wav, .flac or .ogg, or --format\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.mp3")));
+    for (const char* bad : {"--format", "--format mp3", "--format FLAC"}) {
+        const ToolRun run = Render(std::string(bad) + " " + project + " " + dir.File("x.wav"));
+        EXPECT_EQ(run.status, 1) << bad;
+        EXPECT_EQ(run.err, "quillwave-render: --format takes wav, flac or ogg\n") << bad;
+    }
+}
+
+TEST_F(RenderTool, AFolderOfProjectsIsTheSameWhetherRenderedAtOnceOrOneByOne)
+{
+    std::string projects;
+    std::vector<std::string> names;
+    for (size_t i = 0; i < std::size(kVoices); ++i) {
+        names.push_back("p" + std::to_string(i));
+        projects += " " + Project(kVoices[i], names.back() + ".xml");
+    }
+    // Each alone, as the reference.
+    std::vector<std::string> reference;
+    for (const std::string& name : names) {
+        ASSERT_EQ(Render(dir.File(name + ".xml") + " " + dir.File(name + ".wav")).status, 0);
+        reference.push_back(ReadFileBytes(dir.File(name + ".wav")));
+    }
+    // One thread (one after another), two (two at once), and more threads than projects (one
+    // after another, each on every thread).
+    for (const char* threads : {"1", "2", "8"}) {
+        const std::string out = dir.File(std::string("out") + threads);
+        std::filesystem::create_directory(out);
+        const ToolRun run = Render(std::string("-v --threads ") + threads + " -o " + out + projects);
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (size_t i = 0; i < names.size(); ++i) {
+            EXPECT_TRUE(ReadFileBytes(out + "/" + names[i] + ".wav") == reference[i]) << names[i] << ", " << threads;
+            // -v's lines come in the order the projects were named.
+            const size_t line = run.out.find(out + "/" + names[i] + ".wav: ");
+            EXPECT_NE(line, std::string::npos) << run.out;
+            if (i > 0) {
+                EXPECT_GT(line, run.out.find(out + "/" + names[i - 1] + ".wav: ")) << run.out;
+            }
+        }
+    }
+    // In FLAC, losslessly the same samples.
+    const std::string flac = dir.File("flac");
+    std::filesystem::create_directory(flac);
+    ASSERT_EQ(Render("--threads 2 --format flac -o " + flac + projects).status, 0);
+    for (size_t i = 0; i < names.size(); ++i) {
+        DecodedSound sound;
+        ASSERT_TRUE(DecodeSound(flac + "/" + names[i] + ".flac", sound)) << names[i];
+        EXPECT_TRUE(sound.samples == WavSamples(reference[i])) << names[i];
+    }
+}
+
+TEST_F(RenderTool, OneFailingProjectInAFolderStopsNoOther)
+{
+    const std::string good = Project(kVoices[0], "good.xml"), other = Project(kVoices[1], "other.xml");
+    WriteFileBytes(dir.File("bad.xml"), "<project><oscilloscope></project>");
+    std::filesystem::create_directories(dir.File("sub"));
+    const std::string twin = Project(kVoices[4], "sub/good.xml"); // would write out/good.wav again
+    const std::string out = dir.File("out");
+    std::filesystem::create_directory(out);
+    for (const char* threads : {"1", "2"}) {
+        const ToolRun run = Render(std::string("--threads ") + threads + " -o " + out + " " + good + " " +
+                                   dir.File("bad.xml") + " " + dir.File("none.xml") + " " + twin + " " + other);
+        EXPECT_EQ(run.status, 1) << threads;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("quillwave-render: cannot read project " + dir.File("bad.xml") + ": ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("quillwave-render: cannot read project " + dir.File("none.xml") +
+                               ": No such file or directory\n"),
+                  std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(twin + ": another project named before it also writes " + out + "/good.wav\n"),
+                  std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("quillwave-render: 3 of 5 projects failed\n"), std::string::npos) << run.err;
+        EXPECT_TRUE(ReadFileBytes(out + "/good.wav").size() == 44 + 2 * 22050) << "the first good.xml wins";
+        EXPECT_TRUE(std::filesystem::exists(out + "/other.wav"));
+        EXPECT_FALSE(std::filesystem::exists(out + "/bad.wav"));
+        std::filesystem::remove(out + "/good.wav");
+        std::filesystem::remove(out + "/other.wav");
+    }
+    // A folder that is not there fails at once; so do -o without a project and a second -o.
+    const ToolRun missing = Render("-o " + dir.File("nowhere") + " " + good);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "quillwave-render: output folder " + dir.File("nowhere") + ": No such file or directory\n");
+    EXPECT_EQ(Render("-o " + out).status, 1);
+    EXPECT_EQ(Render("-o " + out + " -o " + out + " " + good).status, 1);
+    EXPECT_EQ(Render("-o").status, 1);
+}
+
+TEST_F(RenderTool, DashWritesToStandardOutputAndAReaderThatGoesAwayIsReported)
+{
+    const std::string project = Project(kVoices[0]);
+    ASSERT_EQ(Render(project + " " + dir.File("out.wav")).status, 0);
+    const ToolRun piped = Render("-v " + project + " -");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_TRUE(piped.out == ReadFileBytes(dir.File("out.wav"))) << "standard output holds only the WAV file";
+    EXPECT_EQ(piped.err.rfind("-: 0.500 s (22050 samples), 1 voices (1 unmuted)", 0), 0u) << piped.err;
+    ASSERT_EQ(Render(project + " " + dir.File("out.ogg")).status, 0);
+    const ToolRun ogg = Render("--format ogg " + project + " -");
+    EXPECT_TRUE(ogg.out == ReadFileBytes(dir.File("out.ogg")));
+
+    // Ten seconds of sound (882 KB) into a reader that takes 100 bytes and leaves: the tool
+    // stops with a message and status 1 instead of dying of SIGPIPE.
+    const std::string status = dir.File("status"), err = dir.File("err");
+    const std::string command = "(" QW_BUILD_DIR "/quillwave-render " + Project("<oscilloscope period='10'/>") +
+                                " - 2>" + err + "; echo $? >" + status + ") | head -c 100 >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFileBytes(status), "1\n");
+    EXPECT_EQ(ReadFileBytes(err), "quillwave-render: cannot write to standard output: Broken pipe\n");
 }
 
 } // namespace
