@@ -1,8 +1,8 @@
 // The program's entry: the static application object and the entry function. It answers
 // --help and --version without a window, finds the data folder (installed beside the
 // executable as ../share/quillwave, or the source tree when run from its build tree), moves
-// there because every resource path is relative to it, and hands the application the folder
-// it was started from (for the file dialogs) and the project named on the command line.
+// there because every resource path is relative to it, and hands the application the project
+// named on the command line (a relative path is taken from the folder it was started from).
 // Without data it says where it looked, on standard error and in a warning box, and exits 1.
 #include "app/Application.h"
 #include "app/Startup.h"
@@ -72,8 +72,6 @@ int main(int argc, char** argv)
         PlatformShowWarning("Quillwave", MissingDataMessage(candidates).c_str());
         return 1;
     }
-    if (!working.empty())
-        g_application.SetDialogFolder(working.c_str());
     g_application.SetStartupProject(command.project.c_str());
     return AppMain(argc, argv);
 }
