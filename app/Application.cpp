@@ -7,6 +7,7 @@
 #include "sound/SoundResources.h"
 
 #include <GL/gl.h>
+#include <strings.h>
 
 Application::Application()
 {
@@ -34,17 +35,52 @@ bool Application::RunDialog(const FileDialogRequest& request, String& path)
     if (m_answerWithStartupProject && !request.save) {
         m_answerWithStartupProject = false;
         path = m_startupProject;
+        RememberDialogPath(request, path);
         return true;
     }
-    return RunFileDialog(DialogRequest(request), &m_resources, path);
+    if (!RunFileDialog(DialogRequest(request), &m_resources, path))
+        return false;
+    RememberDialogPath(request, path);
+    return true;
+}
+
+String Application::DialogKind(const String& pattern)
+{
+    bool project = false, sound = false;
+    int32_t start = 0;
+    while (start <= pattern.Length()) {
+        int32_t end = pattern.Find(";", start);
+        if (end < 0)
+            end = pattern.Length();
+        const String one = pattern.Substring(start, end - start);
+        auto names = [&one](const char* extension) { return strcasecmp(one.CStr(), extension) == 0; };
+        project = project || names("*.xml");
+        sound = sound || names("*.wav") || names("*.flac") || names("*.ogg");
+        start = end + 1;
+    }
+    return project ? String("project") : sound ? String("sound") : pattern;
 }
 
 FileDialogRequest Application::DialogRequest(const FileDialogRequest& request) const
 {
     FileDialogRequest adjusted = request;
-    if (adjusted.folder.IsEmpty())
-        adjusted.folder = m_dialogFolder;
+    if (adjusted.folder.IsEmpty()) {
+        const auto last = m_dialogFolders.find(DialogKind(request.pattern).CStr());
+        if (last != m_dialogFolders.end())
+            adjusted.folder = last->second;
+    }
     return adjusted;
+}
+
+void Application::RememberDialogPath(const FileDialogRequest& request, const String& path)
+{
+    if (!path.StartsWith("/"))
+        return;
+    int32_t slash = 0;
+    for (int32_t i = 0; i < path.Length(); ++i)
+        if (path[i] == '/')
+            slash = i;
+    m_dialogFolders[DialogKind(request.pattern).CStr()] = path.Substring(0, slash + 1);
 }
 
 Application::~Application()

@@ -12,6 +12,9 @@
 #include "media/ResourceManager.h"
 #include "app/SceneMain.h"
 
+#include <map>
+#include <string>
+
 class CInputMap;
 
 class Application : public CAppGL {
@@ -38,12 +41,16 @@ public:
     // was. Empty (the default) opens none.
     void SetStartupProject(const String& path) { m_startupProject = path; }
     const String& GetStartupProject() const { return m_startupProject; }
-    // Where the file dialogs start when the scene asks for no folder: the folder the program
-    // was started from, since the working directory is the data folder while it runs. Empty
-    // (the default): the working directory.
-    void SetDialogFolder(const String& folder) { m_dialogFolder = folder; }
-    // The request as the dialog gets it: the dialog folder filled in when it names no folder.
+    // The request as the dialog gets it: when it names no folder, the folder of the path the
+    // last dialog of the same kind returned in this session, if any (otherwise the dialog
+    // starts in the home folder, never in the working directory, which is the data folder).
     FileDialogRequest DialogRequest(const FileDialogRequest& request) const;
+    // Records the folder of path (absolute; others are ignored) as the last one used for the
+    // request's kind. The start-up project counts as a project opened.
+    void RememberDialogPath(const FileDialogRequest& request, const String& path);
+    // A dialog's kind, from its pattern: "project" for one naming .xml files, "sound" for one
+    // naming .wav, .flac or .ogg files (any letter case), else the pattern itself.
+    static String DialogKind(const String& pattern);
 
     CResourceManager& GetResources() { return m_resources; }
     CGUIManager& GetGUI() { return m_gui; }
@@ -64,7 +71,7 @@ private:
     void OnSceneChanged(const String& name);
 
     String m_startupProject;
-    String m_dialogFolder;
+    std::map<std::string, String> m_dialogFolders; // by kind, for the session
     bool m_answerWithStartupProject = false;
     CResourceManager m_resources;
     CGUIManager m_gui;

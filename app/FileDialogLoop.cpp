@@ -30,7 +30,11 @@ void Pass(CApp& app)
 
 constexpr uint32_t kReleaseWait = 500; // ms a closing click may take to release its button
 
+CFileDialogView* g_running = nullptr;
+
 } // namespace
+
+CFileDialogView* GetRunningFileDialog() { return g_running; }
 
 bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, String& path)
 {
@@ -46,6 +50,8 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
     bool chosen = false;
     {
         CFileDialogView view(request, font);
+        CFileDialogView* const outer = g_running; // a dialog opened from inside another
+        g_running = &view;
         int32_t width = app->GetClientWidth(), height = app->GetClientHeight();
         view.Place(width > 0 ? width : app->GetWidth(), height > 0 ? height : app->GetHeight());
         Recentre recentre{&view};
@@ -62,6 +68,7 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
         chosen = view.GetModel().IsAccepted();
         if (chosen)
             path = view.GetModel().GetResult();
+        g_running = outer;
     }
     MoveConnections(parkedMouse, GetMouseSignal());
     MoveConnections(parkedKeys, GetKeyboardSignal());

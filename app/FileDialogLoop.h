@@ -13,3 +13,7 @@ class CResourceManager;
 // its texts undrawn.
 bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, String& path);
 
+// The dialog RunFileDialog is showing, or null when none runs: for scripted runs and tests
+// that look at it from the frame tick while it runs.
+CFileDialogView* GetRunningFileDialog();
+

@@ -1,11 +1,11 @@
 // The program's entry: the static application object and the entry function. It answers
 // --help and --version without a window, finds the data folder (installed beside the
 // executable as ../share/quillwave, or the source tree when run from its build tree), moves
-// there because every resource path is relative to it, and hands the application the folder
-// it was started from (for the file dialogs) and the project named on the command line, which
-// the main scene opens as its Open command does: a project that cannot be read gets Open's
-// warning box and leaves the new project in place. Without data it says where it looked, on
-// standard error and in a warning box, and exits 1.
+// there because every resource path is relative to it, and hands the application the project
+// named on the command line (a relative path is taken from the folder it was started from),
+// which the main scene opens as its Open command does: a project that cannot be read gets
+// Open's warning box and leaves the new project in place. Without data it says where it
+// looked, on standard error and in a warning box, and exits 1.
 #include "app/Application.h"
 #include "app/Startup.h"
 #include "platform/Paths.h"
@@ -63,8 +63,6 @@ int main(int argc, char** argv)
         PlatformShowWarning("Quillwave", MissingDataMessage(candidates).c_str());
         return 1;
     }
-    if (!working.empty())
-        g_application.SetDialogFolder(working.c_str());
     g_application.SetStartupProject(command.project.c_str());
     return AppMain(argc, argv);
 }

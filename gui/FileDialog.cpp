@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -165,7 +166,7 @@ bool CFileDialog::List(const String& folder)
         if (error)
             break;
         const std::string name = it->path().filename().string();
-        if (name.empty() || name[0] == '.')
+        if (name.empty() || (name[0] == '.' && !m_showHidden))
             continue;
         std::error_code statusError;
         const fs::file_status status = it->status(statusError); // follows links
@@ -192,6 +193,8 @@ bool CFileDialog::List(const String& folder)
     m_message = total > kMaxEntries ? String::Format("Showing the first %u of %zu entries", kMaxEntries, total)
                                     : String();
     m_confirmed.Clear();
+    m_selected = -1;
+    m_typed.Clear();
     ++m_listingSerial;
     return true;
 }
@@ -203,8 +206,45 @@ bool CFileDialog::EnterFolder(const String& folder)
         m_message = "Cannot open the folder " + BaseName(path.Substring(0, path.Length() - 1));
         return false;
     }
-    m_pathText = m_folder;
+    m_pathText.Clear();
+    m_pathFromRow = false;
     return true;
+}
+
+bool CFileDialog::EnterByRow(const String& folder)
+{
+    const String kept = m_pathText;
+    const bool keep = m_request.save && !m_pathFromRow && kept.Find("/") < 0 && kept != "~" && kept != "." &&
+                      kept != "..";
+    if (!EnterFolder(folder))
+        return false;
+    if (keep)
+        m_pathText = kept;
+    return true;
+}
+
+bool CFileDialog::GoUp()
+{
+    if (m_done || m_folder == "/")
+        return false;
+    const String left = BaseName(m_folder.Substring(0, m_folder.Length() - 1));
+    if (!EnterByRow(m_folder + "../"))
+        return false;
+    for (size_t row = 0; row < m_entries.size(); ++row)
+        if (m_entries[row].folder && m_entries[row].name == left) {
+            m_selected = static_cast<int32_t>(row);
+            break;
+        }
+    return true;
+}
+
+void CFileDialog::SetShowHidden(bool show)
+{
+    if (show == m_showHidden)
+        return;
+    m_showHidden = show;
+    if (!List(m_folder)) // gone meanwhile: the listing stays as it was
+        m_message = "Cannot open the folder " + BaseName(m_folder.Substring(0, m_folder.Length() - 1));
 }
 
 void CFileDialog::Open(const FileDialogRequest& request)
@@ -215,19 +255,20 @@ void CFileDialog::Open(const FileDialogRequest& request)
     m_result.Clear();
     m_confirmed.Clear();
     m_message.Clear();
-    std::error_code error;
-    const fs::path current = fs::current_path(error);
-    m_folder = WithSlash(error ? String("/") : FromStd(current.lexically_normal().string()));
-    const String start = m_folder;
-    if ((!request.folder.IsEmpty() && List(WithSlash(Resolve(request.folder)))) || List(start) || List("/")) {
-        m_pathText = m_folder;
+    m_pathText.Clear();
+    m_pathFromRow = false;
+    m_showHidden = false;
+    const char* home = std::getenv("HOME");
+    const String homeFolder = home && home[0] == '/' ? WithSlash(Resolve(home)) : String("/");
+    m_folder = homeFolder; // what relative start folders are taken from
+    if ((!request.folder.IsEmpty() && List(WithSlash(Resolve(request.folder)))) || List(homeFolder) || List("/"))
         return;
-    }
     // Nothing readable at all: the folder above is the only way on.
-    m_folder = start;
+    m_folder = homeFolder;
     m_entries.assign(1, Entry{"..", true});
+    m_selected = -1;
+    m_typed.Clear();
     ++m_listingSerial;
-    m_pathText = m_folder;
 }
 
 // [SECTION] Model: rows, OK and Cancel
@@ -247,18 +288,30 @@ void CFileDialog::SetPathText(const String& text)
     if (text == m_pathText)
         return;
     m_pathText = text;
+    m_pathFromRow = false;
+    m_selected = -1;
     m_message.Clear();
 }
 
 void CFileDialog::SelectRow(int32_t row)
 {
-    if (m_done || row < 0 || static_cast<size_t>(row) >= m_entries.size())
+    if (m_done)
+        return;
+    if (row < 0 || static_cast<size_t>(row) >= m_entries.size())
+        row = -1;
+    m_selected = row;
+    m_message.Clear();
+    if (row < 0)
         return;
     const Entry& entry = m_entries[static_cast<size_t>(row)];
-    if (entry.folder)
+    if (entry.folder) {
+        if (m_pathFromRow)
+            m_pathText.Clear();
+        m_pathFromRow = false;
         return;
-    m_pathText = m_folder + entry.name;
-    m_message.Clear();
+    }
+    m_pathText = entry.name;
+    m_pathFromRow = true;
 }
 
 void CFileDialog::ActivateRow(int32_t row)
@@ -267,16 +320,73 @@ void CFileDialog::ActivateRow(int32_t row)
         return;
     const Entry entry = m_entries[static_cast<size_t>(row)]; // the listing may change below
     if (entry.folder) {
-        EnterFolder(m_folder + entry.name + "/");
+        EnterByRow(m_folder + entry.name + "/");
         return;
     }
-    m_pathText = m_folder + entry.name;
+    m_selected = row;
+    m_pathText = entry.name;
+    m_pathFromRow = true;
     Accept();
+}
+
+namespace {
+
+// Whether name starts with prefix, ignoring the case of ASCII letters.
+bool StartsWithFolded(const String& name, const String& prefix)
+{
+    return name.Length() >= prefix.Length() &&
+           strncasecmp(name.CStr(), prefix.CStr(), static_cast<size_t>(prefix.Length())) == 0;
+}
+
+} // namespace
+
+int32_t CFileDialog::FindPrefix(const String& prefix, int32_t from) const
+{
+    const int32_t count = static_cast<int32_t>(m_entries.size());
+    if (count == 0 || prefix.IsEmpty())
+        return -1;
+    from = ((from % count) + count) % count;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t row = (from + i) % count;
+        if (StartsWithFolded(m_entries[static_cast<size_t>(row)].name, prefix))
+            return row;
+    }
+    return -1;
+}
+
+int32_t CFileDialog::TypeAhead(int32_t character, uint32_t now)
+{
+    if (m_done || character <= 0 || character > 255)
+        return -1;
+    if (m_typed.IsEmpty() || now - m_typedAt > kTypeAheadPause)
+        m_typed.Clear();
+    m_typed += static_cast<char>(character);
+    m_typedAt = now;
+    // One letter, or one letter repeated, steps through the names starting with it.
+    bool repeated = true;
+    for (int32_t i = 1; i < m_typed.Length() && repeated; ++i)
+        repeated = std::tolower(static_cast<unsigned char>(m_typed[i])) ==
+                   std::tolower(static_cast<unsigned char>(m_typed[0]));
+    int32_t row = -1;
+    if (!repeated)
+        row = FindPrefix(m_typed, std::max(m_selected, 0));
+    else
+        row = FindPrefix(m_typed.Substring(0, 1), m_selected + 1);
+    if (row >= 0)
+        SelectRow(row);
+    return row;
 }
 
 void CFileDialog::Accept()
 {
-    if (m_done || m_pathText.IsEmpty())
+    if (m_done)
+        return;
+    if (m_selected >= 0 && static_cast<size_t>(m_selected) < m_entries.size() &&
+        m_entries[static_cast<size_t>(m_selected)].folder) {
+        ActivateRow(m_selected);
+        return;
+    }
+    if (m_pathText.IsEmpty())
         return;
     if (std::memchr(m_pathText.CStr(), 0, static_cast<size_t>(m_pathText.Length()))) {
         m_message = "Invalid file name";
@@ -423,6 +533,49 @@ String FitTail(const CFont& look, const String& text, float width)
     return "..." + text.Substring(start);
 }
 
+// The glyph tables hold printable ASCII only, so the ellipsis is three periods.
+constexpr const char* kEllipsis = "...";
+
+float TextWidth(const CFont& look, const String& text, int32_t from = 0, int32_t to = -1)
+{
+    if (to < 0)
+        to = text.Length();
+    float width = 0.0f;
+    for (int32_t i = from; i < to; ++i)
+        width += look.Advance(static_cast<uint8_t>(text[i]));
+    return width;
+}
+
+// A row's text that fits width: as it is, or its start, the ellipsis and its end, which is
+// the extension (".wav") when the name has one no wider than half the row, and the "/" of a
+// folder. The start is never cut inside a UTF-8 sequence.
+String FitName(const CFont& look, const String& text, float width)
+{
+    if (TextWidth(look, text) <= width)
+        return text;
+    int32_t tail = text.Length();
+    const bool folder = text.EndsWith("/");
+    if (folder) {
+        --tail;
+    } else {
+        int32_t dot = -1;
+        for (int32_t i = text.Length() - 1; i > 0 && dot < 0; --i)
+            if (text[i] == '.')
+                dot = i;
+        if (dot > 0 && TextWidth(look, text, dot) <= width / 2)
+            tail = dot;
+    }
+    const String end = text.Substring(tail);
+    const float room = width - TextWidth(look, kEllipsis) - TextWidth(look, end);
+    int32_t head = 0;
+    float used = 0.0f;
+    while (head < tail && used + look.Advance(static_cast<uint8_t>(text[head])) <= room)
+        used += look.Advance(static_cast<uint8_t>(text[head++]));
+    while (head > 0 && head < tail && (static_cast<uint8_t>(text[head]) & 0xC0) == 0x80)
+        --head; // back to the start of the character cut
+    return text.Substring(0, head) + kEllipsis + end;
+}
+
 constexpr float kMargin = 10.0f;
 constexpr float kTitleHeight = 26.0f;
 constexpr float kRowHeight = 18.0f;
@@ -490,8 +643,13 @@ T* PlaceIn(CGUI& parent, T* element, float x, float y, float width, float height
 } // namespace
 
 CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite* font)
-    : m_manager(std::make_unique<CGUIManager>()), m_dim(std::make_unique<CGUI>())
+    : m_dim(std::make_unique<CGUI>())
 {
+    // The dialog hears a key before the path field does, so that it knows the field as it
+    // was before the key (a Backspace on an empty field goes up) and can hand the keyboard
+    // over before the field acts.
+    m_slots.Connect(GetKeyboardSignal(), this, &CFileDialogView::OnKey);
+    m_manager = std::make_unique<CGUIManager>();
     m_model.Open(request);
 
     CFont look; // the texts' look: light glyphs, left-aligned, centred in their line
@@ -522,9 +680,23 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     window->SetSize(kWidth, kHeight);
 
     const float inner = kWidth - 2 * kMargin;
-    m_folderLine = PlaceIn(*window, new CFont(look), kMargin, 32.0f, inner, kRowHeight, 4.0f);
+    constexpr float kHiddenWidth = 110.0f;
+    m_folderLine = PlaceIn(*window, new CFont(look), kMargin, 32.0f, inner - kHiddenWidth - kMargin, kRowHeight, 4.0f);
     Paint(*m_folderLine, 0.62f, 0.64f, 0.68f);
+    auto* hidden = new CCheckBox;
+    m_hidden = PlaceIn(*window, hidden, kWidth - kMargin - kHiddenWidth, 35.0f, 12.0f, 12.0f, 4.0f);
+    PaintButton(*m_hidden, kWell[0], kWell[1], kWell[2]);
+    m_hidden->SetStateColour(CButton::StateHover, 0.22f, 0.22f, 0.25f, 1.0f);
+    m_hidden->SetStateColour(CButton::StateDown, kAccent[0], kAccent[1], kAccent[2], 1.0f);
+    m_hiddenLabel = PlaceIn(*window, new CFont(look), kWidth - kMargin - kHiddenWidth + 18.0f, 32.0f,
+                            kHiddenWidth - 18.0f, kRowHeight, 4.0f);
+    m_hiddenLabel->SetEnabled(true); // a click on the words toggles too
+    SetPlainText(*m_hiddenLabel, "Hidden files");
 
+    m_listOutline = PlaceIn(*window, new CGUI, kMargin - 1.0f, 53.0f, inner + 2.0f, 182.0f, 3.0f);
+    Paint(*m_listOutline, kAccent[0], kAccent[1], kAccent[2], 0.8f);
+    m_listOutline->SetEnabled(false);
+    m_listOutline->SetVisible(false);
     m_listBack = PlaceIn(*window, new CGUI, kMargin, 54.0f, inner, 180.0f, 4.0f);
     Paint(*m_listBack, kWell[0], kWell[1], kWell[2]);
     m_list = PlaceIn(*window, new CList, kMargin + 4.0f, 58.0f, inner - 8.0f, 172.0f, 5.0f);
@@ -543,6 +715,7 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     PaintButton(scroll.GetIncreaseButton(), 0.26f, 0.26f, 0.29f);
     scroll.SetSize(kScrollWidth, 172.0f);
     m_list->SetScroll(&scroll);
+    m_list->SetWheelScrolls(false); // the dialog scrolls it, by where the pointer is
 
     m_editBack = PlaceIn(*window, new CGUI, kMargin, 242.0f, inner, 24.0f, 4.0f);
     Paint(*m_editBack, kWell[0], kWell[1], kWell[2]);
@@ -573,17 +746,22 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_cancel->GetLabel().SetText("Cancel");
 
     // The first element is the topmost: the parts before the window behind them.
-    for (CGUI* element : std::initializer_list<CGUI*>{m_ok, m_cancel, m_edit, m_list, m_message, m_filterLine,
-                                                      m_folderLine, m_listBack, m_editBack, m_window})
+    for (CGUI* element : std::initializer_list<CGUI*>{m_ok, m_cancel, m_hidden, m_hiddenLabel, m_edit, m_list,
+                                                      m_message, m_filterLine, m_folderLine, m_listBack,
+                                                      m_listOutline, m_editBack, m_window})
         m_manager->AddElement(element);
 
-    m_slots.Connect(GetKeyboardSignal(), this, &CFileDialogView::OnKey);
     m_slots.Connect(GetMouseSignal(), this, &CFileDialogView::OnMouse);
     m_slots.Connect(m_edit->onChange, this, &CFileDialogView::OnEditChange);
     m_slots.Connect(m_edit->onFocus, this, &CFileDialogView::OnEditFocus);
+    m_slots.Connect(m_edit->onPress, this, &CFileDialogView::OnEditPress);
     m_slots.Connect(m_list->onRowSelect, this, &CFileDialogView::OnRowSelect);
     m_slots.Connect(m_list->onRowActivate, this, &CFileDialogView::OnRowActivate);
     m_slots.Connect(m_list->onPress, this, &CFileDialogView::OnListPress);
+    m_slots.Connect(m_list->onFocus, this, &CFileDialogView::OnListFocus);
+    m_slots.Connect(m_list->onRelease, this, &CFileDialogView::OnListRelease);
+    m_slots.Connect(m_hidden->onRelease, this, &CFileDialogView::OnHiddenClick);
+    m_slots.Connect(m_hiddenLabel->onRelease, this, &CFileDialogView::OnHiddenLabelClick);
     m_slots.Connect(m_ok->onRelease, this, &CFileDialogView::OnOk);
     m_slots.Connect(m_cancel->onRelease, this, &CFileDialogView::OnCancel);
     m_slots.Connect(close.onRelease, this, &CFileDialogView::OnCancel);
@@ -614,10 +792,13 @@ void CFileDialogView::Sync()
         m_listedSerial = m_model.GetListingSerial();
         m_list->ClearRows();
         const int32_t count = static_cast<int32_t>(m_model.GetEntries().size());
+        const float width = m_list->GetColumnWidth(0);
         for (int32_t row = 0; row < count; ++row)
-            m_list->AddRow(m_model.GetRowText(row));
+            m_list->AddRow(FitName(m_list->GetTemplate(), m_model.GetRowText(row), width));
         SetPlainText(*m_folderLine, FitTail(*m_folderLine, m_model.GetFolder(), m_folderLine->GetWidth()));
     }
+    m_list->SetSelected(m_model.GetSelected());
+    m_hidden->SetDown(m_model.GetShowHidden());
     SetPlainText(m_edit->GetTextElement(), m_model.GetPathText());
     ScrollPath();
     SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
@@ -627,14 +808,111 @@ void CFileDialogView::Sync()
 
 void CFileDialogView::OnKey(CInputMap& event)
 {
-    // A held key must not answer: holding Enter past the replace question would replace.
-    if (event.action != InputPress || event.repeat)
+    if (event.action != InputPress || m_model.IsDone())
         return;
-    if (event.value == KeyEnter)
+    const int32_t key = event.value;
+    if (event.character) {
+        if (!m_listKeys)
+            return; // the path field types it
+        if (key == '/' || key == '~') {
+            GiveKeysToList(false); // the field, active now, hears this character next
+            return;
+        }
+        if (m_model.TypeAhead(key, AppTime()) >= 0) {
+            m_list->ShowRow(m_model.GetSelected());
+            Sync();
+        }
+        return;
+    }
+    // Holding a key may step through the list; it must not answer: holding Enter past the
+    // replace question would replace, and holding Backspace to clear the field would climb.
+    if (MoveSelection(key) || event.repeat)
+        return;
+    switch (key) {
+    case KeyEnter:
         OnOk();
-    else if (event.value == KeyEscape)
+        break;
+    case KeyEscape:
         OnCancel();
+        break;
+    case KeyTab:
+        GiveKeysToList(!m_listKeys);
+        break;
+    case KeyBackspace:
+        if (m_listKeys || m_edit->GetText().IsEmpty()) {
+            if (m_model.GoUp())
+                m_list->ShowRow(m_model.GetSelected());
+            Sync();
+        }
+        break;
+    case KeyA + 7: // Ctrl+H (a letter arrives as a key only with Ctrl)
+        m_model.SetShowHidden(!m_model.GetShowHidden());
+        Sync();
+        break;
+    default:
+        break;
+    }
 }
+
+bool CFileDialogView::MoveSelection(int32_t key)
+{
+    const int32_t count = static_cast<int32_t>(m_model.GetEntries().size());
+    const int32_t selected = m_model.GetSelected();
+    const int32_t page = std::max<int32_t>(1, static_cast<int32_t>(m_list->FittingRows()) - 1);
+    int32_t row = 0;
+    switch (key) {
+    case KeyUp:
+        row = selected < 0 ? count - 1 : selected - 1;
+        break;
+    case KeyDown:
+        row = selected + 1;
+        break;
+    case KeyPageUp:
+        row = selected < 0 ? 0 : selected - page;
+        break;
+    case KeyPageDown:
+        row = selected < 0 ? page : selected + page;
+        break;
+    case KeyHome:
+    case KeyEnd:
+        if (!m_listKeys)
+            return false; // the path field's caret keys
+        row = key == KeyHome ? 0 : count - 1;
+        break;
+    default:
+        return false;
+    }
+    if (count > 0)
+        SelectFromKeys(std::clamp(row, 0, count - 1));
+    return true;
+}
+
+void CFileDialogView::SelectFromKeys(int32_t row)
+{
+    m_model.SelectRow(row);
+    m_list->ShowRow(row);
+    Sync();
+}
+
+void CFileDialogView::GiveKeysToList(bool toList)
+{
+    m_listKeys = toList;
+    m_listOutline->SetVisible(toList);
+    if (toList && m_edit->IsActive())
+        m_edit->SetFocus(false);
+    else if (!toList && !m_edit->IsActive())
+        m_edit->SetFocus(true);
+}
+
+namespace {
+
+bool Inside(const CGUI& element, float x, float y)
+{
+    const CVector at = element.GetAbsolutePosition();
+    return x >= at.x && y >= at.y && x < at.x + element.GetWidth() && y < at.y + element.GetHeight();
+}
+
+} // namespace
 
 void CFileDialogView::OnMouse(CInputMap& event)
 {
@@ -642,6 +920,27 @@ void CFileDialogView::OnMouse(CInputMap& event)
         m_buttonsHeld = std::min(m_buttonsHeld + 1, 3);
     else if (event.action == InputRelease)
         m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
+    else if (event.action == InputWheel)
+        OnWheel(event.value);
+}
+
+void CFileDialogView::OnWheel(int32_t delta)
+{
+    const CVector pointer = GetMousePosition();
+    if (m_model.IsDone() || !Inside(*m_listBack, pointer.x, pointer.y)) {
+        m_wheelRest = 0;
+        return;
+    }
+    constexpr int32_t kNotch = 120;
+    // Away from the user (a positive delta) shows the rows above.
+    const int64_t total = static_cast<int64_t>(m_wheelRest) - delta;
+    const int64_t notches = total / kNotch;
+    m_wheelRest = static_cast<int32_t>(total - notches * kNotch);
+    if (notches == 0)
+        return;
+    m_list->ScrollBy(static_cast<int32_t>(std::clamp<int64_t>(notches * kWheelRows, -INT32_MAX, INT32_MAX)));
+    // The rows moved under the pointer: the hover follows them.
+    m_list->HitTest(PixelOf(pointer.x), PixelOf(pointer.y));
 }
 
 void CFileDialogView::ScrollPath() { static_cast<CPathEdit*>(m_edit)->ScrollToEnd(); }
@@ -649,23 +948,53 @@ void CFileDialogView::ScrollPath() { static_cast<CPathEdit*>(m_edit)->ScrollToEn
 void CFileDialogView::OnEditChange(const String& text)
 {
     m_model.SetPathText(text);
+    m_list->SetSelected(m_model.GetSelected());
     ScrollPath();
     SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 
 void CFileDialogView::OnEditFocus(bool focus)
 {
-    // Typing always goes to the path, whichever widget the mouse used last.
-    if (!focus)
+    if (focus) {
+        m_listKeys = false;
+        m_listOutline->SetVisible(false);
+        return;
+    }
+    // Typing stays with the path field, whichever widget the mouse used last, until the
+    // list takes the keyboard.
+    if (!m_listKeys && m_manager->GetFocus() != m_list)
         m_edit->SetFocus(true);
 }
 
-void CFileDialogView::OnListPress() { m_skipSelect = false; }
+void CFileDialogView::OnEditPress() { GiveKeysToList(false); }
+
+void CFileDialogView::OnListFocus(bool focus)
+{
+    if (focus)
+        GiveKeysToList(true);
+}
+
+void CFileDialogView::OnListPress()
+{
+    m_skipSelect = false;
+    GiveKeysToList(true);
+}
+
+void CFileDialogView::OnListRelease()
+{
+    // A click beside the rows clears the list's selection without a signal.
+    if (!m_skipSelect && m_list->GetSelected() < 0 && m_model.GetSelected() >= 0) {
+        m_model.SelectRow(-1);
+        Sync();
+    }
+}
 
 void CFileDialogView::OnRowSelect(int32_t row, int32_t)
 {
-    if (m_skipSelect)
+    if (m_skipSelect) {
+        m_list->SetSelected(m_model.GetSelected());
         return;
+    }
     m_model.SelectRow(row);
     Sync();
 }
@@ -674,6 +1003,19 @@ void CFileDialogView::OnRowActivate(int32_t row, int32_t)
 {
     m_skipSelect = true;
     m_model.ActivateRow(row);
+    Sync();
+}
+
+void CFileDialogView::OnHiddenClick()
+{
+    // The check box has latched already; the model follows it.
+    m_model.SetShowHidden(m_hidden->IsDown());
+    Sync();
+}
+
+void CFileDialogView::OnHiddenLabelClick()
+{
+    m_model.SetShowHidden(!m_model.GetShowHidden());
     Sync();
 }
 

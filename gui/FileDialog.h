@@ -1,9 +1,11 @@
 // The program's own open and save dialogs: a modal window drawn with the toolkit (a title,
 // the current folder's subfolders and the files that match the filter pattern, a path edit
-// box, OK and Cancel), run in a nested frame loop of the application so that the call returns
-// the chosen path or the cancellation. While it runs, the dialog alone receives the mouse and
-// the keyboard; Enter is OK and Escape is Cancel; a double click on a folder enters it and on
-// a file accepts it. Saving over an existing file asks for confirmation in the same dialog.
+// box, a toggle for hidden files, OK and Cancel), run in a nested frame loop of the
+// application so that the call returns the chosen path or the cancellation. While it runs,
+// the dialog alone receives the mouse and the keyboard; Enter is OK and Escape is Cancel; a
+// double click on a folder enters it and on a file accepts it; the list is driven by the
+// keyboard and the wheel as well (see CFileDialogView). Saving over an existing file asks for
+// confirmation in the same dialog.
 #pragma once
 
 #include "events/Signal.h"
@@ -36,7 +38,9 @@ struct FileDialogRequest {
     // extension at all and keeps any other as typed. Either happens before the dialog looks
     // for a file to replace.
     String pattern;
-    String folder;             // where it starts; empty: the working directory
+    // Where it starts; when empty or unreadable, the home folder ($HOME), else "/". Never the
+    // working directory, which is the program's data folder while it runs.
+    String folder;
 };
 
 // Longest path the dialogs return, in bytes.
@@ -45,44 +49,73 @@ constexpr int32_t kFileDialogMaxPath = 1024;
 // How the main scene asks for a path; tests and scripted runs replace the real dialog.
 using FileDialogRunner = std::function<bool(const FileDialogRequest& request, String& path)>;
 
-// The dialog's model, without widgets: the folder shown and its entries, the path text, the
-// OK logic with its confirmation, and the outcome. Paths are absolute; folders end with "/".
-// Reads the file system only (listing and testing paths), never writes to it.
+// The dialog's model, without widgets: the folder shown and its entries, the selected row, the
+// path text, type-ahead, the OK logic with its confirmation, and the outcome. Paths are
+// absolute; folders end with "/". Reads the file system only (listing and testing paths),
+// never writes to it.
+//
+// The path text is what the user typed (a name or path, relative to the folder shown unless
+// absolute or "~/"), or the name of the file row selected last. Entering a folder empties it,
+// except that a save dialog keeps a typed plain name while the user moves between folders by
+// rows, so that the name goes where the user ends up. Typing clears the selection.
 class CFileDialog {
 public:
     // At most this many entries are listed (the first in order); longer folders say so in
     // the message line, and any file can still be named by typing its path.
     static constexpr uint32_t kMaxEntries = 2000;
+    // Type-ahead letters that follow each other within this many milliseconds make one prefix.
+    static constexpr uint32_t kTypeAheadPause = 1000;
 
     struct Entry {
         String name;         // the name in the folder; ".." for the folder above
         bool folder = false;
     };
 
-    // Starts over: the request's folder (or the working directory when it is empty or
-    // cannot be listed) is listed and becomes the path text; nothing chosen, not done.
+    // Starts over: the request's folder (or $HOME, or "/") is listed; the path text is
+    // empty, nothing is selected or chosen, hidden entries are not shown, not done.
     void Open(const FileDialogRequest& request);
 
     const FileDialogRequest& GetRequest() const { return m_request; }
     // The folder listed: absolute, lexically normal, ending with "/".
     const String& GetFolder() const { return m_folder; }
     // "..", then the subfolders, then the files matching the pattern, each group sorted by
-    // name (case-insensitively, then byte-wise); names starting with "." are left out.
+    // name (case-insensitively, then byte-wise); names starting with "." (hidden entries) are
+    // left out unless they are shown.
     const std::vector<Entry>& GetEntries() const { return m_entries; }
+    // Shows or hides the hidden entries: the folder is listed again, the selection cleared,
+    // the path text kept.
+    void SetShowHidden(bool show);
+    bool GetShowHidden() const { return m_showHidden; }
     // An entry as the list shows it: folders with a trailing "/"; empty for a missing row.
     String GetRowText(int32_t row) const;
     // Counts the listings made; a view rebuilds its rows when it moves.
     uint32_t GetListingSerial() const { return m_listingSerial; }
 
-    // A file's row puts its full path into the path text; other rows change nothing.
+    // Selects a row (−1 or a missing row: none). A file's row puts its name into the path
+    // text; a folder's row empties a path text that came from a file's row and keeps a typed
+    // one. The message is cleared.
     void SelectRow(int32_t row);
+    // The selected row, or −1.
+    int32_t GetSelected() const { return m_selected; }
     // A folder's row (".." included) enters it; a file's row accepts the file.
     void ActivateRow(int32_t row);
+    // Enters the folder above (a row move, as ".." is) and selects the folder it came from;
+    // false at the top or when the folder above cannot be listed.
+    bool GoUp();
+    // Type-ahead: character (a typed character's code) joins the prefix when it comes within
+    // kTypeAheadPause ms of the previous one (now is a millisecond clock), or starts a new
+    // one. The prefix selects, as SelectRow does, the first row from the selected one whose
+    // name starts with it (ignoring letter case), wrapping round; a one-letter prefix, or
+    // the same letter typed again, starts after the selected row, so that repeating a
+    // letter steps through the names starting with it. Returns the selected row; −1 and no
+    // change when no name matches.
+    int32_t TypeAhead(int32_t character, uint32_t now);
     // The text typed in the path box: absolute, "~/" from the home folder, or relative to
-    // the folder shown. A change clears the message.
+    // the folder shown. A change clears the message and the selection.
     void SetPathText(const String& text);
     const String& GetPathText() const { return m_pathText; }
-    // OK: an empty text does nothing; a path naming a folder enters it; otherwise an open
+    // OK: with a folder's row selected, enters that folder (as ActivateRow). Otherwise, on
+    // the path text: an empty text does nothing; a path naming a folder enters it; otherwise an open
     // dialog accepts a regular file it may read ("File not found" when there is none) and a
     // save dialog a path, with the default extension added, in a folder it may write in,
     // asking first when the file exists (a second OK with the same path replaces it). A path
@@ -95,8 +128,8 @@ public:
     // mode R_OK or W_OK | X_OK, false with errno set when refused. Folders end with "/".
     using AccessCheck = std::function<bool(const String& path, int mode)>;
     void SetAccessCheck(AccessCheck check);
-    // Enters folder (absolute or relative to the folder shown): true when it could be
-    // listed; otherwise the message says so and the listing stays.
+    // Enters folder (absolute or relative to the folder shown) and empties the path text:
+    // true when it could be listed; otherwise the message says so and the listing stays.
     bool EnterFolder(const String& folder);
 
     // What the dialog tells the user (an empty string when nothing).
@@ -111,8 +144,15 @@ public:
     String Resolve(const String& text) const;
 
 private:
-    // Lists folder (absolute, normal, ending with "/"); false when it cannot be read.
+    // Lists folder (absolute, normal, ending with "/"), clearing the selection and the
+    // type-ahead prefix; false when it cannot be read.
     bool List(const String& folder);
+    // Enters a folder by a row (or GoUp): the path text survives only as a save dialog's
+    // typed plain name.
+    bool EnterByRow(const String& folder);
+    // The first row from `from` on (wrapping round) whose name starts with prefix, ignoring
+    // letter case; −1 when none does.
+    int32_t FindPrefix(const String& prefix, int32_t from) const;
     // Accept's last steps for a path that does not name a folder.
     void AcceptOpen(const String& path);
     void AcceptSave(const String& path);
@@ -126,6 +166,11 @@ private:
     std::vector<Entry> m_entries;
     uint32_t m_listingSerial = 0;
     String m_pathText;
+    bool m_pathFromRow = false; // the path text is the name a file's row put there
+    int32_t m_selected = -1;
+    bool m_showHidden = false;
+    String m_typed;             // the type-ahead prefix
+    uint32_t m_typedAt = 0;     // when its last letter came
     String m_message;
     String m_confirmed;  // the existing file the last OK asked about replacing
     AccessCheck m_access;
@@ -138,10 +183,22 @@ private:
 // GUI manager of its own, which listens to the input signals like every manager, so the
 // caller parks the other receivers while it exists (RunFileDialog does). Geometry is in
 // client pixels; Render needs the OpenGL context.
+//
+// The keyboard belongs either to the path field (at the start, and after a click on it) or
+// to the list (after a click on it; an outline shows it); Tab hands it over. Whichever has
+// it, Enter is OK, Escape is Cancel (neither answers the keyboard's auto-repeat), Ctrl+H
+// toggles hidden files, and Up, Down, Page Up and Page Down move the list's selection (the
+// path field has one line, so they have no use there). The path field takes the typed
+// characters, Left, Right, Home, End and Backspace; a fresh Backspace press on an empty field
+// goes to the folder above. The list takes Home and End (first and last row), typed
+// characters as type-ahead ('/' and '~' start a path: they hand the keyboard to the path
+// field, which types them), and Backspace (the folder above). The wheel scrolls the list
+// whenever the pointer is over it, kWheelRows rows a notch.
 class CFileDialogView {
 public:
     static constexpr float kWidth = 480.0f;
     static constexpr float kHeight = 340.0f;
+    static constexpr int32_t kWheelRows = 3;
 
     // Builds the widgets for the request and opens the model; font is the glyph sprite the
     // texts are written with (null: no texts drawn). The sprite must outlive the view.
@@ -167,6 +224,11 @@ public:
     CEdit& GetEdit() { return *m_edit; }
     CButton& GetOkButton() { return *m_ok; }
     CButton& GetCancelButton() { return *m_cancel; }
+    // The hidden-files toggle (down: shown) and its label, which toggles it too.
+    CButton& GetHiddenToggle() { return *m_hidden; }
+    CFont& GetHiddenLabel() { return *m_hiddenLabel; }
+    // Whether the list has the keyboard (otherwise the path field has).
+    bool ListHasKeys() const { return m_listKeys; }
     // The message line's text element.
     CFont& GetMessageText() { return *m_message; }
 
@@ -178,10 +240,23 @@ private:
     void OnRowSelect(int32_t row, int32_t column);
     void OnRowActivate(int32_t row, int32_t column);
     void OnListPress();
+    void OnListFocus(bool focus);
+    void OnListRelease();
+    void OnEditPress();
+    void OnHiddenClick();
+    void OnHiddenLabelClick();
     void OnOk();
     void OnCancel();
     // Keeps the end of the path field's text in view.
     void ScrollPath();
+    // Hands the keyboard to the list (true) or the path field.
+    void GiveKeysToList(bool toList);
+    // A navigation key's move of the selection; false for other keys.
+    bool MoveSelection(int32_t key);
+    // Selects a row from the keyboard, keeps it in view and shows the result.
+    void SelectFromKeys(int32_t row);
+    // The wheel over the list: delta in 120ths of a notch, positive away from the user.
+    void OnWheel(int32_t delta);
     // Brings the widgets in line with the model: rows, path text, folder and message lines.
     void Sync();
 
@@ -195,11 +270,16 @@ private:
     CGUI* m_editBack = nullptr;
     CButton* m_ok = nullptr;
     CButton* m_cancel = nullptr;
+    CButton* m_hidden = nullptr;           // a check box
+    CFont* m_hiddenLabel = nullptr;
+    CGUI* m_listOutline = nullptr;         // shown while the list has the keyboard
     CFont* m_folderLine = nullptr;
     CFont* m_filterLine = nullptr;
     CFont* m_message = nullptr;
     uint32_t m_listedSerial = 0;
     bool m_skipSelect = false; // the release after a double click selects nothing
+    bool m_listKeys = false;
+    int32_t m_wheelRest = 0;   // wheel delta short of a notch
     int32_t m_buttonsHeld = 0;
     CSlotList m_slots;
 };

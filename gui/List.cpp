@@ -325,6 +325,31 @@ void CList::UpdateScroll()
     m_scroll.SetValue(static_cast<float>(m_top));
 }
 
+void CList::ScrollBy(int32_t rows)
+{
+    const int64_t top = static_cast<int64_t>(m_top) + rows;
+    m_top = static_cast<int32_t>(std::clamp<int64_t>(top, 0, LastTopRow()));
+    if (m_scroll.IsVisible())
+        m_scroll.SetValue(static_cast<float>(m_top)); // the bar's value is the top row
+}
+
+void CList::ShowRow(int32_t row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size())
+        return;
+    if (row < m_top) {
+        ScrollBy(row - m_top);
+        return;
+    }
+    // Down one row at a time, until the row is among those drawn: rows differ in height.
+    while (m_top < row && static_cast<uint32_t>(row - m_top) >= FittingRows()) {
+        const int32_t top = m_top;
+        ScrollBy(1);
+        if (m_top == top)
+            break;
+    }
+}
+
 void CList::OnScrollValue(float value)
 {
     // Values below the first row (a range from a negative minimum) show the first row.
@@ -447,7 +472,8 @@ void CList::OnInput(CInputMap& event)
     }
     if (m_scrollDrag && event.action == InputRelease && !CGUI::HitTest(x, y))
         m_scrollDrag = false;
-    m_scroll.onInput.Emit(event);
+    if (event.action != InputWheel || m_wheelScrolls)
+        m_scroll.onInput.Emit(event);
     if (event.action == InputWheel)
         return; // the wheel scrolls; it has no place over a cell
     if (event.action == InputPress && m_scroll.HitTest(x, y))

@@ -82,6 +82,14 @@ public:
     void SetSelected(int32_t row);
     int32_t GetHovered() const { return m_hovered; }
     int32_t GetTopRow() const { return m_top; }
+    // Moves the top row by rows (positive: towards the end), kept between the first row and
+    // LastTopRow; the scroll bar follows. Emits nothing.
+    void ScrollBy(int32_t rows);
+    // Scrolls the least that brings row among the fitting rows; a missing row changes nothing.
+    void ShowRow(int32_t row);
+    // Whether a wheel turn routed to the list steps its scroll bar (the default). An owner
+    // that scrolls the list itself, by where the pointer is, turns it off.
+    void SetWheelScrolls(bool scrolls) { m_wheelScrolls = scrolls; }
 
     // The largest height among the row's cells; 0 for a missing or empty row.
     float RowHeight(uint32_t row) const;
@@ -132,6 +140,7 @@ private:
     int32_t m_lastX = 0, m_lastY = 0; // the last point tested or routed
     uint32_t m_spacing = 0;
     bool m_scrollDrag = false;        // a press landed on the scroll bar; its drag goes on
+    bool m_wheelScrolls = true;
     int32_t m_top = 0;
     int32_t m_hovered = -1;
     int32_t m_selected = -1;

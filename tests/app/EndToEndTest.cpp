@@ -2,8 +2,10 @@
 // driven by input events pushed through the platform's event queue, and heard through SDL's
 // disk audio driver. A script runs on the frame tick, one step at a time, and ends the run.
 #include "app/Application.h"
+#include "app/FileDialogLoop.h"
 
 #include "events/FrameTick.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "platform/Events.h"
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -346,6 +349,87 @@ TEST_F(EndToEnd, MicrophoneIsPassedThroughToTheOutput)
     for (size_t i = 1000; i < 3000; ++i)
         expected.push_back(static_cast<int16_t>((static_cast<uint8_t>(recorded[i]) - 128) * 256));
     EXPECT_NE(Find(Left(), expected), std::string::npos) << "the microphone was not heard";
+}
+
+// Points $HOME elsewhere while it exists.
+class ScopedHome {
+public:
+    explicit ScopedHome(const std::string& home)
+    {
+        const char* old = std::getenv("HOME");
+        m_had = old != nullptr;
+        if (old)
+            m_old = old;
+        setenv("HOME", home.c_str(), 1);
+    }
+    ~ScopedHome()
+    {
+        if (m_had)
+            setenv("HOME", m_old.c_str(), 1);
+        else
+            unsetenv("HOME");
+    }
+
+private:
+    bool m_had = false;
+    std::string m_old;
+};
+
+TEST_F(EndToEnd, FileDialogsStartAtHomeThenWhereTheirKindOfFileWasLastUsed)
+{
+    namespace fs = std::filesystem;
+    const std::string home = dir.File("home"), projects = dir.File("projects");
+    fs::create_directory(home);
+    fs::create_directory(projects);
+    ASSERT_NE(fs::current_path().string(), home);
+    WriteFileBytes(projects + "/far.xml", "<?xml version=\"1.0\"?>\n\n<project>\n\t<name>Far</name>\n"
+                                          "\t<oscilloscope type=\"1\" amplitude=\"0.50\" frequency=\"220\" "
+                                          "period=\"0.20\" />\n</project>");
+    ScopedHome scopedHome(home);
+    std::vector<std::string> starts;
+    std::string name;
+    {
+        Application app;
+        Script script(app);
+        CSceneMain& scene = app.GetMainScene();
+        auto startedIn = [&] {
+            CFileDialogView* view = GetRunningFileDialog();
+            starts.push_back(view ? view->GetModel().GetFolder().CStr() : "no dialog");
+        };
+        auto answer = [](const std::string& text) {
+            PlatformPushText(text.c_str());
+            PlatformPushKey(KeyEnter, true);
+            PlatformPushKey(KeyEnter, false);
+        };
+        script.After(5, [&] { ClickElement(scene.GetButton("btnOpen")); });
+        script.After(3, [&] {
+            startedIn();
+            answer(projects + "/far.xml");
+        });
+        script.After(3, [&] {
+            name = scene.GetProjectNameBox()->GetText().CStr();
+            ClickElement(scene.GetButton("btnSaveSound"));
+        });
+        script.After(3, [&] {
+            startedIn(); // sounds have not been used yet
+            answer("mix");
+        });
+        script.After(3, [&] { ClickElement(scene.GetButton("btnSave")); });
+        script.After(3, [&] {
+            startedIn();
+            PlatformPushKey(KeyEscape, true);
+        });
+        script.After(3, [&] { ClickElement(scene.GetButton("btnSaveSound")); });
+        script.After(3, [&] {
+            startedIn();
+            PlatformPushKey(KeyEscape, true);
+        });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_EQ(name, "Far");
+    EXPECT_EQ(starts, (std::vector<std::string>{home + "/", home + "/", projects + "/", home + "/"}));
+    EXPECT_TRUE(fs::is_regular_file(home + "/mix.wav"));
 }
 
 } // namespace

@@ -152,18 +152,29 @@ TEST(StartupDataFolder, MissingDataMessageListsEveryPlaceLookedAt)
 
 // --- file dialogs
 
-TEST(StartupDialogFolder, DialogsStartWhereTheProgramWasStartedUnlessAskedOtherwise)
+TEST(StartupDialogFolder, DialogsStartInTheFolderLastUsedForTheirKindOfFile)
 {
     Application app;
-    FileDialogRequest open;
-    open.title = "Open Project";
-    EXPECT_TRUE(app.DialogRequest(open).folder.IsEmpty()) << "without a start folder: the working directory";
-    app.SetDialogFolder("/home/user/sounds");
-    EXPECT_STREQ(app.DialogRequest(open).folder.CStr(), "/home/user/sounds");
-    EXPECT_STREQ(app.DialogRequest(open).title.CStr(), "Open Project");
-    FileDialogRequest named = open;
+    FileDialogRequest openProject, saveProject, saveSound, openSound;
+    openProject.pattern = saveProject.pattern = "*.xml";
+    saveProject.save = saveSound.save = true;
+    saveSound.pattern = "*.wav";
+    openSound.pattern = "*.WAV;*.flac;*.ogg";
+    EXPECT_TRUE(app.DialogRequest(openProject).folder.IsEmpty()) << "nothing used yet: the home folder";
+
+    app.RememberDialogPath(openProject, "/home/user/projects/song.xml");
+    EXPECT_STREQ(app.DialogRequest(saveProject).folder.CStr(), "/home/user/projects/");
+    EXPECT_TRUE(app.DialogRequest(saveSound).folder.IsEmpty()) << "sounds are a kind of their own";
+    app.RememberDialogPath(saveSound, "/data/mixes/take.wav");
+    EXPECT_STREQ(app.DialogRequest(openSound).folder.CStr(), "/data/mixes/");
+    EXPECT_STREQ(app.DialogRequest(openProject).folder.CStr(), "/home/user/projects/");
+
+    app.RememberDialogPath(openProject, "relative.xml"); // no folder to go back to
+    EXPECT_STREQ(app.DialogRequest(openProject).folder.CStr(), "/home/user/projects/");
+    FileDialogRequest named = openProject;
     named.folder = "/tmp";
     EXPECT_STREQ(app.DialogRequest(named).folder.CStr(), "/tmp");
+    EXPECT_STREQ(Application::DialogKind("*.txt").CStr(), "*.txt");
 }
 
 // --- start-up project
