@@ -49,9 +49,8 @@ FileDialogRequest Application::DialogRequest(const FileDialogRequest& request) c
 
 Application::~Application()
 {
-    m_slots.Clear();
-    // Members go in reverse order: the main scene (which leaves and detaches itself from
-    // the scene manager), the scene manager, the camera, the GUI and the resources.
+    // Members go in reverse order: the slots, the main scene (which leaves and detaches itself
+    // from the scene manager), the scene manager, the camera, the GUI and the resources.
 }
 
 int Application::Run(int, char**)
