@@ -29,7 +29,6 @@ CApp::CApp()
 
 CApp::~CApp()
 {
-    m_slots.Clear();
     if (s_app == this)
         s_app = nullptr;
     if (m_window) {

@@ -85,9 +85,8 @@ void Application::RememberDialogPath(const FileDialogRequest& request, const Str
 
 Application::~Application()
 {
-    m_slots.Clear();
-    // Members go in reverse order: the main scene (which leaves and detaches itself from
-    // the scene manager), the scene manager, the camera, the GUI and the resources.
+    // Members go in reverse order: the slots, the main scene (which leaves and detaches itself
+    // from the scene manager), the scene manager, the camera, the GUI and the resources.
 }
 
 int Application::Run(int, char**)

@@ -60,7 +60,7 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
         slots.Connect(app->onResize, &recentre, &Recentre::OnResize);
         while (!view.IsDone() && app->IsRunning())
             Pass(*app);
-        slots.Clear();
+        slots.Clear(); // the view lives on, but the closed dialog is neither drawn nor placed
         // The click that closed the dialog releases its button here, not on what lies below.
         const uint32_t start = AppTime();
         while (view.IsButtonHeld() && app->IsRunning() && AppTime() - start < kReleaseWait)

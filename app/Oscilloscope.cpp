@@ -158,13 +158,6 @@ void COscilloscope::Connect()
     SetZ(10.0f);
 }
 
-COscilloscope::~COscilloscope()
-{
-    // The controls die before the base class clears the slots: no handler may run meanwhile,
-    // and the model (which may live on) must not call into a panel that is going.
-    m_slots.Clear();
-}
-
 void COscilloscope::FillChildren()
 {
     auto add = [this](CGUI& child) { m_children[m_childCount++] = &child; };

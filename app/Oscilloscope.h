@@ -80,7 +80,6 @@ public:
     explicit COscilloscope(CVoiceModel& model);
     COscilloscope(const COscilloscope&) = delete;
     COscilloscope& operator=(const COscilloscope&) = delete;
-    ~COscilloscope() override;
 
     // Copies the templates' looks, lays the controls out, sets the ranges and shows the model.
     // Call once, right after construction.
@@ -188,4 +187,6 @@ private:
     CCheckBox m_waveBoxes[4];    // sine, triangle, sawtooth, square
     CCheckBox m_carrierBoxes[4];
     CCheckBox m_modeBoxes[3];    // AM, FM, PM
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

@@ -89,7 +89,6 @@ CSceneGeneric::CSceneGeneric(const String& name, const String& resourcesFile, co
 CSceneGeneric::~CSceneGeneric()
 {
     m_random.reset();
-    m_slots.Clear();
     DeleteItems();
 }
 
@@ -109,7 +108,6 @@ void CSceneGeneric::DeleteItems()
 void CSceneGeneric::Leave()
 {
     DeleteItems();
-    m_slots.Clear();
     CScene::Leave();
 }
 

@@ -72,7 +72,7 @@ public:
     CSceneGeneric(const String& name, const String& resourcesFile, const String& guiFile);
     ~CSceneGeneric() override;
 
-    // Deletes the three lists' items and the scene's slots, then leaves.
+    // Deletes the three lists' items, then leaves.
     void Leave() override;
     // Animates and draws the lists, draws the GUI, then asks for the pending scene.
     void Update() override;
@@ -89,9 +89,6 @@ public:
     // The seed made from the current date and time (UTC seconds since 1970 with 365-day
     // years, one hour added while daylight-saving time is in effect).
     static uint32_t DateTimeSeed();
-
-protected:
-    CSlotList m_slots;
 
 private:
     void DeleteItems();

@@ -106,6 +106,7 @@ void CSceneMain::Enter()
 
 void CSceneMain::Leave()
 {
+    // A left scene lives on and must hear nothing until it is entered again.
     m_slots.Clear();
     m_voiceSlots.Clear();
     m_changeTimer.SetEnabled(false);

@@ -137,5 +137,7 @@ private:
     CSoundBufferSet* m_player = nullptr; // the scene manager's first shared set; not owned
     std::unique_ptr<CSoundCaptureSDL> m_capture;
     FileDialogRunner m_dialogs;
+    // The last members, so that they go before anything they call into.
+    CSlotList m_slots;
     CSlotList m_voiceSlots; // per-voice connections, apart from the scene's own slots
 };

@@ -11,11 +11,10 @@
 //           slots.ConnectUser(volume.onValue, this, &CPanel::OnScroll, &volume);
 //           slots.ConnectUser(pan.onValue, this, &CPanel::OnScroll, &pan);  // (float, CScroll*)
 //       }
-//       ~CPanel() { slots.Clear(); } // before anything the slots call into is destroyed
 //   private:
 //       void OnClose();
 //       void OnScroll(float value, CScroll* which);
-//       CSlotList slots;
+//       CSlotList slots; // last: destroyed first, before anything the slots call into
 //   };
 //   ...
 //   CSignal<float> onValue;  onValue.Emit(0.5f);
@@ -256,9 +255,11 @@ struct IsEqualityComparable<T, std::void_t<decltype(std::declval<const T&>() == 
 // ---------------------------------------------------------------------------------------------
 
 // Owns the slots of one receiver, in connection order. Destroying or clearing the list
-// deletes its slots, which disconnects them from their signals. Declare it as the receiver's
-// last member, or Clear it first in the receiver's destructor, so that no slot can call into
-// a half-destroyed receiver.
+// deletes its slots, which disconnects them from their signals. Each class that connects its
+// own methods holds a list of its own as its last member: members are destroyed in reverse
+// order, so its connections end before any other member goes, and a derived class's before its
+// base's, and no slot can call into a half-destroyed receiver without a word in the destructor.
+// Clear is for a receiver that must stop listening while it lives on (a scene that was left).
 class CSlotList {
 public:
     CSlotList() = default;

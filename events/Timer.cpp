@@ -4,12 +4,6 @@
 
 CTimer::CTimer() : m_tick(this, &CTimer::OnTick) {}
 
-CTimer::~CTimer()
-{
-    for (Firing* firing = m_firing; firing; firing = firing->outer)
-        firing->destroyed = true;
-}
-
 void CTimer::SetEnabled(bool enabled)
 {
     m_enabled = enabled;
@@ -34,12 +28,10 @@ void CTimer::OnTick()
     // By difference, so that a due time past the clock's wrap is still in the future.
     if (static_cast<int32_t>(AppTime() - m_due) < 0)
         return;
-    Firing firing{false, m_firing};
-    m_firing = &firing;
+    CLivenessWatch watch(m_liveness);
     onExpire.Emit(); // may disable, restart or destroy this timer
-    if (firing.destroyed)
+    if (watch.IsGone())
         return;
-    m_firing = firing.outer;
     // Counted from after the handlers: their time delays the next expiry.
     m_due = AppTime() + static_cast<uint32_t>(m_interval);
 }

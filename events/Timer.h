@@ -4,6 +4,7 @@
 // milliseconds. Main thread only.
 #pragma once
 
+#include "events/Liveness.h"
 #include "events/Signal.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ public:
     CTimer(const CTimer&) = delete;
     CTimer& operator=(const CTimer&) = delete;
     // A handler may destroy the timer that called it.
-    ~CTimer();
+    ~CTimer() = default;
 
     // True: the period starts now (due = now + interval) and the timer listens to the frame
     // tick (again is harmless). False: it stops listening at once, even from inside onExpire.
@@ -28,18 +29,12 @@ public:
     uint32_t GetDueTime() const { return m_due; }
 
 private:
-    // One OnTick under way; nested when a handler runs a nested frame loop.
-    struct Firing {
-        bool destroyed;
-        Firing* outer;
-    };
-
     void OnTick();
 
     bool m_enabled = false;
     int32_t m_interval = 1000;
     uint32_t m_due = 0;
-    Firing* m_firing = nullptr; // innermost OnTick under way
+    CLiveness m_liveness;       // a handler may destroy the timer
     CSlot<CTimer> m_tick;       // connected to the frame tick while enabled
 
 public:

@@ -31,12 +31,6 @@ CButton::CButton()
 
 CButton::CButton(const CButton& other) : CButton() { Assign(other); }
 
-CButton::~CButton()
-{
-    // The label dies before the base class clears the slots: no handler may run meanwhile.
-    m_slots.Clear();
-}
-
 void CButton::Assign(const CButton& other)
 {
     if (&other == this)

@@ -21,7 +21,6 @@ public:
     // Enabled, in the normal state, with an empty label.
     CButton();
     CButton(const CButton& other);
-    ~CButton() override;
 
     // The button, then its label (one step in front) when the label has text.
     void Render() override;
@@ -95,6 +94,10 @@ protected:
     float m_stateColours[4][4] = {};
     bool m_tinted = false;          // a state colour is on the material
     float m_ownColour[5] = {};      // emission r, g, b, a and diffuse alpha under the tint
+
+private:
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };
 
 class CCheckBox : public CButton {
@@ -111,4 +114,7 @@ public:
 
 private:
     void OnToggle();
+
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

@@ -16,8 +16,6 @@ CCombo::CCombo(const CCombo& other) : CGUI(other), m_edit(other.m_edit), m_butto
     Connect();
 }
 
-CCombo::~CCombo() { m_slots.Clear(); }
-
 void CCombo::Connect()
 {
     m_edit.SetParent(this);

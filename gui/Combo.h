@@ -16,7 +16,6 @@ public:
     CCombo();
     // The other's base state and copies of its parts; open height included.
     CCombo(const CCombo& other);
-    ~CCombo() override;
 
     // The edit box, the drop button and the list one step in front, when visible.
     void Render() override;
@@ -55,4 +54,6 @@ private:
     CButton m_button;
     CList m_list;
     CGUI* m_focusedPart = nullptr;
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

@@ -14,8 +14,6 @@ CControlBar::CControlBar()
     m_slots.Connect(m_buttons[1].onRelease, this, &CControlBar::OnToggle);
 }
 
-CControlBar::~CControlBar() { m_slots.Clear(); }
-
 CVector CControlBar::CursorScreenPosition() const { return GetCursorScreenPosition(); }
 
 void CControlBar::OnInput(CInputMap& event)

@@ -15,7 +15,6 @@ class CControlBar : public CGUI {
 public:
     // Enabled, drag enabled, the buttons children of the bar.
     CControlBar();
-    ~CControlBar() override;
 
     // The bar, the buttons one step in front, then ReportDrag.
     void Render() override;
@@ -56,4 +55,6 @@ private:
     CButton m_buttons[3];
     CButton* m_captured = nullptr;     // the button that took the last press
     CVector m_anchor = CVector(0, 0, 0, 0); // the cursor's screen position at the last report
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

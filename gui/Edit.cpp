@@ -26,12 +26,6 @@ CEdit::CEdit()
 
 CEdit::CEdit(const CEdit& other) : CEdit() { Assign(other); }
 
-CEdit::~CEdit()
-{
-    // Members die before the base class clears the slots: no handler may run meanwhile.
-    m_slots.Clear();
-}
-
 void CEdit::Assign(const CEdit& other)
 {
     if (&other == this)

@@ -21,7 +21,6 @@ public:
     // keyboard signal.
     CEdit();
     CEdit(const CEdit& other);
-    ~CEdit() override;
 
     // The field's quad, then the text one step in front, then the caret while it shows.
     void Render() override;
@@ -93,4 +92,6 @@ private:
     CTimer m_blink;
     CQuad m_caretQuad;          // drawn in the text's colours, without texture
     mutable CTextLayout m_caretLayout; // reused by GetCaretRect
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

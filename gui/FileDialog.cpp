@@ -771,12 +771,8 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_edit->SetFocus(true);
 }
 
-CFileDialogView::~CFileDialogView()
-{
-    // No handler may run while the widgets go.
-    m_slots.Clear();
-    m_manager.reset();
-}
+// The slots (the last member) go before the manager and its widgets.
+CFileDialogView::~CFileDialogView() = default;
 
 void CFileDialogView::Place(int32_t clientWidth, int32_t clientHeight)
 {

@@ -11,8 +11,6 @@ CFrame::CFrame()
     m_slots.Connect(onMove, this, &CFrame::Place);
 }
 
-CFrame::~CFrame() { m_slots.Clear(); }
-
 void CFrame::SetBorder(float x, float y)
 {
     m_borderX = x;

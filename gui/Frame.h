@@ -23,7 +23,6 @@ public:
     };
 
     CFrame();
-    ~CFrame() override;
 
     // The body, then the pieces one step in front, in index order.
     void Render() override;
@@ -47,4 +46,6 @@ private:
     CGUI m_pieces[kPieceCount];
     float m_borderX = 0.0f;
     float m_borderY = 0.0f;
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

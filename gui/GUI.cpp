@@ -23,12 +23,6 @@ CGUI::CGUI() : m_moveSlot(this, &CGUI::OnDrag)
 
 CGUI::CGUI(const CGUI& other) : CQuad(), m_moveSlot(this, &CGUI::OnDrag) { CGUI::CopyFrom(other); }
 
-CGUI::~CGUI()
-{
-    // The widget's slots may call into the element: none may run once destruction began.
-    m_slots.Clear();
-}
-
 void CGUI::CopyFrom(const CGUI& other)
 {
     if (&other == this)

@@ -2,7 +2,8 @@
 // enabled / visible / focus / hover state, a sprite frame, an anchor, dragging, and the
 // signals that tell owners about clicks, focus, movement and size. The tree exists only through
 // parent pointers (not owned, never cyclic). Widgets derive from CGUI, override its virtual
-// operations and connect their slots through its slot list. Main thread only.
+// operations; each widget class connects its slots through a slot list of its own, declared as
+// its last member, so that no slot outlives the members it calls into. Main thread only.
 #pragma once
 
 #include "events/Signal.h"
@@ -51,7 +52,6 @@ public:
     // A new element with the other's state (CopyFrom): its own signals, slots and focus.
     CGUI(const CGUI& other);
     CGUI& operator=(const CGUI&) = delete;
-    ~CGUI() override;
 
     // --- virtual operations
 
@@ -184,7 +184,4 @@ protected:
     int32_t m_align = 0;
     CVector m_dragAnchor = CVector(0, 0, 0, 0); // mouse position minus position at the press
     CSlot<CGUI, CInputMap&> m_moveSlot;
-    // Owns the slots that the element and its widget class connect; cleared first on
-    // destruction.
-    CSlotList m_slots;
 };

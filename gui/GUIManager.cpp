@@ -223,11 +223,7 @@ CGUIManager::CGUIManager()
     m_slots.Connect(GetMouseSignal(), this, &CGUIManager::OnMouse);
 }
 
-CGUIManager::~CGUIManager()
-{
-    m_slots.Clear();
-    DeleteAll();
-}
+CGUIManager::~CGUIManager() { DeleteAll(); }
 
 void CGUIManager::LoadDescription(const String& path, CResourceManager& resources)
 {
@@ -242,14 +238,14 @@ void CGUIManager::LoadElements(CXMLNode& parentNode, CResourceManager& resources
     // The element each node made, so that the second pass finds it even when names repeat
     // or earlier nodes made nothing.
     std::vector<CGUI*> made(count, nullptr);
-    const uint64_t generation = m_generation;
+    CLivenessWatch elements(m_elementsAlive);
     for (uint32_t i = 0; i < count; ++i) {
         CXMLNode* node = parentNode.GetChild(i);
         if (!node)
             break;
         loading.Emit(*node, i, count);
         node = parentNode.GetChild(i);
-        if (m_generation != generation)
+        if (elements.IsGone())
             std::fill(made.begin(), made.end(), nullptr); // a slot deleted the elements
         if (!node)
             break;
@@ -261,7 +257,7 @@ void CGUIManager::LoadElements(CXMLNode& parentNode, CResourceManager& resources
             AddElement(element);
         made[i] = element;
     }
-    if (m_generation != generation)
+    if (elements.IsGone())
         return;
     for (uint32_t i = 0; i < count; ++i) {
         const CXMLNode* node = parentNode.GetChild(i);
@@ -306,7 +302,7 @@ void CGUIManager::RenderAll()
 void CGUIManager::DeleteAll()
 {
     m_focus = nullptr;
-    ++m_generation;
+    m_elementsAlive.End();
     std::vector<CGUI*> elements;
     elements.swap(m_elements);
     for (CGUI* element : elements)
@@ -320,9 +316,9 @@ void CGUIManager::OnKey(CInputMap&) {}
 void CGUIManager::OnMouse(CInputMap& event)
 {
     const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
-    // A slot may delete every element (DeleteAll): nothing is touched after that.
-    const uint64_t generation = m_generation;
-    auto deleted = [&] { return m_generation != generation; };
+    // A slot may delete every element (DeleteAll) or the manager: nothing is touched after that.
+    CLivenessWatch elements(m_elementsAlive);
+    auto deleted = [&] { return elements.IsGone(); };
 
     if (event.action == InputPress || event.action == InputDoubleClick) {
         CGUI* hit = nullptr;

@@ -5,6 +5,7 @@
 // mouse. Resources named by a description must outlive the elements. Main thread only.
 #pragma once
 
+#include "events/Liveness.h"
 #include "events/Signal.h"
 #include "util/String.h"
 
@@ -93,6 +94,7 @@ private:
 
     std::vector<CGUI*> m_elements; // owned, in description order
     CGUI* m_focus = nullptr;
-    uint64_t m_generation = 0;     // counts DeleteAll calls: work under way stops when it moves
+    // Ends at every DeleteAll and with the manager: work under way stops when it does.
+    CLiveness m_elementsAlive;
     CSlotList m_slots;
 };

@@ -84,12 +84,6 @@ CList::CList()
 
 CList::CList(const CList& other) : CList() { Assign(other); }
 
-CList::~CList()
-{
-    // The cells and parts die before the base class clears the slots.
-    m_slots.Clear();
-}
-
 void CList::Assign(const CList& other)
 {
     if (&other == this)

@@ -19,7 +19,6 @@ public:
     // hidden, both highlights fully transparent.
     CList();
     CList(const CList& other);
-    ~CList() override;
 
     // The background, the scroll bar (two steps in front), then from the top row down the
     // rows that fit: the selection and hover highlights (one step in front) and the cells
@@ -150,6 +149,8 @@ private:
     CGUI m_selectHighlight;
     CFont m_template;
     CScroll m_scroll;
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };
 
 // A new element with the state of element, made by the copying constructor of its class

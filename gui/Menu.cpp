@@ -22,7 +22,6 @@ CMenu::CMenu()
 
 CMenu::~CMenu()
 {
-    m_slots.Clear();
     // Menus die in any order: neither side may keep a pointer to the one going.
     for (CMenu* item : m_items) {
         item->m_holder = nullptr;

@@ -76,4 +76,6 @@ private:
     bool m_open = false;
     bool m_hot = false;
     uint32_t m_spacing = 0;
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

@@ -13,8 +13,6 @@ CProgress::CProgress()
 
 CProgress::CProgress(const CProgress& other) : CProgress() { Assign(other); }
 
-CProgress::~CProgress() { m_slots.Clear(); }
-
 void CProgress::Assign(const CProgress& other)
 {
     if (&other == this)

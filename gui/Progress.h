@@ -13,7 +13,6 @@ public:
     // Enabled, range 0 to 0, value 0, percent 0.
     CProgress();
     CProgress(const CProgress& other);
-    ~CProgress() override;
 
     // The background, then the fill one step in front.
     void Render() override;
@@ -56,4 +55,6 @@ private:
     int32_t m_min = 0;
     int32_t m_max = 0;
     CGUI m_fill;
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

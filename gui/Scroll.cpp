@@ -29,12 +29,6 @@ CScroll::CScroll()
 
 CScroll::CScroll(const CScroll& other) : CScroll() { Assign(other); }
 
-CScroll::~CScroll()
-{
-    // The parts die before the base class clears the slots: no handler may run meanwhile.
-    m_slots.Clear();
-}
-
 void CScroll::AdoptParts()
 {
     m_thumb.SetParent(this);

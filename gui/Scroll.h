@@ -12,7 +12,6 @@ public:
     // Enabled, vertical, range 0 to 0, value 0, increment 1, the thumb moveable.
     CScroll();
     CScroll(const CScroll& other);
-    ~CScroll() override;
 
     // The track, then the thumb, the decrease and the increase button one step in front.
     void Render() override;
@@ -84,4 +83,6 @@ private:
     CButton m_thumb;
     CButton m_decrease;
     CButton m_increase;
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

@@ -19,8 +19,6 @@ CWindow::CWindow()
     m_slots.Connect(onResize, this, &CWindow::Layout);
 }
 
-CWindow::~CWindow() { m_slots.Clear(); }
-
 void CWindow::OnInput(CInputMap& event)
 {
     const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);

@@ -12,7 +12,6 @@ class CWindow : public CGUI {
 public:
     // Enabled and moveable; the title bar enabled, the title empty.
     CWindow();
-    ~CWindow() override;
 
     // The body, then the title bar one step in front, the title and the close button two.
     void Render() override;
@@ -39,4 +38,6 @@ private:
     CFont m_title;
     CButton m_close;
     bool m_closeCaptured = false; // a press landed on the close button
+    // This class's own connections; the last member, so they go before anything they call into.
+    CSlotList m_slots;
 };

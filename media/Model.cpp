@@ -4,6 +4,7 @@
 
 #include "media/Image.h"
 #include "util/ByteReader.h"
+#include "util/Number.h"
 
 #include <algorithm>
 #include <cmath>
@@ -156,7 +157,8 @@ float Number(const std::vector<std::string>& words, size_t index)
 {
     if (index >= words.size())
         return 0.0f;
-    float value = std::strtof(words[index].c_str(), nullptr);
+    float value = 0.0f; // as strtof reads it in the C locale, whatever the locale
+    ParseNumber(words[index].c_str(), value, nullptr, NumberSyntax::DecimalOrHex);
     return std::isfinite(value) ? value : 0.0f;
 }
 
@@ -194,8 +196,9 @@ void ReadMaterialLibrary(const std::vector<char>& text, std::vector<ObjMaterial>
 int64_t FaceVertex(const std::string& token, int64_t verticesSoFar, uint32_t vertexCount)
 {
     const char* start = token.c_str();
-    char* after = nullptr;
-    long long number = std::strtoll(start, &after, 10);
+    const char* after = nullptr;
+    int64_t number = 0;
+    ParseInteger(start, number, &after);
     if (after == start || (*after != '\0' && *after != '/'))
         return -1;
     int64_t index = number > 0 ? number - 1 : number < 0 ? verticesSoFar + number : -1;

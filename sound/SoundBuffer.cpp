@@ -49,7 +49,6 @@ CSoundBuffer::CSoundBuffer(CSound* played) : sound(played)
     m_slots.Connect(refillTimer.onExpire, this, &CSoundBuffer::OnRefillDue);
 }
 
-CSoundBuffer::~CSoundBuffer() { m_slots.Clear(); }
 
 void CSoundBuffer::StartTimers(int32_t start)
 {

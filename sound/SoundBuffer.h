@@ -70,7 +70,7 @@ private:
 class CSoundBuffer {
 public:
     explicit CSoundBuffer(CSound* sound);
-    virtual ~CSoundBuffer();
+    virtual ~CSoundBuffer() = default;
     CSoundBuffer(const CSoundBuffer&) = delete;
     CSoundBuffer& operator=(const CSoundBuffer&) = delete;
 

@@ -1,11 +1,13 @@
 #include "sound/Wav.h"
 
+#include "media/Model.h"
+#include "util/ByteReader.h"
 #include "util/FileWrite.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -24,129 +26,59 @@ void Put32(uint8_t* at, uint32_t value)
     Put16(at + 2, value >> 16);
 }
 
-// [SECTION] Reading: a cursor that cannot run past its bytes
+// [SECTION] Reading, through a reader that cannot run past the file's bytes
 
-class Reader {
-public:
-    virtual ~Reader() = default;
-    // Reads up to count bytes into out; returns how many were read.
-    virtual size_t Read(void* out, size_t count) = 0;
-    // Skips count bytes forward (never past the end); returns false at the end.
-    virtual bool Skip(uint64_t count) = 0;
-    // Bytes left, or the most that may be left.
-    virtual uint64_t Remaining() = 0;
+// The most a RIFF file can describe: a 32-bit size after the 8-byte chunk header.
+constexpr uint64_t kMaxWavFileBytes = (uint64_t(1) << 32) + 8;
 
-    bool ReadExactly(void* out, size_t count) { return Read(out, count) == count; }
-};
-
-class MemoryReader : public Reader {
-public:
-    MemoryReader(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
-    size_t Read(void* out, size_t count) override
-    {
-        size_t n = count < m_size - m_at ? count : m_size - m_at;
-        if (n)
-            std::memcpy(out, m_bytes + m_at, n);
-        m_at += n;
-        return n;
-    }
-    bool Skip(uint64_t count) override
-    {
-        if (count > m_size - m_at) {
-            m_at = m_size;
-            return false;
-        }
-        m_at += static_cast<size_t>(count);
-        return true;
-    }
-    uint64_t Remaining() override { return m_size - m_at; }
-
-private:
-    const uint8_t* m_bytes;
-    size_t m_size;
-    size_t m_at = 0;
-};
-
-class FileReader : public Reader {
-public:
-    explicit FileReader(FILE* file) : m_file(file)
-    {
-        long here = std::ftell(file);
-        if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
-            long end = std::ftell(file);
-            if (end >= here)
-                m_size = static_cast<uint64_t>(end);
-            std::fseek(file, here, SEEK_SET);
-        }
-    }
-    size_t Read(void* out, size_t count) override { return std::fread(out, 1, count, m_file); }
-    bool Skip(uint64_t count) override
-    {
-        uint64_t left = Remaining();
-        if (count > left) {
-            std::fseek(m_file, 0, SEEK_END);
-            return false;
-        }
-        return std::fseek(m_file, static_cast<long>(count), SEEK_CUR) == 0;
-    }
-    uint64_t Remaining() override
-    {
-        long here = std::ftell(m_file);
-        if (here < 0 || static_cast<uint64_t>(here) > m_size)
-            return 0;
-        return m_size - static_cast<uint64_t>(here);
-    }
-
-private:
-    FILE* m_file;
-    uint64_t m_size = 0;
-};
-
-uint32_t Get16(const uint8_t* at) { return static_cast<uint32_t>(at[0] | (at[1] << 8)); }
-uint32_t Get32(const uint8_t* at) { return Get16(at) | (Get16(at + 2) << 16); }
-
-uint8_t* ReadChunks(WavInfo& info, Reader& in)
+// Passes over count bytes; false when fewer remain.
+bool Skip(CByteReader& in, uint64_t count)
 {
-    uint8_t header[12];
-    if (!in.ReadExactly(header, 8) || std::memcmp(header, "RIFF", 4) != 0)
+    return count <= in.Remaining() && in.Skip(static_cast<size_t>(count));
+}
+
+uint8_t* ReadChunks(WavInfo& info, CByteReader& in)
+{
+    const uint8_t* riff = in.Take(8);
+    if (!riff || std::memcmp(riff, "RIFF", 4) != 0)
         return nullptr;
-    if (!in.ReadExactly(header, 4) || std::memcmp(header, "WAVE", 4) != 0)
+    const uint8_t* wave = in.Take(4);
+    if (!wave || std::memcmp(wave, "WAVE", 4) != 0)
         return nullptr;
 
     uint8_t* block = nullptr;
     for (;;) {
-        uint8_t chunk[8];
-        if (!in.ReadExactly(chunk, 8))
+        const uint8_t* id = in.Take(4);
+        const uint32_t declared = in.U32LE();
+        if (in.Failed())
             break;
-        const uint32_t declared = Get32(chunk + 4);
         const uint64_t padded = static_cast<uint64_t>(declared) + (declared & 1);
 
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            uint8_t format[16];
-            if (declared < 16 || !in.ReadExactly(format, 16))
+        if (std::memcmp(id, "fmt ", 4) == 0) {
+            if (declared < 16 || in.Remaining() < 16)
                 break; // a format chunk too short to hold a PCM format
-            if (Get16(format) != 1)
+            if (in.U16LE() != 1)
                 break; // not PCM
-            info.channels = static_cast<int32_t>(Get16(format + 2));
-            info.sampleRate = static_cast<int32_t>(Get32(format + 4));
-            info.bitsPerSample = static_cast<int32_t>(Get16(format + 14));
-            if (!in.Skip(padded - 16))
+            info.channels = static_cast<int32_t>(in.U16LE());
+            info.sampleRate = static_cast<int32_t>(in.U32LE());
+            in.Skip(6); // byte rate and block align follow from the others
+            info.bitsPerSample = static_cast<int32_t>(in.U16LE());
+            if (!Skip(in, padded - 16))
                 break;
-        } else if (std::memcmp(chunk, "data", 4) == 0 && !block) {
+        } else if (std::memcmp(id, "data", 4) == 0 && !block) {
             // Only what the file really holds is allocated and reported.
-            uint64_t available = in.Remaining();
-            uint64_t wanted = declared < available ? declared : available;
+            uint64_t wanted = declared < in.Remaining() ? declared : in.Remaining();
             if (wanted > INT32_MAX)
                 wanted = INT32_MAX;
             block = static_cast<uint8_t*>(std::malloc(wanted > 0 ? static_cast<size_t>(wanted) : 1));
             if (!block)
                 break;
-            size_t got = in.Read(block, static_cast<size_t>(wanted));
-            info.dataSize = static_cast<int32_t>(got);
-            if (got < declared || !in.Skip(padded - declared))
+            in.Copy(block, static_cast<size_t>(wanted));
+            info.dataSize = static_cast<int32_t>(wanted);
+            if (wanted < declared || !Skip(in, padded - declared))
                 break;
         } else {
-            if (!in.Skip(padded))
+            if (!Skip(in, padded))
                 break;
         }
     }
@@ -191,17 +123,14 @@ bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32
 
 uint8_t* ReadWavFromMemory(WavInfo& info, const uint8_t* bytes, size_t size)
 {
-    MemoryReader in(bytes, bytes ? size : 0);
+    CByteReader in(bytes, size);
     return ReadChunks(info, in);
 }
 
 uint8_t* ReadWav(WavInfo& info, const String& path)
 {
-    FILE* file = std::fopen(path.CStr(), "rb");
-    if (!file)
+    std::vector<char> bytes;
+    if (!ReadWholeFile(path, bytes, static_cast<size_t>(std::min<uint64_t>(kMaxWavFileBytes, SIZE_MAX))))
         return nullptr;
-    FileReader in(file);
-    uint8_t* block = ReadChunks(info, in);
-    std::fclose(file);
-    return block;
+    return ReadWavFromMemory(info, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }

@@ -34,6 +34,7 @@ bool WriteWav(const String& path, uint32_t channels, uint32_t sampleRate, uint32
 // dataSize is the number of bytes actually read. Chunks may come in any order; a format tag
 // other than 1 ends reading; chunks of other kinds, and the pad byte after an odd-sized chunk,
 // are skipped.
+// A file larger than a RIFF file can be (4 GiB and 8 bytes) is not read.
 uint8_t* ReadWav(WavInfo& info, const String& path);
 
 // The same, from bytes in memory (the file reader's core, also used by the fuzz target).

@@ -1,10 +1,9 @@
 #include "synth/VoiceModel.h"
 
+#include "util/Number.h"
+
 #include <algorithm>
 #include <cfloat>
-#include <charconv>
-#include <cstdlib>
-#include <cstring>
 
 float ReadShownNumber(const String& text)
 {
@@ -17,13 +16,9 @@ float ReadShownNumber(const String& text)
     // Only digits or a point may start the number: no "inf", "nan" or second sign.
     if (!((*s >= '0' && *s <= '9') || *s == '.'))
         return 0.0f;
-    const char* end = s + std::strlen(s);
-    double value = 0.0;
-    const std::from_chars_result result = std::from_chars(s, end, value);
-    if (result.ec == std::errc::invalid_argument)
+    double value = 0.0; // huge reads as infinity, tiny as 0 or a subnormal
+    if (!ParseNumber(s, value))
         return 0.0f;
-    if (result.ec == std::errc::result_out_of_range)
-        value = std::strtod(s, nullptr); // huge or tiny: strtod saturates or flushes to 0
     value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
     return static_cast<float>(negative ? -value : value) + 0.0f; // "-0" reads as 0
 }

@@ -20,7 +20,6 @@ public:
         m_slots.Connect(GetMouseSignal(), this, &CExampleWindow::OnInput);
         m_slots.Connect(onResize, this, &CExampleWindow::OnResize);
     }
-    ~CExampleWindow() override { m_slots.Clear(); }
 
     int Run(int, char**) override
     {

@@ -6,8 +6,10 @@
 //   [SECTION] Writing
 #include "xml/XMLDocument.h"
 
+#include "util/Number.h"
+
 #include <cfloat>
-#include <charconv>
+#include <cmath>
 #include <utility>
 
 // ---------------------------------------------------------------------------------------------
@@ -165,113 +167,23 @@ CXMLNode* CXMLNode::AddChild(CXMLNode&& child)
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Moves s past an optional sign; true when it was a minus.
-bool ReadSign(const char*& s)
-{
-    bool negative = *s == '-';
-    if (*s == '-' || *s == '+')
-        ++s;
-    return negative;
-}
-
+// The integer an attribute value starts with, saturated to the 32-bit range; 0 when none.
 int32_t ReadInt(const char* s)
 {
-    while (IsBlank(*s))
-        ++s;
-    bool negative = ReadSign(s);
     int64_t value = 0;
-    for (; IsDigit(*s); ++s) {
-        value = value * 10 + (*s - '0');
-        if (value > int64_t(INT32_MAX) + 1)
-            value = int64_t(INT32_MAX) + 1; // saturated; keeps reading the digits
-    }
-    if (negative)
-        return static_cast<int32_t>(-value);
-    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+    ParseInteger(s, value);
+    return value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-// Reads the decimal exponent digits at s (after the sign), saturating far beyond any double.
-long ReadExponent(const char* s, const char* end)
-{
-    long value = 0;
-    for (; s < end && IsDigit(*s); ++s)
-        value = value < 100000 ? value * 10 + (*s - '0') : value;
-    return value;
-}
-
-// For a number the converter could not represent: whether its magnitude is above 1
-// (overflow) rather than below (underflow). mantissa..exponentMark holds digits and at most
-// one point, not all zeros.
-bool IsHuge(const char* mantissa, const char* exponentMark, const char* end)
-{
-    long position = 0; // decimal position of the first non-zero digit, 0 = units
-    long integerDigits = 0;
-    const char* s = mantissa;
-    while (s < exponentMark && *s == '0')
-        ++s;
-    for (; s < exponentMark && IsDigit(*s); ++s)
-        ++integerDigits;
-    if (integerDigits > 0) {
-        position = integerDigits - 1;
-    } else if (s < exponentMark && *s == '.') {
-        ++s;
-        long zeros = 0;
-        for (; s < exponentMark && *s == '0'; ++s)
-            ++zeros;
-        position = -(zeros + 1);
-    }
-    long exponent = 0;
-    if (exponentMark < end) {
-        const char* e = exponentMark + 1;
-        bool negative = ReadSign(e);
-        exponent = ReadExponent(e, end);
-        if (negative)
-            exponent = -exponent;
-    }
-    return position + exponent > 0;
-}
-
+// The decimal number an attribute value starts with, read as a double and then rounded to
+// float, saturated at the float range (so overflow gives +-FLT_MAX); 0 when none.
 float ReadFloat(const char* s)
 {
-    while (IsBlank(*s))
-        ++s;
-    bool negative = ReadSign(s);
-    const char* start = s;
-    bool digits = false;
-    while (IsDigit(*s)) {
-        ++s;
-        digits = true;
-    }
-    if (*s == '.') {
-        ++s;
-        while (IsDigit(*s)) {
-            ++s;
-            digits = true;
-        }
-    }
-    if (!digits)
-        return 0.0f;
-    const char* exponentMark = s;
-    if (*s == 'e' || *s == 'E') {
-        const char* e = s + 1;
-        ReadSign(e);
-        if (IsDigit(*e)) {
-            while (IsDigit(*e))
-                ++e;
-            s = e;
-        }
-    }
     double value = 0.0;
-    std::from_chars_result result = std::from_chars(start, s, value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range)
-        value = IsHuge(start, exponentMark, s) ? DBL_MAX : 0.0;
-    else if (result.ec != std::errc())
-        value = 0.0;
-    float magnitude = value > FLT_MAX ? FLT_MAX : static_cast<float>(value);
-    return negative ? -magnitude : magnitude;
+    ParseNumber(s, value);
+    const double size = std::fabs(value);
+    const float magnitude = size > FLT_MAX ? FLT_MAX : static_cast<float>(size);
+    return std::signbit(value) ? -magnitude : magnitude;
 }
 
 bool EqualsTrueIgnoringCase(const String& value)

@@ -177,6 +177,27 @@ TEST_F(Routing, ASlotThatDeletesEveryElementEndsTheRouting)
     EXPECT_EQ(manager.GetElementCount(), 0u);
 }
 
+TEST(RoutingLifetime, ASlotThatDeletesTheManagerEndsTheRouting)
+{
+    auto* manager = new CGUIManager;
+    auto* a = new CGUI;
+    a->SetEnabled(true);
+    a->SetSize(20, 20);
+    manager->AddElement(a);
+    struct Deleter {
+        void OnFocus(bool) { delete manager; }
+        CGUIManager* manager;
+    } deleter{manager};
+    CSlotList slots;
+    slots.Connect(a->onFocus, &deleter, &Deleter::OnFocus);
+    CInputMap press;
+    press.action = InputPress;
+    press.button = MouseLeft;
+    press.position = CVector(5, 5, 0, 0);
+    manager->OnMouse(press); // the focus change deletes the manager: nothing is touched after
+    EXPECT_EQ(slots.GetCount(), 1u);
+}
+
 // [SECTION] Descriptions
 
 class Description : public ::testing::Test {

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Load-and-render cost of large projects: time and peak memory of the render tool for a
+# 1,000-voice and a 20,000-voice project (made by bench/make-project.sh), then the libraries
+# the tool links.   bench/figures.sh [BUILD_DIR]   (default build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+render="$root/${1:-build}/quillwave-render"
+[ -x "$render" ] || { echo "figures: $render is missing (build the quillwave-render target)" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for n in 1000 20000; do
+  "$root/bench/make-project.sh" "$n" > "$work/p$n.xml"
+  echo "== $n voices ($(stat -c %s "$work/p$n.xml") bytes of XML)"
+  /usr/bin/time -v "$render" "$work/p$n.xml" "$work/o$n.wav" 2>&1 |
+    grep -E 'Elapsed|User time|Maximum resident|Exit status'
+done
+echo "== ldd $render"
+ldd "$render"
