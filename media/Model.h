@@ -67,6 +67,3 @@ bool ReadObjFromMemory(CModel& model, const char* text, size_t size,
 // one shape, vertex colours from the face materials. False without the main chunk.
 bool Read3ds(CModel& model, const String& path);
 bool Read3dsFromMemory(CModel& model, const uint8_t* bytes, size_t size);
-
-// Reads a whole file of at most maxBytes bytes; false when it cannot be read or is larger.
-bool ReadWholeFile(const String& path, std::vector<char>& bytes, size_t maxBytes);

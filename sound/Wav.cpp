@@ -1,6 +1,6 @@
 #include "sound/Wav.h"
 
-#include "media/Model.h"
+#include "util/FileRead.h"
 #include "util/ByteReader.h"
 #include "util/FileWrite.h"
 

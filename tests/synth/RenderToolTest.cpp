@@ -166,6 +166,25 @@ TEST_F(RenderTool, TheThreadCountDoesNotChangeTheSound)
     }
 }
 
+TEST_F(RenderTool, IsHeadless)
+{
+    // Loaded libraries, as the dynamic loader resolves them (libsndfile brings its own codecs,
+    // which writing FLAC and Ogg needs); nothing of a screen, a sound device, fonts or images.
+    const ToolRun run = [&] {
+        ToolRun ldd;
+        const std::string out = dir.File("ldd");
+        ldd.status = std::system(("ldd " QW_BUILD_DIR "/quillwave-render >" + out + " 2>&1").c_str());
+        ldd.out = ReadFileBytes(out);
+        return ldd;
+    }();
+    if (run.status != 0)
+        GTEST_SKIP() << "ldd cannot list the tool's libraries here: " << run.out;
+    for (const char* library : {"libSDL2", "libGL", "libOpenGL", "libGLU", "libX11", "libwayland", "libfreetype",
+                                "libjpeg", "libpng", "libpulse", "libasound", "libvorbisfile"})
+        EXPECT_EQ(run.out.find(library), std::string::npos) << library << " in\n" << run.out;
+    EXPECT_NE(run.out.find("libexpat"), std::string::npos) << run.out;
+}
+
 TEST_F(RenderTool, FailuresGiveOneLineAndStatusOne)
 {
     const std::string out = dir.File("out.wav");
