@@ -86,8 +86,14 @@ int Generate(const GenerateRequest& request, const char* outputPath, bool verbos
     SoundCategory category;
     if (!ParseCategory(request.category, category))
         return Fail(String::Format("unknown category %s (try --help)", request.category));
-    if (request.project && SameFile(request.project, outputPath))
-        return Fail(String::Format("the project and the sound cannot both be %s", outputPath));
+    // Neither file need exist yet: compare the paths they will be written at.
+    if (request.project) {
+        std::error_code error;
+        const auto project = std::filesystem::weakly_canonical(ProjectSavePath(request.project).CStr(), error);
+        const auto sound = std::filesystem::weakly_canonical(outputPath, error);
+        if (project == sound || SameFile(ProjectSavePath(request.project).CStr(), outputPath))
+            return Fail(String::Format("the project and the sound cannot both be %s", outputPath));
+    }
     const GeneratedVoices voices = GenerateVoices(category, request.seed);
     int error = 0;
     if (request.project &&

@@ -73,7 +73,7 @@ TEST(SampleWave, SquareTakesZeroAsPositive)
 
 TEST(SampleWave, UnknownTypesAreSilent)
 {
-    EXPECT_EQ(SampleWave(Wave(4, 1, 1, 1), 0.3), 0.0);
+    EXPECT_EQ(SampleWave(Wave(5, 1, 1, 1), 0.3), 0.0); // 4 is noise
     EXPECT_EQ(SampleWave(Wave(-1, 1, 1, 1), 0.3), 0.0);
 }
 
