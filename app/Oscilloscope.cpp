@@ -57,7 +57,7 @@ bool FindPanelTemplates(const CGUIManager& gui, PanelTemplates& t)
     } boxes[] = {{"chkSinWave", &t.sine},   {"chkTriangleWave", &t.triangle}, {"chkSawtoothWave", &t.sawtooth},
                  {"chkSquareWave", &t.square}, {"chkLoop", &t.loop},         {"chkEnvelope", &t.envelope},
                  {"chkCarrier", &t.carrier},   {"chkMute", &t.mute},         {"chkAM", &t.am},
-                 {"chkFM", &t.fm},             {"chkPM", &t.pm}};
+                 {"chkFM", &t.fm},             {"chkPM", &t.pm},             {"chkNoiseWave", &t.noise}};
     for (const auto& entry : boxes)
         *entry.box = FindAs<CCheckBox>(gui, entry.name);
     return true;
@@ -76,18 +76,18 @@ CStockTemplates::CStockTemplates()
     m_text.SetVisible(false);
     m_close.SetPosition(-1000.0f, -1000.0f);
     m_close.SetSize(16.0f, 16.0f);
-    for (uint32_t i = 0; i < 11; ++i) {
+    for (uint32_t i = 0; i < 12; ++i) {
         m_boxes[i].SetPosition(-1000.0f, -1000.0f);
-        m_boxes[i].SetSize(i >= 8 ? 28.0f : 19.0f, 16.0f);
+        m_boxes[i].SetSize(i >= 8 && i < 11 ? 28.0f : 19.0f, 16.0f);
     }
     m_templates.slider = &m_slider;
     m_templates.text = &m_text;
     m_templates.close = &m_close;
-    const CCheckBox** boxes[11] = {&m_templates.sine, &m_templates.triangle, &m_templates.sawtooth,
+    const CCheckBox** boxes[12] = {&m_templates.sine, &m_templates.triangle, &m_templates.sawtooth,
                                    &m_templates.square, &m_templates.loop, &m_templates.envelope,
                                    &m_templates.carrier, &m_templates.mute, &m_templates.am,
-                                   &m_templates.fm, &m_templates.pm};
-    for (uint32_t i = 0; i < 11; ++i)
+                                   &m_templates.fm, &m_templates.pm, &m_templates.noise};
+    for (uint32_t i = 0; i < 12; ++i)
         *boxes[i] = &m_boxes[i];
 }
 
@@ -145,12 +145,15 @@ void COscilloscope::Connect()
         m_slots.ConnectUser(m_sliders[i].onValue, this, &COscilloscope::OnSlider, &m_sliders[i]);
         m_slots.ConnectUser(m_boxes[i].onChange, this, &COscilloscope::OnValueBox, &m_boxes[i]);
     }
-    CButton* clickable[] = {&m_close,           &m_waveBoxes[0],    &m_waveBoxes[1],    &m_waveBoxes[2],
-                            &m_waveBoxes[3],    &m_carrierBoxes[0], &m_carrierBoxes[1], &m_carrierBoxes[2],
-                            &m_carrierBoxes[3], &m_loop,            &m_carrierBox,      &m_envelopeBox,
-                            &m_mute,            &m_modeBoxes[0],    &m_modeBoxes[1],    &m_modeBoxes[2]};
+    CButton* clickable[] = {&m_close, &m_loop, &m_carrierBox, &m_envelopeBox, &m_mute,
+                            &m_modeBoxes[0], &m_modeBoxes[1], &m_modeBoxes[2]};
     for (CButton* button : clickable)
         m_slots.ConnectUser(button->onRelease, this, &COscilloscope::OnClick, button);
+    for (int32_t i = 0; i < kShapes; ++i) {
+        m_slots.ConnectUser(m_waveBoxes[i].onRelease, this, &COscilloscope::OnClick, static_cast<CButton*>(&m_waveBoxes[i]));
+        m_slots.ConnectUser(m_carrierBoxes[i].onRelease, this, &COscilloscope::OnClick,
+                            static_cast<CButton*>(&m_carrierBoxes[i]));
+    }
     m_slots.Connect(GetMouseSignal(), this, &COscilloscope::ProcessInput);
 
     FillChildren();
@@ -222,8 +225,8 @@ void COscilloscope::Setup(const PanelTemplates& t)
 
     if (t.close)
         m_close.Assign(*t.close);
-    const CCheckBox* shapes[4] = {t.sine, t.triangle, t.sawtooth, t.square};
-    for (uint32_t i = 0; i < 4; ++i)
+    const CCheckBox* shapes[kShapes] = {t.sine, t.triangle, t.sawtooth, t.square, t.noise};
+    for (int32_t i = 0; i < kShapes; ++i)
         if (shapes[i]) {
             m_waveBoxes[i].Assign(*shapes[i]);
             m_carrierBoxes[i].Assign(*shapes[i]);
@@ -242,15 +245,18 @@ void COscilloscope::Setup(const PanelTemplates& t)
         control.SetZ(z);
     };
     place(m_close, kWidth - 2.0f - m_close.GetWidth(), 2.0f);
-    float x = 197.0f;
+    // The top rows: the shape boxes from just right of the screens, 2 apart, then 8 further
+    // the switches (or, on the carrier's row, the modulation boxes, 6 apart).
+    constexpr float kShapesLeft = 186.0f, kBoxGap = 2.0f, kGroupGap = 8.0f, kModeGap = 6.0f;
+    float x = kShapesLeft;
     for (CCheckBox& box : m_waveBoxes) {
         place(box, x, 1.0f);
-        x += box.GetWidth() + 3.0f;
+        x += box.GetWidth() + kBoxGap;
     }
-    x += 7.0f; // 10 after the last shape box
+    x += kGroupGap - kBoxGap;
     for (CCheckBox* box : {&m_loop, &m_carrierBox, &m_envelopeBox, &m_mute}) {
         place(*box, x, 1.0f);
-        x += box->GetWidth() + 3.0f;
+        x += box->GetWidth() + kBoxGap;
     }
 
     // Slider rows: main and carrier rows start 3 below the close button, envelope rows at 2.
@@ -268,15 +274,15 @@ void COscilloscope::Setup(const PanelTemplates& t)
     layoutRows(ValueCarrierAmplitude, firstRow);
     layoutRows(ValueAttack, 2.0f);
 
-    x = 197.0f;
+    x = kShapesLeft;
     for (CCheckBox& box : m_carrierBoxes) {
         place(box, x, 1.0f);
-        x += box.GetWidth() + 3.0f;
+        x += box.GetWidth() + kBoxGap;
     }
-    x += 7.0f;
+    x += kGroupGap - kBoxGap;
     for (CCheckBox& box : m_modeBoxes) {
         place(box, x, m_close.GetY());
-        x += box.GetWidth() + 10.0f;
+        x += box.GetWidth() + kModeGap;
     }
 
     auto bottom = [](CGUI& c) { return c.GetY() + c.CGUI::GetHeight(); };
@@ -363,7 +369,7 @@ void COscilloscope::ShowModel(bool force)
     m_envelopeBox.SetDown(model.IsEnvelopeOn());
     m_carrierBox.SetDown(model.IsCarrierOn());
     m_mute.SetDown(model.IsMuted());
-    for (int32_t i = 0; i < 4; ++i) {
+    for (int32_t i = 0; i < kShapes; ++i) {
         m_waveBoxes[i].SetDown(model.GetWaveType() == i);
         m_carrierBoxes[i].SetDown(model.GetCarrierType() == i);
     }
@@ -414,7 +420,7 @@ void COscilloscope::OnClick(CButton* button)
     // The box has toggled itself; the model decides what every box shows afterwards, so a
     // click on the checked box of a group keeps it checked.
     CVoiceModel& model = *m_model;
-    for (int32_t i = 0; i < 4; ++i) {
+    for (int32_t i = 0; i < kShapes; ++i) {
         if (button == &m_waveBoxes[i])
             model.SetWaveType(i);
         if (button == &m_carrierBoxes[i])

@@ -1,5 +1,5 @@
 // COscilloscope: the on-screen editor of one voice (CVoiceModel). The panel shows its model in
-// 64 controls and three traces and writes every edit into it; it keeps nothing about the voice
+// 66 controls and three traces and writes every edit into it; it keeps nothing about the voice
 // that the model does not hold, and follows changes made to the model from elsewhere. It views
 // a model it does not own (which must outlive it) or, made without one, a model of its own.
 // Construction and Setup need no OpenGL context; only Render draws. The panel listens to the
@@ -37,6 +37,7 @@ struct PanelTemplates {
     const CCheckBox* triangle = nullptr;
     const CCheckBox* sawtooth = nullptr;
     const CCheckBox* square = nullptr;
+    const CCheckBox* noise = nullptr;
     const CCheckBox* loop = nullptr;
     const CCheckBox* envelope = nullptr;
     const CCheckBox* carrier = nullptr;
@@ -61,7 +62,7 @@ private:
     CScroll m_slider;
     CFont m_text;
     CButton m_close;
-    CCheckBox m_boxes[11]; // sine, triangle, sawtooth, square, loop, envelope, carrier, mute, AM, FM, PM
+    CCheckBox m_boxes[12]; // sine, triangle, sawtooth, square, loop, envelope, carrier, mute, AM, FM, PM, noise
     PanelTemplates m_templates;
 };
 
@@ -72,6 +73,7 @@ public:
     static constexpr float kCarrierHeight = 90.0f;
     static constexpr float kEnvelopeHeight = 76.0f;
     static constexpr uint32_t kTracePoints = 100;
+    static constexpr int32_t kShapes = 5; // sine, triangle, sawtooth, square, noise: types 0 to 4
 
     // All controls as constructed, the panel 400 × 90 at (0, 0) with depth 10, listening to
     // the mouse signal and to the model. The first views a new voice of its own; the second
@@ -128,8 +130,9 @@ public:
     // --- controls, for the scene and tests
     CEdit& ValueBox(int32_t value) { return m_boxes[ClampValue(value)]; }
     CScroll& Slider(int32_t value) { return m_sliders[ClampValue(value)]; }
-    CCheckBox& WaveBox(int32_t type) { return m_waveBoxes[type & 3]; }
-    CCheckBox& CarrierWaveBox(int32_t type) { return m_carrierBoxes[type & 3]; }
+    // The shape box of a type (0 to 4); any other type gives the sine's.
+    CCheckBox& WaveBox(int32_t type) { return m_waveBoxes[ClampShape(type)]; }
+    CCheckBox& CarrierWaveBox(int32_t type) { return m_carrierBoxes[ClampShape(type)]; }
     CCheckBox& ModulationBox(int32_t mode) { return m_modeBoxes[mode < 0 || mode > 2 ? 1 : mode]; }
     CCheckBox& LoopBox() { return m_loop; }
     CCheckBox& EnvelopeBox() { return m_envelopeBox; }
@@ -152,6 +155,7 @@ public:
 
 private:
     static int32_t ClampValue(int32_t value) { return value < 0 || value >= VoiceValueCount ? 0 : value; }
+    static int32_t ClampShape(int32_t type) { return type < 0 || type >= kShapes ? 0 : type; }
     void Connect();
     void OnModelChanged(VoiceChange change);
     // Shows the model: boxes that do not read as the value shown (all with force), sliders,
@@ -167,7 +171,7 @@ private:
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
 
-    static constexpr uint32_t kChildren = 64;
+    static constexpr uint32_t kChildren = 66;
     CGUI* m_children[kChildren] = {};
     uint32_t m_childCount = 0;
     CGUI* m_focused = nullptr; // not owned: one of the children
@@ -184,8 +188,8 @@ private:
     CEdit m_boxes[VoiceValueCount];
     CScroll m_sliders[VoiceValueCount];
     CButton m_close;
-    CCheckBox m_waveBoxes[4];    // sine, triangle, sawtooth, square
-    CCheckBox m_carrierBoxes[4];
+    CCheckBox m_waveBoxes[kShapes]; // sine, triangle, sawtooth, square, noise
+    CCheckBox m_carrierBoxes[kShapes];
     CCheckBox m_modeBoxes[3];    // AM, FM, PM
     // This class's own connections; the last member, so they go before anything they call into.
     CSlotList m_slots;

@@ -1,11 +1,12 @@
 // Index: [SECTION] Entering and leaving  [SECTION] Voices and layout  [SECTION] Playback
-//        [SECTION] Live monitoring  [SECTION] Files
+//        [SECTION] Live monitoring  [SECTION] Generate and Mutate  [SECTION] Files
 #include "app/SceneMain.h"
 
 #include "app/App.h"
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
+#include "gui/Menu.h"
 #include "platform/Window.h"
 #include "synth/Project.h"
 #include "xml/XMLDocument.h"
@@ -68,6 +69,12 @@ void CSceneMain::Enter()
     m_btnStop = GetButton("btnStop");
     m_btnMic = GetButton("btnMic");
     m_editProjectName = dynamic_cast<CEdit*>(GetGUI().FindElement("editProjectName"));
+    m_mnuGenerate = dynamic_cast<CMenu*>(GetGUI().FindElement("mnuGenerate"));
+    m_editSeed = dynamic_cast<CEdit*>(GetGUI().FindElement("editSeed"));
+    if (m_mnuGenerate)
+        m_slots.Connect(m_mnuGenerate->onChoose, this, &CSceneMain::OnGenerateChosen);
+    if (m_editSeed)
+        m_slots.Connect(m_editSeed->onChange, this, &CSceneMain::OnSeedTyped);
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
     ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
@@ -116,6 +123,8 @@ void CSceneMain::Leave()
     m_btnNew = m_btnOpen = m_btnSave = m_btnSaveSound = m_btnAddSound = nullptr;
     m_btnLoop = m_btnPlay = m_btnStop = m_btnMic = nullptr;
     m_editProjectName = nullptr;
+    m_mnuGenerate = nullptr;
+    m_editSeed = nullptr;
 }
 
 void CSceneMain::Update()
@@ -201,6 +210,25 @@ void CSceneMain::ClearVoices()
     m_panels.clear();
     m_voices.clear();
     m_deletionTimer.SetEnabled(true);
+}
+
+void CSceneMain::ReplaceProject(VoiceList voices, const String& name)
+{
+    if (m_player)
+        m_player->Clear();
+    ClearVoices();
+    for (auto& voice : voices) {
+        if (!voice)
+            continue;
+        m_voices.push_back(std::move(voice));
+        if (m_panels.size() < kMaxVoicePanels)
+            AddPanel(*m_voices.back());
+    }
+    LayoutVoices();
+    if (m_editProjectName)
+        m_editProjectName->SetText(name);
+    ShowNothingPlays();
+    WarnAboutHiddenVoices();
 }
 
 void CSceneMain::WarnAboutHiddenVoices()
@@ -400,6 +428,35 @@ void CSceneMain::ToggleMic()
         m_capture->Stop();
     }
 }
+
+// [SECTION] Generate and Mutate
+
+void CSceneMain::OnGenerateChosen(const String& item)
+{
+    if (item == "mnuMutate") {
+        Mutate();
+        return;
+    }
+    // Items are named after the category they make: mnuCoin, mnuLaser, ...
+    const char* name = item.CStr();
+    SoundCategory category;
+    if (name && std::strncmp(name, "mnu", 3) == 0 && item != "mnuGenerate" && ParseCategory(name + 3, category))
+        Generate(category);
+}
+
+void CSceneMain::Generate(SoundCategory category)
+{
+    uint32_t seed = 0;
+    const bool typed = m_seedTyped && m_editSeed && ParseSeed(m_editSeed->GetText(), seed);
+    if (!typed)
+        seed = GetRandom().RandomRange(1, 9999); // short enough to read, type and say
+    m_seedTyped = false;
+    if (m_editSeed)
+        m_editSeed->SetText(String::Format("%u", seed));
+    ReplaceProject(GenerateVoices(category, seed), GeneratedName(category, seed));
+}
+
+void CSceneMain::Mutate() { MutateVoices(m_voices, GetRandom().Next()); }
 
 // [SECTION] Files
 

@@ -1,7 +1,8 @@
 // CSceneMain, the tool's only scene: the voices (CVoiceModel) with one panel (COscilloscope)
 // each for the first kMaxVoicePanels of them, laid out in columns; the rendered mix and its
 // playback, the microphone's live monitoring, and the commands of the control bar (New, Open,
-// Save, Save Sound, Add Sound, Loop, Play, Stop, Mic). Saving and rendering take every voice,
+// Save, Save Sound, Add Sound, Loop, Play, Stop, Mic, and the Generate menu with its seed box
+// and Mutate). Saving and rendering take every voice,
 // shown or not; a voice left without a panel is announced with a warning. The scene owns
 // voices and panels and deletes closed ones at the next frame, after the close button's
 // signal has returned. File paths come from a file-dialog runner that the application sets
@@ -18,6 +19,7 @@
 #include "sound/Sound.h"
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
+#include "synth/Generate.h"
 #include "app/Oscilloscope.h"
 
 #include <cstdint>
@@ -26,6 +28,7 @@
 
 class CButton;
 class CEdit;
+class CMenu;
 
 class CSceneMain : public CSceneGeneric {
 public:
@@ -50,6 +53,12 @@ public:
     void Play();
     void Stop();
     void ToggleMic();
+    // Replaces the project with the category's sound (GenerateVoices) for the seed typed into
+    // the seed box since the last generation, or else a fresh seed, which the box then shows;
+    // the project is named after both ("Laser 1234").
+    void Generate(SoundCategory category);
+    // Nudges every value of every voice a little (MutateVoices, a fresh seed each time).
+    void Mutate();
 
     // --- voices
     // The most panels the scene keeps (about 0.4 MB each); later voices are heard and saved
@@ -69,6 +78,9 @@ public:
     // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
     // panel would pass the window's bottom.
     void LayoutVoices();
+    // The whole project at once: stops playback, lets go of every voice, takes these voices
+    // (with panels while there is room) and the name, and shows that nothing plays.
+    void ReplaceProject(VoiceList voices, const String& name);
     // Every voice, in screen and file order.
     const VoiceList& GetVoices() const { return m_voices; }
     // Panel i shows voice i.
@@ -81,6 +93,7 @@ public:
     // The control bar's elements (null when the description lacks them).
     CButton* GetButton(const char* name) const;
     CEdit* GetProjectNameBox() const { return m_editProjectName; }
+    CEdit* GetSeedBox() const { return m_editSeed; }
 
 private:
     void ConnectCommand(CButton* button, void (CSceneMain::*command)());
@@ -88,6 +101,8 @@ private:
     void AddPanel(CVoiceModel& voice);
     void DisconnectPanel(COscilloscope& panel);
     void WarnAboutHiddenVoices();
+    void OnGenerateChosen(const String& item);
+    void OnSeedTyped(const String& text) { m_seedTyped = !text.IsEmpty(); }
     void OnVoiceChanged(COscilloscope* voice);
     void OnVoiceClosed(COscilloscope* voice);
     void OnVoiceSelected(COscilloscope* voice);
@@ -131,6 +146,9 @@ private:
     CButton* m_btnStop = nullptr;
     CButton* m_btnMic = nullptr;
     CEdit* m_editProjectName = nullptr;
+    CMenu* m_mnuGenerate = nullptr;
+    CEdit* m_editSeed = nullptr;
+    bool m_seedTyped = false; // the seed box holds a seed the user typed, not yet used
 
     CSound m_mix;
     CSoundStream m_monitor;

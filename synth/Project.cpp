@@ -55,6 +55,7 @@ void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice)
     flag("carrier", voice.IsCarrierOn());
     flag("loop", voice.IsLoopOn());
     flag("mute", voice.IsMuted());
+    element.AddAttribute("seed", String::Format("%u", voice.GetSeed()));
     project.AddChild(std::move(element));
 }
 
@@ -74,6 +75,23 @@ void ApplySliders(const CXMLNode& element, CVoiceModel& voice, const SliderAttri
 }
 
 } // namespace
+
+bool ParseSeed(const String& text, uint32_t& seed)
+{
+    const char* s = text.CStr();
+    if (!s || *s == '\0')
+        return false;
+    uint64_t value = 0;
+    for (; *s; ++s) {
+        if (*s < '0' || *s > '9')
+            return false;
+        value = value * 10 + static_cast<uint64_t>(*s - '0');
+        if (value > UINT32_MAX)
+            return false;
+    }
+    seed = static_cast<uint32_t>(value);
+    return true;
+}
 
 void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice)
 {
@@ -96,6 +114,10 @@ void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice)
     voice.SetCarrierOn(element.GetAttributeBool("carrier"));
     voice.SetLoop(element.GetAttributeBool("loop"));
     voice.SetMute(element.GetAttributeBool("mute"));
+    uint32_t seed = 0;
+    if (!ParseSeed(element.GetAttributeString("seed"), seed))
+        seed = 0;
+    voice.SetSeed(seed);
 }
 
 String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice)

@@ -1,6 +1,6 @@
 // Project files and the sound export (WAV, FLAC or Ogg Vorbis by the file's ending) shared by the main scene and the command-line renderer.
 // A project document is the root "project" with a "name" child and one "oscilloscope"
-// element of 22 attributes per voice; loading applies each element through the voice model's
+// element of 23 attributes per voice (the noise seed last); loading applies each element through the voice model's
 // slider and switch setters, so every value is clamped and shown as the panel would show it.
 // The voice lists are any containers of pointers (plain or owning) to CVoiceModel. No widget
 // is involved. Files are replaced in one step (util/FileWrite.h), so a failed save leaves the
@@ -27,7 +27,7 @@ constexpr uint32_t kMixBits = 16;
 // Empties doc and makes it a project of that name with no voices.
 void BeginProjectDocument(CXMLDocument& doc, const String& name);
 // Appends the voice's "oscilloscope" element: types, values as shown, envelope values,
-// modulation and switches, in the file's attribute order and formats.
+// modulation, switches and the seed, in the file's attribute order and formats.
 void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice);
 
 template <class VoiceList>
@@ -39,9 +39,13 @@ void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList
 }
 
 // Sets a voice from an "oscilloscope" element, in the loader's order: type, the main sliders,
-// the envelope sliders, carrier type and modulation, the carrier sliders, then the switches
-// envelope, carrier, loop and mute. Missing attributes read as 0 or false.
+// the envelope sliders, carrier type and modulation, the carrier sliders, the switches
+// envelope, carrier, loop and mute, then the seed. Missing attributes read as 0 or false; a
+// seed that is not a decimal number from 0 to 4294967295 reads as 0.
 void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice);
+
+// A decimal number from 0 to 4294967295, digits only. False (seed unchanged) for anything else.
+bool ParseSeed(const String& text, uint32_t& seed);
 
 // Applies a loaded document: for every child element named "oscilloscope", in order,
 // addVoice() supplies a new voice in its default state (null skips the element) and the

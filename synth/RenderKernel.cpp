@@ -72,7 +72,7 @@ void SetMixErrorScale(double scale)
 VoicePlan MakeVoicePlan(const VoiceParams& params)
 {
     auto widen = [](const Waveform& w) {
-        return OscPlan{w.type, w.amplitude, w.amplitudeOffset, w.frequency, w.phase};
+        return OscPlan{w.type, w.amplitude, w.amplitudeOffset, w.frequency, w.phase, w.noiseKey};
     };
     VoicePlan plan;
     if (!params.carrierOn)

@@ -3,7 +3,9 @@
 // consecutive samples of one voice at once with SLEEF and must reproduce the reference byte
 // for byte: every value derived from a vectorised sine carries a bound on how far it can be
 // from the reference's value, and a lane whose bound could change a rounding to float, a
-// square's sign or the final truncation is evaluated again with libm. Not thread-aware: the
+// square's sign or the final truncation is evaluated again with libm. Noise involves no
+// approximation: its step index comes from the same double operations as the reference and
+// its value from the same hash, one lane at a time. Not thread-aware: the
 // caller splits the samples (see WorkerPool.h).
 #pragma once
 
@@ -76,6 +78,7 @@ void SetMixErrorScale(double scale);
 struct OscPlan {
     int32_t type;
     double amplitude, offset, frequency, phase;
+    uint64_t noiseKey;
 };
 struct VoicePlan {
     enum Mode : int32_t { Plain, AM, FM, PM, Silent };

@@ -66,8 +66,8 @@ QW_KERNEL_INLINE VD AsinSpread(VD s, VD e)
 
 // One oscillator at times t, with any of its parameters given per lane. Lanes whose value the
 // vector cannot vouch for are added to bad.
-QW_KERNEL_INLINE void Oscillator(int32_t type, VD amplitude, VD offset, VD frequency, VD phase, VD t,
-                       double sineRel, VD& v, VD& e, VM& bad)
+QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, VD offset, VD frequency, VD phase,
+                                 VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
     const VD u = t + phase;
     const VD theta = u * kTwoPi;
@@ -108,6 +108,17 @@ QW_KERNEL_INLINE void Oscillator(int32_t type, VD amplitude, VD offset, VD frequ
         e = Zero();
         return;
     }
+    case Noise: {
+        // The step index is the reference's (same operands, same roundings); the hash has no
+        // vector form worth its cost, so each lane calls the reference's own function.
+        const VD cycles = u * frequency;
+        VD n;
+        for (int l = 0; l < W; ++l)
+            n[l] = NoiseValue(noiseKey, cycles[l]);
+        v = offset + amplitude * n;
+        e = Zero();
+        return;
+    }
     default:
         v = Zero();
         e = Zero();
@@ -117,7 +128,7 @@ QW_KERNEL_INLINE void Oscillator(int32_t type, VD amplitude, VD offset, VD frequ
 
 QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
-    Oscillator(o.type, Splat(o.amplitude), Splat(o.offset), Splat(o.frequency), Splat(o.phase), t,
+    Oscillator(o.type, o.noiseKey, Splat(o.amplitude), Splat(o.offset), Splat(o.frequency), Splat(o.phase), t,
                sineRel, v, e, bad);
 }
 
@@ -164,7 +175,7 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
         const VD amplitude = p.mode == VoicePlan::AM ? moved : Splat(w.amplitude);
         const VD frequency = p.mode == VoicePlan::FM ? moved : Splat(w.frequency);
         const VD phase = p.mode == VoicePlan::PM ? moved : Splat(w.phase);
-        Oscillator(w.type, amplitude, Splat(w.offset), frequency, phase, t, sineRel, v, e, bad);
+        Oscillator(w.type, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, v, e, bad);
     }
     if (p.envelopeOn) {
         const VD g = Gain(p, t);

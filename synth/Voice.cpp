@@ -28,6 +28,8 @@ double SampleWave(const Waveform& wave, double t)
         return std::sin(theta * wave.frequency) < 0.0
                    ? static_cast<double>(wave.amplitudeOffset) - wave.amplitude
                    : static_cast<double>(wave.amplitudeOffset) + wave.amplitude;
+    case Noise:
+        return wave.amplitudeOffset + wave.amplitude * NoiseValue(wave.noiseKey, u * wave.frequency);
     default:
         return 0.0;
     }

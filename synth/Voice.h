@@ -1,9 +1,12 @@
 // The voice model: oscillator and envelope records, the sample formulas and CVoice, the
 // interface through which the renderer reads a voice. Everything here is pure computation on
-// 32-bit float parameters, evaluated in double; no state, no device, no allocation.
-// Times are seconds from the start of the voice.
+// 32-bit float parameters, evaluated in double; no state, no device, no allocation. Noise is
+// no exception: its values are a hash of a key and a step index, so any time can be evaluated
+// alone, in any order, on any thread, with the same result. Times are seconds from the start
+// of the voice.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 enum WaveType : int32_t {
@@ -11,6 +14,7 @@ enum WaveType : int32_t {
     Triangle = 1,
     Sawtooth = 2,
     Square = 3,
+    Noise = 4, // sample and hold: a new uniform value in [-1, 1] at each whole cycle
 };
 
 enum ModulationMode : int32_t {
@@ -31,7 +35,39 @@ struct Waveform {
     float frequency = 4.0f;       // Hz
     float period = 1.0f;          // the voice's length in seconds while the envelope is off
     float phase = 0.0f;           // seconds added to the time, not an angle
+    uint64_t noiseKey = 0;        // which sequence a Noise oscillator plays (see NoiseKey)
 };
+
+// The key of a voice's noise: the voice's seed and which of its two oscillators plays it, so
+// that a voice's main oscillator and carrier never play the same sequence.
+constexpr uint64_t NoiseKey(uint32_t seed, bool carrier)
+{
+    return (static_cast<uint64_t>(seed) << 1) | (carrier ? 1u : 0u);
+}
+
+// The noise value of step floor(cycles) of the sequence key: uniform in (-1, 1), symmetric
+// about 0. A step beyond the 64-bit range takes the nearest end; NaN counts as step 0.
+inline double NoiseValue(uint64_t key, double cycles)
+{
+    int64_t index = 0;
+    const double whole = std::floor(cycles);
+    if (whole >= 9223372036854775807.0)
+        index = INT64_MAX;
+    else if (whole < -9223372036854775807.0)
+        index = INT64_MIN;
+    else if (whole == whole)
+        index = static_cast<int64_t>(whole);
+    // A SplitMix64 finaliser of the key, then of the key's stream at the step: counter-based,
+    // so no state is carried from one sample to the next.
+    auto mix = [](uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    };
+    const uint64_t z = mix(mix(key + 0x9E3779B97F4A7C15ull) + static_cast<uint64_t>(index) * 0x9E3779B97F4A7C15ull);
+    // The top 52 bits as an odd multiple of 2^-53 around 0: (2k + 1 - 2^52) / 2^52.
+    return (static_cast<double>(z >> 12) * 2.0 + 1.0 - 4503599627370496.0) * (1.0 / 4503599627370496.0);
+}
 
 // Attack, decay, hold and release are seconds (0..1); sustain is a gain level (0..1).
 struct Envelope {

@@ -71,6 +71,7 @@ CVoiceModel::CVoiceModel()
     for (int32_t i = 0; i < 5; ++i)
         SetSlider(ValueAttack + i, envelopeValues[i] * 100.0f);
     SetModulation(FM);
+    SetSeed(0);
 }
 
 // [SECTION] Values
@@ -162,6 +163,14 @@ void CVoiceModel::SetTyped(int32_t value, float typed)
 void CVoiceModel::SetWaveType(int32_t type)
 {
     m_params.wave.type = type;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetSeed(uint32_t seed)
+{
+    m_seed = seed;
+    m_params.wave.noiseKey = NoiseKey(seed, false);
+    m_params.carrier.noiseKey = NoiseKey(seed, true);
     Announce(VoiceChange::Sound);
 }
 

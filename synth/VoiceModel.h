@@ -89,7 +89,7 @@ public:
     // --- types, modulation and switches
     int32_t GetWaveType() const { return m_params.wave.type; }
     int32_t GetCarrierType() const { return m_params.carrier.type; }
-    // Any number is stored; outside 0..3 the oscillator is silent and no shape is checked.
+    // Any number is stored; outside 0..4 the oscillator is silent and no shape is checked.
     void SetWaveType(int32_t type);
     void SetCarrierType(int32_t type);
     // AM, FM or PM as chosen; FM too when none is (a setting outside 0..2).
@@ -108,6 +108,11 @@ public:
     // Stored and saved only; it takes no part in the sound.
     void SetLoop(bool on);
 
+    // The seed of the voice's noise (0 for a new voice): both oscillators play sequences of
+    // it when their shape is Noise. Saved with the voice.
+    uint32_t GetSeed() const { return m_seed; }
+    void SetSeed(uint32_t seed);
+
     const Waveform& GetWave() const { return m_params.wave; }
     const Waveform& GetCarrier() const { return m_params.carrier; }
     const Envelope& GetEnvelope() const { return m_params.envelope; }
@@ -121,6 +126,7 @@ private:
 
     VoiceParams m_params;        // am/fm/pm follow m_modulation
     int32_t m_modulation = FM;
+    uint32_t m_seed = 0;
     bool m_loop = true;
     bool m_mute = false;
     float m_position[VoiceValueCount] = {};

@@ -235,6 +235,17 @@ void IconMic(Canvas& c, Pen p, Colour ink)
     StrokePolyline(c, {p(4.5, 13), p(9.5, 13)}, kStroke, ink);
 }
 
+// A die showing five: the Generate menu's picture (a sound drawn at random).
+void IconGenerate(Canvas& c, Pen p, Colour ink)
+{
+    StrokePolyline(c, {p(2, 2), p(12, 2), p(12, 12), p(2, 12), p(2, 2)}, kStroke, ink);
+    for (const Point centre : {p(4.8, 4.8), p(9.2, 4.8), p(7, 7), p(4.8, 9.2), p(9.2, 9.2)}) {
+        const double r = 1.1;
+        c.FillSdf(centre.x - r - 1, centre.y - r - 1, centre.x + r + 1, centre.y + r + 1,
+                  [=](double x, double y) { return std::hypot(x - centre.x, y - centre.y) - r; }, Solid(ink));
+    }
+}
+
 // Wave shapes drawn across [x0, x1] around the middle line my with amplitude a.
 std::vector<Point> SineWave(double x0, double x1, double my, double a)
 {
@@ -262,6 +273,21 @@ std::vector<Point> SquareWave(double x0, double x1, double my, double a)
 {
     const double half = (x1 - x0) / 2;
     return {{x0, my + a}, {x0, my - a}, {x0 + half, my - a}, {x0 + half, my + a}, {x1, my + a}, {x1, my - a}};
+}
+
+// Noise: a jagged line of held steps, as sample-and-hold noise looks on a screen. The levels
+// are fixed so that the picture never changes.
+std::vector<Point> NoiseWave(double x0, double x1, double my, double a)
+{
+    const double levels[] = {0.2, -0.9, 0.7, -0.3, 1.0, -0.6, 0.4, -1.0};
+    const int steps = static_cast<int>(sizeof levels / sizeof levels[0]);
+    const double w = (x1 - x0) / steps;
+    std::vector<Point> points;
+    for (int i = 0; i < steps; ++i) {
+        points.push_back({x0 + i * w, my - a * levels[i]});
+        points.push_back({x0 + (i + 1) * w, my - a * levels[i]});
+    }
+    return points;
 }
 
 // [SECTION] Widgets
@@ -406,8 +432,9 @@ struct Command {
 
 const Command kCommands[] = {
     {"New", IconNew, 66},         {"Open", IconOpen, 70},           {"Save", IconSave, 68},
-    {"Save Sound", IconSaveSound, 110}, {"Add Sound", IconAddSound, 104}, {"", IconPlay, 32},
+    {"Save Sound", IconSaveSound, 110}, {"", IconAddSound, 32}, {"", IconPlay, 32},
     {"", IconStop, 32},           {"", IconLoop, 32},               {"", IconMic, 32},
+    {"Generate", IconGenerate, 84}, // the Generate menu's face (it uses the first state)
 };
 constexpr int kCommandHeight = 28;
 
@@ -430,7 +457,9 @@ constexpr int kBoxHeight = 16, kWaveBoxWidth = 19, kSwitchBoxWidth = 19, kModBox
 
 Canvas TogglesSheet(const Fonts& fonts)
 {
-    Canvas sheet(kModBoxWidth * kStates, 11 * kBoxHeight);
+    // Rows: the four classic shapes, four switches, AM, FM, PM, then noise (added last, so that
+    // the frames before it kept their places).
+    Canvas sheet(kModBoxWidth * kStates, 12 * kBoxHeight);
     std::vector<Point> (*const waves[])(double, double, double, double) = {SineWave, TriangleWave, SawtoothWave,
                                                                           SquareWave};
     int row = 0;
@@ -479,6 +508,17 @@ Canvas TogglesSheet(const Fonts& fonts)
             sheet.Place(LabelBox(kModBoxWidth, kBoxHeight, state, name, fonts), state * kModBoxWidth, row * kBoxHeight);
         ++row;
     }
+    for (int state = 0; state < kStates; ++state)
+        sheet.Place(WaveBox(kWaveBoxWidth, kBoxHeight, state, NoiseWave), state * kWaveBoxWidth, row * kBoxHeight);
+    return sheet;
+}
+
+// The project name's field (120 × 24) above the generator seed's (40 × 24).
+Canvas FieldsSheet()
+{
+    Canvas sheet(120, 48);
+    sheet.Place(NameField(120, 24), 0, 0);
+    sheet.Place(NameField(40, 24), 0, 24);
     return sheet;
 }
 
@@ -580,7 +620,7 @@ int main(int argc, char** argv)
     } sheets[] = {
         {"controlbar.png", ControlBar(64, 40)},
         {"commands.png", CommandsSheet(fonts)},
-        {"field.png", NameField(160, 24)},
+        {"field.png", FieldsSheet()},
         {"slider.png", SliderSheet()},
         {"close.png", CloseSheet()},
         {"toggles.png", TogglesSheet(fonts)},

@@ -6,7 +6,9 @@
 // "-" as output writes to standard output. With -o DIR every project named is rendered into
 // DIR, several at once on a machine with many cores; one that fails does not stop the others.
 // Errors are one line on standard error, with the system's reason where there is one; the
-// exit status is 1 when anything failed.
+// exit status is 1 when anything failed. With --generate it writes a generated sound instead
+// of rendering a file (and with --project that sound's project too).
+#include "synth/Generate.h"
 #include "synth/Project.h"
 #include "synth/WorkerPool.h"
 
@@ -33,6 +35,7 @@ namespace {
 const char kUsage[] =
     "usage: quillwave-render [OPTIONS] PROJECT.xml OUT.wav|OUT.flac|OUT.ogg|-\n"
     "       quillwave-render [OPTIONS] -o DIR PROJECT.xml...\n"
+    "       quillwave-render [OPTIONS] --generate CATEGORY [--seed N] [--project FILE.xml] OUT\n"
     "\n"
     "Renders the mix of every unmuted voice of a Quillwave project and writes it as a sound file\n"
     "(1 channel, 44100 Hz, 16 bits), exactly as the program's Save Sound does. The output's\n"
@@ -45,11 +48,18 @@ const char kUsage[] =
     "ending (A.xml as DIR/A.wav); the projects are rendered on all cores, and one that fails\n"
     "does not stop the others.\n"
     "\n"
+    "With --generate it writes a generated sound, as the program's Generate menu makes it:\n"
+    "CATEGORY is one of coin (or pickup), laser (shoot), explosion, power-up, hit (hurt), jump,\n"
+    "blip (select) or random; the same category and seed always give the same sound.\n"
+    "\n"
     "  -o DIR           render every project named into the existing folder DIR\n"
     "  --format FORMAT  wav, flac or ogg: the format whatever the output's ending (with -o, the\n"
     "                   default is wav)\n"
     "  -v               print each sound's length, the number of voices and the time taken (on\n"
     "                   standard error when the sound goes to standard output)\n"
+    "  --generate CATEGORY  write the sound of that category instead of rendering a project\n"
+    "  --seed N         the generator's seed, 0 to 4294967295 (default 0)\n"
+    "  --project FILE.xml   with --generate, also save the generated project there\n"
     "  --threads N      render on N threads (default 0: one per hardware thread); the sound is\n"
     "                   the same whatever N is\n"
     "  -h, --help       show this help\n"
@@ -152,6 +162,49 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
     return 0;
 }
 
+// What --generate asks for; category null when it was not given.
+struct GenerateRequest {
+    const char* category = nullptr;
+    uint32_t seed = 0;
+    const char* project = nullptr;
+};
+
+// Generates the sound, saves its project when asked, and writes the sound; the exit status.
+int Generate(const GenerateRequest& request, const char* outputPath, SoundFileFormat format, bool verbose,
+             Messages& messages)
+{
+    const auto start = std::chrono::steady_clock::now();
+    SoundCategory category;
+    if (!ParseCategory(request.category, category))
+        return Fail(messages, String::Format("unknown category %s (try --help)", request.category));
+    // Neither file need exist yet: compare the paths they will be written at.
+    if (request.project) {
+        std::error_code error;
+        const auto project = std::filesystem::weakly_canonical(ProjectSavePath(request.project).CStr(), error);
+        const auto sound = std::filesystem::weakly_canonical(outputPath, error);
+        if (project == sound || SameFile(ProjectSavePath(request.project).CStr(), outputPath))
+            return Fail(messages, String::Format("the project and the sound cannot both be %s", outputPath));
+    }
+    const GeneratedVoices voices = GenerateVoices(category, request.seed);
+    int error = 0;
+    if (request.project &&
+        !SaveProjectFile(request.project, GeneratedName(category, request.seed), voices, &error))
+        return Fail(messages, String::Format("cannot write %s: %s", ProjectSavePath(request.project).CStr(),
+                                             std::strerror(error ? error : EIO)));
+    CSound mix;
+    if (!SaveSoundFile(outputPath, format, voices, mix, &error))
+        return Fail(messages,
+                    String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
+    if (verbose) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
+        messages.info += String::Format("%s: %.3f s (%u samples), %zu voices, generated in %.3f s\n", outputPath,
+                                        static_cast<double>(samples) / kMixRate, samples, voices.size(), seconds)
+                             .CStr();
+    }
+    return 0;
+}
+
 // Render with its failures turned into messages: it may run on a worker thread, where nothing
 // may escape.
 int RenderCaught(const char* projectPath, const char* outputPath, SoundFileFormat format, bool verbose,
@@ -236,6 +289,8 @@ int main(int argc, char** argv)
     bool formatGiven = false;
     SoundFileFormat format = SoundFileFormat::Wav;
     std::vector<const char*> paths;
+    GenerateRequest generate;
+    bool seedGiven = false;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -271,6 +326,22 @@ int main(int argc, char** argv)
             folder = argv[++i];
             continue;
         }
+        if (options && (std::strcmp(arg, "--generate") == 0 || std::strcmp(arg, "--seed") == 0 ||
+                        std::strcmp(arg, "--project") == 0)) {
+            if (i + 1 >= argc)
+                return Fail(String::Format("%s needs a value (try --help)", arg));
+            const char* value = argv[++i];
+            if (arg[2] == 'g') {
+                generate.category = value;
+            } else if (arg[2] == 'p') {
+                generate.project = value;
+            } else {
+                if (!ParseSeed(value, generate.seed))
+                    return Fail("--seed takes a number from 0 to 4294967295");
+                seedGiven = true;
+            }
+            continue;
+        }
         if (options && std::strcmp(arg, "-v") == 0) {
             verbose = true;
         } else if (options && std::strcmp(arg, "--") == 0) {
@@ -281,7 +352,11 @@ int main(int argc, char** argv)
             paths.push_back(arg);
         }
     }
-    if (folder ? paths.empty() : paths.size() != 2) {
+    if (!generate.category && (seedGiven || generate.project))
+        return Fail("--seed and --project go with --generate (try --help)");
+    if (generate.category && folder)
+        return Fail("--generate writes one sound: -o does not go with it (try --help)");
+    if (folder ? paths.empty() : paths.size() != (generate.category ? 1u : 2u)) {
         std::fputs(kUsage, stderr);
         return 1;
     }
@@ -292,15 +367,26 @@ int main(int argc, char** argv)
     if (folder)
         return RenderBatch(paths, folder, format, verbose);
 
-    const char* output = paths[1];
+    const char* output = generate.category ? paths[0] : paths[1];
     const bool toStandardOutput = IsStandardOutput(output);
     if (!formatGiven && !toStandardOutput && !SoundFileFormatFromPath(output, format))
         return Fail(String::Format("cannot tell the format of %s from its ending: use .wav, .flac or .ogg, or --format",
                                    output));
     if (toStandardOutput && isatty(STDOUT_FILENO))
         return Fail("refusing to write a sound to a terminal: redirect standard output or name a file");
+    if (generate.category && toStandardOutput)
+        return Fail("--generate writes to a file (try --help)");
     Messages messages;
-    const int status = RenderCaught(paths[0], output, format, verbose, messages);
+    int status = 1;
+    if (generate.category) {
+        try {
+            status = Generate(generate, output, format, verbose, messages);
+        } catch (const std::bad_alloc&) {
+            status = Fail(messages, "not enough memory to generate the sound");
+        }
+    } else {
+        status = RenderCaught(paths[0], output, format, verbose, messages);
+    }
     Print(messages, toStandardOutput ? stderr : stdout);
     return status;
 }

@@ -43,7 +43,11 @@ private:
             return;
         }
         if (m_next >= m_steps.size()) {
-            PlatformPushQuit();
+            // Once: on a slow machine more ticks come before the quit is read, and a second
+            // quit left in the queue would end the next test's run at its start.
+            if (!m_quitPushed)
+                PlatformPushQuit();
+            m_quitPushed = true;
             return;
         }
         if (++m_waited < m_steps[m_next].frames)
@@ -61,6 +65,7 @@ private:
     size_t m_next = 0;
     int m_waited = 0;
     int m_frames = 0;
+    bool m_quitPushed = false;
     CSlotList m_slots;
 };
 

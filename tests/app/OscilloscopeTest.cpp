@@ -50,7 +50,7 @@ protected:
 
 TEST_F(Panel, LaysItsControlsOutInsideThePanelAndAreas)
 {
-    ASSERT_EQ(panel.GetChildCount(), 64u);
+    ASSERT_EQ(panel.GetChildCount(), 66u);
     for (uint32_t i = 0; i < panel.GetChildCount(); ++i) {
         CGUI& child = *panel.GetChild(i);
         const float areaHeight = child.GetParent() == &panel ? 90.0f : child.GetParent()->CGUI::GetHeight();
@@ -126,6 +126,19 @@ TEST_F(Panel, ShapeAndModeBoxesActAsRadioGroups)
     EXPECT_TRUE(panel.WaveBox(Triangle).IsDown());
     EXPECT_EQ(panel.GetWaveType(), Triangle);
     EXPECT_TRUE(panel.CarrierWaveBox(Sine).IsDown()); // the other group is untouched
+
+    // Noise is the fifth shape of both oscillators, with a box of its own in each group.
+    Click(panel.WaveBox(Noise));
+    EXPECT_EQ(panel.GetWaveType(), Noise);
+    EXPECT_TRUE(panel.WaveBox(Noise).IsDown());
+    EXPECT_FALSE(panel.WaveBox(Triangle).IsDown());
+    EXPECT_NE(&panel.WaveBox(Noise), &panel.WaveBox(Sine));
+    panel.SetCarrierOn(true);
+    Click(panel.CarrierWaveBox(Noise));
+    EXPECT_EQ(panel.GetCarrierType(), Noise);
+    EXPECT_FALSE(panel.CarrierWaveBox(Sine).IsDown());
+    panel.SetCarrierOn(false);
+    Click(panel.WaveBox(Triangle));
 
     Click(panel.ModulationBox(PM));
     EXPECT_EQ(panel.GetModulation(), PM);

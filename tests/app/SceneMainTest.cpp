@@ -201,6 +201,67 @@ TEST_F(SceneMainWithoutMicrophone, MicIsDisabledAndUpWithoutAMicrophone)
     EXPECT_FALSE(Button("btnMic").IsEnabled());
 }
 
+TEST_F(SceneMain, TheGenerateMenuReplacesTheProjectAndShowsTheSeed)
+{
+    CEdit* seedBox = scene->GetSeedBox();
+    ASSERT_NE(seedBox, nullptr);
+    CGUI* laser = scene->GetGUI().FindElement("mnuLaser");
+    ASSERT_NE(laser, nullptr);
+    scene->AddVoice();
+    Button("btnLoop").SetDown(true);
+    scene->Play();
+    ASSERT_TRUE(Playing());
+
+    laser->onRelease.Emit(); // chosen from the menu: a fresh seed, shown in the box
+    const std::string seed = seedBox->GetText().CStr();
+    ASSERT_FALSE(seed.empty());
+    EXPECT_EQ(std::string(scene->GetProjectNameBox()->GetText().CStr()), "Laser " + seed);
+    EXPECT_FALSE(Playing());
+    ExpectNothingPlaysShown("after Generate");
+    const GeneratedVoices expected = GenerateVoices(SoundCategory::Laser, static_cast<uint32_t>(std::stoul(seed)));
+    ASSERT_EQ(scene->GetVoices().size(), expected.size());
+    ASSERT_EQ(scene->GetPanels().size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(scene->GetVoices()[i]->GetSeed(), expected[i]->GetSeed());
+        EXPECT_EQ(&scene->GetPanels()[i]->Model(), scene->GetVoices()[i].get());
+    }
+
+    // A typed seed makes that sound again, once; the next choice draws a new seed.
+    seedBox->SetText("1234");
+    seedBox->onChange.Emit(seedBox->GetText());
+    scene->GetGUI().FindElement("mnuExplosion")->onRelease.Emit();
+    EXPECT_STREQ(scene->GetProjectNameBox()->GetText().CStr(), "Explosion 1234");
+    EXPECT_EQ(scene->GetVoices().front()->GetSeed(), GenerateVoices(SoundCategory::Explosion, 1234)[0]->GetSeed());
+    seedBox->SetText("not a seed");
+    seedBox->onChange.Emit(seedBox->GetText());
+    scene->Generate(SoundCategory::Jump);
+    EXPECT_STRNE(seedBox->GetText().CStr(), "not a seed");
+    EXPECT_EQ("Jump " + std::string(seedBox->GetText().CStr()), scene->GetProjectNameBox()->GetText().CStr());
+}
+
+TEST_F(SceneMain, MutateNudgesTheVoicesInPlace)
+{
+    scene->Generate(SoundCategory::Blip);
+    std::vector<const CVoiceModel*> voices;
+    std::vector<float> frequencies;
+    for (const auto& voice : scene->GetVoices()) {
+        voices.push_back(voice.get());
+        frequencies.push_back(voice->GetShown(ValueFrequency));
+    }
+    const std::string name = scene->GetProjectNameBox()->GetText().CStr();
+    bool changed = false;
+    for (int round = 0; round < 3 && !changed; ++round) {
+        scene->GetGUI().FindElement("mnuMutate")->onRelease.Emit();
+        for (size_t i = 0; i < voices.size(); ++i)
+            changed = changed || scene->GetVoices()[i]->GetShown(ValueFrequency) != frequencies[i];
+    }
+    EXPECT_TRUE(changed);
+    ASSERT_EQ(scene->GetVoices().size(), voices.size());
+    for (size_t i = 0; i < voices.size(); ++i)
+        EXPECT_EQ(scene->GetVoices()[i].get(), voices[i]) << "the same voices, changed";
+    EXPECT_EQ(name, scene->GetProjectNameBox()->GetText().CStr());
+}
+
 TEST_F(SceneMain, ButtonsShowNothingPlaysOnceThePlayerIsEmpty)
 {
     Button("btnLoop").SetDown(true);

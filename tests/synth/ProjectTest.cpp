@@ -74,8 +74,56 @@ TEST_F(Project, StartUpProjectIsSavedExactly)
               "period=\"1.00\" phase=\"0.00\" attack=\"0.00\" decay=\"0.50\" sustain=\"0.50\" hold=\"0.50\" "
               "release=\"0.10\" typeCarrier=\"0\" modCarrier=\"1\" amplitudeCarrier=\"1.00\" "
               "amplitudeOffsetCarrier=\"0.00\" frequencyCarrier=\"1\" periodCarrier=\"1.00\" "
-              "phaseCarrier=\"0.00\" envelope=\"false\" carrier=\"false\" loop=\"true\" mute=\"false\" />\n"
+              "phaseCarrier=\"0.00\" envelope=\"false\" carrier=\"false\" loop=\"true\" mute=\"false\" "
+              "seed=\"0\" />\n"
               "</project>");
+}
+
+TEST_F(Project, TheNoiseSeedIsSavedLastAndLoadsBack)
+{
+    Load("<project><oscilloscope type='4' amplitude='1' frequency='500' period='0.1' seed='4294967295'/>"
+         "<oscilloscope type='4' amplitude='1' frequency='500' period='0.1' seed='17'/></project>");
+    ASSERT_EQ(voices.size(), 2u);
+    EXPECT_EQ(voices[0]->GetSeed(), 4294967295u);
+    EXPECT_EQ(voices[1]->GetSeed(), 17u);
+    EXPECT_TRUE(panels[0]->WaveBox(Noise).IsDown());
+    EXPECT_EQ(Attribute(0, "seed"), "4294967295");
+    CXMLDocument doc;
+    BuildProjectDocument(doc, "", voices);
+    const CXMLNode& element = *doc.GetChild(1);
+    ASSERT_EQ(element.GetAttributeCount(), 23u);
+    EXPECT_STREQ(element.GetAttribute(22)->name.CStr(), "seed");
+    EXPECT_STREQ(element.GetAttribute(21)->name.CStr(), "mute");
+    // Different seeds play different noise.
+    bool differ = false;
+    for (int i = 0; i < 50 && !differ; ++i)
+        differ = voices[0]->SampleVoice(i * 0.002) != voices[1]->SampleVoice(i * 0.002);
+    EXPECT_TRUE(differ);
+}
+
+TEST_F(Project, FilesWithoutASeedLoadWithSeedZeroAndBadSeedsReadAsZero)
+{
+    Load("<project><oscilloscope type='4' amplitude='1' frequency='500' period='0.1'/>"
+         "<oscilloscope seed='-3'/><oscilloscope seed='4294967296'/><oscilloscope seed='12x'/>"
+         "<oscilloscope seed=''/><oscilloscope seed=' 5'/></project>");
+    ASSERT_EQ(voices.size(), 6u);
+    for (CVoiceModel* voice : voices)
+        EXPECT_EQ(voice->GetSeed(), 0u);
+    // A file from before noise: type 4 was silence there and is noise now, seeded 0.
+    CVoiceModel fresh;
+    fresh.SetWaveType(Noise);
+    fresh.SetSlider(ValueFrequency, 500.0f);
+    double energy = 0.0;
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(voices[0]->SampleVoice(i * 0.001), fresh.SampleVoice(i * 0.001));
+        energy += voices[0]->SampleVoice(i * 0.001) * voices[0]->SampleVoice(i * 0.001);
+    }
+    EXPECT_GT(energy, 10.0);
+    uint32_t seed = 9;
+    EXPECT_TRUE(ParseSeed("0", seed) && seed == 0u);
+    EXPECT_TRUE(ParseSeed("4294967295", seed) && seed == 4294967295u);
+    for (const char* bad : {"", "-1", "4294967296", "99999999999999999999", "1.5", "+2", "0x10"})
+        EXPECT_FALSE(ParseSeed(bad, seed)) << bad;
 }
 
 TEST_F(Project, ValuesAreSavedAsShownRoundedByTheFormat)
@@ -230,7 +278,7 @@ TEST_F(Project, OutOfRangeTypesAndModesLoadAsIsAndSilence)
     COscilloscope& v = *panels[0];
     EXPECT_EQ(v.GetWaveType(), 7);
     EXPECT_EQ(v.GetCarrierType(), -1);
-    for (int32_t type = 0; type < 4; ++type)
+    for (int32_t type = 0; type < 5; ++type)
         EXPECT_FALSE(v.WaveBox(type).IsDown() || v.CarrierWaveBox(type).IsDown());
     EXPECT_EQ(v.GetModulation(), FM); // reported as FM with no mode box checked
     EXPECT_EQ(Attribute(0, "type"), "7");

@@ -86,7 +86,7 @@ private:
             return Uniform(lo, hi);
         }
     }
-    int32_t Type() { return Pick<int32_t>({Sine, Triangle, Sawtooth, Square, Sine, Triangle, Square, 4, -1}); }
+    int32_t Type() { return Pick<int32_t>({Sine, Triangle, Sawtooth, Square, Noise, Sine, Triangle, Square, Noise, 5, -1}); }
 
     Waveform Oscillator(float seconds)
     {
@@ -97,6 +97,7 @@ private:
         w.frequency = Int(8) == 0 ? Pick({0.0f, 1.0f, 0.5f, 12345.0f, 99999.5f}) : Slider(0.0f, 2000.0f);
         w.period = seconds * Uniform(0.3f, 1.0f);
         w.phase = Slider(0.0f, 1.0f);
+        w.noiseKey = (static_cast<uint64_t>(m_random()) << 32) | m_random();
         return w;
     }
 
@@ -418,6 +419,14 @@ TEST(RenderKernel, EdgeValuesMatchTheReference)
     am.voices[0].params.am = true;
     am.voices[0].params.carrier = {Triangle, 3e36f, 0.0f, 3.0f, 1.0f, 0.0f}; // the amplitude overflows float
     mixes.push_back(am);
+    // Noise steps at huge, negative and non-finite indices, and a noise carrier driving FM.
+    mixes.push_back({{voice(Noise, 1.0f, 0.0f, 3e38f), voice(Noise, 1.0f, 0.0f, INFINITY), voice(Noise, 1.0f, 0.0f, -1e20f)},
+                     1, 8000, 16});
+    mixes.push_back({{voice(Noise, 0.5f, -0.5f, NAN), voice(Noise, 4.0f, 0.0f, 2000.0f)}, 1, 44100, 16});
+    Mix noisyFm{{voice(Sine, 1.0f, 0.0f, 440.0f)}, 1, 44100, 16};
+    noisyFm.voices[0].params.carrierOn = true;
+    noisyFm.voices[0].params.carrier = {Noise, 2.0f, -1.0f, 300.0f, 1.0f, 0.5f, 77};
+    mixes.push_back(noisyFm);
     Mix oneByte{{voice(Sine, 1.0f, 0.5f, 1.0f)}, 1, 1, 16};
     oneByte.voices[0].length = 0.5f;
     mixes.push_back(oneByte);

@@ -379,3 +379,43 @@ TEST_F(RenderTool, DashWritesToStandardOutputAndAReaderThatGoesAwayIsReported)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RenderTool, GeneratesASoundAndItsProjectFromACategoryAndSeed)
+{
+    const std::string a = dir.File("a.wav"), b = dir.File("b.wav"), c = dir.File("c.wav"), project = dir.File("p.xml");
+    ASSERT_EQ(Render("--generate laser --seed 1234 --project " + project + " " + a).status, 0);
+    ASSERT_EQ(Render("--generate shoot --seed 1234 " + b).status, 0);
+    ASSERT_EQ(Render("--generate laser --seed 1235 " + c).status, 0);
+    const std::string sound = ReadFileBytes(a);
+    EXPECT_GT(sound.size(), 44u + 2u * 4410u);
+    EXPECT_EQ(ReadFileBytes(b), sound) << "the same category and seed give the same bytes";
+    EXPECT_NE(ReadFileBytes(c), sound);
+    // The saved project is the generated sound: rendered, it gives the same bytes.
+    EXPECT_NE(ReadFileBytes(project).find("<name>Laser 1234</name>"), std::string::npos);
+    ASSERT_EQ(Render(project + " " + dir.File("out.wav")).status, 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("out.wav")), sound);
+    // The existing form still works beside it, and -v reports the generated sound.
+    const ToolRun verbose = Render("-v --generate explosion " + a);
+    EXPECT_EQ(verbose.status, 0);
+    EXPECT_NE(verbose.out.find("voices"), std::string::npos);
+}
+
+TEST_F(RenderTool, WrongGenerateOptionsFailWithOneLine)
+{
+    const std::string out = dir.File("out.wav");
+    for (const std::string& arguments :
+         {"--generate thunder " + out, "--generate laser --seed -1 " + out, "--generate laser --seed 4294967296 " + out,
+          "--seed 5 " + out, "--project " + dir.File("p.xml") + " " + out,           // the project would be saved over the sound
+          "--generate laser --project " + dir.File("same.wav") + ".xml " + dir.File("same.wav.xml"),
+          std::string("--generate"), "--generate laser --seed " + out}) {
+        const ToolRun run = Render(arguments);
+        EXPECT_EQ(run.status, 1) << arguments;
+        ASSERT_FALSE(run.err.empty()) << arguments;
+    }
+    EXPECT_FALSE(std::ifstream(out).good()) << "nothing was written";
+    EXPECT_EQ(Render("--generate laser " + out + " " + dir.File("x.wav")).status, 1) << "one output only";
+}
+
+} // namespace

@@ -172,11 +172,12 @@ protected:
     Description appGui, mainGui;
 };
 
-const char* const kControlBar[] = {"editProjectName", "btnNew",  "btnOpen", "btnSave", "btnSaveSound",
-                                   "btnAddSound",     "btnLoop", "btnPlay", "btnStop", "btnMic"};
+const char* const kControlBar[] = {"editProjectName", "btnNew",  "btnOpen", "btnSave",     "btnSaveSound",
+                                   "btnAddSound",     "btnLoop", "btnPlay", "btnStop",     "btnMic",
+                                   "mnuGenerate",     "editSeed"};
 const char* const kBoxTemplates[] = {"chkSinWave", "chkTriangleWave", "chkSawtoothWave", "chkSquareWave",
                                      "chkLoop",    "chkEnvelope",     "chkCarrier",      "chkMute",
-                                     "chkAM",      "chkFM",           "chkPM"};
+                                     "chkAM",      "chkFM",           "chkPM",           "chkNoiseWave"};
 
 TEST_F(ThemeFiles, MainSceneFindsEveryElementWithTheKindItExpects)
 {
@@ -188,7 +189,7 @@ TEST_F(ThemeFiles, MainSceneFindsEveryElementWithTheKindItExpects)
         {"chkSinWave", "checkbox"},  {"chkTriangleWave", "checkbox"}, {"chkSawtoothWave", "checkbox"},
         {"chkSquareWave", "checkbox"}, {"chkLoop", "checkbox"},    {"chkEnvelope", "checkbox"},
         {"chkCarrier", "checkbox"},  {"chkMute", "checkbox"},      {"chkAM", "checkbox"},  {"chkFM", "checkbox"},
-        {"chkPM", "checkbox"}};
+        {"chkPM", "checkbox"},       {"chkNoiseWave", "checkbox"}, {"mnuGenerate", "menu"}, {"editSeed", "edit"}};
     for (const auto& [name, kind] : expected) {
         ASSERT_TRUE(mainGui.byName.count(name)) << name;
         EXPECT_EQ(std::string(mainGui[name].name.CStr()), kind) << name;
@@ -253,7 +254,7 @@ TEST_F(ThemeFiles, TemplatesDoNotShowOnTheirOwn)
 TEST_F(ThemeFiles, TemplatesFitTheVoicePanelLayout)
 {
     // The panel is 400 × 90: a close button 2 from the top-right corner, a top row of boxes
-    // from x 197 (3 apart, loop 10 after the shapes), five slider rows at x 250 from 3 below
+    // from x 186 (2 apart, loop 8 after the five shapes), five slider rows at x 250 from 3 below
     // the close button, 2 apart, with value boxes 53 to their left, and the voice screen from
     // y 2 to the last slider's bottom, which the trace's clipping takes to be 82 high.
     const Rect close = mainGui.Box("btnClose"), slider = mainGui.Box("scroll");
@@ -261,9 +262,11 @@ TEST_F(ThemeFiles, TemplatesFitTheVoicePanelLayout)
     auto height = [&](const char* name) { return mainGui.Box(name).h; };
 
     const float closeLeft = 400 - 2 - close.w;
-    const float topRow = 197 + width("chkSinWave") + width("chkTriangleWave") + width("chkSawtoothWave") +
-                         width("chkSquareWave") + 3 * 3 + 10 + width("chkLoop") + width("chkCarrier") +
-                         width("chkEnvelope") + width("chkMute") + 3 * 3;
+    const float shapes = width("chkSinWave") + width("chkTriangleWave") + width("chkSawtoothWave") +
+                         width("chkSquareWave") + width("chkNoiseWave") + 4 * 2;
+    EXPECT_GE(186, 2 + 180) << "the shape boxes start right of the screens";
+    const float topRow = 186 + shapes + 8 + width("chkLoop") + width("chkCarrier") + width("chkEnvelope") +
+                         width("chkMute") + 3 * 2;
     EXPECT_LE(topRow, closeLeft - 2) << "the top row runs into the close button";
 
     const float firstRow = 2 + close.h + 3;
@@ -273,9 +276,7 @@ TEST_F(ThemeFiles, TemplatesFitTheVoicePanelLayout)
     EXPECT_LE(2 + 5 * slider.h + 4 * 2, 76) << "the envelope area is 76 high";
     EXPECT_LE(250 + slider.w, 400 - 2);
 
-    const float carrierRow = 197 + width("chkSinWave") + width("chkTriangleWave") + width("chkSawtoothWave") +
-                             width("chkSquareWave") + 3 * 3 + 10 + width("chkAM") + 10 + width("chkFM") + 10 +
-                             width("chkPM");
+    const float carrierRow = 186 + shapes + 8 + width("chkAM") + 6 + width("chkFM") + 6 + width("chkPM");
     EXPECT_LE(carrierRow, 400);
 
     // Labels sit 3 right of the 180-wide screen, before the value boxes at 250 − 53.

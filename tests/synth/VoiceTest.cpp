@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(SampleWave, SquareTakesZeroAsPositive)
 
 TEST(SampleWave, UnknownTypesAreSilent)
 {
-    EXPECT_EQ(SampleWave(Wave(4, 1, 1, 1), 0.3), 0.0);
+    EXPECT_EQ(SampleWave(Wave(5, 1, 1, 1), 0.3), 0.0); // 4 is noise
     EXPECT_EQ(SampleWave(Wave(-1, 1, 1, 1), 0.3), 0.0);
 }
 
@@ -180,6 +181,90 @@ TEST(SampleVoice, EnvelopeScalesTheOffsetToo)
     EXPECT_EQ(SampleVoice(v, 2.0), 0.0);
     v.envelopeOn = false;
     EXPECT_EQ(SampleVoice(v, 2.0), 1.0);
+}
+
+} // namespace
+
+namespace {
+
+Waveform NoiseWave(float amplitude, float offset, float frequency, uint64_t key, float phase = 0.0f)
+{
+    Waveform w = Wave(Noise, amplitude, offset, frequency, phase);
+    w.noiseKey = key;
+    return w;
+}
+
+TEST(Noise, HoldsEachStepAndIsUniformOverMinusOneToOne)
+{
+    const Waveform noise = NoiseWave(1, 0, 10, 5);
+    EXPECT_EQ(SampleWave(noise, 0.0), SampleWave(noise, 0.0999));
+    EXPECT_NE(SampleWave(noise, 0.0999), SampleWave(noise, 0.1));
+    double sum = 0, squares = 0, low = 1, high = -1;
+    const int steps = 20000;
+    for (int i = 0; i < steps; ++i) {
+        const double v = SampleWave(noise, (i + 0.5) / 10.0);
+        sum += v;
+        squares += v * v;
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    EXPECT_GT(low, -1.0);
+    EXPECT_LT(high, 1.0);
+    EXPECT_LT(low, -0.999);
+    EXPECT_GT(high, 0.999);
+    EXPECT_NEAR(sum / steps, 0.0, 0.02);
+    EXPECT_NEAR(squares / steps, 1.0 / 3.0, 0.02); // the variance of a uniform [-1, 1]
+    // Offset and amplitude scale it as any shape; the phase moves the steps in time.
+    const Waveform scaled = NoiseWave(0.5f, 0.25f, 10, 5);
+    EXPECT_DOUBLE_EQ(SampleWave(scaled, 0.33), 0.25 + 0.5 * SampleWave(noise, 0.33));
+    EXPECT_EQ(SampleWave(NoiseWave(1, 0, 10, 5, 0.25f), 0.0), SampleWave(noise, 0.25));
+}
+
+TEST(Noise, TheFrequencySetsHowOftenItChanges)
+{
+    auto crossings = [](float frequency) {
+        const Waveform noise = NoiseWave(1, 0, frequency, 9);
+        int count = 0;
+        double last = SampleWave(noise, 0.0);
+        for (int i = 1; i < 44100; ++i) {
+            const double v = SampleWave(noise, i / 44100.0);
+            count += (v < 0) != (last < 0);
+            last = v;
+        }
+        return count;
+    };
+    const int rumble = crossings(50), hiss = crossings(2000);
+    EXPECT_NEAR(rumble, 25, 12); // a new value per step: half of them change sign
+    EXPECT_NEAR(hiss, 1000, 100);
+    EXPECT_EQ(crossings(0), 0) << "at 0 Hz it holds one value";
+}
+
+TEST(Noise, TheKeyChoosesTheSequenceAndNothingElseDoes)
+{
+    const Waveform a = NoiseWave(1, 0, 100, NoiseKey(7, false));
+    const Waveform b = NoiseWave(1, 0, 100, NoiseKey(7, true));
+    const Waveform c = NoiseWave(1, 0, 100, NoiseKey(8, false));
+    int sameAB = 0, sameAC = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const double t = (i + 0.5) / 100.0;
+        sameAB += SampleWave(a, t) == SampleWave(b, t);
+        sameAC += SampleWave(a, t) == SampleWave(c, t);
+        EXPECT_EQ(SampleWave(a, t), SampleWave(NoiseWave(1, 0, 100, NoiseKey(7, false)), t));
+    }
+    EXPECT_EQ(sameAB, 0) << "a voice's carrier does not echo its main oscillator";
+    EXPECT_EQ(sameAC, 0);
+    // Order of evaluation does not matter: step 500 is the same value read first or last.
+    EXPECT_EQ(NoiseValue(3, 500.2), NoiseValue(3, 500.9));
+}
+
+TEST(Noise, EveryStepIndexGivesAValueInRange)
+{
+    for (double cycles : {-1e300, -9.3e18, -0.5, 0.0, 9.3e18, 1e300, double(INFINITY), -double(INFINITY), double(NAN)}) {
+        const double v = NoiseValue(11, cycles);
+        EXPECT_TRUE(v > -1.0 && v < 1.0) << cycles;
+    }
+    EXPECT_EQ(NoiseValue(11, double(NAN)), NoiseValue(11, 0.0));
+    EXPECT_EQ(SampleWave(Wave(5, 1, 0.5f, 10), 0.3), 0.0) << "shapes past noise stay silent";
 }
 
 } // namespace
