@@ -21,6 +21,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Frames of the rise at a start at 44100 Hz.
+constexpr size_t kRamp = 44100 * kAudioRampMs / 1000;
+
 class DiskAudio : public DiskAudioTest {
 protected:
     static void WaitWhilePlaying(CAudioBuffer* buffer)
@@ -66,9 +69,10 @@ TEST_F(DiskAudio, PlaysExactlyTheSamplesOnBothChannels)
         EXPECT_EQ(buffer->GetCurrentPosition(), 8820u); // a one-shot stops at its end
     }
     std::vector<int16_t> out = Output();
-    size_t start = FirstNonZero(out);
+    // Past the rise at the start, the samples themselves.
+    size_t start = 2 * StartAfterRamp(Left(), samples, kRamp);
     ASSERT_LE(start + 2 * samples.size(), out.size());
-    for (size_t i = 0; i < samples.size(); ++i) {
+    for (size_t i = kRamp; i < samples.size(); ++i) {
         ASSERT_EQ(out[start + 2 * i], samples[i]) << i;
         ASSERT_EQ(out[start + 2 * i + 1], samples[i]) << i;
     }
@@ -101,12 +105,13 @@ TEST_F(DiskAudio, ConvertsEightBitsAndScalesByVolume)
     std::vector<int16_t> out = Output();
     size_t start = FirstNonZero(out);
     ASSERT_LT(start + 2000, out.size());
-    EXPECT_EQ(out[start], 32512);
-    EXPECT_EQ(out[start + 1], -32768);
+    EXPECT_EQ(out[start + 2 * kRamp], 32512);
+    EXPECT_EQ(out[start + 2 * kRamp + 1], -32768);
     // The quiet buffer starts after the loud one's 1000 frames.
     size_t second = start + 2000 + FirstNonZero(std::vector<int16_t>(out.begin() + start + 2000, out.end()));
     ASSERT_LT(second, out.size());
-    EXPECT_NEAR(out[second], 20000 * std::pow(10.0, -0.3), 1.0);
+    ASSERT_LT(second + 2 * kRamp, out.size());
+    EXPECT_NEAR(out[second + 2 * kRamp], 20000 * std::pow(10.0, -0.3), 1.0);
 }
 
 TEST_F(DiskAudio, LoopingRepeatsWithoutAGap)
@@ -127,10 +132,11 @@ TEST_F(DiskAudio, LoopingRepeatsWithoutAGap)
         EXPECT_EQ(buffer->GetCurrentPosition(), stoppedAt); // a stopped buffer stays put
     }
     std::vector<int16_t> out = Output();
-    size_t start = FirstNonZero(out);
+    size_t start = 2 * StartAfterRamp(Left(), samples, kRamp);
+    ASSERT_LT(start, out.size());
     size_t frames = (out.size() - start) / 2;
     ASSERT_GT(frames, 3 * samples.size());
-    for (size_t i = 0; i < 3 * samples.size(); ++i)
+    for (size_t i = kRamp; i < 3 * samples.size(); ++i)
         ASSERT_EQ(out[start + 2 * i], samples[i % samples.size()]) << i;
 }
 
@@ -151,9 +157,10 @@ TEST_F(DiskAudio, ResamplesSlowerRatesByInterpolation)
     std::vector<int16_t> out = Output();
     size_t start = FirstNonZero(out);
     ASSERT_LT(start + 800, out.size());
-    EXPECT_EQ(out[start], 1000);
-    EXPECT_EQ(out[start + 2], 1050); // halfway between 1000 and 1100
-    EXPECT_EQ(out[start + 4], 1100);
+    // Past the rise: source sample 110 at output frame 220, then halfway values between.
+    EXPECT_EQ(out[start + 2 * 220], 12000);
+    EXPECT_EQ(out[start + 2 * 221], 12050); // halfway between 12000 and 12100
+    EXPECT_EQ(out[start + 2 * 222], 12100);
     EXPECT_EQ(out[start + 2 * 398], 20900);
 }
 
