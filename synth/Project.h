@@ -82,12 +82,14 @@ bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& 
 bool WriteMixWav(const String& path, const CSound& mix, int* error = nullptr);
 
 // Renders voices into mix in the mix format and writes it (WriteMixWav). An empty voice list
-// renders silence rather than keeping the mix's previous data.
+// renders silence rather than keeping the mix's previous data. *clipped (when given) receives
+// how many values the render clamped.
 template <class VoiceList>
-bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr)
+bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr,
+                   uint64_t* clipped = nullptr)
 {
     if (voices.empty())
         mix.Release();
-    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
+    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, clipped);
     return WriteMixWav(path, mix, error);
 }

@@ -49,31 +49,31 @@ struct CRenderJob::State {
     // Takes the newest request and renders it, dropping the lock meanwhile.
     void RenderNewest(std::unique_lock<std::mutex>& lock)
     {
-            taken = latest.load();
-            Request job = std::move(request);
-            const uint64_t number = taken;
-            lock.unlock();
+        taken = latest.load();
+        Request job = std::move(request);
+        const uint64_t number = taken;
+        lock.unlock();
 
-            cache.SetBudget(budget.load());
-            CSound sound;
-            MixStats jobStats;
-            const std::pair<const State*, uint64_t> token{this, number};
-            const unsigned own = _mm_getcsr();
-            _mm_setcsr(job.control);
-            const bool ok = cache.Render(job.voices.data(), static_cast<uint32_t>(job.voices.size()), sound,
-                                         job.channels, job.rate, job.bits, &jobStats,
-                                         RenderCancel{&State::Superseded, &token});
-            _mm_setcsr(own);
-            bytes.store(cache.GetBytes());
+        cache.SetBudget(budget.load());
+        CSound sound;
+        MixStats jobStats;
+        const std::pair<const State*, uint64_t> token{this, number};
+        const unsigned own = _mm_getcsr();
+        _mm_setcsr(job.control);
+        const bool ok = cache.Render(job.voices.data(), static_cast<uint32_t>(job.voices.size()), sound,
+                                     job.channels, job.rate, job.bits, &jobStats,
+                                     RenderCancel{&State::Superseded, &token});
+        _mm_setcsr(own);
+        bytes.store(cache.GetBytes());
 
-            lock.lock();
-            if (jobStats.cancelled || latest.load() != number)
-                return; // superseded: the newer request is already waiting
-            MoveSound(sound, result);
-            stats = jobStats;
-            rendered = ok;
-            done = number;
-            finished.notify_all();
+        lock.lock();
+        if (jobStats.cancelled || latest.load() != number)
+            return; // superseded: the newer request is already waiting
+        MoveSound(sound, result);
+        stats = jobStats;
+        rendered = ok;
+        done = number;
+        finished.notify_all();
     }
 
     void Loop()

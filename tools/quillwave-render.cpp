@@ -75,7 +75,8 @@ int Render(const char* projectPath, const char* outputPath, bool verbose)
 
     CSound mix;
     int error = 0;
-    if (!SaveSoundFile(outputPath, voices, mix, &error))
+    uint64_t clipped = 0;
+    if (!SaveSoundFile(outputPath, voices, mix, &error, &clipped))
         return Fail(String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
 
     if (verbose) {
@@ -83,6 +84,7 @@ int Render(const char* projectPath, const char* outputPath, bool verbose)
         const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
         std::printf("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n", outputPath,
                     static_cast<double>(samples) / kMixRate, samples, voices.size(), unmuted, seconds);
+        std::printf("clipped: %llu samples\n", static_cast<unsigned long long>(clipped));
     }
     return 0;
 }

@@ -428,3 +428,79 @@ TEST_F(Monitoring, OnlyAnOpenDeviceRecordingTheBuffersFormatIsMonitored)
 }
 
 } // namespace
+
+// [SECTION] Ramps
+
+namespace {
+
+// The largest step between consecutive left-channel output samples.
+int LargestStep(const std::vector<int16_t>& left)
+{
+    int largest = 0;
+    for (size_t i = 1; i < left.size(); ++i)
+        largest = std::max(largest, std::abs(left[i] - left[i - 1]));
+    return largest;
+}
+
+} // namespace
+
+TEST_F(DiskAudio, StartsStopsAndReplacementsRampInsteadOfJumping)
+{
+    // Constant sounds at nearly full scale, of opposite signs: without ramps every start, stop
+    // and replacement would step by 30000 or 60000 at once.
+    const std::vector<uint8_t> high = Mono16(std::vector<int16_t>(44100, 30000));
+    const std::vector<uint8_t> low = Mono16(std::vector<int16_t>(44100, -30000));
+    uint32_t ramp = 0;
+    bool replacedWhileStopped = false;
+    {
+        CAudioDevice device;
+        ramp = device.RampFrames();
+        CAudioBuffer* buffer = device.CreateBuffer({1, 44100, 16}, static_cast<uint32_t>(high.size()));
+        ASSERT_NE(buffer, nullptr);
+        buffer->Write(0, high.data(), static_cast<uint32_t>(high.size()));
+        buffer->Play(true);
+        std::this_thread::sleep_for(80ms);
+        ASSERT_TRUE(buffer->Replace({1, 44100, 16}, low.data(), static_cast<uint32_t>(low.size())));
+        EXPECT_TRUE(buffer->IsPlaying());
+        std::this_thread::sleep_for(80ms);
+        buffer->SetCurrentPosition(2000); // a jump while playing
+        std::this_thread::sleep_for(80ms);
+        buffer->Stop();
+        EXPECT_FALSE(buffer->IsPlaying());
+        std::this_thread::sleep_for(80ms);
+        replacedWhileStopped = buffer->Replace({1, 44100, 16}, high.data(), static_cast<uint32_t>(high.size()));
+        EXPECT_EQ(buffer->GetCurrentPosition(), 0u);
+        buffer->Play(true);
+        std::this_thread::sleep_for(80ms);
+        device.DestroyBuffer(buffer); // gone while playing: fades out too
+        std::this_thread::sleep_for(80ms);
+        EXPECT_FALSE(device.CreateBuffer({1, 44100, 16}, 3) != nullptr) << "a partial frame";
+    }
+    EXPECT_TRUE(replacedWhileStopped);
+    ASSERT_GE(ramp, 200u); // about 5 ms
+    ASSERT_LE(ramp, 240u);
+    const std::vector<int16_t> left = Left();
+    // Every sound reached full level, and the output went back to silence at the end.
+    EXPECT_NE(std::find(left.begin(), left.end(), 30000), left.end());
+    EXPECT_NE(std::find(left.begin(), left.end(), -30000), left.end());
+    EXPECT_EQ(left.back(), 0);
+    // A crossfade between +30000 and -30000 moves by 60000 over the ramp.
+    EXPECT_LE(LargestStep(left), 60000 / static_cast<int>(ramp) + 2);
+}
+
+TEST_F(DiskAudio, ReplaceRejectsWhatItCannotMixAndKeepsPlaying)
+{
+    CAudioDevice device;
+    CAudioBuffer* buffer = device.CreateBuffer({1, 44100, 16}, 8820);
+    ASSERT_NE(buffer, nullptr);
+    const std::vector<uint8_t> bytes(8820, 1);
+    buffer->Play(true);
+    EXPECT_FALSE(buffer->Replace({1, 44100, 16}, bytes.data(), 8819)) << "not whole frames";
+    EXPECT_FALSE(buffer->Replace({3, 44100, 16}, bytes.data(), 8820)) << "three channels";
+    EXPECT_FALSE(buffer->Replace({1, 44100, 16}, nullptr, 8820));
+    EXPECT_TRUE(buffer->IsPlaying());
+    EXPECT_EQ(buffer->Size(), 8820u);
+    EXPECT_TRUE(buffer->Replace({2, 22050, 8}, bytes.data(), 4000));
+    EXPECT_EQ(buffer->Size(), 4000u);
+    EXPECT_EQ(buffer->Format().channels, 2u);
+}

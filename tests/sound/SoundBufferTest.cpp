@@ -350,6 +350,7 @@ TEST_F(DiskOutput, PlayFromAPositionStartsAtOnceWithThatPositionsSound)
     CSound whole;
     ASSERT_TRUE(DecodeWhole(path.c_str(), whole));
     std::vector<int16_t> expected = Samples(whole);
+    ASSERT_GT(expected.size(), 44100u);
     expected.erase(expected.begin(), expected.begin() + 44100);
     CSoundStream stream;
     ASSERT_TRUE(stream.OpenStream(path.c_str(), 50)); // halves of 200 ms

@@ -1,5 +1,6 @@
 // The command-line renderer end to end, run as a subprocess: its WAV files checked sample by
 // sample against the voice formulas evaluated here, and its errors and exit statuses.
+#include "synth/RenderKernel.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +208,28 @@ TEST_F(RenderTool, AFailedWriteSaysWhyAndKeepsTheOldFile)
     const ToolRun missing = Render(dir.File("none.xml") + " " + out);
     EXPECT_EQ(missing.err, "quillwave-render: cannot read project " + dir.File("none.xml") +
                                ": No such file or directory\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RenderTool, VerboseOutputCountsClippedSamplesAsTheRendererDoes)
+{
+    const std::string project = Project("<oscilloscope type='0' amplitude='2' frequency='50' period='0.2'/>");
+    const ToolRun run = Render("-v " + project + " " + dir.File("out.wav"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    VoiceParams p;
+    p.wave.amplitude = 2.0f;
+    p.wave.frequency = 50.0f;
+    p.wave.period = 0.2f;
+    const RenderVoice voice{p, 0.2f};
+    CSound reference;
+    uint64_t clipped = 0;
+    ASSERT_TRUE(RenderMixReference(&voice, 1, reference, 1, 44100, 16, &clipped));
+    // |2 sin| > 1 for two thirds of the time.
+    EXPECT_NEAR(static_cast<double>(clipped), 8820.0 * 2 / 3, 60.0);
+    EXPECT_NE(run.out.find("clipped: " + std::to_string(clipped) + " samples"), std::string::npos) << run.out;
 }
 
 } // namespace
