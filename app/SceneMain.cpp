@@ -7,6 +7,7 @@
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/Menu.h"
+#include "gui/Font.h"
 #include "platform/Window.h"
 #include "synth/Project.h"
 #include "xml/XMLDocument.h"
@@ -25,6 +26,17 @@ constexpr int32_t kMonitorSizeMs = 250;
 constexpr float kLayoutLeft = 10.0f;
 constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
+
+// Exchanges two owned blocks with their formats.
+void SwapSounds(CSound& a, CSound& b)
+{
+    std::swap(a.data, b.data);
+    std::swap(a.dataSize, b.dataSize);
+    std::swap(a.channels, b.channels);
+    std::swap(a.samplesPerSec, b.samplesPerSec);
+    std::swap(a.bitsPerSample, b.bitsPerSample);
+    std::swap(a.dataNotOwned, b.dataNotOwned);
+}
 
 } // namespace
 
@@ -75,6 +87,7 @@ void CSceneMain::Enter()
         m_slots.Connect(m_mnuGenerate->onChoose, this, &CSceneMain::OnGenerateChosen);
     if (m_editSeed)
         m_slots.Connect(m_editSeed->onChange, this, &CSceneMain::OnSeedTyped);
+    m_clipIndicator = dynamic_cast<CFont*>(GetGUI().FindElement("clipIndicator"));
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
     ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
@@ -102,6 +115,7 @@ void CSceneMain::Enter()
     m_slots.Connect(m_changeTimer.onExpire, this, &CSceneMain::OnChangeTimer);
     m_slots.Connect(m_layoutTimer.onExpire, this, &CSceneMain::LayoutVoices);
     m_slots.Connect(m_deletionTimer.onExpire, this, &CSceneMain::OnDeletionTimer);
+    m_slots.Connect(GetFrameTick(), this, &CSceneMain::OnFrame);
 
     if (CApp* app = GetApp()) {
         m_slots.Connect(app->onResize, this, &CSceneMain::OnResize);
@@ -125,6 +139,7 @@ void CSceneMain::Leave()
     m_editProjectName = nullptr;
     m_mnuGenerate = nullptr;
     m_editSeed = nullptr;
+    m_clipIndicator = nullptr;
 }
 
 void CSceneMain::Update()
@@ -328,12 +343,67 @@ void CSceneMain::ShowNothingPlays()
     SetEnabledIfPresent(m_btnMic, HasMicrophone());
 }
 
+std::vector<MixVoice> CSceneMain::MixVoices() const
+{
+    std::vector<MixVoice> voices;
+    voices.reserve(m_voices.size());
+    for (const auto& voice : m_voices)
+        voices.push_back(MixVoice{RenderVoice{voice->GetParams(), voice->GetLength()}, voice->IsMuted()});
+    return voices;
+}
+
 void CSceneMain::RenderMix()
 {
     // Without voices the mix is silence, not what the deleted voices made.
-    if (m_voices.empty())
+    if (m_voices.empty()) {
         m_mix.Release();
-    RenderVoices(m_voices, m_mix, kMixChannels, kMixRate, kMixBits);
+        m_mixStats = MixStats();
+        m_render.Start({}, kMixChannels, kMixRate, kMixBits); // supersedes a render in progress
+        CSound none;
+        m_render.Wait(none, m_mixStats);
+        m_mixStats = MixStats();
+    } else {
+        m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits);
+        CSound rendered;
+        bool ok = false;
+        // A render that fails (no memory for the block) leaves the mix as it was, as RenderMix does.
+        if (m_render.Wait(rendered, m_mixStats, &ok) && ok)
+            SwapSounds(m_mix, rendered);
+    }
+    ShowClipping();
+}
+
+void CSceneMain::StartRender() { m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits); }
+
+void CSceneMain::OnFrame()
+{
+    CSound rendered;
+    MixStats stats;
+    bool ok = false;
+    if (!m_render.Poll(rendered, stats, &ok) || !ok)
+        return;
+    SwapSounds(m_mix, rendered);
+    m_mixStats = stats;
+    ShowClipping();
+    if (IsChecked(m_btnMic))
+        return; // the monitor plays; the mix waits for the next Play
+    CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
+    if (!IsPlaying(buffer))
+        return; // stopped meanwhile: heard at the next Play
+    // The new mix takes the playing one's place from its start, crossfaded by the device.
+    if (!m_mix.GetData() || m_mix.GetDataSize() == 0 || !buffer->Replace(&m_mix))
+        Play();
+}
+
+void CSceneMain::ShowClipping()
+{
+    if (!m_clipIndicator)
+        return;
+    const bool clips = m_mixStats.clipped > 0 && m_mixStats.values > 0;
+    m_clipIndicator->SetVisible(clips);
+    if (clips)
+        m_clipIndicator->SetText(String::Format(
+            "CLIP %.1f%%", 100.0 * static_cast<double>(m_mixStats.clipped) / static_cast<double>(m_mixStats.values)));
 }
 
 void CSceneMain::StartChangeTimer()
@@ -348,10 +418,8 @@ void CSceneMain::OnChangeTimer()
     CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
     if (!IsPlaying(buffer))
         return; // heard at the next Play
-    if (IsChecked(m_btnMic))
-        RenderMix();
-    else
-        Play();
+    // Rendered off the frame loop; OnFrame puts the result in the mix's place.
+    StartRender();
 }
 
 void CSceneMain::Play()

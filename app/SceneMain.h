@@ -20,6 +20,7 @@
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
 #include "synth/Generate.h"
+#include "synth/RenderJob.h"
 #include "app/Oscilloscope.h"
 
 #include <cstdint>
@@ -29,6 +30,7 @@
 class CButton;
 class CEdit;
 class CMenu;
+class CFont;
 
 class CSceneMain : public CSceneGeneric {
 public:
@@ -88,6 +90,13 @@ public:
 
     void SetFileDialogRunner(FileDialogRunner runner) { m_dialogs = std::move(runner); }
     const CSound& GetMix() const { return m_mix; }
+    // What the last render of the mix counted (values, clipped values); the control bar's
+    // clip indicator shows the share while it is above 0.
+    const MixStats& GetMixStats() const { return m_mixStats; }
+    // A re-render after an edit that has not yet replaced the playing mix.
+    bool IsRenderPending() const { return m_render.IsPending(); }
+    // Bytes the renderer's cache of voice contributions holds.
+    size_t GetRenderCacheBytes() const { return m_render.GetCacheBytes(); }
     CSoundBufferSet* GetPlayer() const { return m_player; }
     CSoundCapture* GetCapture() const { return m_capture.get(); }
     // The control bar's elements (null when the description lacks them).
@@ -111,8 +120,15 @@ private:
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     void StartChangeTimer();
-    // Renders the voices into the mix; without voices the mix is empty.
+    // Renders the voices into the mix, waiting for it; without voices the mix is empty.
     void RenderMix();
+    // The voices as the renderer takes them.
+    std::vector<MixVoice> MixVoices() const;
+    // Starts rendering the voices in the background; OnFrame takes the result.
+    void StartRender();
+    // Each frame: a finished background render becomes the mix and replaces the playing one.
+    void OnFrame();
+    void ShowClipping();
     bool HasMicrophone() const;
     // After the player has been emptied: Play, Stop and Mic up, Add Sound, Play, Stop and
     // Loop enabled, Mic enabled only with a microphone (whose recording stops).
@@ -149,8 +165,11 @@ private:
     CMenu* m_mnuGenerate = nullptr;
     CEdit* m_editSeed = nullptr;
     bool m_seedTyped = false; // the seed box holds a seed the user typed, not yet used
+    CFont* m_clipIndicator = nullptr;
 
     CSound m_mix;
+    MixStats m_mixStats;
+    CRenderJob m_render; // the mix's renders, off the frame loop
     CSoundStream m_monitor;
     CSoundBufferSet* m_player = nullptr; // the scene manager's first shared set; not owned
     std::unique_ptr<CSoundCaptureSDL> m_capture;

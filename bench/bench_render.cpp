@@ -4,13 +4,20 @@
 // needs, as a floor for the reference. Counters: per_voice_sample (seconds, shown with an SI
 // prefix: "3.1n" is 3.1 ns) and the heap allocations one render makes (operator new and
 // malloc-backed), which must not grow with the length.
+// Live editing: the heavy project with one voice changed, through the render cache (the new
+// mix's latency, and the cache's memory as a counter), and a frame loop of 8 ms frames that
+// polls a render job while the whole heavy project renders in the background (frames per
+// second and the longest frame).
 #include "synth/Render.h"
+#include "synth/RenderCache.h"
+#include "synth/RenderJob.h"
 #include "synth/RenderKernel.h"
 #include "synth/WorkerPool.h"
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -125,8 +132,66 @@ void BM_LibmFloor(benchmark::State& state)
     SetCounters(state, static_cast<double>(values) * mix.size());
 }
 
+std::vector<MixVoice> HeavyProject()
+{
+    std::vector<MixVoice> voices;
+    for (const RenderVoice& v : FmMix(16, 10.0f))
+        voices.push_back(MixVoice{v, false});
+    return voices;
+}
+
+// One voice of the heavy project changed (its amplitude moved, as a slider drag does), then
+// the mix: what a re-render after an edit costs.
+void BM_HeavyOneVoiceChanged(benchmark::State& state)
+{
+    std::vector<MixVoice> voices = HeavyProject();
+    CRenderCache cache;
+    CSound sound;
+    MixStats stats;
+    cache.Render(voices.data(), 16, sound, 1, Rate, 16, &stats);
+    int edit = 0;
+    for (auto _ : state) {
+        voices[7].voice.params.wave.amplitude = 0.5f + 0.001f * static_cast<float>(++edit % 300);
+        cache.Render(voices.data(), 16, sound, 1, Rate, 16, &stats);
+        benchmark::DoNotOptimize(sound.data);
+    }
+    state.counters["voices_rendered"] = stats.voicesRendered;
+    state.counters["cache_MB"] = static_cast<double>(cache.GetBytes()) / (1 << 20);
+}
+
+// A frame loop (8 ms of work a frame, then a poll) while the job renders the whole heavy
+// project from nothing in the background.
+void BM_FramesDuringHeavyRender(benchmark::State& state)
+{
+    using Clock = std::chrono::steady_clock;
+    double frames = 0, seconds = 0, longest = 0;
+    for (auto _ : state) {
+        CRenderJob job;
+        job.Start(HeavyProject(), 1, Rate, 16);
+        CSound sound;
+        MixStats stats;
+        const auto start = Clock::now();
+        auto last = start;
+        for (bool done = false; !done;) {
+            const auto frameEnd = Clock::now() + std::chrono::milliseconds(8);
+            while (Clock::now() < frameEnd) {
+            }
+            done = job.Poll(sound, stats);
+            const auto now = Clock::now();
+            longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+            last = now;
+            ++frames;
+        }
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    state.counters["frames_per_second"] = frames / seconds;
+    state.counters["longest_frame_ms"] = longest * 1000.0;
+}
+
 } // namespace
 
+BENCHMARK(BM_HeavyOneVoiceChanged)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_FramesDuringHeavyRender)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_HeavyMix)->ArgName("threads")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_PerVoice)
     ->ArgNames({"voices", "fast"})

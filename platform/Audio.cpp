@@ -228,19 +228,78 @@ void AudioFeed::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t
 
 // [SECTION] Playback buffers
 
+namespace {
+
+// Adds the frames of a block of bytes from position on, converted to the device's channels and
+// rate, into mix, frame i with the factor level(i) (a negative factor ends the call). Returns
+// false when a one-shot block has played to its end (position then stands at the end).
+template <typename Level>
+bool MixBytes(const std::vector<uint8_t>& bytes, const AudioFormat& format, double& position, bool looping,
+              float* mix, uint32_t frames, uint32_t channels, uint32_t rate, Level level)
+{
+    const uint32_t align = format.BlockAlign();
+    const uint32_t total = align ? static_cast<uint32_t>(bytes.size() / align) : 0;
+    if (total == 0)
+        return false;
+    if (position >= total) { // played from the end: a one-shot has nothing left
+        if (!looping)
+            return false;
+        position = 0.0;
+    }
+    const double step = static_cast<double>(format.samplesPerSec) / rate;
+    const bool stereoSource = format.channels == 2;
+    auto sample = [&](uint32_t frame, uint32_t channel) {
+        return SampleOf(&bytes[static_cast<size_t>(frame) * align], format, channel);
+    };
+    for (uint32_t i = 0; i < frames; ++i) {
+        const float gain = level(i);
+        if (gain < 0.0f)
+            return true;
+        const uint32_t frame = static_cast<uint32_t>(position);
+        const float fraction = static_cast<float>(position - frame);
+        uint32_t next = frame + 1;
+        if (next >= total)
+            next = looping ? 0 : frame;
+        // Linear interpolation; exact source samples when the rates match.
+        auto at = [&](uint32_t channel) {
+            float a = sample(frame, channel);
+            return fraction == 0.0f ? a : a + (sample(next, channel) - a) * fraction;
+        };
+        AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, at(0), at(1), gain);
+        position += step;
+        if (position >= total) {
+            if (!looping) {
+                position = total;
+                return false;
+            }
+            position = std::fmod(position, static_cast<double>(total));
+        }
+    }
+    return true;
+}
+
+bool Playable(const AudioFormat& format, uint32_t bytes)
+{
+    return (format.bitsPerSample == 8 || format.bitsPerSample == 16) && (format.channels == 1 || format.channels == 2) &&
+           format.samplesPerSec > 0 && bytes > 0 && bytes % format.BlockAlign() == 0;
+}
+
+} // namespace
+
 CAudioBuffer::CAudioBuffer(CAudioDevice& device, const AudioFormat& format, uint32_t bytes)
-    : m_device(device), m_format(format), m_bytes(bytes, format.bitsPerSample == 8 ? 0x80 : 0),
+    : m_device(device), m_format(format),
+      m_bytes(std::make_shared<std::vector<uint8_t>>(bytes, format.bitsPerSample == 8 ? 0x80 : 0)),
       m_frames(bytes / format.BlockAlign())
 {
 }
 
 bool CAudioBuffer::Write(uint32_t offset, const void* source, uint32_t count)
 {
-    if (offset > m_bytes.size() || count > m_bytes.size() - offset || (count > 0 && !source))
+    if (offset > m_bytes->size() || count > m_bytes->size() - offset || (count > 0 && !source))
         return false;
     Lock lock(m_device.m_id);
     if (count > 0)
-        std::memcpy(m_bytes.data() + offset, source, count);
+        std::memcpy(m_bytes->data() + offset, source, count);
     return true;
 }
 
@@ -250,16 +309,40 @@ uint32_t CAudioBuffer::GetCurrentPosition() const
     return static_cast<uint32_t>(m_position) * m_format.BlockAlign();
 }
 
+void CAudioBuffer::LeaveTail()
+{
+    if (!m_playing || m_feed || m_frames == 0 || m_device.m_rampFrames == 0)
+        return;
+    // Frees, on this thread, the tails the mixer has finished with.
+    auto& tails = m_device.m_tails;
+    tails.erase(std::remove_if(tails.begin(), tails.end(), [](const AudioTail& t) { return t.finished; }), tails.end());
+    AudioTail tail;
+    tail.bytes = m_bytes;
+    tail.format = m_format;
+    tail.position = m_position;
+    tail.looping = m_looping;
+    const uint32_t ramp = m_device.m_rampFrames;
+    tail.gain = m_gain * (m_rampDone < ramp ? static_cast<float>(m_rampDone) / ramp : 1.0f);
+    tails.push_back(std::move(tail));
+}
+
 void CAudioBuffer::SetCurrentPosition(uint32_t bytes)
 {
     Lock lock(m_device.m_id);
-    m_position = std::min(bytes / m_format.BlockAlign(), m_frames);
+    const double position = std::min(bytes / m_format.BlockAlign(), m_frames);
+    if (m_playing && position != m_position) {
+        LeaveTail();
+        m_rampDone = 0;
+    }
+    m_position = position;
 }
 
 void CAudioBuffer::Play(bool looping)
 {
     Lock lock(m_device.m_id);
     m_looping = looping;
+    if (!m_playing)
+        m_rampDone = 0;
     m_playing = true;
     if (m_feed) { // what was recorded before this is stale
         std::lock_guard<std::mutex> guard(m_feed->mutex);
@@ -270,7 +353,25 @@ void CAudioBuffer::Play(bool looping)
 void CAudioBuffer::Stop()
 {
     Lock lock(m_device.m_id);
+    LeaveTail();
     m_playing = false;
+}
+
+bool CAudioBuffer::Replace(const AudioFormat& format, const void* bytes, uint32_t count)
+{
+    if (!Playable(format, count) || !bytes)
+        return false;
+    // Made before the lock: the mixer is not kept waiting for the copy.
+    auto block = std::make_shared<std::vector<uint8_t>>(static_cast<const uint8_t*>(bytes),
+                                                        static_cast<const uint8_t*>(bytes) + count);
+    Lock lock(m_device.m_id);
+    LeaveTail();
+    m_bytes = std::move(block);
+    m_format = format;
+    m_frames = count / format.BlockAlign();
+    m_position = 0.0;
+    m_rampDone = 0;
+    return true;
 }
 
 bool CAudioBuffer::IsPlaying() const
@@ -322,11 +423,6 @@ AudioMonitorStats CAudioBuffer::MonitorStats() const
     return m_feed->stats;
 }
 
-float CAudioBuffer::SampleAt(uint32_t frame, uint32_t channel) const
-{
-    return SampleOf(&m_bytes[static_cast<size_t>(frame) * m_format.BlockAlign()], m_format, channel);
-}
-
 void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate)
 {
     if (!m_playing)
@@ -336,40 +432,17 @@ void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint3
         m_feed->MixInto(mix, frames, channels, rate, m_gain, m_device.m_blockStart);
         return;
     }
-    if (m_frames == 0)
-        return;
-    if (m_position >= m_frames) { // played from the end: a one-shot has nothing left
-        if (!m_looping) {
-            m_playing = false;
-            return;
-        }
-        m_position = 0.0;
-    }
-    const double step = static_cast<double>(m_format.samplesPerSec) / rate;
-    const bool stereoSource = m_format.channels == 2;
-    for (uint32_t i = 0; i < frames; ++i) {
-        const uint32_t frame = static_cast<uint32_t>(m_position);
-        const float fraction = static_cast<float>(m_position - frame);
-        uint32_t next = frame + 1;
-        if (next >= m_frames)
-            next = m_looping ? 0 : frame;
-        // Linear interpolation; exact source samples when the rates match.
-        auto at = [&](uint32_t channel) {
-            float a = SampleAt(frame, channel);
-            return fraction == 0.0f ? a : a + (SampleAt(next, channel) - a) * fraction;
-        };
-        AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, at(0), at(1), m_gain);
-        m_position += step;
-        if (m_position >= m_frames) {
-            if (m_looping) {
-                m_position = std::fmod(m_position, static_cast<double>(m_frames));
-            } else {
-                m_position = m_frames;
-                m_playing = false;
-                return;
-            }
-        }
-    }
+    const uint32_t ramp = m_device.m_rampFrames;
+    const float gain = m_gain;
+    uint32_t& done = m_rampDone;
+    auto rise = [&](uint32_t) {
+        if (done >= ramp)
+            return gain;
+        ++done;
+        return gain * static_cast<float>(done) / static_cast<float>(ramp);
+    };
+    if (!MixBytes(*m_bytes, m_format, m_position, m_looping, mix, frames, channels, rate, rise))
+        m_playing = false;
 }
 
 // [SECTION] Output device
@@ -395,6 +468,7 @@ CAudioDevice::CAudioDevice()
     m_deviceFormat.samplesPerSec = static_cast<uint32_t>(have.freq);
     m_deviceFormat.bitsPerSample = 16;
     m_periodFrames = have.samples;
+    m_rampFrames = std::max<uint32_t>(static_cast<uint32_t>(have.freq) * kAudioRampMs / 1000, 1);
     m_mix.resize(static_cast<size_t>(have.samples) * have.channels);
     SDL_PauseAudioDevice(m_id, 0);
 }
@@ -412,10 +486,7 @@ CAudioBuffer* CAudioDevice::CreateBuffer(const AudioFormat& format, uint32_t byt
 {
     if (!IsOpen())
         return nullptr;
-    if ((format.bitsPerSample != 8 && format.bitsPerSample != 16) ||
-        (format.channels != 1 && format.channels != 2) || format.samplesPerSec == 0)
-        return nullptr;
-    if (bytes == 0 || bytes % format.BlockAlign() != 0)
+    if (!Playable(format, bytes))
         return nullptr;
     std::unique_ptr<CAudioBuffer> buffer(new CAudioBuffer(*this, format, bytes));
     CAudioBuffer* raw = buffer.get();
@@ -434,6 +505,7 @@ void CAudioDevice::DestroyBuffer(CAudioBuffer* buffer)
         if (it == m_buffers.end())
             return;
         doomed = std::move(*it);
+        doomed->LeaveTail(); // a buffer that goes while it plays fades out
         m_buffers.erase(it);
     }
 }
@@ -453,11 +525,31 @@ void CAudioDevice::Callback(void* self, uint8_t* stream, int length)
         std::fill(mix, mix + static_cast<size_t>(frames) * channels, 0.0f);
         for (auto& buffer : device->m_buffers)
             buffer->MixInto(mix, frames, channels, rate);
+        device->MixTails(mix, frames);
         for (size_t i = 0; i < static_cast<size_t>(frames) * channels; ++i)
             out[i] = static_cast<int16_t>(std::lrint(std::clamp(mix[i], -32768.0f, 32767.0f)));
         out += static_cast<size_t>(frames) * channels;
         framesLeft -= frames;
         device->m_framesMixed += frames;
+    }
+}
+
+void CAudioDevice::MixTails(float* mix, uint32_t frames)
+{
+    const uint32_t ramp = m_rampFrames;
+    for (AudioTail& tail : m_tails) {
+        if (tail.finished)
+            continue;
+        auto fall = [&](uint32_t) {
+            if (tail.done >= ramp)
+                return -1.0f;
+            ++tail.done;
+            return tail.gain * static_cast<float>(ramp - tail.done) / static_cast<float>(ramp);
+        };
+        if (!MixBytes(*tail.bytes, tail.format, tail.position, tail.looping, mix, frames, m_deviceFormat.channels,
+                      m_deviceFormat.samplesPerSec, fall) ||
+            tail.done >= ramp)
+            tail.finished = true;
     }
 }
 

@@ -5,6 +5,11 @@
 // plays, once or looping, and a volume in hundredths of a decibel (-10000 to 0).
 // A playback buffer can also monitor a capture device: it then plays what the device records,
 // about as soon as it is recorded, through a short jitter buffer between the two devices.
+// Nothing starts or stops at full scale: a buffer that starts playing rises from silence over
+// the ramp (about 5 ms), and one that stops, jumps to another position, is given new bytes or is
+// destroyed while it plays fades out over the ramp from where it stood, while what follows
+// rises; a step between two output samples is thus at most about full scale / the ramp's
+// frames beyond the sounds' own steps.
 // Call everything from the main thread. SDL's audio threads run the mixing and capture
 // callbacks; the locks that guard their state never leave this layer.
 #pragma once
@@ -26,6 +31,21 @@ class CAudioCapture;
 class CAudioDevice;
 struct AudioFeed; // the jitter buffer between a capture device and a monitoring buffer
 
+// The length of every start, stop and replacement ramp.
+constexpr uint32_t kAudioRampMs = 5;
+
+// What a playing buffer leaves behind when it stops, jumps or changes: its sound from where it
+// stood, fading out. Owned by the device's mixer.
+struct AudioTail {
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    AudioFormat format;
+    double position = 0.0;
+    bool looping = false;
+    float gain = 1.0f;  // the buffer's volume and ramp when it was left
+    uint32_t done = 0;  // frames of the fade played
+    bool finished = false;
+};
+
 // What a monitoring buffer has done since its last Play.
 struct AudioMonitorStats {
     uint64_t played = 0;  // recorded frames that reached the mix
@@ -40,7 +60,7 @@ struct AudioMonitorStats {
 class CAudioBuffer {
 public:
     const AudioFormat& Format() const { return m_format; }
-    uint32_t Size() const { return static_cast<uint32_t>(m_bytes.size()); }
+    uint32_t Size() const { return static_cast<uint32_t>(m_bytes->size()); }
 
     // Copies count bytes to offset; false (nothing copied) when the region is not inside the
     // buffer.
@@ -48,11 +68,18 @@ public:
     // The play cursor in bytes, a whole number of frames. A one-shot buffer that has played
     // to its end stops there, with the cursor at the end.
     uint32_t GetCurrentPosition() const;
-    // Moves the cursor (rounded down to a frame, clamped to the end).
+    // Moves the cursor (rounded down to a frame, clamped to the end); while playing, what
+    // played fades out and the new position rises.
     void SetCurrentPosition(uint32_t bytes);
-    // Plays from the cursor; a one-shot buffer whose cursor stands at its end stops at once.
+    // Plays from the cursor, rising from silence when it was not playing; a one-shot buffer
+    // whose cursor stands at its end stops at once.
     void Play(bool looping);
+    // Stops, fading out what played; the cursor stays where the fade began.
     void Stop();
+    // Takes new bytes in a new format (the rules of CreateBuffer) with the cursor at 0. While
+    // playing it goes on playing them, rising, as the old bytes fade out. False, nothing
+    // changed, for a format or size the mixer does not take.
+    bool Replace(const AudioFormat& format, const void* bytes, uint32_t count);
     bool IsPlaying() const;
     // Hundredths of a decibel, clamped to -10000..0; the gain is 10^(volume / 2000).
     void SetVolume(int32_t volume);
@@ -77,11 +104,13 @@ private:
     // Called on the audio thread with the lock held: adds this buffer's next frames, converted
     // to the device's channels and rate, into mix.
     void MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate);
-    float SampleAt(uint32_t frame, uint32_t channel) const;
+    // With the lock held: hands what plays now to the device's fading tails.
+    void LeaveTail();
 
     CAudioDevice& m_device;
     AudioFormat m_format;
-    std::vector<uint8_t> m_bytes;
+    std::shared_ptr<std::vector<uint8_t>> m_bytes; // shared with the tails still fading it
+    uint32_t m_rampDone = 0; // frames of the rise played; the ramp's length once risen
     uint32_t m_frames = 0;
     double m_position = 0.0; // frames, fractional while resampling
     bool m_playing = false;
@@ -116,15 +145,21 @@ public:
     uint64_t FramesMixed() const { return m_framesMixed.load(); }
     // Frames in one period of the device (0 when not open).
     uint32_t PeriodFrames() const { return m_periodFrames; }
+    // Frames of a start, stop or replacement ramp (0 when not open).
+    uint32_t RampFrames() const { return m_rampFrames; }
 
 private:
     friend class CAudioBuffer;
     static void Callback(void* self, uint8_t* stream, int length);
+    // On the audio thread: adds the fading tails' next frames into mix.
+    void MixTails(float* mix, uint32_t frames);
 
     uint32_t m_id = 0;
     AudioFormat m_deviceFormat;
     uint32_t m_periodFrames = 0;
+    uint32_t m_rampFrames = 0;
     std::vector<std::unique_ptr<CAudioBuffer>> m_buffers;
+    std::vector<AudioTail> m_tails; // fading out; the main thread frees the finished ones
     std::vector<float> m_mix; // the callback's scratch block, sized when the device opens
     std::atomic<uint64_t> m_framesMixed{0};
     uint64_t m_blockStart = 0; // FramesMixed of the block being mixed (audio thread only)

@@ -108,6 +108,19 @@ int32_t CSoundBuffer::GetPosition() { return position; }
 
 bool CSoundBuffer::Monitor(CSoundCapture*) { return false; }
 
+bool CSoundBuffer::Replace(CSound* replacement)
+{
+    if (!replacement || replacement->IsStreamed() || AsStream(sound) || monitoring)
+        return false;
+    sound = replacement;
+    durationTimer.SetInterval(sound->GetDuration());
+    if (playing)
+        CSoundBuffer::Play(0);
+    else
+        position = 0;
+    return true;
+}
+
 void CSoundBuffer::OnDurationExpired()
 {
     durationTimer.SetEnabled(false);
@@ -214,6 +227,21 @@ bool CSoundBufferSDL::Monitor(CSoundCapture* capture)
         durationTimer.SetEnabled(false);
     }
     return true;
+}
+
+bool CSoundBufferSDL::Replace(CSound* replacement)
+{
+    if (!replacement || replacement->IsStreamed() || AsStream(sound) || monitoring)
+        return false;
+    if (m_buffer) {
+        AudioFormat format{replacement->channels, replacement->samplesPerSec, replacement->bitsPerSample};
+        const uint32_t align = format.BlockAlign();
+        // A trailing partial frame cannot be played; the rest can.
+        const uint32_t bytes = align ? replacement->dataSize - replacement->dataSize % align : 0;
+        if (!replacement->data || !m_buffer->Replace(format, replacement->data, bytes))
+            return false;
+    }
+    return CSoundBuffer::Replace(replacement);
 }
 
 void CSoundBufferSDL::Silence(int32_t half)

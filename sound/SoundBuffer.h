@@ -103,6 +103,13 @@ public:
     // base has no device side).
     virtual bool Monitor(CSoundCapture* capture);
     bool IsMonitoring() const { return monitoring; }
+    // Plays replacement (a whole sound, not a stream) in place of the current sound, from its
+    // start, with the same looping: while playing, the old sound fades out as the new one rises
+    // (no step at full scale) and the duration timer starts again as Play(0) starts it; while
+    // stopped, the next Play or Resume plays it. The buffer then refers to replacement (not
+    // owned). False, nothing changed, for a stream, a monitoring buffer, or a format or size
+    // the device side cannot play.
+    virtual bool Replace(CSound* replacement);
 
     CSound* GetSound() const { return sound; }
     bool IsPlaying() const { return playing; }
@@ -158,6 +165,7 @@ public:
     void SetVolume(int32_t hundredthsDb) override;
     void Refill() override;
     bool Monitor(CSoundCapture* capture) override;
+    bool Replace(CSound* replacement) override;
 
     // Whether the device side exists (false on a silent buffer).
     bool HasDeviceBuffer() const { return m_buffer != nullptr; }

@@ -94,14 +94,15 @@ bool WriteMixWav(const String& path, const CSound& mix, int* error = nullptr);
 bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, int* error = nullptr);
 
 // Renders voices into mix in the mix format and writes it in format (WriteMixFile). An empty
-// voice list renders silence rather than keeping the mix's previous data.
+// voice list renders silence rather than keeping the mix's previous data. *clipped (when
+// given) receives how many values the render clamped.
 template <class VoiceList>
 bool SaveSoundFile(const String& path, SoundFileFormat format, const VoiceList& voices, CSound& mix,
-                   int* error = nullptr)
+                   int* error = nullptr, uint64_t* clipped = nullptr)
 {
     if (voices.empty())
         mix.Release();
-    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
+    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, clipped);
     return WriteMixFile(path, format, mix, error);
 }
 
@@ -109,7 +110,8 @@ bool SaveSoundFile(const String& path, SoundFileFormat format, const VoiceList& 
 // ".ogg", or WAV for a name without an extension). Another ending renders and writes nothing
 // and gives false with *error set to EINVAL.
 template <class VoiceList>
-bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr)
+bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int* error = nullptr,
+                   uint64_t* clipped = nullptr)
 {
     SoundFileFormat format;
     if (!SoundFileFormatFromPath(path, format)) {
@@ -117,5 +119,5 @@ bool SaveSoundFile(const String& path, const VoiceList& voices, CSound& mix, int
             *error = EINVAL;
         return false;
     }
-    return SaveSoundFile(path, format, voices, mix, error);
+    return SaveSoundFile(path, format, voices, mix, error, clipped);
 }

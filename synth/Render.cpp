@@ -20,9 +20,8 @@ int64_t RenderSize(uint32_t channels, uint32_t rate, float length, uint32_t byte
     return static_cast<int64_t>(size);
 }
 
-// Checks the depth, finds the length, allocates the block and works out the time step: what
-// both paths share. Returns false when nothing is to be rendered; rendered tells whether the
-// call succeeded (an empty render succeeds).
+} // namespace
+
 bool PrepareMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
                 uint32_t rate, uint32_t bits, double& step, bool& rendered)
 {
@@ -48,15 +47,21 @@ bool PrepareMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32
     return true;
 }
 
+namespace {
+
 template <int Bits>
-void MixLoop(const RenderVoice* voices, uint32_t count, uint8_t* out, uint32_t size, double step)
+uint64_t MixLoop(const RenderVoice* voices, uint32_t count, uint8_t* out, uint32_t size, double step)
 {
     double t = 0.0;
     uint32_t index = 0;
+    uint64_t clipped = 0;
+    bool clip = false;
     for (uint32_t written = 0; written < size; written += Bits / 8) {
-        StoreMixValue<Bits>(out, size, index++, MixValueReference<Bits>(voices, count, t));
+        StoreMixValue<Bits>(out, size, index++, MixValueReference<Bits>(voices, count, t, &clip));
+        clipped += clip;
         t += step;
     }
+    return clipped;
 }
 
 // Values per part are a multiple of this, so that only the last part has a scalar tail.
@@ -67,22 +72,26 @@ constexpr uint64_t kMinParallelWork = 1u << 15;
 } // namespace
 
 bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-                        uint32_t rate, uint32_t bits)
+                        uint32_t rate, uint32_t bits, uint64_t* clipped)
 {
+    if (clipped)
+        *clipped = 0;
     double step = 0.0;
     bool rendered = false;
     if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
         return rendered;
-    if (bits == 8)
-        MixLoop<8>(voices, count, sound.data, sound.dataSize, step);
-    else
-        MixLoop<16>(voices, count, sound.data, sound.dataSize, step);
+    const uint64_t n = bits == 8 ? MixLoop<8>(voices, count, sound.data, sound.dataSize, step)
+                                 : MixLoop<16>(voices, count, sound.data, sound.dataSize, step);
+    if (clipped)
+        *clipped = n;
     return true;
 }
 
 bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-               uint32_t rate, uint32_t bits)
+               uint32_t rate, uint32_t bits, uint64_t* clipped)
 {
+    if (clipped)
+        *clipped = 0;
     double step = 0.0;
     bool rendered = false;
     if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
@@ -116,6 +125,7 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     if (parts > grains)
         parts = grains;
     const uint32_t grainsPerPart = (grains + parts - 1) / parts;
+    std::vector<uint64_t> partClips(parts, 0);
     auto mixPart = [&](uint32_t part) {
         const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
         const uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
@@ -123,10 +133,13 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
             return;
         const unsigned own = _mm_getcsr();
         _mm_setcsr(control);
-        MixRange(job, kernel, static_cast<uint32_t>(first),
-                 static_cast<uint32_t>(end < job.samples ? end : job.samples));
+        partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first),
+                                   static_cast<uint32_t>(end < job.samples ? end : job.samples));
         _mm_setcsr(own);
     };
     RunParts(parts, mixPart);
+    if (clipped)
+        for (uint64_t n : partClips)
+            *clipped += n;
     return true;
 }

@@ -18,16 +18,19 @@ struct RenderVoice {
 // step the average of the voices, clamped to the format's range. bits is 8 or 16; any other
 // depth leaves the sound as it was. A zero length leaves the sound empty with its format
 // cleared. Returns false when nothing was rendered because of the depth or a length that
-// cannot be allocated.
+// cannot be allocated. *clipped (when given) receives how many values the clamp took: the
+// average lay outside the format's range (0 when nothing was rendered).
 bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-               uint32_t rate, uint32_t bits);
+               uint32_t rate, uint32_t bits, uint64_t* clipped = nullptr);
 
 // Renders a list of voice pointers (any container of pointers to CVoice or classes derived
 // from it). An empty list leaves the sound as it was.
 template <typename VoiceList>
 void RenderVoices(const VoiceList& voices, CSound& sound, uint32_t channels, uint32_t rate,
-                  uint32_t bits)
+                  uint32_t bits, uint64_t* clipped = nullptr)
 {
+    if (clipped)
+        *clipped = 0;
     if (voices.empty())
         return;
     std::vector<RenderVoice> unmuted;
@@ -35,5 +38,5 @@ void RenderVoices(const VoiceList& voices, CSound& sound, uint32_t channels, uin
     for (const auto& voice : voices)
         if (!voice->IsMuted())
             unmuted.push_back(RenderVoice{voice->GetParams(), voice->GetLength()});
-    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), sound, channels, rate, bits);
+    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), sound, channels, rate, bits, clipped);
 }

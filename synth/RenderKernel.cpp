@@ -1,4 +1,4 @@
-// Index: [SECTION] Settings  [SECTION] Instruction sets  [SECTION] Dispatch
+// Index: [SECTION] Settings  [SECTION] Instruction sets  [SECTION] Dispatch  [SECTION] Contributions
 //
 // Floating-point contraction (a * b + c fused into one rounding) is off for this whole file:
 // the kernels must round every product and sum exactly as the reference does, and the AVX-512
@@ -180,6 +180,18 @@ inline void StoreInts(VD x, int* out)
 
 // [SECTION] Dispatch ---------------------------------------------------------------------------
 
+namespace {
+
+void AddFallbacks(const MixFallbacks& fallbacks)
+{
+    if (fallbacks.voiceLanes > 0)
+        g_fallbackLanes.fetch_add(fallbacks.voiceLanes, std::memory_order_relaxed);
+    if (fallbacks.values > 0)
+        g_fallbackValues.fetch_add(fallbacks.values, std::memory_order_relaxed);
+}
+
+} // namespace
+
 MixFallbacks MixFallbackCounts()
 {
     return MixFallbacks{g_fallbackLanes.load(), g_fallbackValues.load()};
@@ -226,7 +238,7 @@ void MixKernelVoice(MixKernel kernel, const VoicePlan& plan, const double* times
     }
 }
 
-void MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end)
+uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end)
 {
     double t = 0.0;
     for (uint32_t i = 0; i < first; ++i)
@@ -236,28 +248,153 @@ void MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end)
     if (static_cast<int>(kernel) > static_cast<int>(best))
         kernel = best;
     MixFallbacks fallbacks{0, 0};
+    uint64_t clipped = 0;
     switch (kernel) {
     case MixKernel::Avx512:
-        avx512::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = avx512::MixLanes(job, first, end, t, sineRel, fallbacks);
         break;
     case MixKernel::Avx2:
-        avx2::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = avx2::MixLanes(job, first, end, t, sineRel, fallbacks);
         break;
     case MixKernel::Sse41:
-        sse41::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = sse41::MixLanes(job, first, end, t, sineRel, fallbacks);
+        break;
+    case MixKernel::Scalar: {
+        bool clip = false;
+        for (uint32_t index = first; index < end; ++index) {
+            if (job.bits == 8)
+                StoreMixValue<8>(job.out, job.size, index, MixValueReference<8>(job.voices, job.count, t, &clip));
+            else
+                StoreMixValue<16>(job.out, job.size, index, MixValueReference<16>(job.voices, job.count, t, &clip));
+            clipped += clip;
+            t += job.step;
+        }
+        return clipped;
+    }
+    }
+    AddFallbacks(fallbacks);
+    return clipped;
+}
+
+// [SECTION] Contributions ----------------------------------------------------------------------
+
+void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
+                       MixKernel kernel, uint32_t first, uint32_t end, const Contribution& out)
+{
+    double t = 0.0;
+    for (uint32_t i = 0; i < first; ++i)
+        t += step;
+    const double sineRel = 0x1p-48 * g_errorScale.load();
+    const MixKernel best = BestMixKernel();
+    if (static_cast<int>(kernel) > static_cast<int>(best))
+        kernel = best;
+    MixFallbacks fallbacks{0, 0};
+    switch (kernel) {
+    case MixKernel::Avx512:
+        avx512::ContributionLanes(voice, plan, scale, step, first, end, t, sineRel, out, fallbacks);
+        break;
+    case MixKernel::Avx2:
+        avx2::ContributionLanes(voice, plan, scale, step, first, end, t, sineRel, out, fallbacks);
+        break;
+    case MixKernel::Sse41:
+        sse41::ContributionLanes(voice, plan, scale, step, first, end, t, sineRel, out, fallbacks);
         break;
     case MixKernel::Scalar:
         for (uint32_t index = first; index < end; ++index) {
-            if (job.bits == 8)
-                StoreMixValue<8>(job.out, job.size, index, MixValueReference<8>(job.voices, job.count, t));
-            else
-                StoreMixValue<16>(job.out, job.size, index, MixValueReference<16>(job.voices, job.count, t));
-            t += job.step;
+            const uint32_t block = index / kContributionBlock;
+            if (index % kContributionBlock == 0)
+                out.bounds[block] = out.peaks[block] = 0.0;
+            const double scaled = SampleVoice(voice.params, t) * scale;
+            out.values[index] = scaled;
+            if (!(std::fabs(scaled) <= out.peaks[block]))
+                out.peaks[block] = std::fabs(scaled);
+            t += step;
         }
         return;
     }
-    if (fallbacks.voiceLanes > 0)
-        g_fallbackLanes.fetch_add(fallbacks.voiceLanes, std::memory_order_relaxed);
-    if (fallbacks.values > 0)
-        g_fallbackValues.fetch_add(fallbacks.values, std::memory_order_relaxed);
+    AddFallbacks(fallbacks);
+}
+
+namespace {
+
+constexpr double kSlack = 0x1p-48;   // relative slack per rounding, as the kernels allow
+constexpr double kFloor = 0x1p-900;  // absolute slack: covers subnormal results
+constexpr double kDoubtful = 0x1p900; // a bound past this is treated as unknown
+
+// How far the mean formed from the kept contributions of one block can be from the
+// reference's mean, before the division's own rounding: 0 when every contribution of the block
+// is exact. Both sums take the same roundings in the same order on operands at most the
+// contributions' bounds apart, and each rounding adds at most |partial sum| × 2^-53 on each
+// side; no partial sum exceeds the peaks plus the bounds (plus 127 a voice at 8 bits).
+double BlockSumBound(const ContributionMix& mix, uint32_t block)
+{
+    double bound = 0.0, peak = 0.0;
+    for (uint32_t k = 0; k < mix.count; ++k) {
+        bound += mix.contributions[k].bounds[block];
+        peak += mix.contributions[k].peaks[block];
+    }
+    if (bound == 0.0)
+        return 0.0;
+    if (mix.bits == 8)
+        peak += 127.0 * mix.count;
+    const double roundings = mix.bits == 8 ? 2.0 * mix.count : mix.count;
+    return (bound + roundings * ((peak + bound) * kSlack + kFloor)) * (1.0 + kSlack);
+}
+
+template <int Bits>
+uint64_t MixContributionRange(const ContributionMix& mix, uint32_t first, uint32_t end)
+{
+    constexpr double low = Bits == 8 ? 0.0 : -32767.0;
+    constexpr double high = Bits == 8 ? 255.0 : 32767.0;
+    const double voiceCount = static_cast<double>(mix.count);
+    uint64_t clipped = 0;
+    double t = 0.0; // the time of the value at hand, formed as the reference forms it
+    for (uint32_t i = 0; i < first; ++i)
+        t += mix.step;
+    double sums[kContributionBlock];
+    for (uint32_t start = first; start < end; start += kContributionBlock) {
+        const uint32_t n = end - start < kContributionBlock ? end - start : kContributionBlock;
+        // Voice by voice over the block: each value still takes its voices in the mix's order.
+        for (uint32_t i = 0; i < n; ++i)
+            sums[i] = 0.0;
+        for (uint32_t k = 0; k < mix.count; ++k) {
+            const double* values = mix.contributions[k].values + start;
+            for (uint32_t i = 0; i < n; ++i) {
+                if constexpr (Bits == 8)
+                    sums[i] = sums[i] + values[i] + 127.0;
+                else
+                    sums[i] = sums[i] + values[i];
+            }
+        }
+        const double sumBound = BlockSumBound(mix, start / kContributionBlock);
+        for (uint32_t i = 0; i < n; ++i) {
+            const double mean = sums[i] / voiceCount;
+            bool clip = mean < low || mean > high;
+            int value = static_cast<int>(mean < low ? low : (mean > high ? high : mean));
+            if (sumBound > 0.0 || !(std::fabs(mean) <= 0x1p1000)) {
+                const double e = sumBound / voiceCount * (1.0 + kSlack) + std::fabs(mean) * kSlack + kFloor;
+                const double below = mean - e, above = mean + e;
+                const double lo = below < low ? low : (below > high ? high : below);
+                const double hi = above < low ? low : (above > high ? high : above);
+                const bool unsure = !(std::fabs(mean) <= 0x1p1000) || !(e <= kDoubtful) ||
+                                    std::trunc(lo) != std::trunc(hi) || (below < low) != (above < low) ||
+                                    (below > high) != (above > high);
+                if (unsure) {
+                    value = MixValueReference<Bits>(mix.voices, mix.count, t, &clip);
+                    g_fallbackValues.fetch_add(1, std::memory_order_relaxed);
+                }
+            }
+            clipped += clip;
+            StoreMixValue<Bits>(mix.out, mix.size, start + i, value);
+            t += mix.step;
+        }
+    }
+    return clipped;
+}
+
+} // namespace
+
+uint64_t MixContributions(const ContributionMix& mix, uint32_t first, uint32_t end)
+{
+    return mix.bits == 8 ? MixContributionRange<8>(mix, first, end) : MixContributionRange<16>(mix, first, end);
 }

@@ -15,12 +15,19 @@
 
 // RenderMix computed by the plain scalar loop; same contract, same bytes.
 bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-                        uint32_t rate, uint32_t bits);
+                        uint32_t rate, uint32_t bits, uint64_t* clipped = nullptr);
+
+// Checks the depth, finds the length of the longest voice, allocates the sound's block and
+// works out the time step: what every way of rendering shares. Returns false when nothing is
+// to be rendered; rendered tells whether the call succeeded (an empty render succeeds).
+bool PrepareMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+                uint32_t rate, uint32_t bits, double& step, bool& rendered);
 
 // The reference's value at time t, before it is cut to bytes: the average of the voices'
-// scaled outputs, clamped, truncated toward zero. bits is 8 or 16.
+// scaled outputs, clamped, truncated toward zero. bits is 8 or 16. *clipped (when given) tells
+// whether the clamp took the value: the average lay outside the format's range.
 template <int Bits>
-inline int MixValueReference(const RenderVoice* voices, uint32_t count, double t)
+inline int MixValueReference(const RenderVoice* voices, uint32_t count, double t, bool* clipped = nullptr)
 {
     double sum = 0.0;
     for (uint32_t i = 0; i < count; ++i) {
@@ -30,6 +37,8 @@ inline int MixValueReference(const RenderVoice* voices, uint32_t count, double t
             sum = sum + SampleVoice(voices[i].params, t) * 32767;
     }
     sum = sum / static_cast<double>(count);
+    if (clipped)
+        *clipped = Bits == 8 ? (sum < 0.0 || sum > 255.0) : (sum < -32767.0 || sum > 32767.0);
     if constexpr (Bits == 8)
         sum = sum < 0.0 ? 0.0 : (sum > 255.0 ? 255.0 : sum);
     else
@@ -121,5 +130,43 @@ struct MixJob {
 
 // Computes values [first, end) of the job with kernel (capped at BestMixKernel()). The time of
 // value i is the sum of i steps added one at a time from 0, as the reference loop forms it, so
-// any split of the values gives the same bytes.
-void MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end);
+// any split of the values gives the same bytes. Returns how many of them the clamp took (the
+// reference's count, whatever the kernel).
+uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end);
+
+// --- One voice's share of a mix, kept apart so that a mix can be summed again without it.
+// A voice's contribution to value i is SampleVoice(params, t_i) × scale, scale being 32767 for
+// 16 bits and 127 for 8 bits (the 8-bit mix adds 127 after each voice's product, so the
+// products are what is kept). The kernels compute it to within a bound; per block of
+// kContributionBlock values the contribution keeps the largest bound and the largest
+// magnitude, and a sum of contributions whose bound could change a value is formed again by
+// the reference (MixContributions).
+constexpr uint32_t kContributionBlock = 64;
+
+// Where the contribution of one voice lives: values[i] for the value i of the mix,
+// bounds[b] and peaks[b] for block b (values b × kContributionBlock onwards).
+struct Contribution {
+    double* values;
+    double* bounds;
+    double* peaks;
+};
+
+// Computes values [first, end) of the voice's contribution, first a multiple of
+// kContributionBlock, step the mix's time step. Blocks are filled whole except the last.
+void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
+                       MixKernel kernel, uint32_t first, uint32_t end, const Contribution& out);
+
+// The contributions of a mix, in the mix's voice order.
+struct ContributionMix {
+    const RenderVoice* voices; // for the reference, where a bound leaves a value in doubt
+    const Contribution* contributions;
+    uint32_t count; // at least 1
+    uint8_t* out;
+    uint32_t size;
+    double step;
+    int bits;
+};
+
+// Values [first, end) of the mix (first a multiple of kContributionBlock): the bytes and the
+// clip count RenderMix gives for the same voices. Returns the clip count of the range.
+uint64_t MixContributions(const ContributionMix& mix, uint32_t first, uint32_t end);

@@ -185,10 +185,12 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
     }
 }
 
-// Values [first, end) of the job; t is the time of value first.
-inline void MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel,
-                     MixFallbacks& fallbacks)
+// Values [first, end) of the job; t is the time of value first. Returns the clip count.
+inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel,
+                         MixFallbacks& fallbacks)
 {
+    uint64_t clipped = 0;
+    bool clip = false;
     const bool eight = job.bits == 8;
     const double voiceCount = job.count;
     const double low = eight ? 0.0 : -32767.0;
@@ -233,6 +235,10 @@ inline void MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, 
         const VD hi = above < low ? Splat(low) : (above > high ? Splat(high) : above);
         VM unsure = ~(Abs(mean) <= 0x1p1000) | ~(eMean <= kHuge);
         unsure |= (eMean > 0.0) & (Trunc(lo) != Trunc(hi));
+        // Whether the clamp takes the value must be as sure as the value itself.
+        unsure |= (below < low) != (above < low);
+        unsure |= (below > high) != (above > high);
+        const unsigned outside = AnyLane((mean < low) | (mean > high));
         int values[W];
         StoreInts(clamped, values);
         const unsigned redo = AnyLane(unsure);
@@ -240,8 +246,11 @@ inline void MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, 
             int value = values[l];
             if (redo & (1u << l)) {
                 ++fallbacks.values;
-                value = eight ? MixValueReference<8>(job.voices, job.count, times[l])
-                              : MixValueReference<16>(job.voices, job.count, times[l]);
+                value = eight ? MixValueReference<8>(job.voices, job.count, times[l], &clip)
+                              : MixValueReference<16>(job.voices, job.count, times[l], &clip);
+                clipped += clip;
+            } else {
+                clipped += (outside >> l) & 1u;
             }
             if (eight)
                 StoreMixValue<8>(job.out, job.size, index + l, value);
@@ -251,10 +260,67 @@ inline void MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, 
     }
     for (; index < end; ++index) {
         if (eight)
-            StoreMixValue<8>(job.out, job.size, index, MixValueReference<8>(job.voices, job.count, t));
+            StoreMixValue<8>(job.out, job.size, index, MixValueReference<8>(job.voices, job.count, t, &clip));
         else
-            StoreMixValue<16>(job.out, job.size, index, MixValueReference<16>(job.voices, job.count, t));
+            StoreMixValue<16>(job.out, job.size, index, MixValueReference<16>(job.voices, job.count, t, &clip));
+        clipped += clip;
         t += job.step;
+    }
+    return clipped;
+}
+
+// Values [first, end) of one voice's contribution (first a multiple of kContributionBlock); t
+// is the time of value first.
+inline void ContributionLanes(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
+                              uint32_t first, uint32_t end, double t, double sineRel,
+                              const Contribution& out, MixFallbacks& fallbacks)
+{
+    uint32_t index = first;
+    for (; index < end; index += W) {
+        if (index % kContributionBlock == 0) {
+            out.bounds[index / kContributionBlock] = 0.0;
+            out.peaks[index / kContributionBlock] = 0.0;
+        }
+        double& blockBound = out.bounds[index / kContributionBlock];
+        double& blockPeak = out.peaks[index / kContributionBlock];
+        if (end - index < static_cast<uint32_t>(W)) { // the tail, exactly
+            for (; index < end; ++index) {
+                const double scaled = SampleVoice(voice.params, t) * scale;
+                out.values[index] = scaled;
+                blockPeak = std::fabs(scaled) > blockPeak ? std::fabs(scaled) : blockPeak;
+                t += step;
+            }
+            return;
+        }
+        VD times;
+        for (int l = 0; l < W; ++l) {
+            times[l] = t;
+            t += step;
+        }
+        VD v, e;
+        VM bad = (VM)Zero();
+        VoiceLanes(plan, times, sineRel, v, e, bad);
+        bad |= ~(e <= kHuge);
+        if (unsigned lanes = AnyLane(bad)) {
+            for (int l = 0; l < W; ++l) {
+                if (lanes & (1u << l)) {
+                    ++fallbacks.voiceLanes;
+                    v[l] = SampleVoice(voice.params, times[l]);
+                    e[l] = 0.0;
+                }
+            }
+        }
+        const VD scaled = v * scale;
+        const VD es = Round(Scale(Splat(scale), e), scaled);
+        const VD magnitude = Abs(scaled);
+        for (int l = 0; l < W; ++l) {
+            out.values[index + l] = scaled[l];
+            // A NaN magnitude or bound makes the block's own NaN, which no comparison passes.
+            if (!(magnitude[l] <= blockPeak))
+                blockPeak = magnitude[l];
+            if (!(es[l] <= blockBound))
+                blockBound = es[l];
+        }
     }
 }
 

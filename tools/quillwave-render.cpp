@@ -138,16 +138,17 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
 
     CSound mix;
     int error = 0;
+    uint64_t clipped = 0;
     if (toStandardOutput) {
         if (voices.empty())
             mix.Release();
-        RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
+        RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, &clipped);
         std::string bytes;
         if (!EncodeMix(format, mix, bytes, &error))
             return Fail(messages, String::Format("cannot encode the sound: %s", std::strerror(error ? error : EIO)));
         if (!WriteStandardOutput(bytes))
             return Fail(messages, String::Format("cannot write to standard output: %s", std::strerror(errno)));
-    } else if (!SaveSoundFile(outputPath, format, voices, mix, &error)) {
+    } else if (!SaveSoundFile(outputPath, format, voices, mix, &error, &clipped)) {
         return Fail(messages, String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
     }
 
@@ -158,6 +159,7 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
                                         outputPath, static_cast<double>(samples) / kMixRate, samples,
                                         voices.size(), unmuted, seconds)
                              .CStr();
+        messages.info += String::Format("clipped: %llu samples\n", static_cast<unsigned long long>(clipped)).CStr();
     }
     return 0;
 }

@@ -21,6 +21,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Frames of the rise at a start at 44100 Hz.
+constexpr size_t kRamp = 44100 * kAudioRampMs / 1000;
+
 class DiskAudio : public DiskAudioTest {
 protected:
     static void WaitWhilePlaying(CAudioBuffer* buffer)
@@ -66,9 +69,10 @@ TEST_F(DiskAudio, PlaysExactlyTheSamplesOnBothChannels)
         EXPECT_EQ(buffer->GetCurrentPosition(), 8820u); // a one-shot stops at its end
     }
     std::vector<int16_t> out = Output();
-    size_t start = FirstNonZero(out);
+    // Past the rise at the start, the samples themselves.
+    size_t start = 2 * StartAfterRamp(Left(), samples, kRamp);
     ASSERT_LE(start + 2 * samples.size(), out.size());
-    for (size_t i = 0; i < samples.size(); ++i) {
+    for (size_t i = kRamp; i < samples.size(); ++i) {
         ASSERT_EQ(out[start + 2 * i], samples[i]) << i;
         ASSERT_EQ(out[start + 2 * i + 1], samples[i]) << i;
     }
@@ -101,12 +105,13 @@ TEST_F(DiskAudio, ConvertsEightBitsAndScalesByVolume)
     std::vector<int16_t> out = Output();
     size_t start = FirstNonZero(out);
     ASSERT_LT(start + 2000, out.size());
-    EXPECT_EQ(out[start], 32512);
-    EXPECT_EQ(out[start + 1], -32768);
+    EXPECT_EQ(out[start + 2 * kRamp], 32512);
+    EXPECT_EQ(out[start + 2 * kRamp + 1], -32768);
     // The quiet buffer starts after the loud one's 1000 frames.
     size_t second = start + 2000 + FirstNonZero(std::vector<int16_t>(out.begin() + start + 2000, out.end()));
     ASSERT_LT(second, out.size());
-    EXPECT_NEAR(out[second], 20000 * std::pow(10.0, -0.3), 1.0);
+    ASSERT_LT(second + 2 * kRamp, out.size());
+    EXPECT_NEAR(out[second + 2 * kRamp], 20000 * std::pow(10.0, -0.3), 1.0);
 }
 
 TEST_F(DiskAudio, LoopingRepeatsWithoutAGap)
@@ -127,10 +132,11 @@ TEST_F(DiskAudio, LoopingRepeatsWithoutAGap)
         EXPECT_EQ(buffer->GetCurrentPosition(), stoppedAt); // a stopped buffer stays put
     }
     std::vector<int16_t> out = Output();
-    size_t start = FirstNonZero(out);
+    size_t start = 2 * StartAfterRamp(Left(), samples, kRamp);
+    ASSERT_LT(start, out.size());
     size_t frames = (out.size() - start) / 2;
     ASSERT_GT(frames, 3 * samples.size());
-    for (size_t i = 0; i < 3 * samples.size(); ++i)
+    for (size_t i = kRamp; i < 3 * samples.size(); ++i)
         ASSERT_EQ(out[start + 2 * i], samples[i % samples.size()]) << i;
 }
 
@@ -151,9 +157,10 @@ TEST_F(DiskAudio, ResamplesSlowerRatesByInterpolation)
     std::vector<int16_t> out = Output();
     size_t start = FirstNonZero(out);
     ASSERT_LT(start + 800, out.size());
-    EXPECT_EQ(out[start], 1000);
-    EXPECT_EQ(out[start + 2], 1050); // halfway between 1000 and 1100
-    EXPECT_EQ(out[start + 4], 1100);
+    // Past the rise: source sample 110 at output frame 220, then halfway values between.
+    EXPECT_EQ(out[start + 2 * 220], 12000);
+    EXPECT_EQ(out[start + 2 * 221], 12050); // halfway between 12000 and 12100
+    EXPECT_EQ(out[start + 2 * 222], 12100);
     EXPECT_EQ(out[start + 2 * 398], 20900);
 }
 
@@ -421,3 +428,79 @@ TEST_F(Monitoring, OnlyAnOpenDeviceRecordingTheBuffersFormatIsMonitored)
 }
 
 } // namespace
+
+// [SECTION] Ramps
+
+namespace {
+
+// The largest step between consecutive left-channel output samples.
+int LargestStep(const std::vector<int16_t>& left)
+{
+    int largest = 0;
+    for (size_t i = 1; i < left.size(); ++i)
+        largest = std::max(largest, std::abs(left[i] - left[i - 1]));
+    return largest;
+}
+
+} // namespace
+
+TEST_F(DiskAudio, StartsStopsAndReplacementsRampInsteadOfJumping)
+{
+    // Constant sounds at nearly full scale, of opposite signs: without ramps every start, stop
+    // and replacement would step by 30000 or 60000 at once.
+    const std::vector<uint8_t> high = Mono16(std::vector<int16_t>(44100, 30000));
+    const std::vector<uint8_t> low = Mono16(std::vector<int16_t>(44100, -30000));
+    uint32_t ramp = 0;
+    bool replacedWhileStopped = false;
+    {
+        CAudioDevice device;
+        ramp = device.RampFrames();
+        CAudioBuffer* buffer = device.CreateBuffer({1, 44100, 16}, static_cast<uint32_t>(high.size()));
+        ASSERT_NE(buffer, nullptr);
+        buffer->Write(0, high.data(), static_cast<uint32_t>(high.size()));
+        buffer->Play(true);
+        std::this_thread::sleep_for(80ms);
+        ASSERT_TRUE(buffer->Replace({1, 44100, 16}, low.data(), static_cast<uint32_t>(low.size())));
+        EXPECT_TRUE(buffer->IsPlaying());
+        std::this_thread::sleep_for(80ms);
+        buffer->SetCurrentPosition(2000); // a jump while playing
+        std::this_thread::sleep_for(80ms);
+        buffer->Stop();
+        EXPECT_FALSE(buffer->IsPlaying());
+        std::this_thread::sleep_for(80ms);
+        replacedWhileStopped = buffer->Replace({1, 44100, 16}, high.data(), static_cast<uint32_t>(high.size()));
+        EXPECT_EQ(buffer->GetCurrentPosition(), 0u);
+        buffer->Play(true);
+        std::this_thread::sleep_for(80ms);
+        device.DestroyBuffer(buffer); // gone while playing: fades out too
+        std::this_thread::sleep_for(80ms);
+        EXPECT_FALSE(device.CreateBuffer({1, 44100, 16}, 3) != nullptr) << "a partial frame";
+    }
+    EXPECT_TRUE(replacedWhileStopped);
+    ASSERT_GE(ramp, 200u); // about 5 ms
+    ASSERT_LE(ramp, 240u);
+    const std::vector<int16_t> left = Left();
+    // Every sound reached full level, and the output went back to silence at the end.
+    EXPECT_NE(std::find(left.begin(), left.end(), 30000), left.end());
+    EXPECT_NE(std::find(left.begin(), left.end(), -30000), left.end());
+    EXPECT_EQ(left.back(), 0);
+    // A crossfade between +30000 and -30000 moves by 60000 over the ramp.
+    EXPECT_LE(LargestStep(left), 60000 / static_cast<int>(ramp) + 2);
+}
+
+TEST_F(DiskAudio, ReplaceRejectsWhatItCannotMixAndKeepsPlaying)
+{
+    CAudioDevice device;
+    CAudioBuffer* buffer = device.CreateBuffer({1, 44100, 16}, 8820);
+    ASSERT_NE(buffer, nullptr);
+    const std::vector<uint8_t> bytes(8820, 1);
+    buffer->Play(true);
+    EXPECT_FALSE(buffer->Replace({1, 44100, 16}, bytes.data(), 8819)) << "not whole frames";
+    EXPECT_FALSE(buffer->Replace({3, 44100, 16}, bytes.data(), 8820)) << "three channels";
+    EXPECT_FALSE(buffer->Replace({1, 44100, 16}, nullptr, 8820));
+    EXPECT_TRUE(buffer->IsPlaying());
+    EXPECT_EQ(buffer->Size(), 8820u);
+    EXPECT_TRUE(buffer->Replace({2, 22050, 8}, bytes.data(), 4000));
+    EXPECT_EQ(buffer->Size(), 4000u);
+    EXPECT_EQ(buffer->Format().channels, 2u);
+}

@@ -23,6 +23,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Frames of the rise at a start at 44100 Hz.
+constexpr size_t kRamp = 44100 * kAudioRampMs / 1000;
+
 uint32_t g_now = 1000;
 uint32_t TestClock() { return g_now; }
 
@@ -248,9 +251,9 @@ TEST_F(DiskOutput, PlaysTheSoundsSamplesThenSilence)
     }
     std::vector<int16_t> left = Left();
     std::vector<int16_t> expected = Samples(sound);
-    size_t start = FirstNonZero(left);
+    size_t start = StartAfterRamp(left, expected, kRamp); // the start rises over the ramp
     ASSERT_LE(start + expected.size(), left.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), left.begin() + start));
+    EXPECT_TRUE(std::equal(expected.begin() + kRamp, expected.end(), left.begin() + start + kRamp));
     EXPECT_EQ(FirstNonZero(left, start + expected.size()), left.size());
 }
 
@@ -258,6 +261,7 @@ TEST_F(DiskOutput, ResumeContinuesWhereTheDeviceStopped)
 {
     CSound sound;
     FillMono16(sound, 44100); // one second
+    size_t stoppedAtFrame = 0;
     {
         CSoundBufferSet set;
         EnsureDevice();
@@ -268,6 +272,7 @@ TEST_F(DiskOutput, ResumeContinuesWhereTheDeviceStopped)
         buffer->Stop();
         int32_t stoppedAt = buffer->GetPosition();
         EXPECT_GT(stoppedAt, 0);
+        stoppedAtFrame = static_cast<size_t>(stoppedAt) / 2;
         std::this_thread::sleep_for(100ms); // a stretch of silence in the output
         EXPECT_EQ(buffer->GetPosition(), stoppedAt);
         buffer->Resume();
@@ -281,13 +286,17 @@ TEST_F(DiskOutput, ResumeContinuesWhereTheDeviceStopped)
     size_t gap = start;
     while (gap < left.size() && left[gap] != 0)
         ++gap;
-    size_t played = gap - start;
-    ASSERT_GT(played, 0u);
-    size_t resumed = FirstNonZero(left, gap);
-    ASSERT_LT(resumed + 100, left.size());
-    // The second stretch continues the sound exactly where the first one ended.
-    for (size_t i = 0; i < 100; ++i)
-        ASSERT_EQ(left[resumed + i], expected[played + i]) << i;
+    ASSERT_GT(gap - start, kRamp);
+    // The second stretch continues the sound exactly where the first one was stopped (its
+    // fade-out played on past that point; the resumed sound rises again over the ramp).
+    ASSERT_LT(stoppedAtFrame, expected.size());
+    std::vector<int16_t> rest;
+    for (size_t i = stoppedAtFrame; i < expected.size(); ++i)
+        rest.push_back(expected[i]);
+    size_t resumed = StartAfterRamp(left, rest, kRamp, gap);
+    ASSERT_LT(resumed + kRamp + 100, left.size());
+    for (size_t i = kRamp; i < kRamp + 100; ++i)
+        ASSERT_EQ(left[resumed + i], rest[i]) << i;
 }
 
 TEST_F(DiskOutput, StreamRefillsHalvesThenSilenceThenStops)
@@ -327,11 +336,9 @@ TEST_F(DiskOutput, StreamRefillsHalvesThenSilenceThenStops)
     // The device played the decoded sound without a gap, followed by silence.
     std::vector<int16_t> left = Left();
     std::vector<int16_t> expected = Samples(whole);
-    size_t lead = FirstNonZero(expected); // the tone itself may start with zero samples
-    ASSERT_GE(FirstNonZero(left), lead);
-    size_t start = FirstNonZero(left) - lead;
+    size_t start = StartAfterRamp(left, expected, kRamp); // the start rises over the ramp
     ASSERT_LE(start + expected.size(), left.size());
-    for (size_t i = 0; i < expected.size(); ++i)
+    for (size_t i = kRamp; i < expected.size(); ++i)
         ASSERT_EQ(left[start + i], expected[i]) << i;
 }
 
@@ -343,6 +350,7 @@ TEST_F(DiskOutput, PlayFromAPositionStartsAtOnceWithThatPositionsSound)
     CSound whole;
     ASSERT_TRUE(DecodeWhole(path.c_str(), whole));
     std::vector<int16_t> expected = Samples(whole);
+    ASSERT_GT(expected.size(), 44100u);
     expected.erase(expected.begin(), expected.begin() + 44100);
     CSoundStream stream;
     ASSERT_TRUE(stream.OpenStream(path.c_str(), 50)); // halves of 200 ms
@@ -363,13 +371,12 @@ TEST_F(DiskOutput, PlayFromAPositionStartsAtOnceWithThatPositionsSound)
     }
     std::vector<int16_t> left = Left();
     const size_t lead = FirstNonZero(expected);
-    const size_t start = FirstNonZero(left);
-    ASSERT_GE(start, lead);
-    ASSERT_LE(start - lead + 17640, left.size());
+    const size_t start = StartAfterRamp(left, expected, kRamp); // the start rises over the ramp
+    ASSERT_LE(start + 17640, left.size());
     // The output file may open with up to two silent periods the mixer does not count.
-    EXPECT_LT(start - lead, playedAt + 2 * period + 4410) << "a ring of silence came first";
-    for (size_t i = 0; i < 17640; ++i)
-        ASSERT_EQ(left[start - lead + i], expected[i]) << i;
+    EXPECT_LT(start, playedAt + 2 * period + 4410) << "a ring of silence came first";
+    for (size_t i = kRamp; i < 17640; ++i)
+        ASSERT_EQ(left[start + i], expected[i]) << i;
     EXPECT_NE(expected[lead + 10], Samples(whole)[lead + 10]); // not the start's sound
 }
 

@@ -1,5 +1,6 @@
 #include "support/DiskAudio.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -34,6 +35,20 @@ size_t DiskAudioTest::FirstNonZero(const std::vector<int16_t>& v, size_t from)
     while (from < v.size() && v[from] == 0)
         ++from;
     return from;
+}
+
+size_t DiskAudioTest::StartAfterRamp(const std::vector<int16_t>& played, const std::vector<int16_t>& expected,
+                                     size_t skip, size_t from)
+{
+    const size_t length = std::min<size_t>(64, expected.size() > skip ? expected.size() - skip : 0);
+    if (length == 0)
+        return std::string::npos;
+    for (size_t at = from + skip; at + length <= played.size(); ++at)
+        if (std::equal(expected.begin() + static_cast<std::ptrdiff_t>(skip),
+                       expected.begin() + static_cast<std::ptrdiff_t>(skip + length),
+                       played.begin() + static_cast<std::ptrdiff_t>(at)))
+            return at - skip;
+    return std::string::npos;
 }
 
 // [SECTION] Tracing live monitoring

@@ -32,6 +32,11 @@ protected:
 
     // The index of the first non-zero value at or after from, or v.size().
     static size_t FirstNonZero(const std::vector<int16_t>& v, size_t from = 0);
+    // Where expected starts in played (at or after from), found by expected's values from skip
+    // on (a sound rises over the mixer's ramp first, so its opening values are scaled down);
+    // std::string::npos when they are nowhere.
+    static size_t StartAfterRamp(const std::vector<int16_t>& played, const std::vector<int16_t>& expected,
+                                 size_t skip, size_t from = 0);
 };
 
 // [SECTION] Tracing live monitoring

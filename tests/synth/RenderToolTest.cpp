@@ -3,6 +3,7 @@
 // with them, folders of projects rendered at once, standard output, and its errors and exit
 // statuses.
 #include "support/DecodeSound.h"
+#include "synth/RenderKernel.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -416,6 +417,28 @@ TEST_F(RenderTool, WrongGenerateOptionsFailWithOneLine)
     }
     EXPECT_FALSE(std::ifstream(out).good()) << "nothing was written";
     EXPECT_EQ(Render("--generate laser " + out + " " + dir.File("x.wav")).status, 1) << "one output only";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RenderTool, VerboseOutputCountsClippedSamplesAsTheRendererDoes)
+{
+    const std::string project = Project("<oscilloscope type='0' amplitude='2' frequency='50' period='0.2'/>");
+    const ToolRun run = Render("-v " + project + " " + dir.File("out.wav"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    VoiceParams p;
+    p.wave.amplitude = 2.0f;
+    p.wave.frequency = 50.0f;
+    p.wave.period = 0.2f;
+    const RenderVoice voice{p, 0.2f};
+    CSound reference;
+    uint64_t clipped = 0;
+    ASSERT_TRUE(RenderMixReference(&voice, 1, reference, 1, 44100, 16, &clipped));
+    // |2 sin| > 1 for two thirds of the time.
+    EXPECT_NEAR(static_cast<double>(clipped), 8820.0 * 2 / 3, 60.0);
+    EXPECT_NE(run.out.find("clipped: " + std::to_string(clipped) + " samples"), std::string::npos) << run.out;
 }
 
 } // namespace

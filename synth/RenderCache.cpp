@@ -1,0 +1,243 @@
+#include "synth/RenderCache.h"
+
+#include "synth/RenderKernel.h"
+#include "synth/WorkerPool.h"
+
+#include <xmmintrin.h>
+
+#include <cstring>
+#include <new>
+#include <set>
+
+namespace {
+
+// Values per part of a render: a multiple of the contribution block, small enough that a
+// cancelled render stops within a fraction of a millisecond, large enough that waking the
+// pool is cheap beside it.
+constexpr uint32_t kPartValues = 16384;
+static_assert(kPartValues % kContributionBlock == 0, "parts start on whole blocks");
+
+constexpr unsigned kRoundingAndFlushing = 0x6000 | 0x8000 | 0x0040;
+
+template <typename T>
+void Append(std::vector<uint8_t>& key, const T& value)
+{
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&value);
+    key.insert(key.end(), bytes, bytes + sizeof(T));
+}
+
+void AppendWave(std::vector<uint8_t>& key, const Waveform& w)
+{
+    Append(key, w.type);
+    Append(key, w.amplitude);
+    Append(key, w.amplitudeOffset);
+    Append(key, w.frequency);
+    Append(key, w.period);
+    Append(key, w.phase);
+}
+
+} // namespace
+
+struct CRenderCache::Entry {
+    std::vector<double> values, bounds, peaks;
+    bool complete = false;
+    size_t Bytes() const { return (values.size() + bounds.size() + peaks.size()) * sizeof(double); }
+    Contribution View() { return Contribution{values.data(), bounds.data(), peaks.data()}; }
+};
+
+CRenderCache::CRenderCache(size_t budgetBytes) : m_budget(budgetBytes) {}
+
+CRenderCache::~CRenderCache() = default;
+
+void CRenderCache::Clear()
+{
+    m_entries.clear();
+    m_bytes = 0;
+}
+
+// Every field the formulas read, bit for bit (so that -0 and 0, or two NaNs, never pass for
+// one another), without the padding between them.
+CRenderCache::Key CRenderCache::KeyOf(const VoiceParams& p)
+{
+    Key key;
+    key.reserve(80);
+    AppendWave(key, p.wave);
+    AppendWave(key, p.carrier);
+    Append(key, p.envelope.attack);
+    Append(key, p.envelope.decay);
+    Append(key, p.envelope.sustain);
+    Append(key, p.envelope.hold);
+    Append(key, p.envelope.release);
+    for (bool flag : {p.envelopeOn, p.carrierOn, p.am, p.fm, p.pm})
+        key.push_back(flag ? 1 : 0);
+    return key;
+}
+
+void CRenderCache::Recount()
+{
+    m_bytes = 0;
+    for (const auto& [key, entry] : m_entries)
+        m_bytes += entry->Bytes();
+}
+
+bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
+                          uint32_t rate, uint32_t bits, MixStats* statsOut, RenderCancel cancel)
+{
+    MixStats stats;
+    struct Report {
+        MixStats& stats;
+        MixStats* out;
+        ~Report()
+        {
+            if (out)
+                *out = stats;
+        }
+    } report{stats, statsOut};
+
+    std::vector<RenderVoice> heard;
+    std::vector<Key> keys;
+    heard.reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+        if (!voices[i].muted)
+            heard.push_back(voices[i].voice);
+    const uint32_t n = static_cast<uint32_t>(heard.size());
+
+    double step = 0.0;
+    bool rendered = false;
+    if (!PrepareMix(heard.data(), n, sound, channels, rate, bits, step, rendered))
+        return rendered;
+    const uint32_t bytesPerValue = bits / 8;
+    const uint32_t samples = sound.dataSize / bytesPerValue + sound.dataSize % bytesPerValue;
+    stats.values = samples;
+    const uint32_t blocks = (samples + kContributionBlock - 1) / kContributionBlock;
+    const size_t perVoice = (static_cast<size_t>(samples) + 2 * static_cast<size_t>(blocks)) * sizeof(double);
+
+    const unsigned control = _mm_getcsr();
+    Timeline timeline;
+    std::memcpy(&timeline.stepBits, &step, sizeof(step));
+    timeline.samples = samples;
+    timeline.bits = bits;
+    timeline.control = control;
+    if (!(timeline == m_timeline)) {
+        Clear();
+        m_timeline = timeline;
+    }
+
+    // Which entries the list needs; the others go. Heard voices come first in the budget.
+    std::set<Key> needed, kept;
+    for (uint32_t i = 0; i < count; ++i) {
+        Key key = KeyOf(voices[i].voice.params);
+        if (!voices[i].muted)
+            needed.insert(key);
+        kept.insert(std::move(key));
+    }
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        const bool usable = it->second->complete && kept.count(it->first);
+        it = usable ? std::next(it) : m_entries.erase(it);
+    }
+    if (needed.size() * perVoice > m_budget) {
+        // Past the budget: the plain renderer, keeping nothing.
+        Clear();
+        stats.voicesRendered = n;
+        return RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped);
+    }
+    stats.cached = true;
+    // Muted voices' contributions stay only while everything fits.
+    Recount();
+    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes + (needed.size() * perVoice) > m_budget;) {
+        if (needed.count(it->first)) {
+            ++it;
+            continue;
+        }
+        m_bytes -= it->second->Bytes();
+        it = m_entries.erase(it);
+    }
+
+    // The contributions to compute.
+    struct Work {
+        Entry* entry;
+        const RenderVoice* voice;
+        VoicePlan plan;
+    };
+    std::vector<Work> work;
+    std::vector<Contribution> order(n);
+    try {
+        uint32_t h = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (voices[i].muted)
+                continue;
+            Key key = KeyOf(voices[i].voice.params);
+            auto found = m_entries.find(key);
+            if (found == m_entries.end()) {
+                auto entry = std::make_unique<Entry>();
+                entry->values.resize(samples);
+                entry->bounds.resize(blocks);
+                entry->peaks.resize(blocks);
+                work.push_back(Work{entry.get(), &heard[h], MakeVoicePlan(heard[h].params)});
+                found = m_entries.emplace(std::move(key), std::move(entry)).first;
+            }
+            order[h++] = found->second->View();
+        }
+    } catch (const std::bad_alloc&) {
+        Clear();
+        stats.cached = false;
+        stats.voicesRendered = n;
+        return RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped);
+    }
+    Recount();
+    stats.voicesRendered = static_cast<uint32_t>(work.size());
+
+    const MixKernel kernel = (control & kRoundingAndFlushing) == 0 ? CurrentMixKernel() : MixKernel::Scalar;
+    const double scale = bits == 8 ? 127.0 : 32767.0;
+    const uint32_t partsPerVoice = (samples + kPartValues - 1) / kPartValues;
+    auto contributionPart = [&](uint32_t part) {
+        if (cancel())
+            return;
+        const Work& w = work[part / partsPerVoice];
+        const uint32_t first = (part % partsPerVoice) * kPartValues;
+        const uint32_t end = samples - first < kPartValues ? samples : first + kPartValues;
+        const unsigned own = _mm_getcsr();
+        _mm_setcsr(control);
+        ContributionRange(*w.voice, w.plan, scale, step, kernel, first, end, w.entry->View());
+        _mm_setcsr(own);
+    };
+    RunParts(static_cast<uint32_t>(work.size()) * partsPerVoice, contributionPart);
+    if (cancel()) {
+        // A part may have been skipped: none of this render's contributions can be trusted.
+        for (auto it = m_entries.begin(); it != m_entries.end();)
+            it = it->second->complete ? std::next(it) : m_entries.erase(it);
+        Recount();
+        stats.cancelled = true;
+        return false;
+    }
+    for (const Work& w : work)
+        w.entry->complete = true;
+
+    ContributionMix mix;
+    mix.voices = heard.data();
+    mix.contributions = order.data();
+    mix.count = n;
+    mix.out = sound.data;
+    mix.size = sound.dataSize;
+    mix.step = step;
+    mix.bits = static_cast<int>(bits);
+    std::vector<uint64_t> clips(partsPerVoice, 0);
+    auto mixPart = [&](uint32_t part) {
+        if (cancel())
+            return;
+        const uint32_t first = part * kPartValues;
+        const uint32_t end = samples - first < kPartValues ? samples : first + kPartValues;
+        const unsigned own = _mm_getcsr();
+        _mm_setcsr(control);
+        clips[part] = MixContributions(mix, first, end);
+        _mm_setcsr(own);
+    };
+    RunParts(partsPerVoice, mixPart);
+    if (cancel()) {
+        stats.cancelled = true;
+        return false;
+    }
+    for (uint64_t c : clips)
+        stats.clipped += c;
+    return true;
+}
