@@ -18,6 +18,7 @@
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
 #include "app/Oscilloscope.h"
+#include "app/VoiceArea.h"
 
 #include <cstdint>
 #include <memory>
@@ -66,8 +67,11 @@ public:
     // that empties the player, the buttons show that nothing plays.
     void RemoveVoice(const CVoiceModel* voice);
     // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
-    // panel would pass the window's bottom.
+    // panel would pass the window's bottom, as many columns as fit the window's width; what
+    // does not fit makes the columns taller and the voice area scrolls (CVoiceArea).
     void LayoutVoices();
+    // The area below the control bar that places, scrolls and clips the panels.
+    CVoiceArea& GetVoiceArea() { return m_area; }
     // Every voice, in screen and file order.
     const VoiceList& GetVoices() const { return m_voices; }
     // Panel i shows voice i.
@@ -94,6 +98,10 @@ private:
     void OnChangeTimer();
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    // The voice area's bounds from the window's client size and the control bar.
+    void SetAreaBounds(int32_t width, int32_t height);
+    // The window may not shrink below the control bar's commands and one row of panels.
+    void SetMinimumWindowSize();
     void StartChangeTimer();
     // Renders the voices into the mix; without voices the mix is empty.
     void RenderMix();
@@ -118,6 +126,7 @@ private:
     PanelList m_panels;            // m_panels[i] shows m_voices[i]
     VoiceList m_pendingVoices;     // removed, deleted by the deletion timer
     PanelList m_pendingPanels;     // likewise, before their voices
+    CVoiceArea m_area{m_panels};   // reads m_panels; goes before it
 
     CGUI* m_controlBar = nullptr;
     CButton* m_btnNew = nullptr;
