@@ -109,7 +109,7 @@ void VisitWaveCorners(const Waveform& wave, double t0, double t1, Visit&& visit)
         marks = kSquareJumps;
         jumps = true;
     }
-    const double nudge = (t1 - t0) * 1e-6;
+    const double nudge = (t1 - t0) * 1e-9;
     for (int32_t m = 0; m < count; ++m)
         for (double k = std::ceil(lo - marks[m]); k + marks[m] <= hi; ++k) {
             const double t = (k + marks[m]) / f - wave.phase;
@@ -190,18 +190,14 @@ void AddModulatedSwings(const VoiceParams& voice, double t0, double t1, Range& r
         return;
     }
     // FM and PM move where the oscillator stands. A continuous carrier moves it continuously,
-    // so a whole cycle between two samples means every value of a period was passed.
+    // so it passes every place between the least and the greatest it was sampled at: when
+    // they are a whole cycle apart, every value of a period was passed in the column.
     if (!(voice.fm || voice.pm) || (voice.carrier.type != Sine && voice.carrier.type != Triangle))
         return;
-    double ta = t0, ca = ModulatedCycles(voice, t0);
-    for (uint32_t j = 1; j <= kOutlineSamplesPerColumn; ++j) {
-        const double tb = t0 + (t1 - t0) * j / kOutlineSamplesPerColumn;
-        const double cb = ModulatedCycles(voice, tb);
-        if (std::fabs(cb - ca) >= 1.0)
-            r.Add(Product(FullSwing(voice.wave), GainRange(voice, ta, tb)));
-        ta = tb;
-        ca = cb;
-    }
+    Range cycles;
+    AddSamples(cycles, t0, t1, [&](double t) { return ModulatedCycles(voice, t); });
+    if (!cycles.Empty() && cycles.high - cycles.low >= 1.0)
+        r.Add(Product(FullSwing(voice.wave), GainRange(voice, t0, t1)));
 }
 
 Range VoiceRange(const VoiceParams& voice, double t0, double t1)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -81,13 +82,52 @@ TEST_F(Panel, SliderSetsTheValueAndItsBox)
     EXPECT_EQ(panel.GetCarrier().frequency, 2000.0f);
     EXPECT_EQ(Text(panel.ValueBox(ValueCarrierFrequency)), "2000");
     EXPECT_EQ(changed.count, 2);
-    // The trace spans the period and shows the bare oscillator.
-    EXPECT_EQ(panel.VoiceTrace().PointX(99), 1.0f);
-    for (uint32_t i = 0; i < 100; ++i) {
-        const float t = panel.VoiceTrace().PointX(i);
-        EXPECT_NEAR(t, i == 99 ? 1.0f : i * 0.01f, 1e-5f); // the last point ends the period
-        EXPECT_NEAR(panel.VoiceTrace().PointY(i), 1.37 * std::sin(t * 6.283185308 * 4), 1e-5);
+    // The 4 Hz voice's trace follows its curve: one short stroke per pixel column across the
+    // period, through the wave at the column's middle.
+    const CTrace& trace = panel.VoiceTrace();
+    ASSERT_EQ(trace.VertexCount(), 360u);
+    for (uint32_t i = 0; i < 180; ++i) {
+        const float x = trace.PointX(2 * i);
+        EXPECT_FLOAT_EQ(x, (i + 0.5f) / 180.0f);
+        EXPECT_EQ(trace.PointX(2 * i + 1), x);
+        const float low = std::min(trace.PointY(2 * i), trace.PointY(2 * i + 1));
+        const float high = std::max(trace.PointY(2 * i), trace.PointY(2 * i + 1));
+        const double middle = 1.37 * std::sin(x * 6.283185308 * 4);
+        EXPECT_LE(low, middle + 1e-5);
+        EXPECT_GE(high, middle - 1e-5);
+        EXPECT_LT(high - low, 0.2f);
     }
+}
+
+TEST_F(Panel, FastVoicesFillTheirScreensWithABandShapedByTheEnvelope)
+{
+    // 440 Hz over 1 s: every column spans nearly ±amplitude.
+    panel.SetSlider(ValueFrequency, 440.0f);
+    panel.SetSlider(ValueAmplitude, 80.0f);
+    const CTrace& trace = panel.VoiceTrace();
+    ASSERT_EQ(trace.VertexCount(), 360u);
+    for (uint32_t i = 0; i < 180; ++i) {
+        EXPECT_NEAR(std::min(trace.PointY(2 * i), trace.PointY(2 * i + 1)), -0.8f, 1e-3f) << i;
+        EXPECT_NEAR(std::max(trace.PointY(2 * i), trace.PointY(2 * i + 1)), 0.8f, 1e-3f) << i;
+    }
+    // With the envelope, the band follows the gain: full at the attack's end, half in the
+    // hold, gone after the release. The trace runs over the envelope's 1.1 s, cut at 1 s.
+    panel.SetEnvelopeOn(true);
+    panel.SetSlider(ValueAttack, 20.0f);
+    auto highAt = [&](double t) {
+        const uint32_t i = static_cast<uint32_t>(t * 180.0);
+        return std::max(panel.VoiceTrace().PointY(2 * i), panel.VoiceTrace().PointY(2 * i + 1));
+    };
+    EXPECT_EQ(panel.VoiceTrace().VertexCount(), 360u);
+    EXPECT_NEAR(highAt(0.01), 0.8 * EnvelopeGain(panel.GetEnvelope(), 0.01), 0.02);
+    EXPECT_NEAR(highAt(0.2), 0.8, 0.02);
+    EXPECT_NEAR(highAt(0.95), 0.4, 0.01);
+    // The carrier screen shows its own wave the same way.
+    panel.SetSlider(ValueCarrierFrequency, 1000.0f);
+    const CTrace& carrier = panel.CarrierTrace();
+    ASSERT_EQ(carrier.VertexCount(), 360u);
+    EXPECT_NEAR(std::min(carrier.PointY(100), carrier.PointY(101)), -1.0f, 1e-3f);
+    EXPECT_NEAR(std::max(carrier.PointY(100), carrier.PointY(101)), 1.0f, 1e-3f);
 }
 
 TEST_F(Panel, TypedValuesAreClampedAndWrittenBackOnlyWhenOutOfRange)
@@ -160,7 +200,12 @@ TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
 {
     Counter changed(panel.changed);
     panel.SetSlider(ValueDecay, 30.0f);
-    EXPECT_EQ(panel.EnvelopeTrace().PointX(2), 0.3f);
+    // The envelope screen shows 0.9 s at 36 columns a second: 33 columns, the gain from 1
+    // down to the sustain level over the decay.
+    const CTrace& envelope = panel.EnvelopeTrace();
+    ASSERT_EQ(envelope.VertexCount(), 66u);
+    EXPECT_NEAR(std::max(envelope.PointY(0), envelope.PointY(1)), 1.0f, 1e-6f);
+    EXPECT_NEAR(std::min(envelope.PointY(20), envelope.PointY(21)), 0.5f, 1e-6f); // the hold, 0.3 s in
     EXPECT_EQ(panel.GetWave().period, 1.0f);
     EXPECT_EQ(changed.count, 0);
 
@@ -196,8 +241,9 @@ TEST(PanelView, FollowsChangesMadeToItsModelElsewhere)
     EXPECT_EQ(panel.GetHeight(), 180.0f);
     EXPECT_EQ(resized.count, 1);
     EXPECT_EQ(changed.count, 5); // the loop is not heard
-    // The trace shows the model's sawtooth at 3000 Hz.
-    EXPECT_NEAR(panel.VoiceTrace().PointY(7), SampleWave(model.GetWave(), panel.VoiceTrace().PointX(7)), 1e-6);
+    // The trace shows the model's voice: a 3000 Hz sawtooth, phase-modulated, fills a band.
+    EXPECT_NEAR(std::min(panel.VoiceTrace().PointY(14), panel.VoiceTrace().PointY(15)), -2.5f, 0.01f);
+    EXPECT_NEAR(std::max(panel.VoiceTrace().PointY(14), panel.VoiceTrace().PointY(15)), 2.5f, 0.01f);
 
     // Edits through the panel land in the model; the panel keeps no copy.
     Type(panel.ValueBox(ValuePhase), "0.25");
