@@ -321,6 +321,57 @@ TEST(PanelFocus, ClicksOnCheckBoxesReachThePanel)
     EXPECT_EQ(changed.count, 1);
 }
 
+TEST(PanelClip, PressesOutsideTheClipReachNoControl)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    panel.SetClip(0.0f, 40.0f, 800.0f, 560.0f); // the area below a 40 pixel bar
+    const int32_t muteX = static_cast<int32_t>(panel.MuteBox().GetX()) + 5;
+    PressAt(muteX, 5); // the box lies under the bar
+    EXPECT_FALSE(panel.IsMuted());
+    EXPECT_EQ(panel.GetFocusedChild(), nullptr);
+
+    panel.SetPosition(0.0f, 40.0f);
+    PressAt(210, 65); // the amplitude box, in sight
+    CEdit& box = panel.ValueBox(ValueAmplitude);
+    ASSERT_EQ(panel.GetFocusedChild(), &box);
+    EXPECT_TRUE(box.IsActive());
+    PressAt(210, 20); // above the clip: a press elsewhere
+    EXPECT_FALSE(box.IsActive());
+    EXPECT_EQ(box.material.emission[0], 1.0f); // its unfocused look
+    PressAt(muteX, 45);
+    EXPECT_TRUE(panel.IsMuted());
+}
+
+TEST(PanelClip, TheWheelStepsAFocusedSliderOnlyUnderThePointer)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    CScroll& slider = panel.Slider(ValueAmplitude);
+    const int32_t x = static_cast<int32_t>(slider.GetX() + slider.CGUI::GetWidth()) - 3;
+    const int32_t y = static_cast<int32_t>(slider.GetY()) + 5;
+    PressAt(x, y); // on the track, past the thumb: focus, no change
+    ASSERT_EQ(panel.GetFocusedChild(), &slider);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.0f);
+    EXPECT_TRUE(panel.TakesWheelAt(x, y));
+    EmitMouseWheel(-120); // towards the user: one step up
+    EXPECT_EQ(panel.GetWave().amplitude, 1.01f);
+
+    EmitMouseMove(100, 40); // over the voice screen
+    EXPECT_FALSE(panel.TakesWheelAt(100, 40));
+    EmitMouseWheel(-120);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.01f);
+
+    // Clipped away, the slider under the pointer does not take it either.
+    EmitMouseMove(x, y);
+    panel.SetClip(0.0f, 40.0f, 800.0f, 560.0f);
+    EXPECT_FALSE(panel.TakesWheelAt(x, y));
+    EmitMouseWheel(-120);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.01f);
+}
+
 } // namespace
 
 // Drawing: each trace is clipped to its own screen's rectangle, and the scissor test is off
@@ -347,6 +398,78 @@ TEST_F(PanelDrawing, TracesAreClippedToTheirScreens)
     EXPECT_EQ(box[1], GLTestContext::kSide - (top + 82));
     EXPECT_EQ(box[2], 180);
     EXPECT_EQ(box[3], 82);
+}
+
+// The voice screen fills the 64 × 64 target: the panel at (-2, -2) puts the screen's top
+// left corner at the target's, the trace's zero line at row 41. Lit with no lights on, the
+// screen is black and the trace bright.
+class PanelScreen : public GLTest {
+protected:
+    void SetUp() override
+    {
+        GLTest::SetUp();
+        if (IsSkipped())
+            return;
+        panel.Setup(templates.Get());
+        panel.SetPosition(-2.0f, -2.0f);
+        glEnable(GL_LIGHTING);
+    }
+    // Row y counted from the top.
+    static bool Lit(int x, int y)
+    {
+        uint8_t rgba[4];
+        GLTestContext::Pixel(x, GLTestContext::kSide - 1 - y, rgba);
+        return rgba[0] > 128;
+    }
+    void Draw()
+    {
+        GLClear(0.0f, 0.0f, 0.0f, 1.0f);
+        panel.Render();
+        ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    CStockTemplates templates;
+    COscilloscope panel;
+};
+
+TEST_F(PanelScreen, A440HzVoiceFillsEveryColumnAndA4HzVoiceDrawsItsCurve)
+{
+    panel.SetSlider(ValueAmplitude, 50.0f); // the band reaches 20.5 rows either side of 41
+    panel.SetSlider(ValueFrequency, 440.0f);
+    Draw();
+    for (int x = 1; x < 63; ++x)
+        for (int y = 22; y <= 60; ++y)
+            ASSERT_TRUE(Lit(x, y)) << x << ", " << y;
+
+    panel.SetSlider(ValueFrequency, 4.0f);
+    Draw();
+    for (int x = 1; x < 63; ++x) {
+        const double curve = 41.0 - 20.5 * std::sin(6.283185308 * 4.0 * (x + 0.5) / 180.0);
+        int lit = 0;
+        for (int y = 0; y < GLTestContext::kSide; ++y)
+            if (Lit(x, y)) {
+                ++lit;
+                EXPECT_NEAR(y, curve, 3.0) << x;
+            }
+        EXPECT_GE(lit, 1) << x;
+        EXPECT_LE(lit, 5) << x; // a line, not a band
+    }
+}
+
+TEST_F(PanelScreen, NothingIsDrawnOutsideTheClip)
+{
+    panel.SetSlider(ValueFrequency, 440.0f); // amplitude 1: the band covers the whole target
+    Draw();
+    EXPECT_TRUE(Lit(30, 5));
+    panel.SetClip(0.0f, 20.0f, 64.0f, 44.0f);
+    Draw();
+    for (int x = 0; x < GLTestContext::kSide; ++x) {
+        for (int y = 0; y < 20; ++y)
+            ASSERT_FALSE(Lit(x, y)) << x << ", " << y;
+        if (x > 0 && x < 63) {
+            ASSERT_TRUE(Lit(x, 30)) << x;
+        }
+    }
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
 }
 
 } // namespace
