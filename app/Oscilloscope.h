@@ -74,11 +74,12 @@ public:
     static constexpr float kPanelHeight = 90.0f;
     static constexpr float kCarrierHeight = 90.0f;
     static constexpr float kEnvelopeHeight = 76.0f;
-    // The screens' time scales: the voice and carrier screens show 1 s across their 180
-    // pixel columns, the envelope screen 5 s. Each trace is an outline with two points per
-    // column (x the column's middle in seconds, y the least and the greatest value over the
-    // column's span), from t = 0 to the wave's period (the envelope's length), cut at the
-    // screen's right edge.
+    // The screens: the voice's output (carrier and envelope applied), the bare carrier, and
+    // the envelope's gain. The voice and carrier screens show 1 s across their 180 pixel
+    // columns, the envelope screen 5 s. Each trace is an outline with two points per column
+    // (x the column's middle in seconds, y the least and the greatest value over the
+    // column's span, app/TraceOutline.h), from t = 0 to the wave's period (the envelope's
+    // length), cut at the screen's right edge.
     static constexpr uint32_t kScreenColumns = 180;
     static constexpr double kWaveColumnsPerSecond = 180.0;
     static constexpr double kEnvelopeColumnsPerSecond = 36.0;
@@ -99,7 +100,7 @@ public:
     // The panel, its areas and controls, then the traces (clipped to their screens).
     void Render() override;
     // Mouse events: hover for every control, focus to the control under a press, and the
-    // event routed to the focused control.
+    // event routed to the focused control; a wheel turn only when TakesWheelAt the pointer.
     virtual void ProcessInput(CInputMap& event);
     // Takes the focus from the focused control (its value box colours too); later mouse
     // events still go to it.

@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kChangeDelayMs = 150;
 constexpr int32_t kLayoutDelayMs = 500;
 constexpr int32_t kMonitorSizeMs = 250;
-constexpr float kLayoutLeft = 10.0f;
 constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
 

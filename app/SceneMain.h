@@ -1,5 +1,5 @@
 // CSceneMain, the tool's only scene: the voices (CVoiceModel) with one panel (COscilloscope)
-// each for the first kMaxVoicePanels of them, laid out in columns; the rendered mix and its
+// each for the first kMaxVoicePanels of them, laid out in columns in a scrolling area; the rendered mix and its
 // playback, the microphone's live monitoring, and the commands of the control bar (New, Open,
 // Save, Save Sound, Add Sound, Loop, Play, Stop, Mic). Saving and rendering take every voice,
 // shown or not; a voice left without a panel is announced with a warning. The scene owns
@@ -126,7 +126,7 @@ private:
     PanelList m_panels;            // m_panels[i] shows m_voices[i]
     VoiceList m_pendingVoices;     // removed, deleted by the deletion timer
     PanelList m_pendingPanels;     // likewise, before their voices
-    CVoiceArea m_area{m_panels};   // reads m_panels; goes before it
+    CVoiceArea m_area{m_panels};   // reads m_panels; destroyed before it
 
     CGUI* m_controlBar = nullptr;
     CButton* m_btnNew = nullptr;
