@@ -9,12 +9,15 @@
 #include "app/Oscilloscope.h"
 
 #include "app/App.h"
+#include "app/TraceOutline.h"
 #include "events/Input.h"
 #include "gui/GUIManager.h"
 #include "media/GL.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
+#include <vector>
 
 // [SECTION] Traces and templates
 
@@ -22,6 +25,12 @@ CTrace::CTrace(uint32_t points)
 {
     mode = GL_LINE_STRIP;
     SetVertexCount(points);
+}
+
+void CTrace::SetPointCount(uint32_t points)
+{
+    if (points != vertexCount)
+        SetVertexCount(points);
 }
 
 void CTrace::SetPoint(uint32_t index, float x, float y)
@@ -385,7 +394,6 @@ void COscilloscope::ShowModel(bool force)
         }
     }
     UpdateTraces();
-    UpdateEnvelopeTrace();
     m_showing = wasShowing;
     if (relayout)
         Relayout();
@@ -451,29 +459,43 @@ void COscilloscope::Relayout()
     resized.Emit();
 }
 
-void COscilloscope::UpdateTraces()
+namespace {
+
+// Two points per column, a vertical stroke from the least to the greatest value, entered at
+// the end nearer to where the previous stroke left off: the strip then joins neighbouring
+// columns along the curve instead of crossing the band.
+void FillOutline(CTrace& trace, const std::vector<OutlineColumn>& columns, double columnsPerSecond)
 {
-    CTrace* traces[2] = {&m_voiceTrace, &m_carrierTrace};
-    const Waveform* waves[2] = {&m_model->GetWave(), &m_model->GetCarrier()};
-    for (int32_t w = 0; w < 2; ++w) {
-        const float period = waves[w]->period;
-        const float step = period / static_cast<float>(kTracePoints);
-        float t = 0.0f;
-        for (uint32_t i = 0; i < kTracePoints; ++i, t += step) {
-            const float time = i + 1 == kTracePoints ? period : t;
-            traces[w]->SetPoint(i, time, static_cast<float>(SampleWave(*waves[w], time)));
-        }
+    trace.SetPointCount(static_cast<uint32_t>(2 * columns.size()));
+    double last = 0.0;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const OutlineColumn& c = columns[i];
+        const bool lowFirst = i == 0 || std::fabs(last - c.low) <= std::fabs(last - c.high);
+        const double first = lowFirst ? c.low : c.high, second = lowFirst ? c.high : c.low;
+        const float x = static_cast<float>((static_cast<double>(i) + 0.5) / columnsPerSecond);
+        trace.SetPoint(static_cast<uint32_t>(2 * i), x, static_cast<float>(first));
+        trace.SetPoint(static_cast<uint32_t>(2 * i + 1), x, static_cast<float>(second));
+        last = second;
     }
 }
 
-void COscilloscope::UpdateEnvelopeTrace()
+} // namespace
+
+void COscilloscope::RefreshTraces() const
 {
-    const Envelope& e = m_model->GetEnvelope();
-    m_envelopeTrace.SetPoint(0, 0.0f, 0.0f);
-    m_envelopeTrace.SetPoint(1, e.attack, 1.0f);
-    m_envelopeTrace.SetPoint(2, e.attack + e.decay, e.sustain);
-    m_envelopeTrace.SetPoint(3, e.attack + e.decay + e.hold, e.sustain);
-    m_envelopeTrace.SetPoint(4, e.attack + e.decay + e.hold + e.release, 0.0f);
+    if (!m_tracesStale)
+        return;
+    m_tracesStale = false;
+    const VoiceParams voice = m_model->GetParams();
+    FillOutline(m_voiceTrace, OutlineVoice(voice, voice.wave.period, kWaveColumnsPerSecond, kScreenColumns),
+                kWaveColumnsPerSecond);
+    FillOutline(m_carrierTrace,
+                OutlineWave(voice.carrier, voice.carrier.period, kWaveColumnsPerSecond, kScreenColumns),
+                kWaveColumnsPerSecond);
+    FillOutline(m_envelopeTrace,
+                OutlineEnvelope(voice.envelope, EnvelopeLength(voice.envelope), kEnvelopeColumnsPerSecond,
+                                kScreenColumns),
+                kEnvelopeColumnsPerSecond);
 }
 
 // [SECTION] Height and slider
@@ -504,18 +526,54 @@ void COscilloscope::SetBoxFocusColours(CGUI* child, bool focused)
     SetColour(child->material.diffuse, focused ? kFocusDiffuse : kBoxDiffuse);
 }
 
+void COscilloscope::SetClip(float x, float y, float width, float height)
+{
+    m_clipped = true;
+    m_clip[0] = x;
+    m_clip[1] = y;
+    m_clip[2] = width;
+    m_clip[3] = height;
+}
+
+bool COscilloscope::InClip(int32_t x, int32_t y) const
+{
+    if (!m_clipped)
+        return true;
+    const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    return fx >= m_clip[0] && fx < m_clip[0] + m_clip[2] && fy >= m_clip[1] && fy < m_clip[1] + m_clip[3];
+}
+
+bool COscilloscope::TakesWheelAt(int32_t x, int32_t y) const
+{
+    return m_focused && m_focused->HasFocus() && m_focused->GetKind() == GUIScroll && InClip(x, y) &&
+           m_focused->HitTest(x, y);
+}
+
 void COscilloscope::ProcessInput(CInputMap& event)
 {
-    const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
+    // A wheel turn carries no position: it happens where the pointer is.
+    const CVector at = event.action == InputWheel ? GetMousePosition() : event.position;
+    const int32_t x = PixelOf(at.x), y = PixelOf(at.y);
+    // Outside the clip the controls are out of sight: the point is over none of them.
+    const bool inside = InClip(x, y);
     for (uint32_t i = 0; i < m_childCount; ++i) {
-        if (m_children[i]->HitTest(x, y))
+        if (inside && m_children[i]->HitTest(x, y))
             m_children[i]->onMouseOver.Emit();
         else
             m_children[i]->onMouseOut.Emit();
     }
 
+    const bool press = event.action == InputPress || event.action == InputDoubleClick;
+    if (press && !inside) {
+        DropFocus(); // as a press anywhere else does
+        return;
+    }
+    // The focused slider takes the wheel only under the pointer; elsewhere the wheel is the
+    // owner's (it scrolls the panels).
+    if (event.action == InputWheel && !TakesWheelAt(x, y))
+        return;
     CGUI* hit = nullptr;
-    if (event.action == InputPress || event.action == InputDoubleClick) {
+    if (press) {
         for (uint32_t i = 0; i < m_childCount && !hit; ++i)
             if (m_children[i]->HitTest(x, y))
                 hit = m_children[i];
@@ -570,6 +628,30 @@ int32_t SurfaceHeight()
 
 } // namespace
 
+void COscilloscope::Scissor(const CGUI* screen)
+{
+    float left = -1e9f, top = -1e9f, right = 1e9f, bottom = 1e9f;
+    if (m_clipped) {
+        left = m_clip[0];
+        top = m_clip[1];
+        right = m_clip[0] + m_clip[2];
+        bottom = m_clip[1] + m_clip[3];
+    }
+    if (screen) {
+        const CVector origin = screen->GetAbsolutePosition();
+        left = std::max(left, origin.x);
+        top = std::max(top, origin.y);
+        right = std::min(right, origin.x + screen->CGUI::GetWidth());
+        bottom = std::min(bottom, origin.y + screen->CGUI::GetHeight());
+    }
+    // In window pixels counted from the bottom; an empty intersection draws nothing.
+    const int32_t x = static_cast<int32_t>(left), y = static_cast<int32_t>(top);
+    const int32_t width = std::max(0, static_cast<int32_t>(right) - x);
+    const int32_t height = std::max(0, static_cast<int32_t>(bottom) - y);
+    GLEnable(GL_SCISSOR_TEST, true);
+    GLScissor(x, SurfaceHeight() - (y + height), width, height);
+}
+
 void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
 {
     const CVector origin = screen.GetAbsolutePosition();
@@ -580,19 +662,22 @@ void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
         trace.Draw();
         return;
     }
-    // The screen's own rectangle, in window pixels counted from the bottom.
-    const int32_t bottom = SurfaceHeight() - static_cast<int32_t>(origin.y + screenHeight);
-    GLEnable(GL_SCISSOR_TEST, true);
-    GLScissor(static_cast<int32_t>(origin.x), bottom, static_cast<int32_t>(screen.CGUI::GetWidth()),
-              static_cast<int32_t>(screenHeight));
+    Scissor(&screen);
     trace.Draw();
-    GLEnable(GL_SCISSOR_TEST, false);
+    // Back to the panel's own clip for what follows.
+    if (m_clipped)
+        Scissor(nullptr);
+    else
+        GLEnable(GL_SCISSOR_TEST, false);
 }
 
 void COscilloscope::Render()
 {
     if (!IsVisible())
         return;
+    RefreshTraces();
+    if (m_clipped)
+        Scissor(nullptr);
     CGUI::Render();
     m_carrierArea.Render();
     m_envelopeArea.Render();
@@ -603,4 +688,6 @@ void COscilloscope::Render()
         RenderTrace(m_carrierTrace, m_carrierScreen, true);
     if (m_envelopeArea.GetVisibleFlag())
         RenderTrace(m_envelopeTrace, m_envelopeScreen, false);
+    if (m_clipped)
+        GLEnable(GL_SCISSOR_TEST, false);
 }

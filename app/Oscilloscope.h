@@ -3,7 +3,8 @@
 // that the model does not hold, and follows changes made to the model from elsewhere. It views
 // a model it does not own (which must outlive it) or, made without one, a model of its own.
 // Construction and Setup need no OpenGL context; only Render draws. The panel listens to the
-// process-wide mouse signal itself. Main thread only.
+// process-wide mouse signal itself; an owner that shows it in part (a scrolled area) gives it
+// a clip rectangle, outside which it neither draws nor takes presses. Main thread only.
 #pragma once
 
 #include "gui/Button.h"
@@ -21,6 +22,8 @@ class CInputMap;
 class CTrace : public CShape {
 public:
     explicit CTrace(uint32_t points);
+    // Reallocates when the count differs (the points are then all 0).
+    void SetPointCount(uint32_t points);
     // Ignored past the point count.
     void SetPoint(uint32_t index, float x, float y);
     float PointX(uint32_t index) const { return index < vertexCount ? positions[3 * index] : 0.0f; }
@@ -72,8 +75,16 @@ public:
     static constexpr float kPanelHeight = 90.0f;
     static constexpr float kCarrierHeight = 90.0f;
     static constexpr float kEnvelopeHeight = 76.0f;
-    static constexpr uint32_t kTracePoints = 100;
     static constexpr int32_t kShapes = 5; // sine, triangle, sawtooth, square, noise: types 0 to 4
+    // The screens: the voice's output (carrier and envelope applied), the bare carrier, and
+    // the envelope's gain. The voice and carrier screens show 1 s across their 180 pixel
+    // columns, the envelope screen 5 s. Each trace is an outline with two points per column
+    // (x the column's middle in seconds, y the least and the greatest value over the
+    // column's span, app/TraceOutline.h), from t = 0 to the wave's period (the envelope's
+    // length), cut at the screen's right edge.
+    static constexpr uint32_t kScreenColumns = 180;
+    static constexpr double kWaveColumnsPerSecond = 180.0;
+    static constexpr double kEnvelopeColumnsPerSecond = 36.0;
 
     // All controls as constructed, the panel 400 × 90 at (0, 0) with depth 10, listening to
     // the mouse signal and to the model. The first views a new voice of its own; the second
@@ -90,11 +101,17 @@ public:
     // The panel, its areas and controls, then the traces (clipped to their screens).
     void Render() override;
     // Mouse events: hover for every control, focus to the control under a press, and the
-    // event routed to the focused control.
+    // event routed to the focused control; a wheel turn only when TakesWheelAt the pointer.
     virtual void ProcessInput(CInputMap& event);
     // Takes the focus from the focused control (its value box colours too); later mouse
     // events still go to it.
     void DropFocus();
+    // The window rectangle (client pixels, y down) outside which the panel draws nothing and
+    // a press is a press elsewhere, as if its controls were not there; unbounded until set.
+    void SetClip(float x, float y, float width, float height);
+    // Whether a wheel turn with the pointer at (x, y) is the panel's: its focused slider lies
+    // there (inside the clip). Elsewhere the panel leaves the wheel alone.
+    bool TakesWheelAt(int32_t x, int32_t y) const;
 
     // 90, plus 90 while the carrier area shows, plus 76 while the envelope area shows.
     float GetHeight() const;
@@ -141,9 +158,11 @@ public:
     CButton& CloseButton() { return m_close; }
     CGUI& CarrierArea() { return m_carrierArea; }
     CGUI& EnvelopeArea() { return m_envelopeArea; }
-    const CTrace& VoiceTrace() const { return m_voiceTrace; }
-    const CTrace& CarrierTrace() const { return m_carrierTrace; }
-    const CTrace& EnvelopeTrace() const { return m_envelopeTrace; }
+    // The traces as the screens show the model now (outlines are computed when first needed
+    // after a change: a panel out of sight costs nothing).
+    const CTrace& VoiceTrace() const { RefreshTraces(); return m_voiceTrace; }
+    const CTrace& CarrierTrace() const { RefreshTraces(); return m_carrierTrace; }
+    const CTrace& EnvelopeTrace() const { RefreshTraces(); return m_envelopeTrace; }
     CGUI* GetFocusedChild() const { return m_focused; }
     uint32_t GetChildCount() const { return m_childCount; }
     CGUI* GetChild(uint32_t index) const { return index < m_childCount ? m_children[index] : nullptr; }
@@ -165,8 +184,12 @@ private:
     void OnValueBox(const String& text, CEdit* box);
     void OnClick(CButton* button);
     void Relayout();
-    void UpdateTraces();
-    void UpdateEnvelopeTrace();
+    // The traces are stale: the next RefreshTraces recomputes them.
+    void UpdateTraces() { m_tracesStale = true; }
+    void RefreshTraces() const;
+    bool InClip(int32_t x, int32_t y) const;
+    // Scissors to the clip, or to the screen's rectangle within it (screen non-null).
+    void Scissor(const CGUI* screen);
     void RenderTrace(CTrace& trace, const CGUI& screen, bool clip);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
@@ -182,7 +205,11 @@ private:
 
     CGUI m_voiceScreen, m_carrierScreen, m_envelopeScreen;
     CGUI m_carrierArea, m_envelopeArea;
-    CTrace m_voiceTrace{kTracePoints}, m_carrierTrace{kTracePoints}, m_envelopeTrace{5};
+    // A drawing cache of the model, hence mutable.
+    mutable CTrace m_voiceTrace{0}, m_carrierTrace{0}, m_envelopeTrace{0};
+    mutable bool m_tracesStale = true;
+    bool m_clipped = false;
+    float m_clip[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // x, y, width, height
     CCheckBox m_loop, m_carrierBox, m_envelopeBox, m_mute;
     CFont m_labels[VoiceValueCount]; // main A O f T P, carrier A O f T P, envelope A D S H R
     CEdit m_boxes[VoiceValueCount];

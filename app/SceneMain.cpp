@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <new>
 
@@ -23,7 +22,6 @@ namespace {
 constexpr int32_t kChangeDelayMs = 150;
 constexpr int32_t kLayoutDelayMs = 500;
 constexpr int32_t kMonitorSizeMs = 250;
-constexpr float kLayoutLeft = 10.0f;
 constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
 
@@ -122,6 +120,7 @@ void CSceneMain::Enter()
         if (m_controlBar)
             m_controlBar->SetSize(static_cast<float>(app->GetWidth()), m_controlBar->GetHeight());
     }
+    SetMinimumWindowSize();
     NewProject();
 }
 
@@ -145,8 +144,7 @@ void CSceneMain::Leave()
 void CSceneMain::Update()
 {
     CSceneGeneric::Update();
-    for (const auto& panel : m_panels)
-        panel->Render();
+    m_area.Render();
 }
 
 // [SECTION] Voices and layout
@@ -158,6 +156,7 @@ CVoiceModel* CSceneMain::AddVoice()
     if (m_panels.size() < kMaxVoicePanels) {
         AddPanel(*voice);
         LayoutVoices();
+        m_area.ShowPanel(m_panels.size() - 1);
     }
     return voice;
 }
@@ -256,23 +255,35 @@ void CSceneMain::WarnAboutHiddenVoices()
     PlatformShowWarning("Voices not shown", text.CStr());
 }
 
+void CSceneMain::SetAreaBounds(int32_t width, int32_t height)
+{
+    const float top = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
+    // Without a window nothing limits the panels.
+    const float w = width > 0 ? static_cast<float>(width) : CVoiceArea::kUnbounded;
+    const float h = height > 0 ? static_cast<float>(height) : CVoiceArea::kUnbounded;
+    m_area.SetBounds(std::min(top, kLayoutTop), kLayoutTop, w, h);
+}
+
 void CSceneMain::LayoutVoices()
 {
     m_layoutTimer.SetEnabled(false);
     const CApp* app = GetApp();
-    const float clientHeight = app && app->GetWindow() ? static_cast<float>(app->GetClientHeight()) : static_cast<float>(INT_MAX);
-    float x = kLayoutLeft, y = kLayoutTop;
-    bool first = true;
-    for (const auto& panel : m_panels) {
-        const float height = panel->GetHeight();
-        if (!first && clientHeight < y + height) {
-            x += panel->GetWidth() + kLayoutGap;
-            y = kLayoutTop;
-        }
-        panel->SetPosition(x, y);
-        y += height + kLayoutGap;
-        first = false;
-    }
+    if (app && app->GetWindow())
+        SetAreaBounds(app->GetClientWidth(), app->GetClientHeight());
+    else
+        SetAreaBounds(0, 0);
+    m_area.Layout();
+}
+
+void CSceneMain::SetMinimumWindowSize()
+{
+    CApp* app = GetApp();
+    if (!app || !app->GetWindow())
+        return;
+    const float barBottom = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
+    int32_t width = 0, height = 0;
+    CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, kLayoutTop, width, height);
+    PlatformSetWindowMinimumSize(app->GetWindow(), width, height);
 }
 
 void CSceneMain::OnVoiceChanged(COscilloscope*) { StartChangeTimer(); }
@@ -304,12 +315,15 @@ void CSceneMain::OnDeletionTimer()
     m_deletionTimer.SetEnabled(false);
 }
 
-void CSceneMain::OnResize(int32_t width, int32_t, CDisplay::SizeType)
+void CSceneMain::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
 {
     if (!m_voices.empty())
         m_layoutTimer.SetEnabled(true); // again moves the due time: one re-layout after the last resize
     if (m_controlBar)
         m_controlBar->SetSize(static_cast<float>(width), m_controlBar->GetHeight());
+    // The scroll bar and the clipping follow the window at once; the columns at the re-layout.
+    if (width > 0 && height > 0)
+        SetAreaBounds(width, height);
 }
 
 // [SECTION] Playback
@@ -583,6 +597,7 @@ void CSceneMain::LoadProject()
     for (size_t n = kept; n > 0 && !m_voices.empty(); --n)
         RemoveVoice(m_voices.front().get());
     LayoutVoices();
+    m_area.ScrollTo(0.0f); // an opened project shows from its first voice
     if (m_editProjectName)
         m_editProjectName->SetText(name);
     ShowNothingPlays();

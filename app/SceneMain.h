@@ -1,5 +1,5 @@
 // CSceneMain, the tool's only scene: the voices (CVoiceModel) with one panel (COscilloscope)
-// each for the first kMaxVoicePanels of them, laid out in columns; the rendered mix and its
+// each for the first kMaxVoicePanels of them, laid out in columns in a scrolling area; the rendered mix and its
 // playback, the microphone's live monitoring, and the commands of the control bar (New, Open,
 // Save, Save Sound, Add Sound, Loop, Play, Stop, Mic, and the Generate menu with its seed box
 // and Mutate). Saving and rendering take every voice,
@@ -22,6 +22,7 @@
 #include "synth/Generate.h"
 #include "synth/RenderJob.h"
 #include "app/Oscilloscope.h"
+#include "app/VoiceArea.h"
 
 #include <cstdint>
 #include <memory>
@@ -78,11 +79,14 @@ public:
     // that empties the player, the buttons show that nothing plays.
     void RemoveVoice(const CVoiceModel* voice);
     // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
-    // panel would pass the window's bottom.
+    // panel would pass the window's bottom, as many columns as fit the window's width; what
+    // does not fit makes the columns taller and the voice area scrolls (CVoiceArea).
     void LayoutVoices();
     // The whole project at once: stops playback, lets go of every voice, takes these voices
     // (with panels while there is room) and the name, and shows that nothing plays.
     void ReplaceProject(VoiceList voices, const String& name);
+    // The area below the control bar that places, scrolls and clips the panels.
+    CVoiceArea& GetVoiceArea() { return m_area; }
     // Every voice, in screen and file order.
     const VoiceList& GetVoices() const { return m_voices; }
     // Panel i shows voice i.
@@ -119,6 +123,10 @@ private:
     void OnChangeTimer();
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    // The voice area's bounds from the window's client size and the control bar.
+    void SetAreaBounds(int32_t width, int32_t height);
+    // The window may not shrink below the control bar's commands and one row of panels.
+    void SetMinimumWindowSize();
     void StartChangeTimer();
     // Renders the voices into the mix, waiting for it; without voices the mix is empty.
     void RenderMix();
@@ -150,6 +158,7 @@ private:
     PanelList m_panels;            // m_panels[i] shows m_voices[i]
     VoiceList m_pendingVoices;     // removed, deleted by the deletion timer
     PanelList m_pendingPanels;     // likewise, before their voices
+    CVoiceArea m_area{m_panels};   // reads m_panels; destroyed before it
 
     CGUI* m_controlBar = nullptr;
     CButton* m_btnNew = nullptr;

@@ -126,6 +126,23 @@ void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height
         SDL_SetWindowSize(window, width > 0 ? width : 1, height > 0 ? height : 1);
 }
 
+void PlatformSetWindowMinimumSize(PlatformWindow* window, int32_t width, int32_t height)
+{
+    if (window)
+        SDL_SetWindowMinimumSize(window, width > 0 ? width : 1, height > 0 ? height : 1);
+}
+
+void PlatformGetWindowMinimumSize(PlatformWindow* window, int32_t* width, int32_t* height)
+{
+    int w = 0, h = 0;
+    if (window)
+        SDL_GetWindowMinimumSize(window, &w, &h);
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+}
+
 void PlatformSetWindowTopmost(PlatformWindow* window, bool topmost)
 {
     if (window)

@@ -42,6 +42,11 @@ void PlatformSetWindowTitle(PlatformWindow* window, const char* title);
 // Places the client area's top-left corner at (x, y) in screen pixels.
 void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y);
 void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height);
+// The smallest client area the user may size the window to (each side at least 1); a
+// window smaller than that grows to it.
+void PlatformSetWindowMinimumSize(PlatformWindow* window, int32_t width, int32_t height);
+// 0 × 0 without a window.
+void PlatformGetWindowMinimumSize(PlatformWindow* window, int32_t* width, int32_t* height);
 // Keeps the window above the others (or not).
 void PlatformSetWindowTopmost(PlatformWindow* window, bool topmost);
 // Full screen changes the display mode to the window's size; false when it cannot.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -81,13 +82,52 @@ TEST_F(Panel, SliderSetsTheValueAndItsBox)
     EXPECT_EQ(panel.GetCarrier().frequency, 2000.0f);
     EXPECT_EQ(Text(panel.ValueBox(ValueCarrierFrequency)), "2000");
     EXPECT_EQ(changed.count, 2);
-    // The trace spans the period and shows the bare oscillator.
-    EXPECT_EQ(panel.VoiceTrace().PointX(99), 1.0f);
-    for (uint32_t i = 0; i < 100; ++i) {
-        const float t = panel.VoiceTrace().PointX(i);
-        EXPECT_NEAR(t, i == 99 ? 1.0f : i * 0.01f, 1e-5f); // the last point ends the period
-        EXPECT_NEAR(panel.VoiceTrace().PointY(i), 1.37 * std::sin(t * 6.283185308 * 4), 1e-5);
+    // The 4 Hz voice's trace follows its curve: one short stroke per pixel column across the
+    // period, through the wave at the column's middle.
+    const CTrace& trace = panel.VoiceTrace();
+    ASSERT_EQ(trace.VertexCount(), 360u);
+    for (uint32_t i = 0; i < 180; ++i) {
+        const float x = trace.PointX(2 * i);
+        EXPECT_FLOAT_EQ(x, (i + 0.5f) / 180.0f);
+        EXPECT_EQ(trace.PointX(2 * i + 1), x);
+        const float low = std::min(trace.PointY(2 * i), trace.PointY(2 * i + 1));
+        const float high = std::max(trace.PointY(2 * i), trace.PointY(2 * i + 1));
+        const double middle = 1.37 * std::sin(x * 6.283185308 * 4);
+        EXPECT_LE(low, middle + 1e-5);
+        EXPECT_GE(high, middle - 1e-5);
+        EXPECT_LT(high - low, 0.2f);
     }
+}
+
+TEST_F(Panel, FastVoicesFillTheirScreensWithABandShapedByTheEnvelope)
+{
+    // 440 Hz over 1 s: every column spans nearly ±amplitude.
+    panel.SetSlider(ValueFrequency, 440.0f);
+    panel.SetSlider(ValueAmplitude, 80.0f);
+    const CTrace& trace = panel.VoiceTrace();
+    ASSERT_EQ(trace.VertexCount(), 360u);
+    for (uint32_t i = 0; i < 180; ++i) {
+        EXPECT_NEAR(std::min(trace.PointY(2 * i), trace.PointY(2 * i + 1)), -0.8f, 1e-3f) << i;
+        EXPECT_NEAR(std::max(trace.PointY(2 * i), trace.PointY(2 * i + 1)), 0.8f, 1e-3f) << i;
+    }
+    // With the envelope, the band follows the gain: full at the attack's end, half in the
+    // hold, gone after the release. The trace runs over the envelope's 1.1 s, cut at 1 s.
+    panel.SetEnvelopeOn(true);
+    panel.SetSlider(ValueAttack, 20.0f);
+    auto highAt = [&](double t) {
+        const uint32_t i = static_cast<uint32_t>(t * 180.0);
+        return std::max(panel.VoiceTrace().PointY(2 * i), panel.VoiceTrace().PointY(2 * i + 1));
+    };
+    EXPECT_EQ(panel.VoiceTrace().VertexCount(), 360u);
+    EXPECT_NEAR(highAt(0.01), 0.8 * EnvelopeGain(panel.GetEnvelope(), 0.01), 0.02);
+    EXPECT_NEAR(highAt(0.2), 0.8, 0.02);
+    EXPECT_NEAR(highAt(0.95), 0.4, 0.01);
+    // The carrier screen shows its own wave the same way.
+    panel.SetSlider(ValueCarrierFrequency, 1000.0f);
+    const CTrace& carrier = panel.CarrierTrace();
+    ASSERT_EQ(carrier.VertexCount(), 360u);
+    EXPECT_NEAR(std::min(carrier.PointY(100), carrier.PointY(101)), -1.0f, 1e-3f);
+    EXPECT_NEAR(std::max(carrier.PointY(100), carrier.PointY(101)), 1.0f, 1e-3f);
 }
 
 TEST_F(Panel, TypedValuesAreClampedAndWrittenBackOnlyWhenOutOfRange)
@@ -173,7 +213,12 @@ TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
 {
     Counter changed(panel.changed);
     panel.SetSlider(ValueDecay, 30.0f);
-    EXPECT_EQ(panel.EnvelopeTrace().PointX(2), 0.3f);
+    // The envelope screen shows 0.9 s at 36 columns a second: 33 columns, the gain from 1
+    // down to the sustain level over the decay.
+    const CTrace& envelope = panel.EnvelopeTrace();
+    ASSERT_EQ(envelope.VertexCount(), 66u);
+    EXPECT_NEAR(std::max(envelope.PointY(0), envelope.PointY(1)), 1.0f, 1e-6f);
+    EXPECT_NEAR(std::min(envelope.PointY(20), envelope.PointY(21)), 0.5f, 1e-6f); // the hold, 0.3 s in
     EXPECT_EQ(panel.GetWave().period, 1.0f);
     EXPECT_EQ(changed.count, 0);
 
@@ -209,8 +254,9 @@ TEST(PanelView, FollowsChangesMadeToItsModelElsewhere)
     EXPECT_EQ(panel.GetHeight(), 180.0f);
     EXPECT_EQ(resized.count, 1);
     EXPECT_EQ(changed.count, 5); // the loop is not heard
-    // The trace shows the model's sawtooth at 3000 Hz.
-    EXPECT_NEAR(panel.VoiceTrace().PointY(7), SampleWave(model.GetWave(), panel.VoiceTrace().PointX(7)), 1e-6);
+    // The trace shows the model's voice: a 3000 Hz sawtooth, phase-modulated, fills a band.
+    EXPECT_NEAR(std::min(panel.VoiceTrace().PointY(14), panel.VoiceTrace().PointY(15)), -2.5f, 0.01f);
+    EXPECT_NEAR(std::max(panel.VoiceTrace().PointY(14), panel.VoiceTrace().PointY(15)), 2.5f, 0.01f);
 
     // Edits through the panel land in the model; the panel keeps no copy.
     Type(panel.ValueBox(ValuePhase), "0.25");
@@ -288,6 +334,57 @@ TEST(PanelFocus, ClicksOnCheckBoxesReachThePanel)
     EXPECT_EQ(changed.count, 1);
 }
 
+TEST(PanelClip, PressesOutsideTheClipReachNoControl)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    panel.SetClip(0.0f, 40.0f, 800.0f, 560.0f); // the area below a 40 pixel bar
+    const int32_t muteX = static_cast<int32_t>(panel.MuteBox().GetX()) + 5;
+    PressAt(muteX, 5); // the box lies under the bar
+    EXPECT_FALSE(panel.IsMuted());
+    EXPECT_EQ(panel.GetFocusedChild(), nullptr);
+
+    panel.SetPosition(0.0f, 40.0f);
+    PressAt(210, 65); // the amplitude box, in sight
+    CEdit& box = panel.ValueBox(ValueAmplitude);
+    ASSERT_EQ(panel.GetFocusedChild(), &box);
+    EXPECT_TRUE(box.IsActive());
+    PressAt(210, 20); // above the clip: a press elsewhere
+    EXPECT_FALSE(box.IsActive());
+    EXPECT_EQ(box.material.emission[0], 1.0f); // its unfocused look
+    PressAt(muteX, 45);
+    EXPECT_TRUE(panel.IsMuted());
+}
+
+TEST(PanelClip, TheWheelStepsAFocusedSliderOnlyUnderThePointer)
+{
+    CStockTemplates templates;
+    COscilloscope panel;
+    panel.Setup(templates.Get());
+    CScroll& slider = panel.Slider(ValueAmplitude);
+    const int32_t x = static_cast<int32_t>(slider.GetX() + slider.CGUI::GetWidth()) - 3;
+    const int32_t y = static_cast<int32_t>(slider.GetY()) + 5;
+    PressAt(x, y); // on the track, past the thumb: focus, no change
+    ASSERT_EQ(panel.GetFocusedChild(), &slider);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.0f);
+    EXPECT_TRUE(panel.TakesWheelAt(x, y));
+    EmitMouseWheel(-120); // towards the user: one step up
+    EXPECT_EQ(panel.GetWave().amplitude, 1.01f);
+
+    EmitMouseMove(100, 40); // over the voice screen
+    EXPECT_FALSE(panel.TakesWheelAt(100, 40));
+    EmitMouseWheel(-120);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.01f);
+
+    // Clipped away, the slider under the pointer does not take it either.
+    EmitMouseMove(x, y);
+    panel.SetClip(0.0f, 40.0f, 800.0f, 560.0f);
+    EXPECT_FALSE(panel.TakesWheelAt(x, y));
+    EmitMouseWheel(-120);
+    EXPECT_EQ(panel.GetWave().amplitude, 1.01f);
+}
+
 } // namespace
 
 // Drawing: each trace is clipped to its own screen's rectangle, and the scissor test is off
@@ -314,6 +411,78 @@ TEST_F(PanelDrawing, TracesAreClippedToTheirScreens)
     EXPECT_EQ(box[1], GLTestContext::kSide - (top + 82));
     EXPECT_EQ(box[2], 180);
     EXPECT_EQ(box[3], 82);
+}
+
+// The voice screen fills the 64 × 64 target: the panel at (-2, -2) puts the screen's top
+// left corner at the target's, the trace's zero line at row 41. Lit with no lights on, the
+// screen is black and the trace bright.
+class PanelScreen : public GLTest {
+protected:
+    void SetUp() override
+    {
+        GLTest::SetUp();
+        if (IsSkipped())
+            return;
+        panel.Setup(templates.Get());
+        panel.SetPosition(-2.0f, -2.0f);
+        glEnable(GL_LIGHTING);
+    }
+    // Row y counted from the top.
+    static bool Lit(int x, int y)
+    {
+        uint8_t rgba[4];
+        GLTestContext::Pixel(x, GLTestContext::kSide - 1 - y, rgba);
+        return rgba[0] > 128;
+    }
+    void Draw()
+    {
+        GLClear(0.0f, 0.0f, 0.0f, 1.0f);
+        panel.Render();
+        ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    CStockTemplates templates;
+    COscilloscope panel;
+};
+
+TEST_F(PanelScreen, A440HzVoiceFillsEveryColumnAndA4HzVoiceDrawsItsCurve)
+{
+    panel.SetSlider(ValueAmplitude, 50.0f); // the band reaches 20.5 rows either side of 41
+    panel.SetSlider(ValueFrequency, 440.0f);
+    Draw();
+    for (int x = 1; x < 63; ++x)
+        for (int y = 22; y <= 60; ++y)
+            ASSERT_TRUE(Lit(x, y)) << x << ", " << y;
+
+    panel.SetSlider(ValueFrequency, 4.0f);
+    Draw();
+    for (int x = 1; x < 63; ++x) {
+        const double curve = 41.0 - 20.5 * std::sin(6.283185308 * 4.0 * (x + 0.5) / 180.0);
+        int lit = 0;
+        for (int y = 0; y < GLTestContext::kSide; ++y)
+            if (Lit(x, y)) {
+                ++lit;
+                EXPECT_NEAR(y, curve, 3.0) << x;
+            }
+        EXPECT_GE(lit, 1) << x;
+        EXPECT_LE(lit, 5) << x; // a line, not a band
+    }
+}
+
+TEST_F(PanelScreen, NothingIsDrawnOutsideTheClip)
+{
+    panel.SetSlider(ValueFrequency, 440.0f); // amplitude 1: the band covers the whole target
+    Draw();
+    EXPECT_TRUE(Lit(30, 5));
+    panel.SetClip(0.0f, 20.0f, 64.0f, 44.0f);
+    Draw();
+    for (int x = 0; x < GLTestContext::kSide; ++x) {
+        for (int y = 0; y < 20; ++y)
+            ASSERT_FALSE(Lit(x, y)) << x << ", " << y;
+        if (x > 0 && x < 63) {
+            ASSERT_TRUE(Lit(x, 30)) << x;
+        }
+    }
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
 }
 
 } // namespace
