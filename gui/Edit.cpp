@@ -546,8 +546,12 @@ void CEdit::Refresh() const
 
 namespace {
 
-void CopyLook(const CMaterial& look, CMaterial& to, float alpha)
+// Gives a plain quad the text's look at the given opacity. The opacity goes into the vertex
+// colours too, which stand for the diffuse colour when drawing tracks them and are the colour
+// itself when lighting is off.
+void CopyLook(const CMaterial& look, CQuad& quad, float alpha)
 {
+    CMaterial& to = quad.material;
     std::copy(look.ambient, look.ambient + 4, to.ambient);
     std::copy(look.diffuse, look.diffuse + 4, to.diffuse);
     std::copy(look.emission, look.emission + 4, to.emission);
@@ -555,6 +559,12 @@ void CopyLook(const CMaterial& look, CMaterial& to, float alpha)
     to.shininess = look.shininess;
     to.additive = look.additive;
     to.diffuse[3] *= alpha;
+    if (alpha >= 1.0f)
+        return;
+    const auto byte = [](float value) { return static_cast<uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f); };
+    quad.hasColours = true;
+    for (uint32_t vertex = 0; vertex < 4; ++vertex)
+        quad.SetVertexColour(vertex, byte(to.diffuse[0]), byte(to.diffuse[1]), byte(to.diffuse[2]), byte(to.diffuse[3]));
 }
 
 } // namespace
@@ -572,7 +582,7 @@ void CEdit::Render()
     if (m_active && start != end && m_layout.lineHeight > 0.0f) {
         // One band per line, from the first stop in the selection to the last; a scrolled
         // line's band stays inside the box.
-        CopyLook(m_text.material, m_selectionQuad.material, 0.35f);
+        CopyLook(m_text.material, m_selectionQuad, 0.35f);
         const float left = std::trunc(m_text.GetX()), right = m_text.GetX() + m_text.GetWidth();
         const std::vector<CCaretStop>& stops = m_layout.stops;
         for (size_t i = 0; i < stops.size();) {
@@ -602,7 +612,7 @@ void CEdit::Render()
     if (!GetCaretRect(x, y, width, height))
         return;
     // The caret takes the text's colours, as a plain quad.
-    CopyLook(m_text.material, m_caretQuad.material, 1.0f);
+    CopyLook(m_text.material, m_caretQuad, 1.0f);
     m_caretQuad.transform.SetTranslation(origin.x + x, origin.y + y, z);
     m_caretQuad.scale = CVector(width, height, 1.0f);
     m_caretQuad.Draw();

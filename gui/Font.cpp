@@ -368,8 +368,8 @@ void CFont::Render()
     Layout(m_drawn);
     const float x = GetX(), y = GetY(), z = GetZ();
     const float width = scale.x, height = scale.y;
-    // A scrolled line shows only the glyphs that lie wholly inside the box.
-    const bool clip = std::trunc(m_scrollX) != 0.0f;
+    // An unwrapped line shows only the glyphs that lie wholly inside the box.
+    const bool clip = !m_wrap && width > static_cast<float>(m_sprite.frames[0].w);
     const float left = std::trunc(x), right = x + width;
     scale.y = m_drawn.lineHeight;
     for (const CGlyphPlacement& glyph : m_drawn.glyphs) {

@@ -104,12 +104,13 @@ public:
     bool GetMask() const { return m_mask; }
     void SetMaskCharacter(uint32_t character) { m_maskCharacter = character; }
     uint32_t GetMaskCharacter() const { return m_maskCharacter; }
-    // On by default. Off, lines end only at line breaks, however wide the box.
+    // On by default. Off, lines end only at line breaks, however wide the box, and Render
+    // draws only the glyphs wholly inside the box's width (when the box is wider than
+    // frame 0; Layout still places them all).
     void SetWrap(bool wrap) { m_wrap = wrap; }
     bool GetWrap() const { return m_wrap; }
     // Pixels the text is drawn to the left of where the layout puts it (0 by default), for
-    // a field whose line is wider than its box. While it is not 0, only glyphs wholly
-    // inside the box's width are drawn.
+    // a field whose line is wider than its box.
     void SetScrollX(float scroll) { m_scrollX = scroll; }
     float GetScrollX() const { return m_scrollX; }
 
