@@ -192,7 +192,9 @@ void CApp::HandleMessage(const PlatformMessage& message)
             if (event.b)
                 EmitCharacter(event.a);
             else
-                EmitKey(event.a, InputPress, event.c != 0);
+                EmitKey(event.a, InputPress, event.c != 0,
+                        ((event.modifiers & PlatformModShift) ? ModifierShift : 0u) |
+                            ((event.modifiers & PlatformModCtrl) ? ModifierControl : 0u));
             break;
         case PlatformEventKind::KeyRelease:
             EmitKey(event.a, InputRelease);

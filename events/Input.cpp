@@ -8,7 +8,7 @@ int32_t s_mouseX = 0;
 int32_t s_mouseY = 0;
 
 void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, int32_t action,
-          int32_t button, bool repeat = false, bool character = false)
+          int32_t button, bool repeat = false, bool character = false, uint32_t modifiers = 0)
 {
     CInputMap event;
     event.value = value;
@@ -17,6 +17,8 @@ void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, i
     event.button = button;
     event.repeat = repeat;
     event.character = character;
+    event.shift = (modifiers & ModifierShift) != 0;
+    event.control = (modifiers & ModifierControl) != 0;
     signal.Emit(event);
 }
 
@@ -47,9 +49,11 @@ CVector GetCursorScreenPosition()
     return CVector(static_cast<float>(x), static_cast<float>(y), 0.0f, 0.0f);
 }
 
-void EmitKey(int32_t code, InputAction action, bool repeat)
+void EmitKey(int32_t code, InputAction action, bool repeat, uint32_t modifiers)
 {
-    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code, repeat);
+    // Modifiers belong to presses only.
+    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code, repeat, false,
+         action == InputPress ? modifiers : 0u);
 }
 
 void EmitCharacter(int32_t code)

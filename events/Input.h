@@ -27,10 +27,12 @@ enum MouseButton : int32_t {
 };
 
 // Key codes (Windows virtual-key numbering). A key press is either a typed character, carrying
-// the character's code (32 to 126, so 'a' is 97 and Shift matters), or a key: Backspace, Tab,
-// Enter, Escape, the arrows and the other navigation keys, or a key pressed with Ctrl, carrying
-// the key's code. The two ranges overlap (KeyLeft is '%'): CInputMap::character tells them
-// apart. Key releases carry the key's code (the A key is KeyA = 65 with or without Shift).
+// the character's Unicode code point (32 and up, never a control character: 'a' is 97, 'é'
+// is 233, and Shift matters), or a key: Backspace, Tab, Enter, Escape, the arrows and the
+// other navigation keys, or a key pressed with Ctrl, carrying the key's code (letters as
+// capitals: Ctrl+A is KeyA). The two ranges overlap (KeyLeft is '%'): CInputMap::character
+// tells them apart. Key releases carry the key's code (the A key is KeyA = 65 with or
+// without Shift).
 enum KeyCode : int32_t {
     KeyBackspace = 8,
     KeyTab = 9,
@@ -55,6 +57,12 @@ enum KeyCode : int32_t {
     KeyF1 = 112, // to KeyF1 + 11
 };
 
+// Modifier keys held during a key press, as bits.
+enum InputModifier : uint32_t {
+    ModifierShift = 1,
+    ModifierControl = 2,
+};
+
 // One input event.
 class CInputMap {
 public:
@@ -73,10 +81,17 @@ public:
     // Key presses: true when value is a typed character, false when it is a key (an arrow
     // is never text). Always false for key releases and mouse events.
     bool character = false;
+    // Key presses that are keys: Shift / Ctrl was held. False for typed characters (whose
+    // value already shows Shift) and every other event.
+    bool shift = false;
+    bool control = false;
+    // Set by the listener that acted on the event (an edit box that took a key), so that
+    // listeners after it can leave the event alone. Emitters start it false.
+    bool handled = false;
 };
 
 // The process-wide input signals. Listeners may change the event they are given; later
-// listeners see the change.
+// listeners see the change (a listener that uses an event marks it handled).
 CSignal<CInputMap&>& GetKeyboardSignal();
 CSignal<CInputMap&>& GetMouseSignal();
 
@@ -89,9 +104,9 @@ CVector GetCursorScreenPosition();
 // Build an event and emit it on its signal. The window's event handling calls these; tests
 // and tools may too.
 // A key going down (InputPress) or up (InputRelease), not a character; repeat marks the
-// keyboard's auto-repeat of a held key.
-void EmitKey(int32_t code, InputAction action, bool repeat = false);
-// A typed character: a press with the character's code, marked as a character.
+// keyboard's auto-repeat of a held key; modifiers (InputModifier bits) those held with a press.
+void EmitKey(int32_t code, InputAction action, bool repeat = false, uint32_t modifiers = 0);
+// A typed character: a press with the character's code point, marked as a character.
 void EmitCharacter(int32_t code);
 // Records (x, y) as the last mouse position, then emits the move.
 void EmitMouseMove(int32_t x, int32_t y);

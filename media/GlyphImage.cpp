@@ -87,7 +87,8 @@ bool CopyCoverage(const FT_Bitmap& bitmap, Glyph& glyph)
 
 bool RenderGlyph(FT_Face face, uint32_t code, Glyph& glyph)
 {
-    if (FT_Load_Char(face, code, FT_LOAD_RENDER) != 0)
+    const FT_UInt index = FT_Get_Char_Index(face, code);
+    if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0)
         return false;
     const FT_GlyphSlot slot = face->glyph;
     if (slot->format != FT_GLYPH_FORMAT_BITMAP)
@@ -103,6 +104,25 @@ bool RenderGlyph(FT_Face face, uint32_t code, Glyph& glyph)
     glyph.left = slot->bitmap_left;
     glyph.top = slot->bitmap_top;
     return CopyCoverage(slot->bitmap, glyph);
+}
+
+// The replacement glyph of a face without one: a hollow box standing on the baseline, about
+// as wide as a digit and as high as a capital.
+Glyph BoxGlyph(int32_t height)
+{
+    Glyph box;
+    box.code = kGlyphReplacement;
+    box.rows = std::max(3, height * 7 / 10);
+    box.width = std::max(3, height / 2);
+    box.advance = box.width + 2;
+    box.left = 1;
+    box.top = box.rows;
+    box.coverage.assign(static_cast<size_t>(box.width) * box.rows, 0);
+    for (int32_t r = 0; r < box.rows; ++r)
+        for (int32_t c = 0; c < box.width; ++c)
+            if (r == 0 || r == box.rows - 1 || c == 0 || c == box.width - 1)
+                box.coverage[static_cast<size_t>(r) * box.width + c] = 255;
+    return box;
 }
 
 // Writes a glyph's coverage with its top-left pixel at (x, y), y from the top of the picture:
@@ -145,13 +165,18 @@ bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int
     if (first > last || !face.Open(fontPath, height))
         return false;
     std::vector<Glyph> glyphs;
-    for (int32_t code = first; code <= last; ++code) {
+    for (int32_t code = first; code <= last && static_cast<int32_t>(glyphs.size()) < kMaxGlyphCount; ++code) {
         Glyph glyph;
         if (RenderGlyph(face.Get(), static_cast<uint32_t>(code), glyph))
             glyphs.push_back(std::move(glyph));
     }
     if (glyphs.empty())
         return false;
+    if (glyphs.back().code < kGlyphReplacement) {
+        Glyph replacement;
+        glyphs.push_back(RenderGlyph(face.Get(), kGlyphReplacement, replacement) ? std::move(replacement)
+                                                                                 : BoxGlyph(height));
+    }
 
     // Measuring: rows of sixteen glyphs, as the cell height and the shared baseline need.
     int64_t pen = 2, widest = 0;

@@ -347,13 +347,15 @@ void CResourceManager::LoadFont(const CXMLNode& entry, const String& name, const
     auto texture = std::make_unique<CTexture>();
     std::vector<GlyphCell> cells;
     if (RenderGlyphImage(file, IntOr(entry, "height", kDefaultFontHeight), IntOr(entry, "start", 0),
-                         IntOr(entry, "end", 256), *texture, cells)) {
-        // The glyph picture is named by the font's path; the frames by their characters.
+                         IntOr(entry, "end", 255), *texture, cells)) {
+        // The glyph picture is named by the font's path; the frames by their characters, in
+        // UTF-8.
         texture->name = file;
         texture->file = file;
         for (const GlyphCell& cell : cells) {
-            const char character = static_cast<char>(cell.code);
-            sprite->AddFrame(String(&character, 1), cell.x, cell.y, cell.w, cell.h, 0, texture.get());
+            String character;
+            Utf8Append(character, cell.code);
+            sprite->AddFrame(character, cell.x, cell.y, cell.w, cell.h, 0, texture.get());
         }
         CTexture* glyphs = texture.release();
         Upload(*glyphs);

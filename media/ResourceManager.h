@@ -53,7 +53,10 @@ public:
     //   "sprite"    frames cut from the texture of "file" (see LoadSprite)
     //   "stream"    a stream over a file of a registered stream kind (".ogg" once sounds
     //               are registered), ring "size" ms (default 500)
-    //   "font"      glyphs of a font file rendered into one texture (see LoadFont)
+    //   "font"      glyphs of a font file rendered into one texture: the code points
+    //               "start" (default 0) to "end" (default 255) at pixel "height" (default
+    //               12), plus the replacement glyph; one sprite frame per glyph, named by
+    //               its character in UTF-8 (media/GlyphImage.h)
     //   "heightmap" a model whose shape is a heightmap of the image in "file"
     //   any other   LoadFile(name, file)
     // An entry without "file" is skipped.

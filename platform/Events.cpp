@@ -1,5 +1,7 @@
 #include "platform/Events.h"
 
+#include "util/String.h"
+
 #include <SDL.h>
 
 #include <cstring>
@@ -107,11 +109,21 @@ int32_t KeyPressOf(const SDL_Keysym& keysym)
     }
 }
 
-void Add(PlatformMessage* out, PlatformEventKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0)
+void Add(PlatformMessage* out, PlatformEventKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0,
+         uint32_t modifiers = 0)
 {
     if (out->count < PlatformMessage::kMaxEvents)
-        out->events[out->count++] = PlatformEvent{kind, a, b, c};
+        out->events[out->count++] = PlatformEvent{kind, a, b, c, modifiers};
 }
+
+uint32_t ModifiersOf(uint16_t mod)
+{
+    return ((mod & KMOD_SHIFT) ? PlatformModShift : 0u) | ((mod & KMOD_CTRL) ? PlatformModCtrl : 0u) |
+           ((mod & KMOD_ALT) ? PlatformModAlt : 0u);
+}
+
+// Whether a code point is a control character (C0, DEL or C1), which text input never types.
+bool IsControl(uint32_t codePoint) { return codePoint < 32 || (codePoint >= 0x7F && codePoint <= 0x9F); }
 
 } // namespace
 
@@ -167,7 +179,8 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
         out->param1 = event.key.keysym.sym;
         out->param2 = event.key.repeat;
         if (int32_t code = KeyPressOf(event.key.keysym))
-            Add(out, PlatformEventKind::KeyPress, code, 0, event.key.repeat != 0 ? 1 : 0);
+            Add(out, PlatformEventKind::KeyPress, code, 0, event.key.repeat != 0 ? 1 : 0,
+                ModifiersOf(event.key.keysym.mod));
         break;
 
     case SDL_KEYUP:
@@ -179,13 +192,17 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
 
     case SDL_TEXTINPUT: {
         const char* text = event.text.text;
-        size_t length = strnlen(text, sizeof(event.text.text));
+        const int32_t length = static_cast<int32_t>(strnlen(text, sizeof(event.text.text)));
         out->param1 = static_cast<unsigned char>(text[0]);
-        out->param2 = static_cast<int32_t>(length);
-        for (size_t i = 0; i < length; ++i) {
-            unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c >= 32 && c <= 126)
-                Add(out, PlatformEventKind::KeyPress, c, 1);
+        out->param2 = length;
+        // One press per character; malformed bytes name no character and type nothing.
+        for (int32_t at = 0; at < length;) {
+            uint32_t codePoint = 0;
+            const int32_t size = Utf8Decode(text, length, at, &codePoint);
+            const bool malformed = codePoint == kReplacementCharacter && size == 1;
+            if (!malformed && !IsControl(codePoint))
+                Add(out, PlatformEventKind::KeyPress, static_cast<int32_t>(codePoint), 1);
+            at += size;
         }
         break;
     }
@@ -322,22 +339,31 @@ bool PlatformPushText(const char* text)
 {
     if (!text)
         return false;
-    size_t length = std::strlen(text);
-    constexpr size_t kChunk = sizeof(SDL_TextInputEvent::text) - 1;
-    for (size_t start = 0; start < length; start += kChunk) {
+    const size_t bytes = std::strlen(text);
+    const int32_t length = bytes > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bytes);
+    constexpr int32_t kChunk = sizeof(SDL_TextInputEvent::text) - 1;
+    for (int32_t start = 0; start < length;) {
+        // Whole characters only: a chunk ends before a sequence that would not fit.
+        int32_t count = 0;
+        while (start + count < length) {
+            const int32_t size = Utf8Decode(text, length, start + count, nullptr);
+            if (count + size > kChunk)
+                break;
+            count += size;
+        }
         SDL_Event event;
         std::memset(&event, 0, sizeof event);
         event.type = SDL_TEXTINPUT;
         event.text.windowID = TargetWindowID();
-        size_t count = length - start < kChunk ? length - start : kChunk;
-        std::memcpy(event.text.text, text + start, count);
+        std::memcpy(event.text.text, text + start, static_cast<size_t>(count));
         if (!Push(event))
             return false;
+        start += count;
     }
     return true;
 }
 
-bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control)
+bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control, bool shift)
 {
     SDL_Keycode key = KeyOfVirtualKey(virtualKey);
     if (key == SDLK_UNKNOWN)
@@ -349,7 +375,7 @@ bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control)
     event.key.state = pressed ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-    event.key.keysym.mod = control ? KMOD_LCTRL : KMOD_NONE;
+    event.key.keysym.mod = static_cast<Uint16>((control ? KMOD_LCTRL : KMOD_NONE) | (shift ? KMOD_LSHIFT : KMOD_NONE));
     return Push(event);
 }
 

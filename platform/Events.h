@@ -1,7 +1,7 @@
 // Window-system events, as the program sees them: each SDL event becomes one PlatformMessage
 // holding the program events it stands for (window moved or resized, focus, close, key
-// presses with character codes, key releases with Windows virtual-key codes, mouse moves,
-// buttons and wheel). The translation is a pure function so that tests can drive it with
+// presses with keys' codes or typed characters' code points, key releases with Windows
+// virtual-key codes, mouse moves, buttons and wheel). The translation is a pure function so that tests can drive it with
 // synthetic SDL events; the Push functions put synthetic input into the real queue, for tests
 // that drive the whole program. A key press says whether it is a typed character or a key, so
 // that the arrows (37 to 40, the codes of % & ' () never type. Main thread only.
@@ -20,20 +20,30 @@ enum class PlatformEventKind : uint8_t {
     FocusLost,
     Close,       // the user asked to close the window
     Quit,        // the program was asked to end (last window closed, SIGINT, SIGTERM)
-    KeyPress,    // a: the code; b: 1 for a typed character (text input, 32 to 126), 0 for a
-                 // key: Backspace 8, Tab 9, Enter 13, Escape 27, Page Up 33, Page Down 34,
-                 // End 35, Home 36, the arrows 37 to 40, Insert 45, Delete 46, and any key
-                 // with a virtual-key code pressed with Ctrl; c: 1 for the keyboard's
-                 // auto-repeat of a held key (never for typed text)
+    KeyPress,    // a: the code; b: 1 for a typed character (text input: a's the character's
+                 // Unicode code point, never a control character), 0 for a key: Backspace 8,
+                 // Tab 9, Enter 13, Escape 27, Page Up 33, Page Down 34, End 35, Home 36,
+                 // the arrows 37 to 40, Insert 45, Delete 46, and any key with a virtual-key
+                 // code pressed with Ctrl; c: 1 for the keyboard's auto-repeat of a held key
+                 // (never for typed text); modifiers: the PlatformModifier bits held (keys
+                 // only; 0 for typed text, which already carries Shift's effect)
     KeyRelease,  // a: virtual-key code (letters as capitals, digits 48-57, F1 = 112 ...)
     MouseMove,   // a, b: position in client pixels, origin top-left
     MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click
     MouseWheel,  // a: delta, 120 per notch, positive away from the user
 };
 
+// Modifier keys held during a key press.
+enum PlatformModifier : uint32_t {
+    PlatformModShift = 1,
+    PlatformModCtrl = 2,
+    PlatformModAlt = 4,
+};
+
 struct PlatformEvent {
     PlatformEventKind kind;
     int32_t a, b, c;
+    uint32_t modifiers; // key presses: PlatformModifier bits; 0 otherwise
 };
 
 // What one SDL event stands for. type, param1 and param2 identify the raw event for those who
@@ -41,7 +51,7 @@ struct PlatformEvent {
 // event id and its first datum; keys: keycode and repeat flag; text: the first byte and the
 // byte count; motion: x, y; buttons: button number and click count; wheel: y, x; others 0).
 struct PlatformMessage {
-    static constexpr uint32_t kMaxEvents = 32; // one text event holds at most 31 characters
+    static constexpr uint32_t kMaxEvents = 32; // one text event holds at most 31 bytes
 
     uint32_t type = 0;
     int32_t param1 = 0;
@@ -74,11 +84,11 @@ bool PlatformPushMouseMove(int32_t x, int32_t y);
 bool PlatformPushMouseButton(int32_t button, bool pressed, int32_t clicks = 1);
 // notches: positive away from the user.
 bool PlatformPushMouseWheel(int32_t notches);
-// Typed text, as the keyboard's text input delivers it (at most 31 bytes per event; longer
-// text is queued as several events).
+// Typed text in UTF-8, as the keyboard's text input delivers it (at most 31 bytes per event;
+// longer text is queued as several events, never splitting a character).
 bool PlatformPushText(const char* text);
 // A key going down or up, named by its virtual-key code (65 for A, 13 for Enter, 37 for left),
-// with Ctrl held when control is true.
-bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control = false);
+// with Ctrl held when control is true and Shift when shift is.
+bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control = false, bool shift = false);
 bool PlatformPushWindowClose();
 bool PlatformPushQuit();

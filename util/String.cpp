@@ -297,3 +297,135 @@ String String::FormatV(const char* pattern, va_list args)
     result.m_length = length;
     return result;
 }
+
+// [SECTION] UTF-8
+
+int32_t Utf8Decode(const char* bytes, int32_t length, int32_t at, uint32_t* codePoint)
+{
+    if (!bytes || at < 0 || at >= length)
+        return 0;
+    const auto byte = [&](int32_t i) { return static_cast<uint8_t>(bytes[i]); };
+    const uint8_t lead = byte(at);
+    uint32_t value = kReplacementCharacter;
+    int32_t size = 1;
+    if (lead < 0x80) {
+        value = lead;
+    } else {
+        int32_t extra = 0;
+        uint32_t lowest = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+            value = lead & 0x1Fu;
+            lowest = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            value = lead & 0x0Fu;
+            lowest = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            value = lead & 0x07u;
+            lowest = 0x10000;
+        }
+        bool good = extra > 0;
+        for (int32_t i = 1; good && i <= extra; ++i) {
+            if (at + i >= length || (byte(at + i) & 0xC0) != 0x80)
+                good = false;
+            else
+                value = (value << 6) | (byte(at + i) & 0x3Fu);
+        }
+        if (good && value >= lowest && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF)) {
+            size = extra + 1;
+        } else {
+            value = kReplacementCharacter;
+        }
+    }
+    if (codePoint)
+        *codePoint = value;
+    return size;
+}
+
+int32_t Utf8Encode(uint32_t codePoint, char out[4])
+{
+    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        codePoint = kReplacementCharacter;
+    if (codePoint < 0x80) {
+        out[0] = static_cast<char>(codePoint);
+        return 1;
+    }
+    if (codePoint < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
+        out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 2;
+    }
+    if (codePoint < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
+        out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (codePoint >> 18));
+    out[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    return 4;
+}
+
+void Utf8Append(String& text, uint32_t codePoint)
+{
+    char bytes[4];
+    const int32_t size = Utf8Encode(codePoint, bytes);
+    text += String(bytes, size);
+}
+
+int32_t Utf8Next(const String& text, int32_t at)
+{
+    const int32_t length = text.Length();
+    if (at >= length)
+        return length;
+    if (at < 0)
+        return 0;
+    // From inside a sequence: the start of the sequence it belongs to, then past it.
+    const int32_t start = Utf8Previous(text, at + 1);
+    const int32_t size = Utf8Decode(text.CStr(), length, start, nullptr);
+    return start + size > at ? start + size : at + 1;
+}
+
+int32_t Utf8Previous(const String& text, int32_t at)
+{
+    const int32_t length = text.Length();
+    if (at > length)
+        at = length;
+    if (at <= 0)
+        return 0;
+    // The lead byte of the sequence that ends at, or holds, position at: at most 3
+    // continuation bytes back.
+    int32_t start = at - 1;
+    while (start > 0 && start > at - 4 && (static_cast<uint8_t>(text[start]) & 0xC0) == 0x80)
+        --start;
+    const int32_t size = Utf8Decode(text.CStr(), length, start, nullptr);
+    return size > 1 && start + size >= at ? start : at - 1;
+}
+
+int32_t Utf8Count(const String& text)
+{
+    int32_t count = 0;
+    for (int32_t at = 0; at < text.Length(); ++count)
+        at += Utf8Decode(text.CStr(), text.Length(), at, nullptr);
+    return count;
+}
+
+String Utf8Sanitize(const String& text)
+{
+    String clean;
+    const int32_t length = text.Length();
+    for (int32_t at = 0; at < length;) {
+        uint32_t codePoint = 0;
+        const int32_t size = Utf8Decode(text.CStr(), length, at, &codePoint);
+        if (codePoint == kReplacementCharacter && size == 1)
+            Utf8Append(clean, codePoint);
+        else
+            clean += String(text.CStr() + at, size);
+        at += size;
+    }
+    return clean;
+}

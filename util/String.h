@@ -72,3 +72,27 @@ private:
     char* m_data = nullptr;
     int32_t m_length = 0;
 };
+
+// [SECTION] UTF-8. Text shown and typed is UTF-8. The helpers never fail: a byte that does
+// not start a well-formed sequence (a stray continuation byte, a cut or overlong sequence, a
+// surrogate, a value past U+10FFFF) reads as one U+FFFD of one byte, so that every walk
+// moves forward and no position is ever skipped.
+
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
+
+// Reads the character at byte position `at` of bytes[0, length): stores its code point in
+// *codePoint (when not null) and returns its byte count, 1 to 4; 0 when at lies outside.
+int32_t Utf8Decode(const char* bytes, int32_t length, int32_t at, uint32_t* codePoint);
+// Writes the UTF-8 form of a code point into out and returns its byte count (1 to 4);
+// surrogates and values past U+10FFFF are written as U+FFFD.
+int32_t Utf8Encode(uint32_t codePoint, char out[4]);
+// Appends one encoded code point.
+void Utf8Append(String& text, uint32_t codePoint);
+// The position of the character after the one at `at` (the length at most), and of the one
+// before it (0 at least). A position inside a sequence moves to that sequence's end / start.
+int32_t Utf8Next(const String& text, int32_t at);
+int32_t Utf8Previous(const String& text, int32_t at);
+// The number of characters, counted as Utf8Decode reads them.
+int32_t Utf8Count(const String& text);
+// The text with every malformed byte replaced by U+FFFD (well-formed text comes back equal).
+String Utf8Sanitize(const String& text);

@@ -216,9 +216,9 @@ TEST_F(InputTest, KeysHeldWithControlPressAsShortcutsNotAsText)
 TEST_F(InputTest, TextInputPressesEachPrintableCharacter)
 {
     Feed(Text("a1 ~"));
-    Feed(Text("\xC3\xA9z")); // é is not in 32 to 126
-    EXPECT_EQ(recorder.heard,
-              (std::vector<Heard>{Char('a'), Char('1'), Char(' '), Char('~'), Char('z')}));
+    Feed(Text("\xC3\xA9z\x7F\xE2\x82\xAC")); // é, z, DEL (a control: nothing), €
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{Char('a'), Char('1'), Char(' '), Char('~'), Char(0xE9), Char('z'),
+                                                  Char(0x20AC)}));
     // The characters that share their codes with the arrows are characters here.
     recorder.heard.clear();
     Feed(Text("%&'("));

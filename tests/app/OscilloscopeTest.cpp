@@ -312,7 +312,8 @@ TEST(PanelFocus, PressingABoxOfOnePanelDropsTheFocusColoursOfAnother)
     EXPECT_EQ(boxA.material.diffuse[1], 0.8f);
     EXPECT_EQ(boxA.material.diffuse[0], 0.8f);
 
-    EmitCharacter('2'); // typing reaches the focused box only
+    EmitKey(35, InputPress); // End: the click put the caret where it landed
+    EmitCharacter('2');      // typing reaches the focused box only
     EXPECT_EQ(Text(boxB), "0.002");
     EXPECT_EQ(b.GetWave().phase, 0.002f);
     EXPECT_EQ(Text(boxA), "1.00");

@@ -69,7 +69,7 @@ TEST_F(GUIDrawing, TexturedElementAndTextThroughTheFontSprite)
     manager.LoadDescription(dir.File("gui.xml").c_str(), resources);
     ASSERT_EQ(manager.GetElementCount(), 2u);
     CGUI* label = manager.FindElement("label");
-    ASSERT_EQ(label->GetSprite().FrameCount(), 26u);
+    ASSERT_EQ(label->GetSprite().FrameCount(), 27u); // the capitals and the replacement glyph
 
     manager.RenderAll();
     EXPECT_EQ(At(5, 5), kRed);

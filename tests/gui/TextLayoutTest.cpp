@@ -1,6 +1,7 @@
 // The text element laid out without drawing: line breaks, word wrap, breaks inside long
 // words, the vertical cut, alignment by the anchor, masks, missing glyphs, scale and kern,
-// the glyph table and the description attributes.
+// the glyph table (by code point, UTF-8 names, the replacement glyph), caret stops, and the
+// description attributes.
 #include "GlyphSprite.h"
 
 #include "gui/Font.h"
@@ -33,14 +34,14 @@ protected:
         return layout;
     }
 
-    // The drawn characters, lines separated by '|'.
+    // The drawn glyph frames as characters (frames past 255 as '?'), lines separated by '|'.
     std::string Lines() const
     {
         std::string lines;
         for (size_t i = 0; i < layout.glyphs.size(); ++i) {
             if (i > 0 && layout.glyphs[i].y != layout.glyphs[i - 1].y)
                 lines += '|';
-            lines += static_cast<char>(layout.glyphs[i].frame);
+            lines += layout.glyphs[i].frame < 256 ? static_cast<char>(layout.glyphs[i].frame) : '?';
         }
         return lines;
     }
@@ -222,6 +223,130 @@ TEST_F(TextLayout, DescriptionAttributes)
     EXPECT_EQ(text.GetScaleY(), 2.0f);
     // The anchor aligns the text; the quad itself stays put.
     EXPECT_EQ(text.VertexPosition(0).x, 0.0f);
+}
+
+// A font with glyphs named in UTF-8: é (U+00E9, 7 wide), Ü (U+00DC, 8), € (U+20AC, 9),
+// and optionally the replacement glyph (U+FFFD, 3), besides the test glyphs.
+std::unique_ptr<CSprite> WideSprite(CTexture* texture, bool replacement)
+{
+    std::unique_ptr<CSprite> sprite(NewGlyphSprite(texture));
+    sprite->AddFrame("\xC3\xA9", 0, 0, 7, kGlyphHeight, 0, texture);
+    sprite->AddFrame("\xE2\x82\xAC", 0, 0, 9, kGlyphHeight, 0, texture);
+    sprite->AddFrame("\xC3\x9C", 0, 0, 8, kGlyphHeight, 0, texture);
+    if (replacement)
+        sprite->AddFrame("\xEF\xBF\xBD", 0, 0, 3, kGlyphHeight, 0, texture);
+    return sprite;
+}
+
+TEST_F(TextLayout, UTF8TextIsDrawnByCodePoint)
+{
+    auto wide = WideSprite(&texture, false);
+    text.SetSprite(*wide);
+    EXPECT_EQ(text.GetSprite().FrameCount(), 257u); // Latin-1 by code, then the euro
+    EXPECT_EQ(text.GlyphWidth(0xE9), 7.0f);
+    EXPECT_EQ(text.GlyphWidth(0xDC), 8.0f);
+    EXPECT_EQ(text.GlyphWidth(0x20AC), 9.0f);
+    Lay("\xC3\x9C" "A\xE2\x82\xAC" "b\xC3\xA9", 0, 0, 100, 100);
+    ASSERT_EQ(layout.glyphs.size(), 5u);
+    const uint32_t codes[5] = {0xDC, 'A', 0x20AC, 'b', 0xE9};
+    const int32_t indexes[5] = {0, 2, 3, 6, 7};
+    const float xs[5] = {0, 8, 14, 23, 27};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(layout.glyphs[i].code, codes[i]);
+        EXPECT_EQ(layout.glyphs[i].index, indexes[i]);
+        EXPECT_EQ(layout.glyphs[i].x, xs[i]);
+    }
+    EXPECT_EQ(layout.penX, 34.0f);
+    EXPECT_EQ(text.TextWidth("\xC3\xA9\xC3\xA9"), 14.0f);
+
+    // A copy of the element (and of its table) draws the same.
+    CFont copy(text);
+    CTextLayout again;
+    copy.Layout(again);
+    ASSERT_EQ(again.glyphs.size(), 5u);
+    EXPECT_EQ(again.glyphs[2].width, 9.0f);
+}
+
+TEST_F(TextLayout, CharactersWithoutAGlyphShowTheReplacementGlyph)
+{
+    auto wide = WideSprite(&texture, true);
+    text.SetSprite(*wide);
+    // ~ and Ω have no glyph; a stray byte is no character; a tab and a line break are
+    // controls and never replaced.
+    Lay("A~\xCE\xA9\xFF\tB\nC", 0, 0, 100, 100);
+    EXPECT_EQ(Lines(), "A???B|C");
+    ASSERT_EQ(layout.glyphs.size(), 6u);
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(layout.glyphs[i].code, i == 1 ? uint32_t('~') : i == 2 ? 0x3A9u : 0xFFFDu);
+        EXPECT_EQ(layout.glyphs[i].width, 3.0f);
+        EXPECT_EQ(layout.glyphs[i].frame, static_cast<uint32_t>(text.GlyphFrame(0xFFFD)));
+    }
+    EXPECT_EQ(layout.glyphs[4].x, 6.0f + 3 * 3.0f);
+    EXPECT_EQ(text.GlyphFrame('\t'), -1);
+}
+
+TEST_F(TextLayout, OlderFontsNamedByLatin1BytesStillWork)
+{
+    CSprite sprite;
+    sprite.AddFrame("A", 0, 0, 6, kGlyphHeight, 0, &texture);
+    sprite.AddFrame("\xE9", 0, 0, 7, kGlyphHeight, 0, &texture); // é as one Latin-1 byte
+    text.SetSprite(sprite);
+    Lay("A\xC3\xA9", 0, 0, 100, 100);
+    ASSERT_EQ(layout.glyphs.size(), 2u);
+    EXPECT_EQ(layout.glyphs[1].width, 7.0f);
+}
+
+TEST_F(TextLayout, CaretStopsFollowTheLinesAndFindTheNearestBoundary)
+{
+    auto wide = WideSprite(&texture, false);
+    text.SetSprite(*wide);
+    // "AB CD" wraps after the space in a 20-pixel box; the second line starts at C.
+    Lay("AB C\xC3\xA9\nx", 0, 0, 20, 100);
+    EXPECT_EQ(Lines(), "AB|C\xE9|x");
+    float x = -1, y = -1;
+    ASSERT_TRUE(layout.CaretAt(0, x, y));
+    EXPECT_EQ(x, 0.0f);
+    ASSERT_TRUE(layout.CaretAt(2, x, y)); // before the space that ends the first line
+    EXPECT_EQ(x, 12.0f);
+    EXPECT_EQ(y, 0.0f);
+    ASSERT_TRUE(layout.CaretAt(3, x, y)); // after it: the start of the second line
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, 10.0f);
+    ASSERT_TRUE(layout.CaretAt(4, x, y)); // after C
+    EXPECT_EQ(x, 6.0f);
+    ASSERT_TRUE(layout.CaretAt(5, x, y)); // inside é: its start
+    EXPECT_EQ(x, 6.0f);
+    ASSERT_TRUE(layout.CaretAt(6, x, y)); // after é, before the break
+    EXPECT_EQ(x, 13.0f);
+    EXPECT_EQ(y, 10.0f);
+    ASSERT_TRUE(layout.CaretAt(8, x, y)); // the end
+    EXPECT_EQ(x, 4.0f);
+    EXPECT_EQ(y, 20.0f);
+
+    EXPECT_EQ(layout.IndexAt(7, 3), 1);   // A ends at 6, B at 12: 7 is nearest 6
+    EXPECT_EQ(layout.IndexAt(10, 3), 2);
+    EXPECT_EQ(layout.IndexAt(50, 12), 6); // right of the second line: its end
+    EXPECT_EQ(layout.IndexAt(-5, -40), 0);
+    EXPECT_EQ(layout.IndexAt(50, 500), 8);
+
+    // A cut text has no stops past what was laid out.
+    Lay("A\nB\nC", 0, 0, 20, 20);
+    EXPECT_FALSE(layout.CaretAt(4, x, y));
+    EXPECT_TRUE(layout.CaretAt(2, x, y));
+}
+
+TEST_F(TextLayout, WrapOffKeepsOneLineAndTheScrollDrawsOnlyWholeGlyphsInside)
+{
+    text.SetWrap(false);
+    Lay("ABCDE FGHIJ", 0, 0, 20, 10, 1);
+    EXPECT_EQ(Lines(), "ABCDE FGHIJ");
+    EXPECT_EQ(layout.glyphs[0].x, 0.0f); // wider than the box: from the left
+    Lay("AB", 0, 0, 20, 10, 1);
+    EXPECT_EQ(layout.glyphs[0].x, 4.0f); // narrower: still aligned
+    text.SetScrollX(7);
+    Lay("ABCDE", 0, 0, 20, 10);
+    EXPECT_EQ(layout.glyphs[0].x, -7.0f);
+    EXPECT_EQ(layout.stops.back().x, 30.0f - 7.0f);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Widgets drawn under an OpenGL context and read back: glyphs land exactly where the text
-// layout puts them, and an active edit box draws its caret at the end of its text. The glyphs (the space included) are solid white
+// layout puts them; an active edit box draws its caret after the text, its selection behind
+// the text, and a scrolled line only inside its box. The glyphs (the space included) are solid white
 // cells, so every pixel is either inside a glyph or black.
 #include "GlyphSprite.h"
 
@@ -117,6 +118,72 @@ TEST_F(WidgetDrawing, AnActiveEditBoxDrawsItsCaretAfterTheText)
     edit.SetFocus(false);
     edit.Render();
     EXPECT_EQ(LitBox(), (std::vector<int>{6, 6, 16, 16}));
+}
+
+// The red channel of GUI pixel (x, y), y counted down from the top.
+int Red(int x, int y)
+{
+    uint8_t rgba[4];
+    GLTestContext::Pixel(x, GLTestContext::kSide - 1 - y, rgba);
+    return rgba[0];
+}
+
+TEST_F(WidgetDrawing, TheSelectionIsAFaintBandBehindTheSelectedText)
+{
+    CEdit edit;
+    Blacken(edit);
+    edit.SetFont(&font);
+    edit.GetTextElement().SetKern(1); // a one-pixel gap after every glyph
+    edit.SetPosition(4, 4);
+    edit.SetSize(50, 14);
+    edit.SetBorder(2);
+    edit.SetFocus(true);
+    EmitCharacter('A');
+    EmitCharacter('B');
+    EmitCharacter('C');
+    EmitKey(KeyLeft, InputPress, false, ModifierShift);
+    EmitKey(KeyLeft, InputPress, false, ModifierShift); // "BC" selected, from x 13 to 27
+    edit.Render();
+    EXPECT_EQ(Red(12, 8), 0);      // the gap after A: not selected
+    const int band = Red(19, 8);   // the gap after B
+    EXPECT_GT(band, 60);
+    EXPECT_LT(band, 120);          // about a third of the text's white
+    EXPECT_EQ(Red(26, 8), band);   // the gap after C
+    EXPECT_EQ(Red(27, 8), 0);
+    EXPECT_EQ(Red(19, 16), 0);     // one line high
+    EXPECT_TRUE(Lit(13, 8));       // the caret at the selection's start
+
+    GLClear(0, 0, 0, 1);
+    edit.SetFocus(false); // an inactive box shows no selection
+    edit.Render();
+    EXPECT_EQ(Red(19, 8), 0);
+}
+
+TEST_F(WidgetDrawing, AScrolledLineDrawsOnlyGlyphsWhollyInsideTheBox)
+{
+    CEdit edit;
+    Blacken(edit);
+    edit.SetFont(&font);
+    edit.SetPosition(4, 4);
+    edit.SetSize(30, 14);
+    edit.SetBorder(2); // the text box runs from x 6 to 34
+    edit.SetFocus(true);
+    for (char c : std::string("ABCDEFGH")) // 48 pixels
+        EmitCharacter(c);
+    edit.Render();
+    std::vector<int> box = LitBox();
+    EXPECT_GE(box[0], 6);
+    EXPECT_LE(box[2], 34);
+    EXPECT_TRUE(Lit(32, 8)); // the caret, at the right edge
+    EXPECT_EQ(box[1], 6);
+    EXPECT_EQ(box[3], 16); // one line: nothing wrapped below
+
+    GLClear(0, 0, 0, 1);
+    EmitKey(KeyHome, InputPress);
+    edit.Render();
+    box = LitBox();
+    EXPECT_EQ(box[0], 6); // A and the caret at the left edge again
+    EXPECT_LE(box[2], 34);
 }
 
 } // namespace

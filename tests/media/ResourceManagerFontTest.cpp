@@ -1,5 +1,6 @@
-// Font entries (glyphs rendered with FreeType into one picture, one frame per character),
-// hostile font settings, and what loading uploads when an OpenGL context is current.
+// Font entries (glyphs rendered with FreeType into one picture, one frame per character named
+// in UTF-8, and the replacement glyph), hostile font settings, and what loading uploads when
+// an OpenGL context is current.
 #include "media/GlyphImage.h"
 #include "media/Image.h"
 #include "media/ResourceManager.h"
@@ -44,11 +45,22 @@ uint8_t AlphaAt(const CImage& image, int32_t x, int32_t y)
     return image.pixels[(static_cast<size_t>(image.height - 1 - y) * image.width + x) * 4 + 3];
 }
 
+// The glyph cells (frames) that hold coverage above alpha 128.
+uint32_t Covered(const CImage& image, const CSpriteFrame& frame)
+{
+    uint32_t covered = 0;
+    for (int32_t y = frame.y; y < frame.y + frame.h; ++y)
+        for (int32_t x = frame.x; x < frame.x + frame.w; ++x)
+            covered += AlphaAt(image, x, y) > 128;
+    return covered;
+}
+
 TEST_F(FontEntry, SixLettersMakeOneRowNamedByTheirCharacters)
 {
     CSprite* font = LoadFont("start='65' end='70'");
     ASSERT_NE(font, nullptr);
-    ASSERT_EQ(font->FrameCount(), 6u);
+    ASSERT_EQ(font->FrameCount(), 7u); // and the replacement glyph, last
+    EXPECT_EQ(font->frames[6].name, String("\xEF\xBF\xBD"));
     auto* glyphs = dynamic_cast<CTexture*>(manager.Find(kTestFontPath));
     ASSERT_NE(glyphs, nullptr);
     EXPECT_EQ(manager.Get(0), glyphs); // the picture is added before the sprite
@@ -59,9 +71,11 @@ TEST_F(FontEntry, SixLettersMakeOneRowNamedByTheirCharacters)
     int32_t advances = 0, pen = 2;
     const int32_t cell = font->frames[0].h;
     EXPECT_GE(cell, 12);
-    for (uint32_t i = 0; i < 6; ++i) {
+    for (uint32_t i = 0; i < 7; ++i) {
         const CSpriteFrame& frame = font->frames[i];
-        EXPECT_EQ(frame.name, String(std::string(1, static_cast<char>('A' + i)).c_str()));
+        if (i < 6) {
+            EXPECT_EQ(frame.name, String(std::string(1, static_cast<char>('A' + i)).c_str()));
+        }
         EXPECT_EQ(frame.x, pen);
         EXPECT_EQ(frame.y, 2);
         EXPECT_EQ(frame.h, cell);
@@ -70,13 +84,9 @@ TEST_F(FontEntry, SixLettersMakeOneRowNamedByTheirCharacters)
         advances += frame.w;
         pen += frame.w + 2;
         // Every glyph leaves some coverage inside its own cell.
-        uint32_t covered = 0;
-        for (int32_t y = frame.y; y < frame.y + frame.h; ++y)
-            for (int32_t x = frame.x; x < frame.x + frame.w; ++x)
-                covered += AlphaAt(*glyphs, x, y) > 128;
-        EXPECT_GT(covered, 4u) << frame.name.CStr();
+        EXPECT_GT(Covered(*glyphs, frame), 4u) << frame.name.CStr();
     }
-    EXPECT_EQ(glyphs->width, static_cast<uint32_t>(advances + 16));
+    EXPECT_EQ(glyphs->width, static_cast<uint32_t>(advances + 18));
     EXPECT_EQ(glyphs->height, static_cast<uint32_t>(cell + 2));
     // The margin above the first row stays clear.
     for (uint32_t x = 0; x < glyphs->width; ++x)
@@ -95,25 +105,76 @@ TEST_F(FontEntry, EveryCellOfAFullCharacterSetLiesInsideThePicture)
         fonts.SetUploadTextures(false);
         CXMLDocument document;
         ASSERT_TRUE(document.Parse(("<r><font name='f' height='20' file='" + path + "'/></r>").c_str()));
-        fonts.LoadEntries(document); // start 0, end 256: codes 0 to 255
+        fonts.LoadEntries(document); // start 0, end 255
         auto* font = dynamic_cast<CSprite*>(fonts.Find("f"));
         auto* glyphs = dynamic_cast<CTexture*>(fonts.Find(path.c_str()));
         ASSERT_NE(glyphs, nullptr) << path;
-        EXPECT_GT(font->FrameCount(), 200u);
-        EXPECT_LE(font->FrameCount(), 256u);
+        // The printable ASCII and Latin-1 characters (the controls have no glyphs), and the
+        // replacement glyph.
+        EXPECT_GE(font->FrameCount(), 95u + 96u + 1u);
+        EXPECT_LE(font->FrameCount(), 257u);
         for (const CSpriteFrame& frame : font->frames) {
             EXPECT_GE(frame.x, 2);
             EXPECT_LE(static_cast<uint32_t>(frame.x + frame.w), glyphs->width) << path << int(frame.name[0]);
             EXPECT_LE(static_cast<uint32_t>(frame.y + frame.h), glyphs->height) << path << int(frame.name[0]);
         }
         // The last glyph is drawn where its frame says.
-        const CSpriteFrame& last = font->frames.back();
-        uint32_t covered = 0;
-        for (int32_t y = last.y; y < last.y + last.h; ++y)
-            for (int32_t x = last.x; x < last.x + last.w; ++x)
-                covered += AlphaAt(*glyphs, x, y) > 128;
-        EXPECT_GT(covered, 10u) << path;
+        EXPECT_GT(Covered(*glyphs, font->frames.back()), 10u) << path;
     }
+}
+
+TEST_F(FontEntry, LatinOneAndLaterCharactersAreNamedInUtf8)
+{
+    CSprite* font = LoadFont("start='200' end='400'");
+    ASSERT_NE(font, nullptr);
+    auto* glyphs = dynamic_cast<CTexture*>(manager.Find(kTestFontPath));
+    ASSERT_NE(glyphs, nullptr);
+    for (const char* name : {"\xC3\xA9" /* é */, "\xC3\x9C" /* Ü */, "\xC5\x93" /* œ, U+0153 */}) {
+        const CSpriteFrame* frame = font->FindFrame(name);
+        ASSERT_NE(frame, nullptr) << name;
+        EXPECT_GT(Covered(*glyphs, *frame), 4u) << name;
+    }
+    EXPECT_EQ(font->FindFrame("\xE9"), nullptr); // never the bare Latin-1 byte
+    EXPECT_NE(font->FindFrame("\xEF\xBF\xBD"), nullptr);
+    // Names are in code order, the replacement last.
+    uint32_t previous = 0;
+    for (const CSpriteFrame& frame : font->frames) {
+        uint32_t code = 0;
+        ASSERT_EQ(Utf8Decode(frame.name.CStr(), frame.name.Length(), 0, &code), frame.name.Length());
+        EXPECT_GT(code, previous);
+        previous = code;
+    }
+}
+
+TEST_F(FontEntry, AFaceWithoutAReplacementGlyphGetsAHollowBox)
+{
+    // A range that holds U+FFFD brings no second one.
+    CSprite* withIt = LoadFont("start='65533' end='65533'");
+    ASSERT_EQ(withIt->FrameCount(), 1u);
+    manager.Clear();
+
+    // A range without any glyph of the face renders nothing, replacement or not.
+    CImage none;
+    std::vector<GlyphCell> noCells;
+    EXPECT_FALSE(RenderGlyphImage(kTestFontPath, 20, 0xE000, 0xE0FF, none, noCells)); // private use
+    EXPECT_TRUE(noCells.empty());
+
+    // DejaVu's maths face has no U+FFFD: a box outline (10 by 14 pixels at height 20) stands in.
+    const std::string maths = std::filesystem::path(kTestFontPath).replace_filename("DejaVuMathTeXGyre.ttf").string();
+    if (!std::filesystem::exists(maths))
+        GTEST_SKIP() << "no face without a replacement glyph at " << maths;
+    CImage image;
+    std::vector<GlyphCell> cells;
+    ASSERT_TRUE(RenderGlyphImage(maths.c_str(), 20, 'A', 'A', image, cells));
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(cells[1].code, kGlyphReplacement);
+    EXPECT_EQ(cells[1].w, 12);
+    CSpriteFrame box;
+    box.x = cells[1].x;
+    box.y = cells[1].y;
+    box.w = cells[1].w;
+    box.h = cells[1].h;
+    EXPECT_EQ(Covered(image, box), 2u * (10u + 14u) - 4u); // the outline, hollow inside
 }
 
 TEST_F(FontEntry, HostileSettingsAreRefusedOrClamped)
@@ -126,12 +187,12 @@ TEST_F(FontEntry, HostileSettingsAreRefusedOrClamped)
     EXPECT_EQ(LoadFont("start='70' end='65'")->FrameCount(), 0u);
     manager.Clear();
     CSprite* huge = LoadFont("height='2000000000' start='65' end='66'");
-    ASSERT_EQ(huge->FrameCount(), 2u);
+    ASSERT_EQ(huge->FrameCount(), 3u);
     EXPECT_GE(huge->frames[0].h, kMaxGlyphHeight);
     EXPECT_LE(huge->frames[0].h, 2 * kMaxGlyphHeight);
     manager.Clear();
     CSprite* wide = LoadFont("start='-100000' end='100000'");
-    EXPECT_LE(wide->FrameCount(), 256u);
+    EXPECT_LE(wide->FrameCount(), static_cast<uint32_t>(kMaxGlyphCount) + 1u);
 
     CResourceManager other;
     other.SetUploadTextures(false);

@@ -1,5 +1,6 @@
 // Synthetic input through the real SDL queue, read back through the translation: what the
 // end-to-end tests will rely on. Needs only SDL's event queue, no display.
+#include "platform/Clipboard.h"
 #include "platform/Events.h"
 
 #include <SDL.h>
@@ -93,6 +94,50 @@ TEST_F(PlatformEventsTest, LongTextIsQueuedInPiecesAndEveryCharacterArrives)
     for (char c : text)
         expected.push_back(Ev(PlatformEventKind::KeyPress, static_cast<unsigned char>(c), 1));
     EXPECT_EQ(Drain(), expected);
+}
+
+TEST_F(PlatformEventsTest, TypedTextPressesOneCharacterPerCodePoint)
+{
+    // é, Ü, €, a musical note; a tab and DEL are controls; a stray byte names nothing.
+    ASSERT_TRUE(PlatformPushText("\xC3\xA9\xC3\x9C\t\x7F\xE2\x82\xAC\xFFx\xF0\x9F\x8E\xB5"));
+    const auto character = [](int32_t code) { return Ev(PlatformEventKind::KeyPress, code, 1); };
+    EXPECT_EQ(Drain(), (std::vector<std::string>{character(0xE9), character(0xDC), character(0x20AC), character('x'),
+                                                 character(0x1F3B5)}));
+}
+
+TEST_F(PlatformEventsTest, LongTextIsCutBetweenCharactersNeverInsideOne)
+{
+    std::string text = "a";
+    for (int i = 0; i < 20; ++i)
+        text += "\xE2\x82\xAC"; // 3 bytes each: 31 bytes would end inside the eleventh
+    ASSERT_TRUE(PlatformPushText(text.c_str()));
+    std::vector<std::string> expected = {Ev(PlatformEventKind::KeyPress, 'a', 1)};
+    for (int i = 0; i < 20; ++i)
+        expected.push_back(Ev(PlatformEventKind::KeyPress, 0x20AC, 1));
+    EXPECT_EQ(Drain(), expected);
+}
+
+TEST_F(PlatformEventsTest, KeyPressesCarryTheModifiersHeld)
+{
+    ASSERT_TRUE(PlatformPushKey(37, true, false, true)); // Shift+Left
+    ASSERT_TRUE(PlatformPushKey(90, true, true, true));  // Ctrl+Shift+Z
+    ASSERT_TRUE(PlatformPushKey(36, true));
+    std::vector<uint32_t> modifiers;
+    PlatformMessage message;
+    while (PlatformPollMessage(nullptr, &message))
+        for (uint32_t i = 0; i < message.count; ++i)
+            modifiers.push_back(message.events[i].modifiers);
+    EXPECT_EQ(modifiers, (std::vector<uint32_t>{PlatformModShift, PlatformModShift | PlatformModCtrl, 0u}));
+}
+
+TEST_F(PlatformEventsTest, TheClipboardWorksWithoutAWindowSystem)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        GTEST_SKIP() << "video runs in this process: the desktop's clipboard answers";
+    EXPECT_FALSE(PlatformSetClipboardText("Caf\xC3\xA9")); // the program's own clipboard holds it
+    EXPECT_EQ(PlatformGetClipboardText(), "Caf\xC3\xA9");
+    PlatformSetClipboardText("");
+    EXPECT_EQ(PlatformGetClipboardText(), "");
 }
 
 TEST_F(PlatformEventsTest, MouseAndWindowRequests)
