@@ -193,7 +193,8 @@ void CApp::HandleMessage(const PlatformMessage& message)
             if (event.b)
                 EmitCharacter(event.a);
             else
-                EmitKey(event.a, InputPress, event.c != 0);
+                EmitKey(event.a, InputPress, event.c != 0,
+                        ((event.d & PlatformModShift) ? ModShift : 0) | ((event.d & PlatformModControl) ? ModControl : 0));
             break;
         case PlatformEventKind::KeyRelease:
             EmitKey(event.a, InputRelease);

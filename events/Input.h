@@ -73,12 +73,28 @@ public:
     // Key presses: true when value is a typed character, false when it is a key (an arrow
     // is never text). Always false for key releases and mouse events.
     bool character = false;
+    // Key presses that are keys: Shift, Ctrl held (typed characters carry neither).
+    bool shift = false;
+    bool control = false;
+    // Key presses: a listener of the keyboard signal used the key (a focused edit box typed
+    // it). Set only by such a listener; a handled press does not reach the shortcut signal.
+    bool handled = false;
+};
+
+// The modifier bits of EmitKey.
+enum KeyModifier : int32_t {
+    ModShift = 1,
+    ModControl = 2,
 };
 
 // The process-wide input signals. Listeners may change the event they are given; later
 // listeners see the change.
 CSignal<CInputMap&>& GetKeyboardSignal();
 CSignal<CInputMap&>& GetMouseSignal();
+// Key presses (characters and keys) that no keyboard listener marked handled, emitted right
+// after the keyboard signal: the application's shortcuts, which thus come after whatever
+// holds the keyboard, whenever either was connected.
+CSignal<CInputMap&>& GetShortcutSignal();
 
 // The position of the last mouse move, in client pixels: (x, y, 0, 0); (0, 0, 0, 0) before
 // the first move.
@@ -89,8 +105,8 @@ CVector GetCursorScreenPosition();
 // Build an event and emit it on its signal. The window's event handling calls these; tests
 // and tools may too.
 // A key going down (InputPress) or up (InputRelease), not a character; repeat marks the
-// keyboard's auto-repeat of a held key.
-void EmitKey(int32_t code, InputAction action, bool repeat = false);
+// keyboard's auto-repeat of a held key; modifiers (KeyModifier bits) those held with a press.
+void EmitKey(int32_t code, InputAction action, bool repeat = false, int32_t modifiers = 0);
 // A typed character: a press with the character's code, marked as a character.
 void EmitCharacter(int32_t code);
 // Records (x, y) as the last mouse position, then emits the move.

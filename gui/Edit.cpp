@@ -98,6 +98,11 @@ void CEdit::ShowCaret()
 
 void CEdit::OnBlink() { m_caret = !m_caret; }
 
+bool CEdit::Types(int32_t key) const
+{
+    return m_number ? (key >= '0' && key <= '9') || key == '.' || key == '-' : key >= 32 && key < 128;
+}
+
 bool CEdit::Accepts(int32_t key) const
 {
     const String& text = GetText();
@@ -124,15 +129,25 @@ void CEdit::OnKey(CInputMap& event)
     const uint32_t length = static_cast<uint32_t>(GetText().Length());
     if (!event.character) {
         // Keys edit; only characters type (an arrow's code is a character's too).
-        if (key == KeyBackspace && length > 0) {
-            m_text.RemoveLastCharacter();
-            Changed();
-        } else if (key == KeyEnter && m_multiline && length < m_limit) {
-            m_text.AppendCharacter('\n');
-            Changed();
+        if (key == KeyBackspace) {
+            event.handled = true;
+            if (length > 0) {
+                m_text.RemoveLastCharacter();
+                Changed();
+            }
+        } else if (key == KeyEnter && m_multiline) {
+            event.handled = true;
+            if (length < m_limit) {
+                m_text.AppendCharacter('\n');
+                Changed();
+            }
         }
         return;
     }
+    // The characters of the field's kind are its own even when the limit refuses them; a
+    // number field leaves the others (Space among them) to the application.
+    if (Types(key))
+        event.handled = true;
     if (!Accepts(key))
         return;
     m_text.AppendCharacter(static_cast<char>(key));

@@ -3,7 +3,9 @@
 // characters go to the end, the Backspace key removes the last one, and onChange carries the
 // whole text after every accepted key. Key presses that are not characters (the arrows and
 // other navigation keys) never type. While active, a caret blinks at the end of the text.
-// Main thread only.
+// The keys an active field uses (its kind of characters, Backspace, Enter when multiline)
+// are marked handled in the event, so that they are no application shortcut; every other key
+// is left to the application. Main thread only.
 #pragma once
 
 #include "events/Timer.h"
@@ -78,6 +80,9 @@ private:
     void OnBlink();
     // Turns the caret on and starts its period again.
     void ShowCaret();
+    // Whether key (a character code) is of the kind the field types (digits, point and minus
+    // in number mode), whatever the current text.
+    bool Types(int32_t key) const;
     // Whether typing key (a character code) onto the current text is allowed.
     bool Accepts(int32_t key) const;
     // Shows the caret and emits onChange with a copy of the text (slots may replace it).

@@ -107,10 +107,15 @@ int32_t KeyPressOf(const SDL_Keysym& keysym)
     }
 }
 
-void Add(PlatformMessage* out, PlatformEventKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0)
+void Add(PlatformMessage* out, PlatformEventKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0)
 {
     if (out->count < PlatformMessage::kMaxEvents)
-        out->events[out->count++] = PlatformEvent{kind, a, b, c};
+        out->events[out->count++] = PlatformEvent{kind, a, b, c, d};
+}
+
+int32_t ModifiersOf(const SDL_Keysym& keysym)
+{
+    return ((keysym.mod & KMOD_SHIFT) ? PlatformModShift : 0) | ((keysym.mod & KMOD_CTRL) ? PlatformModControl : 0);
 }
 
 } // namespace
@@ -167,7 +172,7 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
         out->param1 = event.key.keysym.sym;
         out->param2 = event.key.repeat;
         if (int32_t code = KeyPressOf(event.key.keysym))
-            Add(out, PlatformEventKind::KeyPress, code, 0, event.key.repeat != 0 ? 1 : 0);
+            Add(out, PlatformEventKind::KeyPress, code, 0, event.key.repeat != 0 ? 1 : 0, ModifiersOf(event.key.keysym));
         break;
 
     case SDL_KEYUP:
@@ -337,7 +342,7 @@ bool PlatformPushText(const char* text)
     return true;
 }
 
-bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control)
+bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control, bool shift)
 {
     SDL_Keycode key = KeyOfVirtualKey(virtualKey);
     if (key == SDLK_UNKNOWN)
@@ -349,7 +354,7 @@ bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control)
     event.key.state = pressed ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-    event.key.keysym.mod = control ? KMOD_LCTRL : KMOD_NONE;
+    event.key.keysym.mod = static_cast<Uint16>((control ? KMOD_LCTRL : KMOD_NONE) | (shift ? KMOD_LSHIFT : KMOD_NONE));
     return Push(event);
 }
 

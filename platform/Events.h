@@ -24,16 +24,21 @@ enum class PlatformEventKind : uint8_t {
                  // key: Backspace 8, Tab 9, Enter 13, Escape 27, Page Up 33, Page Down 34,
                  // End 35, Home 36, the arrows 37 to 40, Insert 45, Delete 46, and any key
                  // with a virtual-key code pressed with Ctrl; c: 1 for the keyboard's
-                 // auto-repeat of a held key (never for typed text)
+                 // auto-repeat of a held key (never for typed text); d: for a key, the
+                 // modifiers held (PlatformModShift | PlatformModControl), 0 for text
     KeyRelease,  // a: virtual-key code (letters as capitals, digits 48-57, F1 = 112 ...)
     MouseMove,   // a, b: position in client pixels, origin top-left
     MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click
     MouseWheel,  // a: delta, 120 per notch, positive away from the user
 };
 
+constexpr int32_t PlatformModShift = 1;
+constexpr int32_t PlatformModControl = 2;
+
 struct PlatformEvent {
     PlatformEventKind kind;
     int32_t a, b, c;
+    int32_t d = 0;
 };
 
 // What one SDL event stands for. type, param1 and param2 identify the raw event for those who
@@ -78,7 +83,7 @@ bool PlatformPushMouseWheel(int32_t notches);
 // text is queued as several events).
 bool PlatformPushText(const char* text);
 // A key going down or up, named by its virtual-key code (65 for A, 13 for Enter, 37 for left),
-// with Ctrl held when control is true.
-bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control = false);
+// with Ctrl held when control is true and Shift when shift is.
+bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control = false, bool shift = false);
 bool PlatformPushWindowClose();
 bool PlatformPushQuit();
