@@ -98,6 +98,8 @@ void Application::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
         glMatrixMode(GL_MODELVIEW);
     }
     m_camera.SetTranslation(static_cast<float>(w), static_cast<float>(h), 0.0f);
+    m_gui.SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
+    m_main.GetGUI().SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
     Frame();
 }
 
