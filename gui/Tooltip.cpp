@@ -16,8 +16,9 @@ void SetColour(float target[4], float r, float g, float b, float a)
 
 CTooltip::CTooltip()
 {
-    // An untextured box lit only by its emission, like the window's backdrop but lighter.
-    SetColour(material.emission, 0.16f, 0.16f, 0.19f, 0.0f);
+    // An untextured box lit only by its emission, like the window's backdrop but lighter, so
+    // that it stands out from the backdrop and the panels and carries light text.
+    SetColour(material.emission, kBoxColour[0], kBoxColour[1], kBoxColour[2], 0.0f);
     SetColour(material.ambient, 0.0f, 0.0f, 0.0f, 0.0f);
     SetColour(material.diffuse, 0.0f, 0.0f, 0.0f, 1.0f);
     m_label.SetParent(this);

@@ -18,6 +18,7 @@ public:
     static constexpr float kPadding = 4.0f;   // pixels between the box's edge and its text
     static constexpr float kDepth = 900.0f;   // in front of every element and panel
     static constexpr float kPointerGap = 18.0f; // below the pointer, clear of its arrow
+    static constexpr float kBoxColour[3] = {0.30f, 0.31f, 0.35f}; // as drawn: emission only
 
     // Hidden; a dark box with light text; the window's size, for placing the box, unknown
     // (no limit) until SetBounds.
