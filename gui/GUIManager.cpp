@@ -126,10 +126,6 @@ bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager& r
         tooltip->SetFont(font);
         element.LoadFromNode(node);
         tooltip->SetVisible(false); // shown only by resting the pointer
-        if (!m_tooltip) {
-            m_tooltip = tooltip;
-            m_tooltip->SetBounds(m_tooltipBounds[0], m_tooltipBounds[1]);
-        }
         return false;
     }
     switch (element.GetKind()) {
@@ -304,8 +300,14 @@ CGUI* CGUIManager::FindReferenced(const CXMLNode& node, const char* attribute, i
 
 void CGUIManager::AddElement(CGUI* element)
 {
-    if (element)
-        m_elements.push_back(element);
+    if (!element)
+        return;
+    m_elements.push_back(element);
+    auto* tooltip = dynamic_cast<CTooltip*>(element);
+    if (tooltip && !m_tooltip) {
+        m_tooltip = tooltip;
+        m_tooltip->SetBounds(m_tooltipBounds[0], m_tooltipBounds[1]);
+    }
 }
 
 void CGUIManager::RenderAll()

@@ -65,7 +65,7 @@ public:
     CGUI* GetElement(uint32_t index) const { return index < m_elements.size() ? m_elements[index] : nullptr; }
     // The element holding the mouse focus, or null.
     CGUI* GetFocus() const { return m_focus; }
-    // The tooltip element (the first one described), or null.
+    // The tooltip element (the first one added or described), or null.
     CTooltip* GetTooltip() const { return m_tooltip; }
     // The window's client size, which the tooltip stays inside (kept for one loaded later).
     void SetTooltipBounds(float width, float height);
