@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "events/Input.h"
+#include "platform/Events.h"
 #include "app/FileDialogLoop.h"
 #include "gui/FileDialog.h"
 #include "media/GL.h"
@@ -13,7 +14,7 @@ Application::Application()
 {
     RegisterSoundResources();
     m_slots.Connect(onResize, this, &Application::OnResize);
-    m_slots.Connect(GetKeyboardSignal(), this, &Application::OnKey);
+    m_slots.Connect(GetShortcutSignal(), this, &Application::OnKey);
     m_slots.Connect(m_scenes.sceneChanged, this, &Application::OnSceneChanged);
     m_main.SetFileDialogRunner(
         [this](const FileDialogRequest& request, String& path) { return RunDialog(request, path); });
@@ -132,10 +133,50 @@ void Application::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
         glMatrixMode(GL_MODELVIEW);
     }
     m_camera.SetTranslation(static_cast<float>(w), static_cast<float>(h), 0.0f);
+    m_gui.SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
+    m_main.GetGUI().SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
     Frame();
 }
 
-void Application::OnKey(CInputMap&) {}
+void Application::OnKey(CInputMap& event)
+{
+    if (event.action != InputPress || m_scenes.GetCurrentScene() != &m_main)
+        return;
+    if (event.character) {
+        if (event.value == ' ')
+            m_main.PlayOrStop();
+        return;
+    }
+    const int32_t key = event.value;
+    // Held down, only undo and redo repeat: a command runs once per press.
+    if (key == KeyInsert && !event.control && !event.repeat) {
+        m_main.Press("btnAddSound");
+        return;
+    }
+    if (!event.control)
+        return;
+    if (key == 'Z' || key == 'Y') {
+        if (key == 'Y' || event.shift)
+            m_main.Redo();
+        else
+            m_main.Undo();
+        return;
+    }
+    if (event.repeat)
+        return;
+    switch (key) {
+    case 'N': m_main.Press("btnNew"); break;
+    case 'O': m_main.Press("btnOpen"); break;
+    case 'S': m_main.Press(event.shift ? "btnSaveSound" : "btnSave"); break;
+    case 'A':
+        if (event.shift)
+            m_main.Press("btnAddSound");
+        break;
+    case 'M': m_main.Press("btnMic"); break;
+    case 'Q': PlatformPushQuit(); break;
+    default: break;
+    }
+}
 
 void Application::Draw()
 {

@@ -33,6 +33,10 @@ public:
     // Viewport, projection and camera for a client area of width × height (0 counts as 1),
     // then a frame at once, so the window is redrawn while it is being sized.
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    // The shortcuts, from the keys nothing else used (GetShortcutSignal): Space Play or Stop,
+    // Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo, Ctrl+N New, Ctrl+O Open, Ctrl+S Save,
+    // Ctrl+Shift+S Save Sound, Ctrl+Shift+A and Insert Add Sound, Ctrl+M Mic, Ctrl+Q quit.
+    // Commands go through their buttons: one that is disabled or missing does nothing.
     void OnKey(CInputMap& event);
 
     // A project file opened in the main scene, once it has been entered, through its Open

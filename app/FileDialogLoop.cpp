@@ -44,9 +44,10 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
     const CSprite* font = fonts ? dynamic_cast<const CSprite*>(fonts->Find("font")) : nullptr;
 
     // Only the dialog hears the mouse and the keyboard while it runs.
-    CSignal<CInputMap&> parkedMouse, parkedKeys;
+    CSignal<CInputMap&> parkedMouse, parkedKeys, parkedShortcuts;
     MoveConnections(GetMouseSignal(), parkedMouse);
     MoveConnections(GetKeyboardSignal(), parkedKeys);
+    MoveConnections(GetShortcutSignal(), parkedShortcuts); // no command runs under the dialog
     bool chosen = false;
     {
         CFileDialogView view(request, font);
@@ -72,5 +73,6 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
     }
     MoveConnections(parkedMouse, GetMouseSignal());
     MoveConnections(parkedKeys, GetKeyboardSignal());
+    MoveConnections(parkedShortcuts, GetShortcutSignal());
     return chosen;
 }

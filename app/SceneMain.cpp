@@ -1,5 +1,6 @@
 // Index: [SECTION] Entering and leaving  [SECTION] Voices and layout  [SECTION] Playback
 //        [SECTION] Live monitoring  [SECTION] Generate and Mutate  [SECTION] Files
+//        [SECTION] Undo, redo and shortcuts
 #include "app/SceneMain.h"
 
 #include "app/App.h"
@@ -79,6 +80,9 @@ void CSceneMain::Enter()
     m_btnStop = GetButton("btnStop");
     m_btnMic = GetButton("btnMic");
     m_editProjectName = dynamic_cast<CEdit*>(GetGUI().FindElement("editProjectName"));
+    m_history.Attach(); // before the panels: a press ends a gesture before they act on it
+    if (m_editProjectName)
+        m_slots.Connect(m_editProjectName->onChange, this, &CSceneMain::OnNameEdited);
     m_mnuGenerate = dynamic_cast<CMenu*>(GetGUI().FindElement("mnuGenerate"));
     m_editSeed = dynamic_cast<CEdit*>(GetGUI().FindElement("editSeed"));
     if (m_mnuGenerate)
@@ -122,11 +126,13 @@ void CSceneMain::Enter()
     }
     SetMinimumWindowSize();
     NewProject();
+    m_history.Reset(); // the first project is where undo stops
 }
 
 void CSceneMain::Leave()
 {
     // A left scene lives on and must hear nothing until it is entered again.
+    m_history.Detach();
     m_slots.Clear();
     m_voiceSlots.Clear();
     m_changeTimer.SetEnabled(false);
@@ -153,6 +159,7 @@ CVoiceModel* CSceneMain::AddVoice()
 {
     m_voices.push_back(std::make_unique<CVoiceModel>());
     CVoiceModel* voice = m_voices.back().get();
+    m_history.Watch(*voice);
     if (m_panels.size() < kMaxVoicePanels) {
         AddPanel(*voice);
         LayoutVoices();
@@ -161,7 +168,26 @@ CVoiceModel* CSceneMain::AddVoice()
     return voice;
 }
 
-void CSceneMain::AddPanel(CVoiceModel& voice)
+CVoiceModel* CSceneMain::InsertVoice(size_t index)
+{
+    index = std::min(index, m_voices.size());
+    CVoiceModel* voice =
+        m_voices.insert(m_voices.begin() + static_cast<std::ptrdiff_t>(index), std::make_unique<CVoiceModel>())->get();
+    m_history.Watch(*voice);
+    if (index <= m_panels.size() && index < kMaxVoicePanels) {
+        AddPanel(*voice, index);
+        if (m_panels.size() > kMaxVoicePanels) { // the last shown voice moved out of reach
+            DisconnectPanel(*m_panels.back());
+            m_pendingPanels.push_back(std::move(m_panels.back()));
+            m_panels.pop_back();
+            m_deletionTimer.SetEnabled(true);
+        }
+        LayoutVoices();
+    }
+    return voice;
+}
+
+void CSceneMain::AddPanel(CVoiceModel& voice, size_t at)
 {
     auto panel = std::make_unique<COscilloscope>(voice);
     PanelTemplates templates;
@@ -173,7 +199,7 @@ void CSceneMain::AddPanel(CVoiceModel& voice)
         m_voiceSlots.ConnectUser(p->selected, this, &CSceneMain::OnVoiceSelected, p);
         m_voiceSlots.Connect(p->resized, this, &CSceneMain::OnVoiceResized);
     }
-    m_panels.push_back(std::move(panel));
+    m_panels.insert(m_panels.begin() + static_cast<std::ptrdiff_t>(std::min(at, m_panels.size())), std::move(panel));
 }
 
 void CSceneMain::DisconnectPanel(COscilloscope& panel)
@@ -190,6 +216,7 @@ void CSceneMain::RemoveVoice(const CVoiceModel* voice)
     if (it == m_voices.end())
         return;
     const size_t index = static_cast<size_t>(it - m_voices.begin());
+    m_history.Unwatch(**it);
     if (index < m_panels.size()) {
         DisconnectPanel(*m_panels[index]);
         m_pendingPanels.push_back(std::move(m_panels[index]));
@@ -219,8 +246,10 @@ void CSceneMain::ClearVoices()
         DisconnectPanel(*panel);
         m_pendingPanels.push_back(std::move(panel));
     }
-    for (auto& voice : m_voices)
+    for (auto& voice : m_voices) {
+        m_history.Unwatch(*voice);
         m_pendingVoices.push_back(std::move(voice));
+    }
     m_panels.clear();
     m_voices.clear();
     m_deletionTimer.SetEnabled(true);
@@ -228,20 +257,26 @@ void CSceneMain::ClearVoices()
 
 void CSceneMain::ReplaceProject(VoiceList voices, const String& name)
 {
-    if (m_player)
-        m_player->Clear();
-    ClearVoices();
-    for (auto& voice : voices) {
-        if (!voice)
-            continue;
-        m_voices.push_back(std::move(voice));
-        if (m_panels.size() < kMaxVoicePanels)
-            AddPanel(*m_voices.back());
+    {
+        CHistoryPause pause(m_history);
+        if (m_player)
+            m_player->Clear();
+        ClearVoices();
+        for (auto& voice : voices) {
+            if (!voice)
+                continue;
+            m_voices.push_back(std::move(voice));
+            m_history.Watch(*m_voices.back());
+            if (m_panels.size() < kMaxVoicePanels)
+                AddPanel(*m_voices.back());
+        }
+        LayoutVoices();
+        m_area.ScrollTo(0.0f);
+        if (m_editProjectName)
+            m_editProjectName->SetText(name);
+        ShowNothingPlays();
     }
-    LayoutVoices();
-    if (m_editProjectName)
-        m_editProjectName->SetText(name);
-    ShowNothingPlays();
+    m_history.ProjectReplaced(); // one step, undone like New and Open
     WarnAboutHiddenVoices();
 }
 
@@ -290,7 +325,12 @@ void CSceneMain::OnVoiceChanged(COscilloscope*) { StartChangeTimer(); }
 
 void CSceneMain::OnVoiceClosed(COscilloscope* panel)
 {
-    RemoveVoice(&panel->Model());
+    const CVoiceModel* voice = &panel->Model();
+    const size_t index = static_cast<size_t>(
+        std::find_if(m_voices.begin(), m_voices.end(), [voice](const auto& v) { return v.get() == voice; }) -
+        m_voices.begin());
+    RemoveVoice(voice);
+    m_history.VoiceRemoved(index);
     LayoutVoices();
     StartChangeTimer();
 }
@@ -476,6 +516,7 @@ void CSceneMain::LoopToggled()
 void CSceneMain::AddSound()
 {
     AddVoice();
+    m_history.VoiceAdded(m_voices.size() - 1);
     WarnAboutHiddenVoices();
     if (m_player && IsPlaying(m_player->Get(0)))
         Play();
@@ -538,7 +579,14 @@ void CSceneMain::Generate(SoundCategory category)
     ReplaceProject(GenerateVoices(category, seed), GeneratedName(category, seed));
 }
 
-void CSceneMain::Mutate() { MutateVoices(m_voices, GetRandom().Next()); }
+void CSceneMain::Mutate()
+{
+    {
+        CHistoryPause pause(m_history);
+        MutateVoices(m_voices, GetRandom().Next());
+    }
+    m_history.ProjectReplaced(); // every voice's nudge is one step
+}
 
 // [SECTION] Files
 
@@ -557,13 +605,17 @@ bool CSceneMain::AskPath(bool save, const char* title, const char* description, 
 
 void CSceneMain::NewProject()
 {
-    if (m_player)
-        m_player->Clear();
-    ClearVoices();
-    AddVoice();
-    if (m_editProjectName)
-        m_editProjectName->SetText("New Project");
-    ShowNothingPlays();
+    {
+        CHistoryPause pause(m_history);
+        if (m_player)
+            m_player->Clear();
+        ClearVoices();
+        AddVoice();
+        if (m_editProjectName)
+            m_editProjectName->SetText("New Project");
+        ShowNothingPlays();
+    }
+    m_history.ProjectReplaced(); // undone like any edit: New is never a loss
 }
 
 void CSceneMain::LoadProject()
@@ -579,6 +631,7 @@ void CSceneMain::LoadProject()
         Warn("Open Project", String::Format("Could not open \"%s\": %s", path.CStr(), reason.CStr()));
         return;
     }
+    CHistoryPause pause(m_history);
     const size_t kept = m_voices.size();
     const bool changeTimerWasOn = m_changeTimer.IsEnabled();
     String name;
@@ -601,6 +654,7 @@ void CSceneMain::LoadProject()
     if (m_editProjectName)
         m_editProjectName->SetText(name);
     ShowNothingPlays();
+    m_history.ProjectReplaced();
     WarnAboutHiddenVoices();
 }
 
@@ -637,4 +691,39 @@ void CSceneMain::Warn(const char* caption, const String& text) { PlatformShowWar
 void CSceneMain::WarnNotSaved(const char* caption, const String& path, int error)
 {
     Warn(caption, String::Format("Could not save \"%s\": %s", path.CStr(), std::strerror(error ? error : EIO)));
+}
+
+// [SECTION] Undo, redo and shortcuts
+
+void CSceneMain::OnNameEdited(const String& name) { m_history.NameEdited(name); }
+
+void CSceneMain::Undo()
+{
+    if (m_history.Undo())
+        StartChangeTimer(); // heard again like any edit
+}
+
+void CSceneMain::Redo()
+{
+    if (m_history.Redo())
+        StartChangeTimer();
+}
+
+bool CSceneMain::IsSounding() const
+{
+    const CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
+    // A non-looping buffer still says it plays after its end; its duration timer does not.
+    return IsPlaying(buffer) && !buffer->IsMonitoring() && (buffer->IsLooping() || buffer->durationTimer.IsEnabled());
+}
+
+void CSceneMain::PlayOrStop() { Press(IsSounding() ? "btnStop" : "btnPlay"); }
+
+bool CSceneMain::Press(const char* name)
+{
+    CButton* button = GetButton(name);
+    if (!button || !button->IsEnabled() || !button->IsVisible())
+        return false;
+    m_history.EndGesture();
+    button->onRelease.Emit(); // a check box toggles itself first, as under the mouse
+    return true;
 }

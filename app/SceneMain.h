@@ -23,6 +23,7 @@
 #include "synth/RenderJob.h"
 #include "app/Oscilloscope.h"
 #include "app/VoiceArea.h"
+#include "app/SceneHistory.h"
 
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,18 @@ public:
     void Generate(SoundCategory category);
     // Nudges every value of every voice a little (MutateVoices, a fresh seed each time).
     void Mutate();
+    // Undo and redo of the last change to the project (values, switches, the name, Add
+    // Sound, close, New, Open); the sound is rendered again as after any edit.
+    void Undo();
+    void Redo();
+    // Space: Stop while a sound is heard, otherwise Play, each as a click on its button
+    // (nothing when the button is missing or disabled).
+    void PlayOrStop();
+    // A sound of the player is being heard: a looping one, or one still within its length.
+    bool IsSounding() const;
+    // As a click on the named control-bar button; false when it is missing, disabled or
+    // hidden (so a shortcut does only what the button would).
+    bool Press(const char* name);
 
     // --- voices
     // The most panels the scene keeps (about 0.4 MB each); later voices are heard and saved
@@ -74,6 +87,9 @@ public:
     // panel (set up from the description's templates and connected; without the slider and
     // text templates it stays as made), then the layout.
     CVoiceModel* AddVoice();
+    // The same at index (past the end: at the end); a voice that moves out of the panels'
+    // reach loses its panel.
+    CVoiceModel* InsertVoice(size_t index);
     // Takes the voice out of the list (with its panel and its playback buffer, when it has
     // them) and deletes it at the next frame. The first voice without a panel gets one. When
     // that empties the player, the buttons show that nothing plays.
@@ -107,11 +123,16 @@ public:
     CButton* GetButton(const char* name) const;
     CEdit* GetProjectNameBox() const { return m_editProjectName; }
     CEdit* GetSeedBox() const { return m_editSeed; }
+    CSceneHistory& GetHistory() { return m_history; }
 
 private:
+    friend class CSceneHistory;
+
     void ConnectCommand(CButton* button, void (CSceneMain::*command)());
     void ClearVoices();
-    void AddPanel(CVoiceModel& voice);
+    // Panel for voice at index at (at the end by default).
+    void AddPanel(CVoiceModel& voice, size_t at = SIZE_MAX);
+    void OnNameEdited(const String& name);
     void DisconnectPanel(COscilloscope& panel);
     void WarnAboutHiddenVoices();
     void OnGenerateChosen(const String& item);
@@ -186,4 +207,5 @@ private:
     // The last members, so that they go before anything they call into.
     CSlotList m_slots;
     CSlotList m_voiceSlots; // per-voice connections, apart from the scene's own slots
+    CSceneHistory m_history{*this};
 };

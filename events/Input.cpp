@@ -7,19 +7,28 @@ namespace {
 int32_t s_mouseX = 0;
 int32_t s_mouseY = 0;
 
-void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, int32_t action,
-          int32_t button, bool repeat = false, bool character = false, uint32_t modifiers = 0)
+CInputMap Make(int32_t value, const CVector& position, int32_t action, int32_t button)
 {
     CInputMap event;
     event.value = value;
     event.position = position;
     event.action = action;
     event.button = button;
-    event.repeat = repeat;
-    event.character = character;
-    event.shift = (modifiers & ModifierShift) != 0;
-    event.control = (modifiers & ModifierControl) != 0;
+    return event;
+}
+
+void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, int32_t action, int32_t button)
+{
+    CInputMap event = Make(value, position, action, button);
     signal.Emit(event);
+}
+
+// The keyboard signal, then the shortcut signal for a press nobody used.
+void EmitKeyboard(CInputMap& event)
+{
+    GetKeyboardSignal().Emit(event);
+    if (event.action == InputPress && !event.handled)
+        GetShortcutSignal().Emit(event);
 }
 
 } // namespace
@@ -27,6 +36,12 @@ void Emit(CSignal<CInputMap&>& signal, int32_t value, const CVector& position, i
 CSignal<CInputMap&>& GetKeyboardSignal()
 {
     // Never destroyed: receivers in static objects may disconnect from it at exit.
+    static CSignal<CInputMap&>* signal = new CSignal<CInputMap&>;
+    return *signal;
+}
+
+CSignal<CInputMap&>& GetShortcutSignal()
+{
     static CSignal<CInputMap&>* signal = new CSignal<CInputMap&>;
     return *signal;
 }
@@ -51,14 +66,20 @@ CVector GetCursorScreenPosition()
 
 void EmitKey(int32_t code, InputAction action, bool repeat, uint32_t modifiers)
 {
-    // Modifiers belong to presses only.
-    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code, repeat, false,
-         action == InputPress ? modifiers : 0u);
+    CInputMap event = Make(code, CVector(0.0f, 0.0f, 0.0f, 0.0f), action, code);
+    event.repeat = repeat;
+    if (action == InputPress) {
+        event.shift = (modifiers & ModifierShift) != 0;
+        event.control = (modifiers & ModifierControl) != 0;
+    }
+    EmitKeyboard(event);
 }
 
 void EmitCharacter(int32_t code)
 {
-    Emit(GetKeyboardSignal(), code, CVector(0.0f, 0.0f, 0.0f, 0.0f), InputPress, code, false, true);
+    CInputMap event = Make(code, CVector(0.0f, 0.0f, 0.0f, 0.0f), InputPress, code);
+    event.character = true;
+    EmitKeyboard(event);
 }
 
 void EmitMouseMove(int32_t x, int32_t y)

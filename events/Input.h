@@ -85,8 +85,9 @@ public:
     // value already shows Shift) and every other event.
     bool shift = false;
     bool control = false;
-    // Set by the listener that acted on the event (an edit box that took a key), so that
-    // listeners after it can leave the event alone. Emitters start it false.
+    // Key presses: set by the listener of the keyboard signal that used the key (a focused
+    // edit box typed it), so that listeners after it leave the event alone; a handled press
+    // does not reach the shortcut signal. Emitters start it false.
     bool handled = false;
 };
 
@@ -94,6 +95,10 @@ public:
 // listeners see the change (a listener that uses an event marks it handled).
 CSignal<CInputMap&>& GetKeyboardSignal();
 CSignal<CInputMap&>& GetMouseSignal();
+// Key presses (characters and keys) that no keyboard listener marked handled, emitted right
+// after the keyboard signal: the application's shortcuts, which thus come after whatever
+// holds the keyboard, whenever either was connected.
+CSignal<CInputMap&>& GetShortcutSignal();
 
 // The position of the last mouse move, in client pixels: (x, y, 0, 0); (0, 0, 0, 0) before
 // the first move.

@@ -24,8 +24,8 @@ public:
 
     // The button, then its label (one step in front) when the label has text.
     void Render() override;
-    // The common attributes; "text" sets the label's text and makes the offset (2, 2); the
-    // children "offset" ("x", "y", "z", "w") and the state colours "enable", "hover", "down"
+    // The common attributes; "text" sets the label's text and makes the offset (2, 2);
+    // "tooltip" the tip; the children "offset" ("x", "y", "z", "w") and the state colours "enable", "hover", "down"
     // and "disable" ("r", "g", "b", "a", each 0 when absent); then the state is shown again.
     void LoadFromNode(CXMLNode& node) override;
     // Shows sprite and the current state's frame from base frame 0.
@@ -57,6 +57,10 @@ public:
     // The label; its SetText sets the button's text.
     CFont& GetLabel() { return m_label; }
     const CFont& GetLabel() const { return m_label; }
+    // The tip shown while the pointer rests on the button (its name and shortcut); empty:
+    // none. The description's "tooltip" attribute sets it.
+    void SetTooltip(const String& text) { m_tooltip = text; }
+    const String& GetTooltip() const { return m_tooltip; }
 
     // The down offset: x and y move the label (or the button) while down; w, when not 0, is
     // the label's width; z is kept but unused.
@@ -90,6 +94,7 @@ protected:
     bool m_offsetMovedSelf = false; // the applied offset moved the button, not the label
     float m_appliedOffset[2] = {0.0f, 0.0f};
     CFont m_label;
+    String m_tooltip;
     float m_offset[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // x, y, z, w
     float m_stateColours[4][4] = {};
     bool m_tinted = false;          // a state colour is on the material

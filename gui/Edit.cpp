@@ -399,6 +399,18 @@ bool CEdit::TakeKey(int32_t key, bool shift, bool control)
         return !m_active;
     }
     case KeySelectAll:
+    case KeyCopy:
+    case KeyCut:
+    case KeyPaste:
+        // Ctrl with the letter alone: Ctrl+Shift+A and its kind are the application's.
+        if (!control || shift)
+            return false;
+        break;
+    default:
+        break;
+    }
+    switch (key) {
+    case KeySelectAll:
         SelectAll();
         ShowCaret();
         return true;
@@ -430,8 +442,12 @@ void CEdit::OnKey(CInputMap& event)
         return;
     Track();
     if (event.character) {
-        // Every typed character belongs to the field, taken or refused: none of them may
-        // reach a shortcut while the user types (a space is no Play).
+        // The characters of the field's kind belong to it, taken or refused (the name box
+        // types a space; a digit past a number box's limit is no shortcut). A number box
+        // leaves the others, Space among them, to the application.
+        const int32_t c = event.value;
+        if (m_number && !((c >= '0' && c <= '9') || c == '.' || c == '-'))
+            return;
         event.handled = true;
         String character;
         Utf8Append(character, static_cast<uint32_t>(event.value));

@@ -17,6 +17,7 @@
 #include "gui/Menu.h"
 #include "gui/Progress.h"
 #include "gui/Scroll.h"
+#include "gui/Tooltip.h"
 #include "gui/Window.h"
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
@@ -53,6 +54,7 @@ const struct {
     {"menu", &Make<CMenu>},
     {"progress", &Make<CProgress>},
     {"scroll", &Make<CScroll>},
+    {"tooltip", &Make<CTooltip>},
     {"window", &Make<CWindow>},
 };
 
@@ -120,6 +122,12 @@ bool CGUIManager::LoadElement(CGUI& element, CXMLNode& node, CResourceManager& r
 {
     // "font" names an earlier text element whose look the widget's text takes.
     const auto* font = dynamic_cast<const CFont*>(FindReferenced(node, "font", GUIText));
+    if (auto* tooltip = dynamic_cast<CTooltip*>(&element)) {
+        tooltip->SetFont(font);
+        element.LoadFromNode(node);
+        tooltip->SetVisible(false); // shown only by resting the pointer
+        return false;
+    }
     switch (element.GetKind()) {
     case GUIButton:
     case GUICheckBox:
@@ -288,21 +296,38 @@ CGUI* CGUIManager::FindReferenced(const CXMLNode& node, const char* attribute, i
 
 void CGUIManager::AddElement(CGUI* element)
 {
-    if (element)
-        m_elements.push_back(element);
+    if (!element)
+        return;
+    m_elements.push_back(element);
+    auto* tooltip = dynamic_cast<CTooltip*>(element);
+    if (tooltip && !m_tooltip) {
+        m_tooltip = tooltip;
+        m_tooltip->SetBounds(m_tooltipBounds[0], m_tooltipBounds[1]);
+    }
 }
 
 void CGUIManager::RenderAll()
 {
     for (size_t i = m_elements.size(); i-- > 0;)
-        if (i < m_elements.size())
+        if (i < m_elements.size() && m_elements[i] != m_tooltip)
             m_elements[i]->Render();
+    if (m_tooltip)
+        m_tooltip->Render();
+}
+
+void CGUIManager::SetTooltipBounds(float width, float height)
+{
+    m_tooltipBounds[0] = width;
+    m_tooltipBounds[1] = height;
+    if (m_tooltip)
+        m_tooltip->SetBounds(width, height);
 }
 
 void CGUIManager::DeleteAll()
 {
     m_focus = nullptr;
     m_elementsAlive.End();
+    m_tooltip = nullptr;
     std::vector<CGUI*> elements;
     elements.swap(m_elements);
     for (CGUI* element : elements)
@@ -311,7 +336,11 @@ void CGUIManager::DeleteAll()
 
 // [SECTION] Mouse routing
 
-void CGUIManager::OnKey(CInputMap&) {}
+void CGUIManager::OnKey(CInputMap& event)
+{
+    if (m_tooltip && event.action == InputPress)
+        m_tooltip->Dismiss();
+}
 
 void CGUIManager::OnMouse(CInputMap& event)
 {
@@ -320,6 +349,8 @@ void CGUIManager::OnMouse(CInputMap& event)
     CLivenessWatch elements(m_elementsAlive);
     auto deleted = [&] { return elements.IsGone(); };
 
+    if (m_tooltip && event.action != InputMove && event.action != InputRelease)
+        m_tooltip->Dismiss();
     if (event.action == InputPress || event.action == InputDoubleClick) {
         CGUI* hit = nullptr;
         for (size_t i = 0; i < m_elements.size() && !hit; ++i) {
@@ -387,6 +418,10 @@ void CGUIManager::OnMouse(CInputMap& event)
             return;
         if (hit && !found) {
             found = true;
+            if (m_tooltip) {
+                const auto* button = dynamic_cast<const CButton*>(element);
+                m_tooltip->Track(element, button ? button->GetTooltip() : String(), x, y);
+            }
             element->onMouseOver.Emit();
         } else {
             element->onMouseOut.Emit();
@@ -394,4 +429,6 @@ void CGUIManager::OnMouse(CInputMap& event)
         if (deleted())
             return;
     }
+    if (!found && m_tooltip)
+        m_tooltip->Track(nullptr, String(), x, y);
 }

@@ -2,7 +2,9 @@
 // factory, finds them by name, draws them, and routes the process-wide mouse signal to them:
 // focus on a press, the click on a release, hover on every move. Elements are kept in
 // description order, and the first in the list is the topmost: it is drawn last and wins the
-// mouse. Resources named by a description must outlive the elements. Main thread only.
+// mouse. The first "tooltip" element of the descriptions shows the tip of the button the
+// pointer rests on, in front of everything. Resources named by a description must outlive the
+// elements. Main thread only.
 #pragma once
 
 #include "events/Liveness.h"
@@ -18,6 +20,7 @@ class CGUI;
 class CInputMap;
 class CMenu;
 class CResourceManager;
+class CTooltip;
 class CXMLNode;
 
 class CGUIManager {
@@ -54,7 +57,7 @@ public:
     CGUI* FindReferenced(const CXMLNode& node, const char* attribute, int32_t kind) const;
     // Appends an element; the manager owns it from now on (null is ignored).
     void AddElement(CGUI* element);
-    // Renders every element, the last first.
+    // Renders every element, the last first, then the tooltip.
     void RenderAll();
     // Drops the focus and deletes every element. Routing under way stops.
     void DeleteAll();
@@ -63,6 +66,10 @@ public:
     CGUI* GetElement(uint32_t index) const { return index < m_elements.size() ? m_elements[index] : nullptr; }
     // The element holding the mouse focus, or null.
     CGUI* GetFocus() const { return m_focus; }
+    // The tooltip element (the first one added or described), or null.
+    CTooltip* GetTooltip() const { return m_tooltip; }
+    // The window's client size, which the tooltip stays inside (kept for one loaded later).
+    void SetTooltipBounds(float width, float height);
 
     // Mouse routing, connected to the mouse signal. A press (any button) moves the focus to
     // the first element hit (or to none) and the new focus emits onInput and onPress; a
@@ -71,9 +78,11 @@ public:
     // the focused element as onInput, followed by onRelease when a release is still over
     // it; a move goes to the focused element as onInput, then every enabled, visible
     // element is hit-tested and the first hit emits onMouseOver, every other one
-    // onMouseOut, on every move.
+    // onMouseOut, on every move. The tooltip follows the first hit of every move (a
+    // button's tip) and goes at every press, double click and wheel turn.
     void OnMouse(CInputMap& event);
     // Connected to the keyboard signal; keys reach only the widgets that listen themselves.
+    // A key press takes the tooltip away.
     void OnKey(CInputMap& event);
 
     // Emitted for every element node before it is made: (node, its index, the number of
@@ -96,5 +105,7 @@ private:
     CGUI* m_focus = nullptr;
     // Ends at every DeleteAll and with the manager: work under way stops when it does.
     CLiveness m_elementsAlive;
+    CTooltip* m_tooltip = nullptr; // one of m_elements
+    float m_tooltipBounds[2] = {0.0f, 0.0f};
     CSlotList m_slots;
 };

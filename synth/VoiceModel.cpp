@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstring>
 
 float ReadShownNumber(const String& text)
 {
@@ -21,6 +22,35 @@ float ReadShownNumber(const String& text)
         return 0.0f;
     value = std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
     return static_cast<float>(negative ? -value : value) + 0.0f; // "-0" reads as 0
+}
+
+namespace {
+
+bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool SameWave(const Waveform& a, const Waveform& b)
+{
+    return a.type == b.type && SameBits(a.amplitude, b.amplitude) && SameBits(a.amplitudeOffset, b.amplitudeOffset) &&
+           SameBits(a.frequency, b.frequency) && SameBits(a.period, b.period) && SameBits(a.phase, b.phase);
+}
+
+} // namespace
+
+bool operator==(const VoiceState& a, const VoiceState& b)
+{
+    const Envelope &x = a.params.envelope, &y = b.params.envelope;
+    if (!SameWave(a.params.wave, b.params.wave) || !SameWave(a.params.carrier, b.params.carrier) ||
+        !SameBits(x.attack, y.attack) || !SameBits(x.decay, y.decay) || !SameBits(x.sustain, y.sustain) ||
+        !SameBits(x.hold, y.hold) || !SameBits(x.release, y.release))
+        return false;
+    const VoiceParams &p = a.params, &q = b.params;
+    if (p.envelopeOn != q.envelopeOn || p.carrierOn != q.carrierOn || p.am != q.am || p.fm != q.fm || p.pm != q.pm ||
+        a.modulation != b.modulation || a.loop != b.loop || a.mute != b.mute || a.seed != b.seed)
+        return false;
+    for (int32_t i = 0; i < VoiceValueCount; ++i)
+        if (!SameBits(a.position[i], b.position[i]) || !SameBits(a.shown[i], b.shown[i]))
+            return false;
+    return true;
 }
 
 namespace {
@@ -217,4 +247,31 @@ void CVoiceModel::SetLoop(bool on)
 {
     m_loop = on;
     Announce(VoiceChange::Shown);
+}
+
+// [SECTION] The whole voice
+
+VoiceState CVoiceModel::GetState() const
+{
+    VoiceState state;
+    state.params = m_params;
+    state.modulation = m_modulation;
+    state.loop = m_loop;
+    state.mute = m_mute;
+    state.seed = m_seed;
+    std::copy(m_position, m_position + VoiceValueCount, state.position);
+    std::copy(m_shown, m_shown + VoiceValueCount, state.shown);
+    return state;
+}
+
+void CVoiceModel::SetState(const VoiceState& state)
+{
+    m_params = state.params;
+    m_modulation = state.modulation;
+    m_loop = state.loop;
+    m_mute = state.mute;
+    m_seed = state.seed;
+    std::copy(state.position, state.position + VoiceValueCount, m_position);
+    std::copy(state.shown, state.shown + VoiceValueCount, m_shown);
+    Announce(VoiceChange::Sound);
 }

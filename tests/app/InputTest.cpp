@@ -3,6 +3,7 @@
 // events and window signals that come out.
 #include "app/App.h"
 #include "events/Input.h"
+#include "gui/Edit.h"
 #include "platform/Events.h"
 
 #include <SDL.h>
@@ -403,3 +404,49 @@ TEST_F(InputTest, CloseRequestEndsTheLoopOnce)
 }
 
 } // namespace
+
+// The keys a focused edit box uses stay with it; every other press, with the modifiers held,
+// reaches the shortcut signal after the keyboard signal.
+struct ShortcutLog {
+    ShortcutLog() { slots.Connect(GetShortcutSignal(), this, &ShortcutLog::On); }
+    void On(CInputMap& e) { heard.push_back(e); }
+    std::vector<CInputMap> heard;
+    CSlotList slots;
+};
+
+TEST_F(InputTest, KeysAFocusedBoxUsesAreNoShortcutsAndModifiersTravelWithTheRest)
+{
+    ShortcutLog shortcuts;
+    CEdit name;
+    name.SetFocus(true);
+    Feed(Text(" "));
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_BACKSPACE));
+    SDL_Event redo = KeyEvent(SDL_KEYDOWN, SDLK_z);
+    redo.key.keysym.mod = KMOD_LCTRL | KMOD_RSHIFT;
+    Feed(redo);
+    Feed(KeyEvent(SDL_KEYDOWN, SDLK_INSERT));
+    Feed(KeyEvent(SDL_KEYUP, SDLK_INSERT)); // releases are never shortcuts
+    ASSERT_EQ(shortcuts.heard.size(), 2u);
+    EXPECT_EQ(shortcuts.heard[0].value, 90);
+    EXPECT_TRUE(shortcuts.heard[0].control);
+    EXPECT_TRUE(shortcuts.heard[0].shift);
+    EXPECT_FALSE(shortcuts.heard[0].character);
+    EXPECT_EQ(shortcuts.heard[1].value, KeyInsert);
+    EXPECT_FALSE(shortcuts.heard[1].control || shortcuts.heard[1].shift);
+
+    // A number box types no space: Space is the application's; so is any key once the box
+    // has lost the focus.
+    shortcuts.heard.clear();
+    CEdit number;
+    number.SetNumber(true);
+    name.SetFocus(false);
+    number.SetFocus(true);
+    Feed(Text("7 "));
+    number.SetFocus(false);
+    Feed(Text("8"));
+    ASSERT_EQ(shortcuts.heard.size(), 2u);
+    EXPECT_EQ(shortcuts.heard[0].value, ' ');
+    EXPECT_TRUE(shortcuts.heard[0].character);
+    EXPECT_EQ(shortcuts.heard[1].value, '8');
+    EXPECT_STREQ(number.GetText().CStr(), "7");
+}

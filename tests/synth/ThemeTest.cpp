@@ -111,7 +111,7 @@ struct Description {
 };
 
 const std::set<std::string> kNodeKinds = {"gui",  "button", "checkbox", "combo", "control",  "edit", "font",
-                                          "frame", "list",  "menu",     "progress", "scroll", "window"};
+                                          "frame", "list",  "menu",     "progress", "scroll", "tooltip", "window"};
 
 void ReadDescription(const std::string& path, const Resources& resources, Description& out)
 {
