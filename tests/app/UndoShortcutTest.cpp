@@ -47,7 +47,7 @@ private:
     {
         if (m_quitting)
             return; // one quit: more would stay queued and end the next test's run at once
-        if (++m_frames > 750) {
+        if (++m_frames > 1500) {
             ADD_FAILURE() << "script did not finish";
             PlatformPushQuit();
             m_quitting = true;
@@ -455,7 +455,7 @@ TEST_F(UndoAndShortcuts, RestingOnAButtonShowsItsNameAndShortcutUntilThePointerM
         });
         // Another window on the same display may move the real pointer now and then: the
         // pointer is put back on the button until the tip shows (about 600 ms).
-        script.Until(60, [&] {
+        script.Until(250, [&] { // a slow (sanitized) build may take many frames
             PlatformPushMouseMove(static_cast<int32_t>(pointerX), static_cast<int32_t>(pointerY));
             return tip->IsShowing();
         });
@@ -477,7 +477,7 @@ TEST_F(UndoAndShortcuts, RestingOnAButtonShowsItsNameAndShortcutUntilThePointerM
             ClickElement(*scene.GetButton("btnLoop")); // rests, then is pressed
         });
         script.After(20, [&] { goneAfterPress = !tip->IsShowing(); });
-        script.Until(60, [&] {
+        script.Until(250, [&] {
             PlatformPushMouseMove(static_cast<int32_t>(pointerX), static_cast<int32_t>(pointerY));
             return backAfterPress = tip->IsShowing();
         });

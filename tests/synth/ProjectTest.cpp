@@ -418,6 +418,11 @@ size_t AddressSpace()
 
 TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator aborts when memory runs out instead of throwing; the "
+                    "plain build (scripts/test --plain) runs this, and the XML reader's failing-allocator "
+                    "tests cover the same path under the sanitizers";
+#endif
     TempDir dir;
     const std::string path = dir.File("huge.xml");
     {
