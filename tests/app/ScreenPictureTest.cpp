@@ -1,10 +1,11 @@
 // Reference pictures of the real Application's window: the main scene with one voice, with
 // eight voices whose carrier and envelope areas are open, and with the Open file dialog over
-// it. Each picture is read back from the 810 × 600 window at the end of a frame and compared
-// with a PNG under tests/app/pictures/: it passes when at least 99.5 % of the pixels differ by
-// at most 8 in every channel (the software renderer is deterministic; the margin absorbs a
-// driver's rounding, not a changed drawing). A failing run writes what it saw next to the
-// build (QW_BUILD_DIR/pictures/NAME.png) so that the two can be looked at side by side.
+// it, empty and with a name longer than its path field. Each picture is read back from the
+// 810 × 600 window at the end of a frame and compared with a PNG under tests/app/pictures/:
+// it passes when at least 99.5 % of the pixels differ by at most 8 in every channel (the
+// software renderer is deterministic; the margin absorbs a driver's rounding, not a changed
+// drawing). A failing run writes what it saw next to the build (QW_BUILD_DIR/pictures/
+// NAME.png) so that the two can be looked at side by side.
 //
 // To write the references instead of comparing (after a deliberate change to the looks):
 //     QW_UPDATE_PICTURES=1 ./test_app --gtest_filter='ScreenPictures.*'
@@ -137,8 +138,10 @@ bool NoCaretLit(CSceneMain& scene)
 bool Still(Application& app)
 {
     CSceneMain& scene = app.GetMainScene();
-    CTooltip* tip = scene.GetGUI().GetTooltip();
-    return !(tip && tip->IsShowing()) && !scene.IsRenderPending() && NoCaretLit(scene);
+    for (CTooltip* tip : {scene.GetGUI().GetTooltip(), app.GetGUI().GetTooltip()})
+        if (tip && tip->IsShowing())
+            return false;
+    return !scene.IsRenderPending() && NoCaretLit(scene);
 }
 
 // The folder the Open dialog starts in: a fixed path (it shows in the dialog) with fixed
@@ -284,7 +287,9 @@ TEST_F(ScreenPictures, EightVoicesWithCarrierAndEnvelopeOpenLookAsRecorded)
     Check(app.rgb, "eight-voices-open");
 }
 
-TEST_F(ScreenPictures, OpenFileDialogLooksAsRecorded)
+// Opens the Open dialog (starting in the fixed home folder), types text into its path field
+// when there is any, and keeps a still frame of it.
+std::vector<uint8_t> DialogPicture(const char* typed)
 {
     MakeDialogHome();
     ScopedHome home(kDialogHome);
@@ -300,7 +305,11 @@ TEST_F(ScreenPictures, OpenFileDialogLooksAsRecorded)
         PlatformPushMouseButton(0, false);
     });
     script.Until(50, [&] { return GetRunningFileDialog() != nullptr; });
-    script.After(1, [&] { ParkPointer(); });
+    script.After(1, [&] {
+        ParkPointer();
+        if (*typed)
+            PlatformPushText(typed);
+    });
     script.After(3, [&] {
         app.wanted = [&] {
             CFileDialogView* dialog = GetRunningFileDialog();
@@ -312,7 +321,19 @@ TEST_F(ScreenPictures, OpenFileDialogLooksAsRecorded)
     script.Until(50, [&] { return GetRunningFileDialog() == nullptr; });
     app.Run(0, nullptr);
     EXPECT_TRUE(script.Finished());
-    Check(app.rgb, "file-dialog");
+    return app.rgb;
+}
+
+TEST_F(ScreenPictures, OpenFileDialogLooksAsRecorded)
+{
+    Check(DialogPicture(""), "file-dialog");
+}
+
+// The path field scrolls a name longer than itself and clips it inside its border.
+TEST_F(ScreenPictures, ALongNameInTheFileDialogIsClippedToItsField)
+{
+    Check(DialogPicture("a-name-much-longer-than-the-path-field-of-the-open-dialog-can-show-at-once.xml"),
+          "file-dialog-long-name");
 }
 
 } // namespace
