@@ -47,7 +47,8 @@ public:
 // [SECTION] Model-view transform
 
 // For its lifetime, the model-view matrix is multiplied by transform (as stored; a matrix of
-// another size than 4 × 4 multiplies nothing); the destructor restores the matrix it found. Leaves the model-view matrix mode selected.
+// another size than 4 × 4 multiplies nothing); the destructor restores the matrix it found.
+// Both leave the model-view matrix mode selected.
 class CModelViewScope {
 public:
     explicit CModelViewScope(const CMatrix& transform);

@@ -213,7 +213,8 @@ protected:
             const size_t channels = static_cast<size_t>(expected.Channels());
             for (int y = 0; y < kHeight; ++y)
                 for (int x = 0; x < kWidth; ++x) {
-                    const uint8_t* want = expected.pixels + ((kHeight - 1 - y) * static_cast<size_t>(kWidth) + x) * channels;
+                    const size_t from = (kHeight - 1 - y) * static_cast<size_t>(kWidth) + x;
+                    const uint8_t* want = expected.pixels + from * channels;
                     const uint8_t* got = &rgb[(static_cast<size_t>(y) * kWidth + x) * 3];
                     int most = 0;
                     for (int c = 0; c < 3; ++c)
@@ -256,7 +257,7 @@ TEST_F(ScreenPictures, OneVoiceLooksAsRecorded)
     script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
     script.After(1, [&] { ParkPointer(); });
     script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
-    script.Until(100, [&] { return !app.rgb.empty(); });
+    script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
     app.Run(0, nullptr);
     EXPECT_TRUE(script.Finished());
     Check(app.rgb, "one-voice");
@@ -281,7 +282,7 @@ TEST_F(ScreenPictures, EightVoicesWithCarrierAndEnvelopeOpenLookAsRecorded)
         ParkPointer();
     });
     script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
-    script.Until(100, [&] { return !app.rgb.empty(); });
+    script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
     app.Run(0, nullptr);
     EXPECT_TRUE(script.Finished());
     Check(app.rgb, "eight-voices-open");
@@ -300,7 +301,8 @@ std::vector<uint8_t> DialogPicture(const char* typed)
     script.After(1, [&] {
         const CButton& open = *scene.GetButton("btnOpen");
         const CVector p = open.GetAbsolutePosition();
-        PlatformPushMouseMove(static_cast<int32_t>(p.x + open.GetWidth() / 2), static_cast<int32_t>(p.y + open.GetHeight() / 2));
+        PlatformPushMouseMove(static_cast<int32_t>(p.x + open.GetWidth() / 2),
+                              static_cast<int32_t>(p.y + open.GetHeight() / 2));
         PlatformPushMouseButton(0, true);
         PlatformPushMouseButton(0, false);
     });
@@ -316,7 +318,7 @@ std::vector<uint8_t> DialogPicture(const char* typed)
             return dialog && !dialog->IsButtonHeld() && !dialog->GetEdit().IsCaretOn() && Still(app);
         };
     });
-    script.Until(100, [&] { return !app.rgb.empty(); });
+    script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
     script.After(1, [&] { PlatformPushKey(KeyEscape, true); });
     script.Until(50, [&] { return GetRunningFileDialog() == nullptr; });
     app.Run(0, nullptr);

@@ -123,7 +123,8 @@ TEST_F(DrawState, OverlayPassMapsViewportPixelsAndRestoresWhatItFound)
         EXPECT_FLOAT_EQ(inside[5], -2.0f / kSide); // y down
         EXPECT_FLOAT_EQ(inside[12], -1.0f);
         EXPECT_FLOAT_EQ(inside[13], 1.0f);
-        EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), (std::array<GLfloat, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+        const std::array<GLfloat, 16> identity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), identity);
         EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
         EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
         EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
