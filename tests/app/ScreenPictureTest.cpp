@@ -8,8 +8,8 @@
 // NAME.png) so that the two can be looked at side by side.
 //
 // To write the references instead of comparing (after a deliberate change to the looks):
-//     QW_UPDATE_PICTURES=1 SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1280x1024x24" \
-//         build/test_app --gtest_filter='ScreenPictures.*'
+//     export QW_UPDATE_PICTURES=1 SDL_AUDIODRIVER=dummy
+//     xvfb-run -a -s "-screen 0 1280x1024x24" build/test_app --gtest_filter='ScreenPictures.*'
 // from the source folder (the same virtual display the tests use), then look at them.
 //
 // Nothing animated is in a picture: the pointer is parked where no element reacts to it, a
