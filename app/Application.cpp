@@ -4,10 +4,10 @@
 #include "platform/Events.h"
 #include "app/FileDialogLoop.h"
 #include "gui/FileDialog.h"
+#include "media/DrawState.h"
 #include "media/GL.h"
 #include "sound/SoundResources.h"
 
-#include <GL/gl.h>
 #include <strings.h>
 
 Application::Application()
@@ -130,7 +130,7 @@ void Application::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
         GLViewport(0, 0, w, h);
         const CMatrix projection = Projection(static_cast<float>(w), static_cast<float>(h));
         GLLoadProjection(&projection);
-        glMatrixMode(GL_MODELVIEW);
+        GLLoadModelView(nullptr); // drawing goes on in the model-view mode
     }
     m_camera.SetTranslation(static_cast<float>(w), static_cast<float>(h), 0.0f);
     m_gui.SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
@@ -183,9 +183,7 @@ void Application::Draw()
     if (!GetWindow())
         return; // a size message during window creation: no context yet
     GLClear(0.5f, 0.5f, 0.5f, 0.0f);
-    glPushMatrix();
-    const CMatrix view = m_camera.Inverse();
-    glMultMatrixf(view.Data());
+    const CModelViewScope view(m_camera.Inverse());
     GLLightSetup light;
     light.position = CVector(GetClientWidth() / 2.0f, GetClientHeight() / 2.0f, 500.0f);
     light.ambient = CVector(0.2f, 0.2f, 0.2f);
@@ -194,5 +192,4 @@ void Application::Draw()
     GLLight(0, light);
     m_gui.RenderAll();
     m_scenes.Step();
-    glPopMatrix();
 }

@@ -12,6 +12,7 @@
 #include "app/TraceOutline.h"
 #include "events/Input.h"
 #include "gui/GUIManager.h"
+#include "media/DrawState.h"
 #include "media/GL.h"
 
 #include <algorithm>
@@ -611,47 +612,6 @@ void COscilloscope::DropFocus()
 
 // [SECTION] Drawing
 
-namespace {
-
-// The drawing surface's height in pixels, for scissor rectangles counted from the bottom.
-int32_t SurfaceHeight()
-{
-    if (CApp* app = GetApp()) {
-        const int32_t height = app->GetClientHeight();
-        if (height > 0)
-            return height;
-    }
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    return viewport[1] + viewport[3];
-}
-
-} // namespace
-
-void COscilloscope::Scissor(const CGUI* screen)
-{
-    float left = -1e9f, top = -1e9f, right = 1e9f, bottom = 1e9f;
-    if (m_clipped) {
-        left = m_clip[0];
-        top = m_clip[1];
-        right = m_clip[0] + m_clip[2];
-        bottom = m_clip[1] + m_clip[3];
-    }
-    if (screen) {
-        const CVector origin = screen->GetAbsolutePosition();
-        left = std::max(left, origin.x);
-        top = std::max(top, origin.y);
-        right = std::min(right, origin.x + screen->CGUI::GetWidth());
-        bottom = std::min(bottom, origin.y + screen->CGUI::GetHeight());
-    }
-    // In window pixels counted from the bottom; an empty intersection draws nothing.
-    const int32_t x = static_cast<int32_t>(left), y = static_cast<int32_t>(top);
-    const int32_t width = std::max(0, static_cast<int32_t>(right) - x);
-    const int32_t height = std::max(0, static_cast<int32_t>(bottom) - y);
-    GLEnable(GL_SCISSOR_TEST, true);
-    GLScissor(x, SurfaceHeight() - (y + height), width, height);
-}
-
 void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
 {
     const CVector origin = screen.GetAbsolutePosition();
@@ -662,13 +622,9 @@ void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
         trace.Draw();
         return;
     }
-    Scissor(&screen);
+    // Within the panel's own clip, when it has one.
+    CClipScope scope(origin.x, origin.y, screen.CGUI::GetWidth(), screenHeight);
     trace.Draw();
-    // Back to the panel's own clip for what follows.
-    if (m_clipped)
-        Scissor(nullptr);
-    else
-        GLEnable(GL_SCISSOR_TEST, false);
 }
 
 void COscilloscope::Render()
@@ -677,7 +633,7 @@ void COscilloscope::Render()
         return;
     RefreshTraces();
     if (m_clipped)
-        Scissor(nullptr);
+        PushClip(m_clip[0], m_clip[1], m_clip[2], m_clip[3]);
     CGUI::Render();
     m_carrierArea.Render();
     m_envelopeArea.Render();
@@ -689,5 +645,5 @@ void COscilloscope::Render()
     if (m_envelopeArea.GetVisibleFlag())
         RenderTrace(m_envelopeTrace, m_envelopeScreen, false);
     if (m_clipped)
-        GLEnable(GL_SCISSOR_TEST, false);
+        PopClip();
 }

@@ -188,8 +188,6 @@ private:
     void UpdateTraces() { m_tracesStale = true; }
     void RefreshTraces() const;
     bool InClip(int32_t x, int32_t y) const;
-    // Scissors to the clip, or to the screen's rectangle within it (screen non-null).
-    void Scissor(const CGUI* screen);
     void RenderTrace(CTrace& trace, const CGUI& screen, bool clip);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();

@@ -13,7 +13,7 @@
 #include "gui/GUIManager.h"
 #include "gui/List.h"
 #include "gui/Window.h"
-#include "media/GL.h"
+#include "media/DrawState.h"
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
 
@@ -610,23 +610,11 @@ public:
 
     void Render() override
     {
-        GLint viewport[4] = {0, 0, 0, 0};
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        GLint oldBox[4] = {0, 0, 0, 0};
-        glGetIntegerv(GL_SCISSOR_BOX, oldBox);
-        const GLboolean wasOn = glIsEnabled(GL_SCISSOR_TEST);
         const CVector at = GetAbsolutePosition();
         // Clipped inside the border, where the text starts when it is not scrolled.
         const float inset = std::max(0.0f, GetBorder() - 1.0f);
-        const GLint x = viewport[0] + static_cast<GLint>(at.x + inset);
-        const GLint y = viewport[1] + viewport[3] - static_cast<GLint>(at.y + GetHeight());
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(x, y, static_cast<GLsizei>(std::max(0.0f, GetWidth() - 2.0f * inset)),
-                  static_cast<GLsizei>(GetHeight()));
+        CClipScope clip(at.x + inset, at.y, std::max(0.0f, GetWidth() - 2.0f * inset), GetHeight());
         CEdit::Render();
-        glScissor(oldBox[0], oldBox[1], oldBox[2], oldBox[3]);
-        if (!wasOn)
-            glDisable(GL_SCISSOR_TEST);
     }
 };
 
@@ -1031,26 +1019,6 @@ void CFileDialogView::Render()
 
 void CFileDialogView::DrawOverlay()
 {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, viewport[2], viewport[3], 0.0, -1000.0, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_TRUE);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_LIGHTING); // the looks are emission colours
-    glDisable(GL_CULL_FACE);
+    COverlayPass pass;
     Render();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
 }

@@ -394,24 +394,27 @@ namespace {
 
 class PanelDrawing : public GLTest {};
 
-TEST_F(PanelDrawing, TracesAreClippedToTheirScreens)
+TEST_F(PanelDrawing, DrawingLeavesTheScissorAsItFoundIt)
 {
     CStockTemplates templates;
     COscilloscope panel;
     panel.Setup(templates.Get());
     panel.SetPosition(-100.0f, -10.0f);
     panel.SetCarrierOn(true);
-    panel.Render();
-    GLint box[4];
-    glGetIntegerv(GL_SCISSOR_BOX, box);
-    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    // The carrier screen was drawn last: at (2, 2) in its area, 90 below the panel's top.
-    const int top = -10 + 90 + 2;
-    EXPECT_EQ(box[0], -98);
-    EXPECT_EQ(box[1], GLTestContext::kSide - (top + 82));
-    EXPECT_EQ(box[2], 180);
-    EXPECT_EQ(box[3], 82);
+    for (bool clipped : {false, true}) {
+        if (clipped)
+            panel.SetClip(0.0f, 0.0f, 40.0f, 40.0f);
+        glScissor(3, 5, 7, 11);
+        panel.Render();
+        GLint box[4];
+        glGetIntegerv(GL_SCISSOR_BOX, box);
+        EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST)) << clipped;
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        EXPECT_EQ(box[0], 3);
+        EXPECT_EQ(box[1], 5);
+        EXPECT_EQ(box[2], 7);
+        EXPECT_EQ(box[3], 11);
+    }
 }
 
 // The voice screen fills the 64 × 64 target: the panel at (-2, -2) puts the screen's top
@@ -467,6 +470,21 @@ TEST_F(PanelScreen, A440HzVoiceFillsEveryColumnAndA4HzVoiceDrawsItsCurve)
         EXPECT_GE(lit, 1) << x;
         EXPECT_LE(lit, 5) << x; // a line, not a band
     }
+}
+
+TEST_F(PanelScreen, ATraceTallerThanItsScreenStopsAtTheScreensEdge)
+{
+    panel.SetPosition(-2.0f, -40.0f); // the voice screen's bottom edge at row 44
+    panel.SetSlider(ValueAmplitude, 400.0f);
+    panel.SetSlider(ValueFrequency, 4.0f);
+    Draw();
+    int litAbove = 0;
+    for (int x = 0; x < GLTestContext::kSide; ++x) {
+        litAbove += Lit(x, 43);
+        for (int y = 44; y < GLTestContext::kSide; ++y)
+            ASSERT_FALSE(Lit(x, y)) << x << ", " << y;
+    }
+    EXPECT_GE(litAbove, 2); // the curve runs past the edge twice in the target's width
 }
 
 TEST_F(PanelScreen, NothingIsDrawnOutsideTheClip)

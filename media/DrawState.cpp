@@ -1,0 +1,120 @@
+#include "media/DrawState.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <vector>
+
+// [SECTION] Clip rectangles
+
+namespace {
+
+struct ClipEdges {
+    int32_t left, top, right, bottom; // window pixels, y down; right and bottom exclusive
+};
+
+struct ClipStack {
+    std::vector<ClipEdges> rects;
+    bool wasOn = false;     // the scissor state before the first push
+    GLint oldBox[4] = {0, 0, 0, 0};
+};
+
+ClipStack& Clips()
+{
+    static ClipStack stack;
+    return stack;
+}
+
+void ApplyClip(const ClipEdges& clip)
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int32_t width = std::max(0, clip.right - clip.left), height = std::max(0, clip.bottom - clip.top);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(viewport[0] + clip.left, viewport[1] + viewport[3] - (clip.top + height), width, height);
+}
+
+} // namespace
+
+void PushClip(float x, float y, float width, float height)
+{
+    ClipStack& stack = Clips();
+    ClipEdges clip{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + width),
+                   static_cast<int32_t>(y + height)};
+    if (stack.rects.empty()) {
+        stack.wasOn = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+        glGetIntegerv(GL_SCISSOR_BOX, stack.oldBox);
+    } else {
+        const ClipEdges& below = stack.rects.back();
+        clip.left = std::max(clip.left, below.left);
+        clip.top = std::max(clip.top, below.top);
+        clip.right = std::min(clip.right, below.right);
+        clip.bottom = std::min(clip.bottom, below.bottom);
+    }
+    stack.rects.push_back(clip);
+    ApplyClip(clip);
+}
+
+void PopClip()
+{
+    ClipStack& stack = Clips();
+    if (stack.rects.empty())
+        return;
+    stack.rects.pop_back();
+    if (!stack.rects.empty()) {
+        ApplyClip(stack.rects.back());
+        return;
+    }
+    glScissor(stack.oldBox[0], stack.oldBox[1], stack.oldBox[2], stack.oldBox[3]);
+    if (!stack.wasOn)
+        glDisable(GL_SCISSOR_TEST);
+}
+
+uint32_t GetClipDepth() { return static_cast<uint32_t>(Clips().rects.size()); }
+
+// [SECTION] Overlay pass
+
+COverlayPass::COverlayPass()
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, viewport[2], viewport[3], 0.0, -1000.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_CULL_FACE);
+}
+
+COverlayPass::~COverlayPass()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+// [SECTION] Model-view transform
+
+CModelViewScope::CModelViewScope(const CMatrix& transform)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    if (transform.Rows() == 4 && transform.Columns() == 4)
+        glMultMatrixf(transform.Data());
+}
+
+CModelViewScope::~CModelViewScope()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
