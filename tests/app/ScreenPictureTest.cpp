@@ -55,7 +55,12 @@ public:
 protected:
     void Present() override
     {
-        if (rgb.empty() && wanted && wanted() && GetClientWidth() == kWidth && GetClientHeight() == kHeight) {
+        // The window reaches its size a frame or two before everything has followed the
+        // resize (the bar's stretch, the backdrop): keep a frame only once the size has held
+        // for several frames.
+        const bool sized = GetClientWidth() == kWidth && GetClientHeight() == kHeight;
+        m_sizedFrames = sized ? m_sizedFrames + 1 : 0;
+        if (rgb.empty() && wanted && wanted() && m_sizedFrames > 5) {
             std::vector<uint8_t> bottomUp(static_cast<size_t>(kWidth) * kHeight * 3);
             glReadBuffer(GL_BACK);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -67,6 +72,9 @@ protected:
         }
         Application::Present();
     }
+
+private:
+    int m_sizedFrames = 0;
 };
 
 // Steps run on successive frame ticks, each after waiting its number of frames; the run ends
