@@ -12,6 +12,7 @@
 #include "platform/Events.h"
 #include "platform/Window.h"
 #include "support/DiskAudio.h"
+#include "support/FrameScript.h"
 #include "synth/Project.h"
 
 #include <gtest/gtest.h>
@@ -23,59 +24,6 @@
 #include <vector>
 
 namespace {
-
-// Steps run on successive frame ticks, each after waiting its number of frames.
-class Script {
-public:
-    explicit Script(Application& app) : m_app(app)
-    {
-        m_slots.Connect(GetFrameTick(), this, &Script::OnTick);
-    }
-    void After(int frames, std::function<void()> step) { m_steps.push_back({frames, std::move(step)}); }
-    // Ends the run when the steps are done (or after limitFrames, as a failure).
-    bool Finished() const { return m_next == m_steps.size(); }
-
-private:
-    void OnTick()
-    {
-        if (++m_frames > 750) { // 30 s at 40 ms a frame: something hangs
-            ADD_FAILURE() << "script did not finish";
-            PlatformPushQuit();
-            return;
-        }
-        if (m_next >= m_steps.size()) {
-            // Once: on a slow machine more ticks come before the quit is read, and a second
-            // quit left in the queue would end the next test's run at its start.
-            if (!m_quitPushed)
-                PlatformPushQuit();
-            m_quitPushed = true;
-            return;
-        }
-        if (++m_waited < m_steps[m_next].frames)
-            return;
-        m_waited = 0;
-        m_steps[m_next++].step();
-    }
-
-    struct Step {
-        int frames;
-        std::function<void()> step;
-    };
-    Application& m_app;
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    int m_waited = 0;
-    int m_frames = 0;
-    bool m_quitPushed = false;
-    CSlotList m_slots;
-};
-
-void Click(float x, float y)
-{
-    PlatformPushMouseMove(static_cast<int32_t>(x), static_cast<int32_t>(y));
-    PlatformPushMouseButton(0, true);
-    PlatformPushMouseButton(0, false);
-}
 
 // The centre of an element in client pixels.
 void ClickElement(const CGUI* element)
@@ -133,7 +81,7 @@ TEST_F(EndToEnd, StartsWithOneVoiceAndPlaysItsMix)
     bool stopButtonDown = false, playButtonDown = true;
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.After(5, [&] {
             ASSERT_EQ(scene.GetVoices().size(), 1u);
@@ -175,7 +123,7 @@ TEST_F(EndToEnd, SliderDragWhilePlayingIsHeardAgain)
     std::vector<int16_t> before, after;
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.After(5, [&] { ClickElement(scene.GetButton("btnPlay")); });
         script.After(5, [&] {
@@ -214,7 +162,7 @@ TEST_F(EndToEnd, VoicesAreAddedAndClosed)
     bool micDisablesCommands = false;
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.After(5, [&] { ClickElement(scene.GetButton("btnAddSound")); });
         script.After(2, [&] {
@@ -244,7 +192,7 @@ TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
     size_t voicesBeforeOpen = 0, voicesAfterOpen = 0;
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         scene.SetFileDialogRunner(Answers({first, first, second, wav}));
         script.After(5, [&] {
@@ -298,7 +246,7 @@ TEST_F(EndToEnd, VoicesBeyondThePanelsAreKeptSavedAndSaidSo)
     bool panelsShowTheirVoices = true;
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         scene.SetFileDialogRunner(Answers({project, saved}));
         auto checkPairs = [&] {
@@ -347,7 +295,7 @@ TEST_F(EndToEnd, MicrophoneIsPassedThroughToTheOutput)
     WriteFileBytes(input, recorded);
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.After(5, [&] { ClickElement(scene.GetButton("btnMic")); });
         script.After(40, [&] { ClickElement(scene.GetButton("btnMic")); });
@@ -400,7 +348,7 @@ TEST_F(EndToEnd, FileDialogsStartAtHomeThenWhereTheirKindOfFileWasLastUsed)
     std::string name;
     {
         Application app;
-        Script script(app);
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         auto startedIn = [&] {
             CFileDialogView* view = GetRunningFileDialog();

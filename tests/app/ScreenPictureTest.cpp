@@ -25,6 +25,7 @@
 #include "media/ImageReaders.h"
 #include "platform/Events.h"
 #include "support/DiskAudio.h"
+#include "support/FrameScript.h"
 #include "support/PngWriter.h"
 
 #include <GL/gl.h>
@@ -75,60 +76,6 @@ protected:
 
 private:
     int m_sizedFrames = 0;
-};
-
-// Steps run on successive frame ticks, each after waiting its number of frames; the run ends
-// after the last one (or, as a failure, after 30 s).
-class Script {
-public:
-    Script() { m_slots.Connect(GetFrameTick(), this, &Script::OnTick); }
-    void After(int frames, std::function<void()> step) { m_steps.push_back({frames, std::move(step), nullptr}); }
-    // Waits (at most frames frames) until done() holds.
-    void Until(int frames, std::function<bool()> done) { m_steps.push_back({-frames, [] {}, std::move(done)}); }
-    bool Finished() const { return m_next == m_steps.size(); }
-
-private:
-    void OnTick()
-    {
-        if (m_quitting)
-            return;
-        if (++m_frames > 750 || m_next >= m_steps.size()) {
-            if (m_next < m_steps.size())
-                ADD_FAILURE() << "script did not finish";
-            PlatformPushQuit();
-            m_quitting = true;
-            return;
-        }
-        Step& step = m_steps[m_next];
-        ++m_waited;
-        if (step.done) {
-            if (step.done()) {
-                m_waited = 0;
-                ++m_next;
-            } else if (m_waited >= -step.frames) {
-                ADD_FAILURE() << "step " << m_next << " waited in vain";
-                m_next = m_steps.size();
-            }
-            return;
-        }
-        if (m_waited < step.frames)
-            return;
-        m_waited = 0;
-        ++m_next;
-        step.step();
-    }
-
-    struct Step {
-        int frames;
-        std::function<void()> step;
-        std::function<bool()> done;
-    };
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    int m_waited = 0;
-    int m_frames = 0;
-    bool m_quitting = false;
-    CSlotList m_slots;
 };
 
 // A window point where nothing reacts to the pointer: the bottom-left corner of the voice
@@ -261,7 +208,7 @@ protected:
 TEST_F(ScreenPictures, OneVoiceLooksAsRecorded)
 {
     PictureApp app;
-    Script script;
+    CFrameScript script;
     CSceneMain& scene = app.GetMainScene();
     script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
     script.After(1, [&] { ParkPointer(); });
@@ -275,7 +222,7 @@ TEST_F(ScreenPictures, OneVoiceLooksAsRecorded)
 TEST_F(ScreenPictures, EightVoicesWithCarrierAndEnvelopeOpenLookAsRecorded)
 {
     PictureApp app;
-    Script script;
+    CFrameScript script;
     CSceneMain& scene = app.GetMainScene();
     script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
     script.After(1, [&] {
@@ -304,7 +251,7 @@ std::vector<uint8_t> DialogPicture(const char* typed)
     MakeDialogHome();
     ScopedHome home(kDialogHome);
     PictureApp app;
-    Script script;
+    CFrameScript script;
     CSceneMain& scene = app.GetMainScene();
     script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
     script.After(1, [&] {

@@ -13,6 +13,7 @@
 #include "gui/Tooltip.h"
 #include "platform/Events.h"
 #include "support/DiskAudio.h"
+#include "support/FrameScript.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -24,67 +25,6 @@
 #include <vector>
 
 namespace {
-
-// Steps run on successive frame ticks, each after waiting its number of frames; the run ends
-// after the last one (or, as a failure, after 30 s).
-class Script {
-public:
-    Script() { m_slots.Connect(GetFrameTick(), this, &Script::OnTick); }
-    void After(int frames, std::function<void()> step) { m_steps.push_back({frames, std::move(step)}); }
-    // A step run on every frame until it returns true, at most frames times.
-    void Until(int frames, std::function<bool()> step)
-    {
-        for (int i = 0; i < frames; ++i)
-            m_steps.push_back({1, [this, step, i, frames] {
-                                   if (step() || i + 1 == frames)
-                                       m_skip = frames - 1 - i;
-                               }});
-    }
-    bool Finished() const { return m_next == m_steps.size(); }
-
-private:
-    void OnTick()
-    {
-        if (m_quitting)
-            return; // one quit: more would stay queued and end the next test's run at once
-        if (++m_frames > 1500) {
-            ADD_FAILURE() << "script did not finish";
-            PlatformPushQuit();
-            m_quitting = true;
-            return;
-        }
-        if (m_next >= m_steps.size()) {
-            PlatformPushQuit();
-            m_quitting = true;
-            return;
-        }
-        if (++m_waited < m_steps[m_next].frames)
-            return;
-        m_waited = 0;
-        m_steps[m_next++].step();
-        m_next += m_skip;
-        m_skip = 0;
-    }
-
-    struct Step {
-        int frames;
-        std::function<void()> step;
-    };
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    size_t m_skip = 0; // steps of a finished Until
-    int m_waited = 0;
-    int m_frames = 0;
-    bool m_quitting = false;
-    CSlotList m_slots;
-};
-
-void Click(float x, float y)
-{
-    PlatformPushMouseMove(static_cast<int32_t>(x), static_cast<int32_t>(y));
-    PlatformPushMouseButton(0, true);
-    PlatformPushMouseButton(0, false);
-}
 
 void ClickElement(const CGUI& element)
 {
@@ -155,7 +95,7 @@ TEST_F(UndoAndShortcuts, DragUndoneAndRedoneSavesTheSameBytesAndIsHeardAgain)
     bool playedBySpace = false;
     {
         Application app;
-        Script script;
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
         scene.SetFileDialogRunner(Answers(saves));
@@ -219,7 +159,7 @@ TEST_F(UndoAndShortcuts, TypingIsOneStepAndEndsAtAnotherBox)
     float typed = 0, afterFirstUndo = 0, afterSecondUndo = 0, phaseAfterFirstUndo = -1;
     {
         Application app;
-        Script script;
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
         script.After(5, [&] {
@@ -266,7 +206,7 @@ TEST_F(UndoAndShortcuts, TheNameBoxTypesSpaceWhileCtrlShortcutsStillWork)
     bool playedWhileTyping = true;
     {
         Application app;
-        Script script;
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
         script.After(5, [&] {
@@ -312,7 +252,7 @@ TEST_F(UndoAndShortcuts, CloseNewAndOpenAreNoLoss)
     bool panelsShowTheirVoices = true;
     {
         Application app;
-        Script script;
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
         scene.SetFileDialogRunner(Answers({before, project, restored}));
@@ -378,7 +318,7 @@ TEST_F(UndoAndShortcuts, NoShortcutRunsUnderTheFileDialog)
     size_t voicesAfter = 0;
     {
         Application app; // the program's own modal file dialog
-        Script script;
+        CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
         script.After(5, [&] {
@@ -433,7 +373,7 @@ TEST_F(UndoAndShortcuts, RestingOnAButtonShowsItsNameAndShortcutUntilThePointerM
     PixelProbe probe;
     {
         Application app;
-        Script script;
+        CFrameScript script;
         CSlotList slots;
         slots.Connect(app.onDrawOverlay, &probe, &PixelProbe::OnOverlay);
         CSceneMain& scene = app.GetMainScene();

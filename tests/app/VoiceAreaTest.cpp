@@ -13,6 +13,7 @@
 #include "platform/Events.h"
 #include "platform/Window.h"
 #include "support/DiskAudio.h"
+#include "support/FrameScript.h"
 
 #include <gtest/gtest.h>
 
@@ -203,45 +204,6 @@ TEST(AreaMinimum, TheWindowKeepsRoomForEveryCommandOfTheBarAndOnePanel)
 
 // [SECTION] The real program
 
-// Steps run on successive frame ticks, each after waiting its number of frames.
-class Script {
-public:
-    Script() { m_slots.Connect(GetFrameTick(), this, &Script::OnTick); }
-    void After(int frames, std::function<void()> step) { m_steps.push_back({frames, std::move(step)}); }
-    bool Finished() const { return m_next == m_steps.size(); }
-
-private:
-    void OnTick()
-    {
-        if (++m_frames > 750 || m_next >= m_steps.size()) {
-            if (m_next < m_steps.size())
-                ADD_FAILURE() << "script did not finish";
-            PlatformPushQuit();
-            return;
-        }
-        if (++m_waited < m_steps[m_next].frames)
-            return;
-        m_waited = 0;
-        m_steps[m_next++].step();
-    }
-    struct Step {
-        int frames;
-        std::function<void()> step;
-    };
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    int m_waited = 0;
-    int m_frames = 0;
-    CSlotList m_slots;
-};
-
-void Click(float x, float y)
-{
-    PlatformPushMouseMove(static_cast<int32_t>(x), static_cast<int32_t>(y));
-    PlatformPushMouseButton(0, true);
-    PlatformPushMouseButton(0, false);
-}
-
 class ScrollingProgram : public DiskAudioTest {
 protected:
     void SetUp() override
@@ -255,7 +217,7 @@ protected:
 TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
 {
     Application app;
-    Script script;
+    CFrameScript script;
     CSceneMain& scene = app.GetMainScene();
     CVoiceArea& area = scene.GetVoiceArea();
     int32_t clientHeight = 0;
