@@ -13,6 +13,7 @@
 #include "platform/Window.h"
 #include "support/DiskAudio.h"
 #include "support/FrameScript.h"
+#include "support/ScopedHome.h"
 #include "synth/Project.h"
 
 #include <gtest/gtest.h>
@@ -61,18 +62,6 @@ protected:
             GTEST_SKIP() << "no display: the end-to-end tests run under a (virtual) X server";
     }
 
-    // A dialog runner that answers with the next path of the list.
-    FileDialogRunner Answers(std::vector<std::string> paths)
-    {
-        auto queue = std::make_shared<std::vector<std::string>>(std::move(paths));
-        return [queue](const FileDialogRequest&, String& path) {
-            if (queue->empty())
-                return false;
-            path = queue->front().c_str();
-            queue->erase(queue->begin());
-            return true;
-        };
-    }
 };
 
 TEST_F(EndToEnd, StartsWithOneVoiceAndPlaysItsMix)
@@ -194,7 +183,7 @@ TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
         Application app;
         CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
-        scene.SetFileDialogRunner(Answers({first, first, second, wav}));
+        scene.SetFileDialogRunner(DialogAnswers({first, first, second, wav}));
         script.After(5, [&] {
             COscilloscope* voice = scene.GetPanels().front().get();
             voice->SetSlider(ValueFrequency, 220);
@@ -248,7 +237,7 @@ TEST_F(EndToEnd, VoicesBeyondThePanelsAreKeptSavedAndSaidSo)
         Application app;
         CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
-        scene.SetFileDialogRunner(Answers({project, saved}));
+        scene.SetFileDialogRunner(DialogAnswers({project, saved}));
         auto checkPairs = [&] {
             for (size_t i = 0; i < scene.GetPanels().size(); ++i)
                 panelsShowTheirVoices &= &scene.GetPanels()[i]->Model() == scene.GetVoices()[i].get();
@@ -308,30 +297,6 @@ TEST_F(EndToEnd, MicrophoneIsPassedThroughToTheOutput)
         expected.push_back(static_cast<int16_t>((static_cast<uint8_t>(recorded[i]) - 128) * 256));
     EXPECT_NE(Find(Left(), expected), std::string::npos) << "the microphone was not heard";
 }
-
-// Points $HOME elsewhere while it exists.
-class ScopedHome {
-public:
-    explicit ScopedHome(const std::string& home)
-    {
-        const char* old = std::getenv("HOME");
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        setenv("HOME", home.c_str(), 1);
-    }
-    ~ScopedHome()
-    {
-        if (m_had)
-            setenv("HOME", m_old.c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
 
 TEST_F(EndToEnd, FileDialogsStartAtHomeThenWhereTheirKindOfFileWasLastUsed)
 {

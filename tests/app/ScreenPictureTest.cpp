@@ -27,6 +27,7 @@
 #include "support/DiskAudio.h"
 #include "support/FrameScript.h"
 #include "support/PngWriter.h"
+#include "support/ScopedHome.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -114,29 +115,6 @@ void MakeDialogHome()
         file << "<?xml version=\"1.0\"?>\n<project>\n\t<name>Picture</name>\n</project>\n";
     }
 }
-
-class ScopedHome {
-public:
-    explicit ScopedHome(const char* home)
-    {
-        const char* old = std::getenv("HOME");
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        setenv("HOME", home, 1);
-    }
-    ~ScopedHome()
-    {
-        if (m_had)
-            setenv("HOME", m_old.c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
 
 class ScreenPictures : public DiskAudioTest {
 protected:

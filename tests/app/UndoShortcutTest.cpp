@@ -69,18 +69,6 @@ protected:
             GTEST_SKIP() << "no display: these tests run under a (virtual) X server";
     }
 
-    // A dialog runner that answers with the next path of the list.
-    FileDialogRunner Answers(std::vector<std::string> paths)
-    {
-        auto queue = std::make_shared<std::vector<std::string>>(std::move(paths));
-        return [queue](const FileDialogRequest&, String& path) {
-            if (queue->empty())
-                return false;
-            path = queue->front().c_str();
-            queue->erase(queue->begin());
-            return true;
-        };
-    }
 };
 
 // [SECTION] Undo and redo
@@ -98,7 +86,7 @@ TEST_F(UndoAndShortcuts, DragUndoneAndRedoneSavesTheSameBytesAndIsHeardAgain)
         CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
-        scene.SetFileDialogRunner(Answers(saves));
+        scene.SetFileDialogRunner(DialogAnswers(saves));
         script.After(5, [&] {
             Shortcut('S');
             PlatformPushText(" "); // Space plays, the loop being on
@@ -255,7 +243,7 @@ TEST_F(UndoAndShortcuts, CloseNewAndOpenAreNoLoss)
         CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
-        scene.SetFileDialogRunner(Answers({before, project, restored}));
+        scene.SetFileDialogRunner(DialogAnswers({before, project, restored}));
         auto checkPairs = [&] {
             panelsShowTheirVoices &= scene.GetPanels().size() == scene.GetVoices().size();
             for (size_t i = 0; i < scene.GetPanels().size(); ++i)

@@ -15,6 +15,7 @@
 #include "gui/Window.h"
 #include "platform/Events.h"
 #include "support/GLTestContext.h"
+#include "support/ScopedHome.h"
 #include "support/TempDir.h"
 
 #include <SDL.h>
@@ -61,33 +62,6 @@ public:
         return request;
     }
     TempDir dir;
-};
-
-// Points $HOME elsewhere while it exists.
-class ScopedHome {
-public:
-    explicit ScopedHome(const char* home)
-    {
-        const char* old = std::getenv("HOME");
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        if (home)
-            setenv("HOME", home, 1);
-        else
-            unsetenv("HOME");
-    }
-    ~ScopedHome()
-    {
-        if (m_had)
-            setenv("HOME", m_old.c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
 };
 
 std::vector<std::string> Rows(const CFileDialog& dialog)

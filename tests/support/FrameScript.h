@@ -3,17 +3,21 @@
 // asked every frame, at most its number of frames, until it answers true. When the steps are
 // done, or after the frame limit (a failure: something hangs), the script asks the program to
 // quit, once: a second quit left in the queue would end the next run in the same process at
-// its start. Main thread only; the script must outlive the run.
+// its start. Main thread only; the script must outlive the run. DialogAnswers stands in for
+// the file dialog with a list of paths.
 #pragma once
 
 #include "events/FrameTick.h"
 #include "events/Signal.h"
+#include "gui/FileDialog.h"
 #include "platform/Events.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 class CFrameScript {
@@ -76,4 +80,18 @@ inline void Click(float x, float y)
     PlatformPushMouseMove(static_cast<int32_t>(x), static_cast<int32_t>(y));
     PlatformPushMouseButton(0, true);
     PlatformPushMouseButton(0, false);
+}
+
+// A file-dialog runner that answers each request with the next path of the list, and then
+// cancels.
+inline FileDialogRunner DialogAnswers(std::vector<std::string> paths)
+{
+    auto queue = std::make_shared<std::vector<std::string>>(std::move(paths));
+    return [queue](const FileDialogRequest&, String& path) {
+        if (queue->empty())
+            return false;
+        path = queue->front().c_str();
+        queue->erase(queue->begin());
+        return true;
+    };
 }
