@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include "media/DrawBatch.h"
+
 #include "events/Input.h"
 #include "platform/Events.h"
 
@@ -131,8 +133,13 @@ void CApp::Frame()
 {
     GetFrameTick().Emit();
     uint32_t start = AppTime();
-    Draw();
-    onDrawOverlay.Emit();
+    {
+        // Shapes are filed and drawn together, before the buffers swap.
+        CBatchScope batch;
+        Draw();
+        FlushBatch(); // what draws on top finds the frame drawn
+        onDrawOverlay.Emit();
+    }
     Present();
     int32_t remaining = static_cast<int32_t>(start + static_cast<uint32_t>(m_framePeriod) - AppTime());
     if (remaining > 0)

@@ -107,6 +107,25 @@ int Application::Run(int, char**)
     return 0;
 }
 
+const CGUI* Application::ClearingBackdrop() const
+{
+    const CGUI* backdrop = m_gui.FindElement("backdrop");
+    if (!backdrop || !backdrop->IsVisible() || !backdrop->material.textures.empty())
+        return nullptr;
+    const CMaterial& look = backdrop->material;
+    for (int i = 0; i < 3; ++i)
+        if (look.ambient[i] != 0.0f || look.diffuse[i] != 0.0f || look.specular[i] != 0.0f ||
+            look.emission[i] < 0.0f || look.emission[i] > 1.0f)
+            return nullptr;
+    if (look.diffuse[3] < 1.0f || backdrop->rotation.x != 0.0f || backdrop->rotation.y != 0.0f ||
+        backdrop->rotation.z != 0.0f)
+        return nullptr;
+    const CVector at = backdrop->GetAbsolutePosition();
+    const bool covers = at.x <= 0.0f && at.y <= 0.0f && at.x + backdrop->GetWidth() >= static_cast<float>(GetClientWidth()) &&
+                        at.y + backdrop->GetHeight() >= static_cast<float>(GetClientHeight());
+    return covers ? backdrop : nullptr;
+}
+
 CMatrix Application::Projection(float width, float height)
 {
     const float left = 0.0f, right = width, bottom = height, top = 0.0f, nearPlane = 0.0f, farPlane = 1000.0f;
@@ -182,7 +201,13 @@ void Application::Draw()
 {
     if (!GetWindow())
         return; // a size message during window creation: no context yet
-    GLClear(0.5f, 0.5f, 0.5f, 0.0f);
+    // The backdrop covers every pixel in one flat colour: clearing to it draws the same
+    // picture without shading the whole window a second time.
+    const CGUI* backdrop = ClearingBackdrop();
+    if (backdrop)
+        GLClear(backdrop->material.emission[0], backdrop->material.emission[1], backdrop->material.emission[2], 1.0f);
+    else
+        GLClear(0.5f, 0.5f, 0.5f, 0.0f);
     const CModelViewScope view(m_camera.Inverse());
     GLLightSetup light;
     light.position = CVector(GetClientWidth() / 2.0f, GetClientHeight() / 2.0f, 500.0f);
@@ -190,6 +215,6 @@ void Application::Draw()
     light.diffuse = CVector(0.8f, 0.8f, 0.8f);
     light.specular = CVector(0.0f, 0.0f, 0.0f);
     GLLight(0, light);
-    m_gui.RenderAll();
+    m_gui.RenderAll(backdrop);
     m_scenes.Step();
 }

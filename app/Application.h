@@ -67,6 +67,11 @@ public:
     // (y down) onto the window, larger z nearer.
     static CMatrix Projection(float width, float height);
 
+    // The application GUI's "backdrop" element when clearing the window to its colour shows
+    // exactly what drawing it would: visible, untextured, opaque, lit by its emission alone,
+    // unrotated and covering the whole client area. Null otherwise, and then it is drawn.
+    const CGUI* ClearingBackdrop() const;
+
 private:
     // The main scene's file-dialog runner: the start-up answer while it is pending, otherwise
     // the modal dialog over the application's resources.

@@ -306,10 +306,10 @@ void CGUIManager::AddElement(CGUI* element)
     }
 }
 
-void CGUIManager::RenderAll()
+void CGUIManager::RenderAll(const CGUI* except)
 {
     for (size_t i = m_elements.size(); i-- > 0;)
-        if (i < m_elements.size() && m_elements[i] != m_tooltip)
+        if (i < m_elements.size() && m_elements[i] != m_tooltip && m_elements[i] != except)
             m_elements[i]->Render();
     if (m_tooltip)
         m_tooltip->Render();

@@ -57,8 +57,8 @@ public:
     CGUI* FindReferenced(const CXMLNode& node, const char* attribute, int32_t kind) const;
     // Appends an element; the manager owns it from now on (null is ignored).
     void AddElement(CGUI* element);
-    // Renders every element, the last first, then the tooltip.
-    void RenderAll();
+    // Renders every element but `except` (when given), the last first, then the tooltip.
+    void RenderAll(const CGUI* except = nullptr);
     // Drops the focus and deletes every element. Routing under way stops.
     void DeleteAll();
     uint32_t GetElementCount() const { return static_cast<uint32_t>(m_elements.size()); }

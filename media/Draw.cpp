@@ -7,6 +7,7 @@
 //   [SECTION] Quad
 #include "media/Draw.h"
 
+#include "media/DrawBatch.h"
 #include "media/GL.h"
 
 #include <algorithm>
@@ -190,6 +191,8 @@ const void* Upload(GLenum target, GLuint buffer, const void* data, size_t bytes)
 
 void CShape::Draw()
 {
+    if (BatchShape(*this))
+        return;
     // Arrays that disagree with the counts (edited from outside) are drawn only as far as
     // they reach; indices naming missing vertices would make OpenGL read past them.
     uint32_t count = std::min({vertexCount, static_cast<uint32_t>(positions.size() / 3),

@@ -1,5 +1,7 @@
 #include "media/DrawState.h"
 
+#include "media/DrawBatch.h"
+
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -30,8 +32,10 @@ void ApplyClip(const ClipEdges& clip)
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     const int32_t width = std::max(0, clip.right - clip.left), height = std::max(0, clip.bottom - clip.top);
+    const int32_t box[4] = {viewport[0] + clip.left, viewport[1] + viewport[3] - (clip.top + height), width, height};
     glEnable(GL_SCISSOR_TEST);
-    glScissor(viewport[0] + clip.left, viewport[1] + viewport[3] - (clip.top + height), width, height);
+    glScissor(box[0], box[1], box[2], box[3]);
+    BatchNoteScissor(true, box);
 }
 
 } // namespace
@@ -68,6 +72,8 @@ void PopClip()
     glScissor(stack.oldBox[0], stack.oldBox[1], stack.oldBox[2], stack.oldBox[3]);
     if (!stack.wasOn)
         glDisable(GL_SCISSOR_TEST);
+    const int32_t box[4] = {stack.oldBox[0], stack.oldBox[1], stack.oldBox[2], stack.oldBox[3]};
+    BatchNoteScissor(stack.wasOn, box);
 }
 
 uint32_t GetClipDepth() { return static_cast<uint32_t>(Clips().rects.size()); }
@@ -76,6 +82,7 @@ uint32_t GetClipDepth() { return static_cast<uint32_t>(Clips().rects.size()); }
 
 COverlayPass::COverlayPass()
 {
+    InvalidateBatchState(); // what was filed is drawn under the frame's own projection
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
@@ -92,10 +99,13 @@ COverlayPass::COverlayPass()
     glClear(GL_DEPTH_BUFFER_BIT);
     glEnable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
+    BatchPushIdentityModelView();
 }
 
 COverlayPass::~COverlayPass()
 {
+    InvalidateBatchState();
+    BatchPopModelView();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
@@ -109,12 +119,15 @@ CModelViewScope::CModelViewScope(const CMatrix& transform)
 {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    if (transform.Rows() == 4 && transform.Columns() == 4)
+    const bool square = transform.Rows() == 4 && transform.Columns() == 4;
+    if (square)
         glMultMatrixf(transform.Data());
+    BatchPushModelView(square ? transform.Data() : nullptr);
 }
 
 CModelViewScope::~CModelViewScope()
 {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
+    BatchPopModelView();
 }

@@ -1,5 +1,7 @@
 #include "media/GL.h"
 
+#include "media/DrawBatch.h"
+
 #include "platform/GLProcs.h"
 
 #include <cstring>
@@ -143,12 +145,14 @@ void InitGL()
 
 void GLClear(float r, float g, float b, float a)
 {
+    FlushBatch();
     glClearColor(r, g, b, a);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
 void GLEnable(GLenum capability, bool enable)
 {
+    InvalidateBatchState();
     if (enable)
         glEnable(capability);
     else
@@ -157,11 +161,13 @@ void GLEnable(GLenum capability, bool enable)
 
 void GLScissor(int32_t x, int32_t y, int32_t width, int32_t height)
 {
+    InvalidateBatchState();
     glScissor(x, y, width < 0 ? 0 : width, height < 0 ? 0 : height);
 }
 
 void GLViewport(int32_t x, int32_t y, int32_t width, int32_t height)
 {
+    InvalidateBatchState();
     glViewport(x, y, width > 0 ? width : 1, height > 0 ? height : 1);
 }
 
@@ -169,8 +175,13 @@ namespace {
 
 void LoadMatrix(GLenum mode, const CMatrix* matrix)
 {
+    const bool square = matrix && matrix->Rows() == 4 && matrix->Columns() == 4;
+    if (mode == GL_PROJECTION)
+        InvalidateBatchState();
+    else if (square)
+        BatchLoadModelView(matrix->Data());
     glMatrixMode(mode);
-    if (matrix && matrix->Rows() == 4 && matrix->Columns() == 4)
+    if (square)
         glLoadMatrixf(matrix->Data());
 }
 
@@ -181,6 +192,7 @@ void GLLoadModelView(const CMatrix* matrix) { LoadMatrix(GL_MODELVIEW, matrix); 
 
 void GLLight(uint32_t index, const GLLightSetup& light)
 {
+    InvalidateBatchState();
     const GLenum id = GL_LIGHT0 + index;
     if (!light.enabled) {
         glDisable(id);

@@ -1,5 +1,7 @@
 #include "media/Texture.h"
 
+#include "media/DrawBatch.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -8,6 +10,7 @@
 CTexture::~CTexture()
 {
     if (glName != 0) {
+        FlushBatch(); // filed shapes may still show it
         GLuint name = glName;
         glDeleteTextures(1, &name);
     }
@@ -43,7 +46,9 @@ void CTexture::Upload()
     static const GLenum kFormats[5] = {0, GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA};
     const GLenum format = kFormats[channels];
 
-    // A texture keeps its name across uploads: materials hold copies of it.
+    // A texture keeps its name across uploads: materials hold copies of it. Shapes filed
+    // before the upload show the old image.
+    FlushBatch();
     GLuint name = glName;
     if (name != 0)
         glDeleteTextures(1, &name);

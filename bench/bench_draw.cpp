@@ -1,0 +1,93 @@
+// What drawing the real main scene costs: the CPU time of one drawn and presented frame with
+// 8 and 32 voices whose carrier and envelope areas are open, counted over the whole process
+// (the software renderer's threads included). Needs a display: run it under a virtual X
+// server from the source folder (the program reads resources/ from there), e.g.
+//     xvfb-run -a -s "-screen 0 1280x1024x24" build/bench_draw
+// With the default Mesa driver on such a server the renderer is llvmpipe, on the CPU.
+#include "app/Application.h"
+#include "events/FrameTick.h"
+#include "media/DrawBatch.h"
+#include "platform/Events.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+// The application, with one drawn frame on demand and a hook on the frame tick that runs
+// once the main scene is up.
+class BenchApp : public Application {
+public:
+    BenchApp() { m_slots.Connect(GetFrameTick(), this, &BenchApp::OnTick); }
+    ~BenchApp() override { m_slots.Clear(); }
+
+    // A whole frame, as the main loop draws it.
+    void DrawFrame()
+    {
+        {
+            CBatchScope batch;
+            Draw();
+            onDrawOverlay.Emit();
+        }
+        Present();
+    }
+
+    std::function<void()> whenReady;
+
+private:
+    void OnTick()
+    {
+        CSceneMain& scene = GetMainScene();
+        if (!whenReady || !scene.GetProjectNameBox() || scene.GetPanels().empty())
+            return;
+        auto run = std::move(whenReady);
+        whenReady = nullptr;
+        run();
+        PlatformPushQuit();
+    }
+
+    CSlotList m_slots;
+};
+
+// Every voice with a different shape and modulator shape, its carrier and envelope on, so
+// each panel shows all three traces.
+void MakeVoices(CSceneMain& scene, size_t count)
+{
+    while (scene.GetVoices().size() < count)
+        scene.AddVoice();
+    for (size_t i = 0; i < scene.GetVoices().size(); ++i) {
+        CVoiceModel& voice = *scene.GetVoices()[i];
+        voice.SetWaveType(static_cast<int32_t>(i % 5));
+        voice.SetCarrierType(static_cast<int32_t>((i + 2) % 5));
+        voice.SetCarrierOn(true);
+        voice.SetEnvelopeOn(true);
+    }
+}
+
+void BM_DrawnFrame(benchmark::State& state)
+{
+    if (!std::getenv("DISPLAY")) {
+        state.SkipWithError("no display: run under a (virtual) X server");
+        return;
+    }
+    BenchApp app;
+    app.whenReady = [&] {
+        MakeVoices(app.GetMainScene(), static_cast<size_t>(state.range(0)));
+        for (int i = 0; i < 5; ++i) // layout settles, textures and glyphs are made
+            app.DrawFrame();
+        for (auto _ : state)
+            app.DrawFrame();
+        const BatchStats stats = GetBatchStats();
+        state.counters["shapes"] = stats.shapes;
+        state.counters["draws"] = stats.draws;
+        state.counters["immediate"] = stats.immediate;
+    };
+    app.Run(0, nullptr);
+}
+BENCHMARK(BM_DrawnFrame)->Arg(8)->Arg(32)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+
+BENCHMARK_MAIN();
