@@ -323,10 +323,17 @@ void CEdit::OnFocus(bool focus)
 void CEdit::ShowCaret()
 {
     m_caretOn = true;
+    m_blinkedFor = 0;
     m_blink.SetEnabled(true);
 }
 
-void CEdit::OnBlink() { m_caretOn = !m_caretOn; }
+void CEdit::OnBlink()
+{
+    m_caretOn = !m_caretOn;
+    m_blinkedFor += kBlinkPeriod;
+    if (m_caretOn && m_blinkedFor >= kBlinkTimeout)
+        m_blink.SetEnabled(false);
+}
 
 bool CEdit::TakeKey(int32_t key, bool shift, bool control)
 {

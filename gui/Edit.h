@@ -19,6 +19,9 @@ class CEdit : public CGUI {
 public:
     static constexpr uint32_t kUnlimited = std::numeric_limits<uint32_t>::max();
     static constexpr int32_t kBlinkPeriod = 300; // milliseconds between caret toggles
+    // A caret left alone this long (ms since it was last shown) stops blinking, lit, so that
+    // an idle window has nothing to redraw.
+    static constexpr int32_t kBlinkTimeout = 10000;
 
     // Enabled, inactive, single-line text mode, unlimited, no border; listens to the
     // keyboard signal and to its own mouse input.
@@ -67,7 +70,8 @@ public:
     // Typing goes here (the field has the focus).
     bool IsActive() const { return m_active; }
     // The caret blinks: on when the field becomes active and after every key it takes, then
-    // toggled every kBlinkPeriod ms by the frame tick.
+    // toggled every kBlinkPeriod ms by the frame tick, until kBlinkTimeout has passed; then
+    // it stays on until the next key or focus.
     bool IsCaretOn() const { return m_caretOn; }
 
     // The caret and the selection, as byte positions of the text, on character boundaries
@@ -139,6 +143,7 @@ private:
     mutable String m_seen;      // the text the caret and the anchor belong to
     mutable float m_scroll = 0.0f; // pixels the single line is moved left
     CTimer m_blink;
+    int32_t m_blinkedFor = 0;   // ms the caret has blinked since it was last shown
     CQuad m_caretQuad;          // drawn in the text's colours, without texture
     CQuad m_selectionQuad;      // the text's colours, faint
     mutable CTextLayout m_layout; // the last Refresh

@@ -251,6 +251,17 @@ TEST_F(EditBoxes, TheCaretBlinksAtTheEndOfTheTextWhileActive)
     Frame(1);
     EXPECT_FALSE(edit.IsCaretOn());
 
+    // Left alone, it settles lit after the blink timeout, and the next key wakes it again.
+    for (int32_t t = 300; t < CEdit::kBlinkTimeout + 2 * CEdit::kBlinkPeriod; t += 300)
+        Frame(300);
+    EXPECT_TRUE(edit.IsCaretOn());
+    Frame(300);
+    Frame(300);
+    EXPECT_TRUE(edit.IsCaretOn());
+    Type("C");
+    Frame(300);
+    EXPECT_FALSE(edit.IsCaretOn());
+
     edit.SetFocus(true);
     edit.SetFocus(false);
     EXPECT_FALSE(edit.IsCaretOn());
