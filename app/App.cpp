@@ -129,10 +129,17 @@ void CApp::OnOwnResize(int32_t width, int32_t height, CDisplay::SizeType type)
 
 // [SECTION] Main loop
 
-void CApp::Frame()
+void CApp::Tick()
 {
+    TakeTickRequest();
     GetFrameTick().Emit();
-    uint32_t start = AppTime();
+}
+
+void CApp::DrawFrame(uint32_t tickStart)
+{
+    TakeRedrawRequest(); // what is asked for while drawing is drawn in the next frame
+    m_hasDrawn = true;
+    m_lastDraw = tickStart;
     {
         // Shapes are filed and drawn together, before the buffers swap.
         CBatchScope batch;
@@ -141,31 +148,62 @@ void CApp::Frame()
         onDrawOverlay.Emit();
     }
     Present();
+}
+
+uint32_t CApp::NextDrawTime(uint32_t now) const
+{
+    if (!m_hasDrawn || m_framePeriod <= 0)
+        return now;
+    return m_lastDraw + static_cast<uint32_t>(m_framePeriod);
+}
+
+void CApp::Frame()
+{
+    const uint32_t tickStart = AppTime();
+    Tick();
+    const uint32_t start = AppTime();
+    DrawFrame(tickStart);
     int32_t remaining = static_cast<int32_t>(start + static_cast<uint32_t>(m_framePeriod) - AppTime());
     if (remaining > 0)
         AppSleep(static_cast<uint32_t>(remaining));
 }
 
-void CApp::DrainMessages()
+bool CApp::DrainMessages()
 {
+    bool any = false;
     PlatformMessage message;
     while (PlatformPollMessage(m_window, &message)) {
+        any = true;
+        // Before the handler, which may run a loop of its own (the modal file dialog).
+        RequestRedraw();
         if (message.count == 1 && message.events[0].kind == PlatformEventKind::Quit)
             m_running = false;
         else
             HandleMessage(message);
     }
+    return any;
+}
+
+void CApp::Pass()
+{
+    DrainMessages();
+    const uint32_t tickStart = AppTime();
+    Tick();
+    const bool visible = m_runState != Minimised;
+    if (visible && IsRedrawRequested() && static_cast<int32_t>(tickStart - NextDrawTime(tickStart)) >= 0)
+        DrawFrame(tickStart);
+    if (!m_running)
+        return;
+    const uint32_t now = AppTime();
+    AppWait(PassWaitTime(now, visible && IsRedrawRequested(), NextDrawTime(now)));
 }
 
 void CApp::MainLoop()
 {
     m_running = true;
+    RequestRedraw(); // the window's first picture
     do {
-        DrainMessages();
-        if (m_runState == Minimised)
-            AppSleep(static_cast<uint32_t>(m_framePeriod > 0 ? m_framePeriod : 0));
-        else
-            Frame();
+        Pass();
     } while (m_running);
 }
 

@@ -1,6 +1,7 @@
 // CApp: the application frame. It owns the top-level window and the main loop, turns window
 // events into its move, resize, focus and message signals and into input events (events/Input.h),
-// and paces frames. One CApp exists at a time (the global application pointer); the program's
+// and runs the loop that draws a frame only when something asked for one (events/FrameTick.h)
+// and otherwise waits. One CApp exists at a time (the global application pointer); the program's
 // application class derives from CAppGL (app/AppGL.h) and fills in Run and Draw. Main thread.
 #pragma once
 
@@ -13,7 +14,7 @@
 struct PlatformMessage;
 
 // How a window's size changed, as the resize signal reports it. Only Minimised is treated
-// specially: it stops drawing until another size type arrives.
+// specially: it stops drawing (not ticking) until another size type arrives.
 struct CDisplay {
     enum SizeType : int32_t {
         Restored = 0,
@@ -41,20 +42,30 @@ public:
     // warning box ("Could not register window" or "Could not create window", caption
     // "App Error") and returns false. A second call replaces the window.
     virtual bool Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen);
-    // One frame: emit the frame tick, Draw, emit onDrawOverlay, present, then sleep what is left of the frame
-    // period (measured from after the tick; nothing when the frame took longer).
+    // One frame, whatever was requested: emit the frame tick, Draw, emit onDrawOverlay,
+    // present, then sleep what is left of the frame period (measured from after the tick;
+    // nothing when the frame took longer). For callers outside the loop (tests, tools).
     virtual void Frame();
     // Draws one frame; empty here.
     virtual void Draw() {}
     // The program: called by AppMain; returns the process's exit code.
     virtual int Run(int argc, char** argv) = 0;
 
-    // Runs until the window is closed or the program is asked to quit: each pass drains the
-    // queued events, then draws one frame (or, while minimised, sleeps one frame period).
-    // The end is tested after the frame, so the pass that sees the close still draws.
+    // Runs passes until the window is closed or the program is asked to quit. The first pass
+    // draws (a redraw is requested on entry). The end is tested after the pass: the pass that
+    // sees the close still ticks, and draws when the pacing allows.
     void MainLoop();
-    // Handles every queued event (step one of a pass). A quit request ends the loop.
-    void DrainMessages();
+    // One pass of the loop (the main loop's and the modal file dialog's):
+    // 1. drain the queued events (each one requests a redraw);
+    // 2. emit the frame tick (always, minimised or not);
+    // 3. draw (Draw, onDrawOverlay, Present) when a redraw is requested, the window is not
+    //    minimised and a frame period has passed since the tick of the last pass that drew;
+    // 4. unless the program is ending, wait (AppWait) for the next event, or until the next
+    //    due time (PassWaitTime): the earliest enabled timer, a requested tick, and the paced
+    //    time of a redraw still pending (ignored while minimised).
+    void Pass();
+    // Handles every queued event; true when there was any. A quit request ends the loop.
+    bool DrainMessages();
 
     // Stores the size and applies it: full screen changes the display mode (on failure the
     // box "Could not set to fullscreen mode", caption "Error", and a topmost window of that
@@ -64,7 +75,7 @@ public:
     // (the client size once the first resize has arrived).
     void CenterWindow(bool horizontal, bool vertical);
     void SetTitle(const char* title);
-    // Milliseconds per frame; 1 at construction.
+    // The shortest time between two drawn frames, in milliseconds; 1 at construction.
     void SetFramePeriod(int32_t milliseconds) { m_framePeriod = milliseconds; }
     int32_t GetFramePeriod() const { return m_framePeriod; }
 
@@ -97,18 +108,25 @@ public:
     CSignal<int32_t, int32_t, CDisplay::SizeType> onResize;
     // True when the window gains the keyboard focus, false when it loses it.
     CSignal<bool> onFocus;
-    // Emitted by Frame after Draw, before the frame is presented: receivers draw what must
-    // lie over everything the application draws (the modal file dialogs).
+    // Emitted after Draw, before the frame is presented: receivers draw what must lie over
+    // everything the application draws (the modal file dialogs).
     CSignal<> onDrawOverlay;
 
 protected:
-    // Called by Frame between Draw and the wait; CAppGL swaps buffers here.
+    // Called after Draw and onDrawOverlay; CAppGL swaps buffers here.
     virtual void Present() {}
     // The framebuffer the window is made for; CAppGL sets it before calling Create.
     PlatformGLRequest m_glRequest;
+    // Draw, onDrawOverlay and Present, taking the redraw request; the pacing counts from
+    // tickStart (when the tick before this frame began).
+    void DrawFrame(uint32_t tickStart);
 
 private:
     void OnOwnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    // Emits the frame tick, after clearing the tick request it answers.
+    void Tick();
+    // The earliest time the pacing lets the next frame be drawn.
+    uint32_t NextDrawTime(uint32_t now) const;
 
     PlatformWindow* m_window = nullptr;
     bool m_running = false;
@@ -117,6 +135,8 @@ private:
     int32_t m_x = 0, m_y = 0;
     int32_t m_width = 0, m_height = 0;
     int32_t m_framePeriod = 1;
+    bool m_hasDrawn = false;
+    uint32_t m_lastDraw = 0; // when the tick of the last pass (or Frame) that drew began
     RunState m_runState = Active;
     CSlotList m_slots; // the own resize slot
 };

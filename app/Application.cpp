@@ -154,7 +154,7 @@ void Application::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
     m_camera.SetTranslation(static_cast<float>(w), static_cast<float>(h), 0.0f);
     m_gui.SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
     m_main.GetGUI().SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
-    Frame();
+    RequestRedraw();
 }
 
 void Application::OnKey(CInputMap& event)

@@ -31,7 +31,7 @@ public:
     void Draw() override;
 
     // Viewport, projection and camera for a client area of width × height (0 counts as 1),
-    // then a frame at once, so the window is redrawn while it is being sized.
+    // and a redraw at the next frame the pacing allows.
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     // The shortcuts, from the keys nothing else used (GetShortcutSignal): Space Play or Stop,
     // Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo, Ctrl+N New, Ctrl+O Open, Ctrl+S Save,

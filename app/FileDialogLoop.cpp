@@ -6,8 +6,6 @@
 #include "media/ResourceManager.h"
 #include "media/Sprite.h"
 
-#include <algorithm>
-
 namespace {
 
 // Keeps the dialog centred when the window's size changes.
@@ -15,18 +13,6 @@ struct Recentre {
     CFileDialogView* view;
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType) { view->Place(width, height); }
 };
-
-// One pass of the application's loop, as its main loop makes it.
-void Pass(CApp& app)
-{
-    app.DrainMessages();
-    if (!app.IsRunning())
-        return;
-    if (app.GetRunState() == CApp::Minimised)
-        AppSleep(static_cast<uint32_t>(std::max(app.GetFramePeriod(), 0)));
-    else
-        app.Frame();
-}
 
 constexpr uint32_t kReleaseWait = 500; // ms a closing click may take to release its button
 
@@ -59,13 +45,20 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
         CSlotList slots;
         slots.Connect(app->onDrawOverlay, &view, &CFileDialogView::DrawOverlay);
         slots.Connect(app->onResize, &recentre, &Recentre::OnResize);
+        RequestRedraw(); // the dialog appears
         while (!view.IsDone() && app->IsRunning())
-            Pass(*app);
+            app->Pass();
         slots.Clear(); // the view lives on, but the closed dialog is neither drawn nor placed
+        RequestRedraw(); // and goes
         // The click that closed the dialog releases its button here, not on what lies below.
         const uint32_t start = AppTime();
-        while (view.IsButtonHeld() && app->IsRunning() && AppTime() - start < kReleaseWait)
-            Pass(*app);
+        while (view.IsButtonHeld() && app->IsRunning()) {
+            const uint32_t waited = AppTime() - start;
+            if (waited >= kReleaseWait)
+                break;
+            RequestTickWithin(kReleaseWait - waited); // the wait ends even without an event
+            app->Pass();
+        }
         chosen = view.GetModel().IsAccepted();
         if (chosen)
             path = view.GetModel().GetResult();

@@ -1,5 +1,5 @@
 // The file dialog's modal loop: runs a CFileDialogView over the application's window, with the
-// application's own frame loop, until the user accepts or cancels. Only the dialog hears the
+// application's own passes (CApp::Pass), until the user accepts or cancels. Only the dialog hears the
 // mouse and the keyboard meanwhile; the other receivers get them back afterwards. Main thread.
 #pragma once
 

@@ -111,10 +111,19 @@ void CSceneGeneric::Leave()
     CScene::Leave();
 }
 
+void CSceneGeneric::SetPendingScene(const String& name)
+{
+    m_pendingScene = name;
+    RequestRedraw(); // the switch happens in the next frame's Update
+}
+
 void CSceneGeneric::Update()
 {
+    bool animated = !stepped.empty(); // stepped items move on every frame
     for (CGUI* element : sprites) {
-        element->GetSprite().Animate(AppTime());
+        CSprite& sprite = element->GetSprite();
+        sprite.Animate(AppTime());
+        animated = animated || sprite.FrameCount() > 1;
         element->Render();
     }
     for (CModel* model : models)
@@ -123,6 +132,8 @@ void CSceneGeneric::Update()
         item->Step(30.0f);
         item->Draw();
     }
+    if (animated)
+        RequestRedraw();
     CScene::Update();
     if (!m_pendingScene.IsEmpty()) {
         if (GetManager())
@@ -176,15 +187,17 @@ void CSceneManager::AddScene(CScene* scene)
 
 void CSceneManager::SelectScene(uint32_t index)
 {
-    if (index < m_scenes.size())
+    if (index < m_scenes.size()) {
         m_pending = static_cast<int32_t>(index);
+        RequestRedraw(); // the switch happens in the next frame's Step
+    }
 }
 
 void CSceneManager::SelectScene(const String& name)
 {
     for (size_t i = 0; i < m_scenes.size(); ++i)
         if (m_scenes[i]->GetName() == name) {
-            m_pending = static_cast<int32_t>(i);
+            SelectScene(static_cast<uint32_t>(i));
             return;
         }
 }

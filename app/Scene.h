@@ -74,14 +74,16 @@ public:
 
     // Deletes the three lists' items, then leaves.
     void Leave() override;
-    // Animates and draws the lists, draws the GUI, then asks for the pending scene.
+    // Animates and draws the lists, draws the GUI, then asks for the pending scene. While a
+    // sprite has more than one frame or any stepped item exists, asks for the next frame.
     void Update() override;
 
-    // The scene to switch to at the end of this frame's Update (empty: none).
-    void SetPendingScene(const String& name) { m_pendingScene = name; }
+    // The scene to switch to (empty: none), handed to the manager at the end of the next
+    // Update, whose frame this asks for.
+    void SetPendingScene(const String& name);
     CMersenneTwister& GetRandom() { return *m_random; }
 
-    // Owned items, animated and drawn every frame in these orders.
+    // Owned items, animated and drawn in every drawn frame, in these orders.
     std::vector<CGUI*> sprites;
     std::vector<CModel*> models;
     std::vector<CSteppedDraw*> stepped;
@@ -108,7 +110,8 @@ public:
     // Shares resources with every scene, and makes a playback buffer set for its sounds.
     void RegisterResources(CResourceManager* resources);
     void AddScene(CScene* scene);
-    // The switch happens at the next Step; out of range or unknown names change nothing.
+    // The switch happens at the next Step, whose frame is asked for; out of range or unknown
+    // names change nothing.
     void SelectScene(uint32_t index);
     void SelectScene(const String& name);
     CSoundBufferSet* GetSharedSet(uint32_t index) const;

@@ -23,6 +23,7 @@ namespace {
 constexpr int32_t kChangeDelayMs = 150;
 constexpr int32_t kLayoutDelayMs = 500;
 constexpr int32_t kMonitorSizeMs = 250;
+constexpr uint32_t kRenderPollMs = 5; // how often a render in flight is looked at
 constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
 
@@ -427,14 +428,24 @@ void CSceneMain::RenderMix()
     ShowClipping();
 }
 
-void CSceneMain::StartRender() { m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits); }
+void CSceneMain::StartRender()
+{
+    m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits);
+    RequestTickWithin(kRenderPollMs); // this tick's OnFrame may have looked already
+}
 
 void CSceneMain::OnFrame()
 {
     CSound rendered;
     MixStats stats;
     bool ok = false;
-    if (!m_render.Poll(rendered, stats, &ok) || !ok)
+    if (!m_render.Poll(rendered, stats, &ok)) {
+        if (m_render.IsPending())
+            RequestTickWithin(kRenderPollMs); // picked up soon after it ends, not at the next event
+        return;
+    }
+    RequestRedraw(); // the clip indicator follows the new mix
+    if (!ok)
         return;
     SwapSounds(m_mix, rendered);
     m_mixStats = stats;

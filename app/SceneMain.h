@@ -155,7 +155,8 @@ private:
     std::vector<MixVoice> MixVoices() const;
     // Starts rendering the voices in the background; OnFrame takes the result.
     void StartRender();
-    // Each frame: a finished background render becomes the mix and replaces the playing one.
+    // Each tick: a finished background render becomes the mix, replaces the playing one and
+    // is drawn (the clip indicator); while one runs, the loop is asked to tick again soon.
     void OnFrame();
     void ShowClipping();
     bool HasMicrophone() const;

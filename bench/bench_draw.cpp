@@ -1,16 +1,19 @@
 // What drawing the real main scene costs: the CPU time of one drawn and presented frame with
-// 8 and 32 voices whose carrier and envelope areas are open, counted over the whole process
-// (the software renderer's threads included). Needs a display: run it under a virtual X
+// 8 and 32 voices whose carrier and envelope areas are open, and the share of a core the
+// program takes at rest with 8 such voices (its real main loop, left alone for a second per
+// iteration), counted over the whole process (the software renderer's threads included). Needs a display: run it under a virtual X
 // server from the source folder (the program reads resources/ from there), e.g.
 //     xvfb-run -a -s "-screen 0 1280x1024x24" build/bench_draw
 // With the default Mesa driver on such a server the renderer is llvmpipe, on the CPU.
 #include "app/Application.h"
 #include "events/FrameTick.h"
 #include "media/DrawBatch.h"
+#include "platform/Clock.h"
 #include "platform/Events.h"
 
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <cstdlib>
 #include <functional>
 
@@ -24,17 +27,17 @@ public:
     ~BenchApp() override { m_slots.Clear(); }
 
     // A whole frame, as the main loop draws it.
-    void DrawFrame()
-    {
-        {
-            CBatchScope batch;
-            Draw();
-            onDrawOverlay.Emit();
-        }
-        Present();
-    }
+    void DrawOneFrame() { DrawFrame(AppTime()); }
 
     std::function<void()> whenReady;
+    uint64_t presented = 0;
+
+protected:
+    void Present() override
+    {
+        ++presented;
+        Application::Present();
+    }
 
 private:
     void OnTick()
@@ -76,9 +79,9 @@ void BM_DrawnFrame(benchmark::State& state)
     app.whenReady = [&] {
         MakeVoices(app.GetMainScene(), static_cast<size_t>(state.range(0)));
         for (int i = 0; i < 5; ++i) // layout settles, textures and glyphs are made
-            app.DrawFrame();
+            app.DrawOneFrame();
         for (auto _ : state)
-            app.DrawFrame();
+            app.DrawOneFrame();
         const BatchStats stats = GetBatchStats();
         state.counters["shapes"] = stats.shapes;
         state.counters["draws"] = stats.draws;
@@ -87,6 +90,48 @@ void BM_DrawnFrame(benchmark::State& state)
     app.Run(0, nullptr);
 }
 BENCHMARK(BM_DrawnFrame)->Arg(8)->Arg(32)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+double ProcessSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// One iteration is a second of the real main loop with nobody touching the program; the CPU
+// column is then the milliseconds of CPU that second took.
+void BM_AtRest(benchmark::State& state)
+{
+    if (!std::getenv("DISPLAY")) {
+        state.SkipWithError("no display: run under a (virtual) X server");
+        return;
+    }
+    BenchApp app;
+    app.whenReady = [&] {
+        CSceneMain& scene = app.GetMainScene();
+        MakeVoices(scene, static_cast<size_t>(state.range(0)));
+        // Until the mix is made and the program has settled.
+        const uint32_t start = PlatformTicks();
+        while ((scene.IsRenderPending() || PlatformTicks() - start < 1500) && app.IsRunning())
+            app.Pass();
+        double cpu = 0, wall = 0;
+        uint64_t frames = 0;
+        for (auto _ : state) {
+            const uint64_t presented = app.presented;
+            const double cpuStart = ProcessSeconds();
+            const uint32_t from = PlatformTicks();
+            while (PlatformTicks() - from < 1000 && app.IsRunning())
+                app.Pass();
+            cpu += ProcessSeconds() - cpuStart;
+            wall += static_cast<double>(PlatformTicks() - from) / 1000.0;
+            frames += app.presented - presented;
+        }
+        state.counters["core_percent"] = wall > 0 ? 100.0 * cpu / wall : 0.0;
+        state.counters["frames_per_s"] = wall > 0 ? static_cast<double>(frames) / wall : 0.0;
+    };
+    app.Run(0, nullptr);
+}
+BENCHMARK(BM_AtRest)->Arg(8)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

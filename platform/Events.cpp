@@ -257,6 +257,17 @@ bool PlatformPollMessage(PlatformWindow* window, PlatformMessage* out)
     return true;
 }
 
+bool PlatformWaitForEvent(uint32_t milliseconds)
+{
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) {
+        SDL_Delay(milliseconds);
+        return false;
+    }
+    // Without an event to fill, SDL only looks: the event stays queued.
+    const int timeout = milliseconds > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(milliseconds);
+    return SDL_WaitEventTimeout(nullptr, timeout) == 1;
+}
+
 // [SECTION] Synthetic input
 
 namespace {

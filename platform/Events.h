@@ -4,7 +4,8 @@
 // virtual-key codes, mouse moves, buttons and wheel). The translation is a pure function so that tests can drive it with
 // synthetic SDL events; the Push functions put synthetic input into the real queue, for tests
 // that drive the whole program. A key press says whether it is a typed character or a key, so
-// that the arrows (37 to 40, the codes of % & ' () never type. Main thread only.
+// that the arrows (37 to 40, the codes of % & ' () never type. The main loop sleeps in
+// PlatformWaitForEvent until the next event or its next due time. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +75,11 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
 // Takes the next queued event, translated (window gives the client size; may be null); false
 // when the queue is empty or the window system is not running.
 bool PlatformPollMessage(PlatformWindow* window, PlatformMessage* out);
+
+// Waits until an event is queued or milliseconds ms have passed, leaving the event in the
+// queue for PlatformPollMessage; true when one is queued. Without the event system running it
+// only sleeps, and returns false.
+bool PlatformWaitForEvent(uint32_t milliseconds);
 
 // [SECTION] Synthetic input through the real queue. False when the event could not be queued
 // (the window system is not running, or the queue is full or filtered).

@@ -45,6 +45,7 @@ CSoundBuffer::CSoundBuffer(CSound* played) : sound(played)
 {
     durationTimer.SetInterval(sound ? sound->GetDuration() : 0);
     refillTimer.SetInterval(RefillPeriodMs);
+    refillTimer.SetQuiet(true); // refilling shows nothing
     m_slots.Connect(durationTimer.onExpire, this, &CSoundBuffer::OnDurationExpired);
     m_slots.Connect(refillTimer.onExpire, this, &CSoundBuffer::OnRefillDue);
 }

@@ -4,9 +4,9 @@
 // 100 ms, or monitors a capture device: then what the microphone records reaches the output
 // within a few tens of milliseconds, without any refill or wait on the main thread.
 // Timing comes from frame-tick timers, never from the device: the stopped signal
-// arrives on the first frame at or after the sound's end, the refills on the first frame at
-// or after each 100 ms. Buffers do not own their sounds; sets own their buffers and keep the
-// device alive. Main thread only.
+// arrives on the first tick at or after the sound's end, the refills on the first tick at
+// or after each 100 ms (the main loop ticks when a timer is due, minimised or not). Buffers
+// do not own their sounds; sets own their buffers and keep the device alive. Main thread only.
 #pragma once
 
 #include "events/Timer.h"

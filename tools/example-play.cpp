@@ -1,6 +1,6 @@
 // example-play [SECONDS]: renders one voice (a 440 Hz sine under an envelope, lightly
-// frequency-modulated) and plays it once through the default sound device, driving the
-// playback timers with 40 ms frame ticks until the buffer reports that it has stopped.
+// frequency-modulated) and plays it once through the default sound device, emitting the frame
+// tick whenever a playback timer is due, until the buffer reports that it has stopped.
 // Silent under SDL_AUDIODRIVER=dummy; audible on a desktop.
 #include "events/FrameTick.h"
 #include "sound/SoundBuffer.h"
@@ -50,9 +50,10 @@ int main(int argc, char** argv)
     watcher.slots.Connect(buffer->onStopped, &watcher, &StopWatcher::OnStopped);
     std::printf("playing %.2f s (%u bytes)\n", voice.length, mix.dataSize);
     buffer->Play(0);
+    GetFrameTick().Emit();
     while (!watcher.stopped) {
+        AppSleep(PassWaitTime(AppTime(), false, 0)); // until the buffer's next timer is due
         GetFrameTick().Emit();
-        AppSleep(40);
     }
     std::printf("stopped\n");
     return 0;

@@ -1,6 +1,7 @@
 // Opens the application window (800 × 600, framed, not resizable, 32/24/8 bits, no
-// multisampling), centres it and clears it to the application's grey every 40 ms frame until
-// the window is closed, printing the input events it hears on standard output. A visible
+// multisampling), centres it and clears it to the application's grey until the window is
+// closed, printing the input events it hears on standard output. Like the program, it draws
+// only when an event arrives (at most once per 40 ms frame) and otherwise waits. A visible
 // check of the window, the context, the main loop and the input translation.
 #include "app/AppGL.h"
 #include "events/Input.h"

@@ -1,5 +1,6 @@
-// The main loop's order, the minimised state and frame pacing, on a clock and sleep the test
-// owns, with events pushed through the real event queue (no window needed).
+// The main loop: which passes draw and how long it waits between them, the minimised state
+// and frame pacing, on a clock and sleep the test owns, with events pushed through the real
+// event queue (no window needed).
 #include "app/App.h"
 #include "events/Timer.h"
 #include "platform/Events.h"
@@ -7,6 +8,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -16,15 +18,15 @@ namespace {
 
 uint32_t g_now = 0;
 std::vector<std::string>* g_log = nullptr;
-std::function<void(uint32_t)> g_onSleep;
+// Called by each sleep or wait with the milliseconds asked for; returns how many of them pass
+// (an event that arrives during a wait ends it early). Without it, all of them pass.
+std::function<uint32_t(uint32_t)> g_onSleep;
 
 uint32_t TestClock() { return g_now; }
 void TestSleep(uint32_t milliseconds)
 {
     g_log->push_back("sleep " + std::to_string(milliseconds));
-    g_now += milliseconds;
-    if (g_onSleep)
-        g_onSleep(milliseconds);
+    g_now += g_onSleep ? g_onSleep(milliseconds) : milliseconds;
 }
 
 bool PushWindowEvent(uint8_t id)
@@ -36,7 +38,9 @@ bool PushWindowEvent(uint8_t id)
     return PlatformPushEvent(event);
 }
 
-// An application whose frames log what they do and take drawTime milliseconds to draw.
+std::string Window(uint8_t id) { return "window " + std::to_string(id); }
+
+// An application whose passes log what they do; a frame takes drawTime milliseconds to draw.
 class CLoopApp : public CApp {
 public:
     explicit CLoopApp(std::vector<std::string>& log) : log(log)
@@ -55,6 +59,7 @@ public:
     void Draw() override
     {
         ++frames;
+        drawTimes.push_back(g_now);
         log.push_back("draw");
         g_now += drawTime;
         if (onDraw)
@@ -62,13 +67,16 @@ public:
     }
     void OnTick()
     {
+        ++ticks;
         log.push_back("tick");
         g_now += tickTime;
+        if (onTick)
+            onTick(ticks);
     }
     void OnMessage(uint32_t type, int32_t p1, int32_t)
     {
         if (type == SDL_WINDOWEVENT)
-            log.push_back("window " + std::to_string(p1));
+            log.push_back(Window(static_cast<uint8_t>(p1)));
         else if (type == SDL_MOUSEMOTION)
             log.push_back("motion");
     }
@@ -77,7 +85,26 @@ public:
     uint32_t drawTime = 10;
     uint32_t tickTime = 0;
     int frames = 0;
+    int ticks = 0;
+    std::vector<uint32_t> drawTimes;
     std::function<void(int)> onDraw;
+    std::function<void(int)> onTick;
+    CSlotList slots;
+};
+
+// Logs "fire" each time the timer expires.
+struct CFireLog {
+    CFireLog(CTimer& timer, std::vector<std::string>& log) : log(log)
+    {
+        slots.Connect(timer.onExpire, this, &CFireLog::OnExpire);
+    }
+    void OnExpire()
+    {
+        ++fired;
+        log.push_back("fire");
+    }
+    std::vector<std::string>& log;
+    int fired = 0;
     CSlotList slots;
 };
 
@@ -92,6 +119,8 @@ protected:
         g_onSleep = nullptr;
         SetAppClockForTesting(&TestClock);
         SetAppSleepForTesting(&TestSleep);
+        TakeRedrawRequest(); // what earlier tests left asked for
+        TakeTickRequest();
     }
     void TearDown() override
     {
@@ -105,20 +134,25 @@ protected:
     std::vector<std::string> log;
 };
 
-TEST_F(MainLoopTest, EachPassDrainsEventsThenDrawsAndTheCloseIsTestedAfterTheFrame)
+// [SECTION] Passes: what draws and how long the loop waits
+
+TEST_F(MainLoopTest, TheFirstPassAndEveryEventDrawAndTheCloseIsTestedAfterThePass)
 {
     CLoopApp app(log);
     ASSERT_TRUE(PlatformPushMouseMove(1, 2));
-    app.onDraw = [](int frame) {
-        if (frame == 2) {
+    int sleeps = 0;
+    g_onSleep = [&](uint32_t milliseconds) {
+        if (++sleeps == 2) {
             PlatformPushWindowClose();
             PlatformPushMouseMove(3, 4);
         }
+        return milliseconds;
     };
     EXPECT_EQ(AppMain(0, nullptr), 7);
-    const std::string close = "window " + std::to_string(SDL_WINDOWEVENT_CLOSE);
-    EXPECT_EQ(log, (std::vector<std::string>{"motion", "tick", "draw", "sleep 30", "tick", "draw",
-                                             "sleep 30", close, "motion", "tick", "draw", "sleep 30"}));
+    // With nothing due, a pass waits as long as it may; the pass that sees the close still
+    // draws (the event asks for it) and does not wait.
+    EXPECT_EQ(log, (std::vector<std::string>{"motion", "tick", "draw", "sleep 1000", "tick", "sleep 1000",
+                                             Window(SDL_WINDOWEVENT_CLOSE), "motion", "tick", "draw"}));
     EXPECT_FALSE(app.IsRunning());
 }
 
@@ -129,42 +163,110 @@ TEST_F(MainLoopTest, QuitRequestEndsTheLoopWithoutReachingTheHandlers)
     ASSERT_TRUE(PlatformPushQuit()); // a second one while ending changes nothing
     ASSERT_TRUE(PlatformPushWindowClose());
     app.MainLoop();
-    const std::string close = "window " + std::to_string(SDL_WINDOWEVENT_CLOSE);
-    EXPECT_EQ(log, (std::vector<std::string>{close, "tick", "draw", "sleep 30"}));
+    EXPECT_EQ(log, (std::vector<std::string>{Window(SDL_WINDOWEVENT_CLOSE), "tick", "draw"}));
 }
 
-TEST_F(MainLoopTest, MinimisedWindowSleepsOneFramePeriodPerPassAndTicksNoTimer)
+TEST_F(MainLoopTest, WithNothingToDoAPassDrawsNothingAndWaitsUntilTheNextTimerIsDue)
+{
+    CLoopApp app(log);
+    CTimer timer, disabled, gone;
+    CFireLog fires(timer, log);
+    timer.SetInterval(2500);
+    timer.SetEnabled(true);
+    disabled.SetInterval(300); // neither a disabled timer nor a destroyed one is waited for
+    disabled.SetEnabled(true);
+    disabled.SetEnabled(false);
+    {
+        CTimer destroyed;
+        destroyed.SetInterval(200);
+        destroyed.SetEnabled(true);
+    }
+    app.onDraw = [](int frame) {
+        if (frame == 2)
+            PlatformPushWindowClose();
+    };
+    app.MainLoop();
+    // Due at 3500: waits of at most a second until then; the timer fires on the tick at 3500,
+    // and its expiry draws.
+    EXPECT_EQ(log, (std::vector<std::string>{"tick", "draw", "sleep 1000", "tick", "sleep 1000", "tick",
+                                             "sleep 490", "tick", "fire", "draw", "sleep 1000",
+                                             Window(SDL_WINDOWEVENT_CLOSE), "tick", "draw"}));
+    EXPECT_EQ(app.drawTimes, (std::vector<uint32_t>{1000, 3500, 4510}));
+}
+
+TEST_F(MainLoopTest, RequestedTicksRunPassesWithoutDrawing)
+{
+    CLoopApp app(log);
+    app.onTick = [](int tick) {
+        if (tick <= 3)
+            RequestTickWithin(15);
+    };
+    int sleeps = 0;
+    g_onSleep = [&](uint32_t milliseconds) {
+        if (++sleeps == 5)
+            PlatformPushQuit();
+        return milliseconds;
+    };
+    app.MainLoop();
+    // Asked for at 1000, 1015 and 1030 (the first frame took 10 ms of the 15); then nothing.
+    EXPECT_EQ(log, (std::vector<std::string>{"tick", "draw", "sleep 5", "tick", "sleep 15", "tick", "sleep 15",
+                                             "tick", "sleep 1000", "tick", "sleep 1000", "tick", "draw"}));
+}
+
+TEST_F(MainLoopTest, RedrawsAskedForSoonerThanAFramePeriodWaitForIt)
+{
+    CLoopApp app(log);
+    // An event ends every wait 10 ms in: each pass asks for a redraw, and only those a frame
+    // period apart draw; the others tick and wait for the paced time.
+    bool closing = false;
+    g_onSleep = [&](uint32_t milliseconds) {
+        PlatformPushMouseMove(1, 1);
+        if (closing)
+            PlatformPushWindowClose();
+        return std::min<uint32_t>(milliseconds, 10);
+    };
+    app.onDraw = [&](int frame) { closing = frame == 4; };
+    app.MainLoop();
+    // The close arrives at 1140, too soon for a frame: the last pass ends without one.
+    EXPECT_EQ(app.drawTimes, (std::vector<uint32_t>{1000, 1040, 1080, 1120}));
+    EXPECT_EQ(app.ticks, 11); // 1000, then every 10 ms from 1020 to 1140
+    const std::vector<std::string> start(log.begin(), log.begin() + 12);
+    EXPECT_EQ(start, (std::vector<std::string>{"tick", "draw", "sleep 1000", "motion", "tick", "sleep 20", "motion",
+                                               "tick", "sleep 10", "motion", "tick", "draw"}));
+}
+
+// Minimised, nothing is drawn, yet the tick goes on: timers (the sound buffers' refills among
+// them) fire on time.
+TEST_F(MainLoopTest, MinimisedWindowTicksTimersButDrawsNothingUntilRestored)
 {
     CLoopApp app(log);
     CTimer timer;
-    struct CCount {
-        int fired = 0;
-        void OnExpire() { ++fired; }
-        CSlotList slots;
-    } count;
-    count.slots.Connect(timer.onExpire, &count, &CCount::OnExpire);
+    CFireLog fires(timer, log);
     timer.SetInterval(50);
     timer.SetEnabled(true);
 
     ASSERT_TRUE(PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED));
     int sleeps = 0;
-    g_onSleep = [&](uint32_t) {
+    g_onSleep = [&](uint32_t milliseconds) {
         if (++sleeps == 5)
             PushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+        return milliseconds;
     };
     app.onDraw = [&](int) {
-        EXPECT_EQ(count.fired, 1); // overdue by far, yet fired once, on the first tick
+        EXPECT_EQ(app.GetRunState(), CApp::Active);
         PlatformPushWindowClose();
     };
     app.MainLoop();
-    const std::string minimised = "window " + std::to_string(SDL_WINDOWEVENT_MINIMIZED);
-    const std::string restored = "window " + std::to_string(SDL_WINDOWEVENT_RESTORED);
-    const std::string close = "window " + std::to_string(SDL_WINDOWEVENT_CLOSE);
-    EXPECT_EQ(log, (std::vector<std::string>{minimised, "sleep 40", "sleep 40", "sleep 40", "sleep 40",
-                                             "sleep 40", restored, "tick", "draw", "sleep 30", close,
-                                             "tick", "draw", "sleep 30"}));
+    EXPECT_EQ(log, (std::vector<std::string>{Window(SDL_WINDOWEVENT_MINIMIZED), "tick", "sleep 50", "tick",
+                                             "fire", "sleep 50", "tick", "fire", "sleep 50", "tick", "fire",
+                                             "sleep 50", "tick", "fire", "sleep 50", Window(SDL_WINDOWEVENT_RESTORED),
+                                             "tick", "fire", "draw", "sleep 40", Window(SDL_WINDOWEVENT_CLOSE),
+                                             "tick", "fire", "draw"}));
+    EXPECT_EQ(fires.fired, 6);
     EXPECT_EQ(app.GetRunState(), CApp::Active);
 }
+
+// [SECTION] Frame: one frame on demand
 
 TEST_F(MainLoopTest, FramePacingMeasuresFromAfterTheTickAndNeverSleepsAfterALongFrame)
 {

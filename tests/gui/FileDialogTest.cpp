@@ -779,9 +779,12 @@ public:
     }
     void OnOuterInput(CInputMap&) { ++outerEvents; }
     // One step a frame while the dialog runs: the events a step queues have been handled
-    // when the next one looks.
+    // when the next one looks. The test asks for every frame, so that a dialog that never
+    // ends reaches the frame limit.
     void OnTick()
     {
+        RequestTickWithin(1);
+        RequestRedraw();
         if (CFileDialogView* view = GetRunningFileDialog())
             if (step < steps.size())
                 steps[step++](*view);

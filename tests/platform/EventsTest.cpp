@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -157,6 +158,33 @@ TEST_F(PlatformEventsTest, MouseAndWindowRequests)
                            Ev(PlatformEventKind::Quit)}));
 }
 
+// The main loop waits here between passes and then polls: the wait must not take the event.
+TEST_F(PlatformEventsTest, WaitingForAnEventEndsWhenOneIsQueuedAndLeavesItThere)
+{
+    ASSERT_TRUE(PlatformPushMouseMove(3, 4));
+    uint32_t start = SDL_GetTicks();
+    EXPECT_TRUE(PlatformWaitForEvent(5000));
+    EXPECT_LT(SDL_GetTicks() - start, 2500u);
+    EXPECT_EQ(Drain(), (std::vector<std::string>{Ev(PlatformEventKind::MouseMove, 3, 4)}));
+
+    // Nothing queued: the whole time passes.
+    start = SDL_GetTicks();
+    EXPECT_FALSE(PlatformWaitForEvent(40));
+    EXPECT_GE(SDL_GetTicks() - start, 39u);
+    EXPECT_FALSE(PlatformWaitForEvent(0));
+
+    // An event queued by another thread during the wait ends it.
+    std::thread pusher([] {
+        SDL_Delay(50);
+        PlatformPushMouseMove(5, 6);
+    });
+    start = SDL_GetTicks();
+    EXPECT_TRUE(PlatformWaitForEvent(5000));
+    EXPECT_LT(SDL_GetTicks() - start, 2500u);
+    pusher.join();
+    EXPECT_EQ(Drain(), (std::vector<std::string>{Ev(PlatformEventKind::MouseMove, 5, 6)}));
+}
+
 // Two single clicks on neighbouring controls must not make a double click: SDL's own radius
 // (32 pixels) spans a whole button or several list rows.
 TEST(PlatformInputSettingsTest, VideoStartsWithADoubleClickRadiusOfFourPixels)
@@ -180,6 +208,9 @@ TEST(PlatformEventsWithoutQueueTest, NothingIsQueuedOrPolledWhenTheQueueIsDown)
     EXPECT_FALSE(PlatformPushMouseMove(1, 1));
     PlatformMessage message;
     EXPECT_FALSE(PlatformPollMessage(nullptr, &message));
+    const uint32_t start = SDL_GetTicks();
+    EXPECT_FALSE(PlatformWaitForEvent(30)); // a plain sleep, not an immediate return
+    EXPECT_GE(SDL_GetTicks() - start, 29u);
 }
 
 } // namespace

@@ -3,10 +3,14 @@
 // asked every frame, at most its number of frames, until it answers true. When the steps are
 // done, or after the frame limit (a failure: something hangs), the script asks the program to
 // quit, once: a second quit left in the queue would end the next run in the same process at
-// its start. Main thread only; the script must outlive the run. DialogAnswers stands in for
-// the file dialog with a list of paths.
+// its start. While it runs, the script asks the loop for a tick within each frame period and a
+// redraw on every tick, so the program goes frame by frame as it did when it drew every frame;
+// its frames are the ticks a frame period apart.
+// Main thread only; the script must outlive the run. DialogAnswers stands in for the file
+// dialog with a list of paths.
 #pragma once
 
+#include "app/App.h"
 #include "events/FrameTick.h"
 #include "events/Signal.h"
 #include "gui/FileDialog.h"
@@ -31,19 +35,41 @@ public:
     // either way (the test's expectations say what a timeout means).
     void Until(int frames, std::function<bool()> done) { m_steps.push_back({frames, nullptr, std::move(done)}); }
     bool Finished() const { return m_next == m_steps.size(); }
+    // When the steps are done the script neither quits nor asks for frames any more: the
+    // program rests, and the test ends it. (A script that overruns its frame limit still quits.)
+    void RestWhenDone() { m_restWhenDone = true; }
+    bool IsResting() const { return m_resting; }
 
 private:
     void OnTick()
     {
-        if (m_quitting)
+        if (m_quitting || m_resting)
             return;
+        // A script frame is a tick at least a frame period after the last one: the loop also
+        // ticks for events (those a step pushed, say) and timers in between, and those ticks
+        // do not count, so a step's events are handled before the next step looks.
+        const CApp* app = GetApp();
+        const int32_t framePeriod = app ? app->GetFramePeriod() : 40;
+        const uint32_t period = static_cast<uint32_t>(framePeriod > 0 ? framePeriod : 1);
+        const uint32_t now = AppTime();
+        RequestRedraw();
+        if (m_frames > 0 && now - m_lastFrame < period) {
+            RequestTickWithin(period - (now - m_lastFrame));
+            return;
+        }
+        m_lastFrame = now;
         if (++m_frames > m_limit || m_next >= m_steps.size()) {
-            if (m_next < m_steps.size())
+            if (m_next < m_steps.size()) {
                 ADD_FAILURE() << "script did not finish";
+            } else if (m_restWhenDone) {
+                m_resting = true;
+                return;
+            }
             PlatformPushQuit();
             m_quitting = true;
             return;
         }
+        RequestTickWithin(period);
         Step& step = m_steps[m_next];
         ++m_waited;
         if (step.done) {
@@ -69,8 +95,11 @@ private:
     size_t m_next = 0;
     int m_waited = 0;
     int m_frames = 0;
+    uint32_t m_lastFrame = 0; // AppTime() of the last script frame
     int m_limit;
     bool m_quitting = false;
+    bool m_restWhenDone = false;
+    bool m_resting = false;
     CSlotList m_slots;
 };
 
