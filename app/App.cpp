@@ -144,7 +144,7 @@ void CApp::DrawFrame(uint32_t tickStart)
         // Shapes are filed and drawn together, before the buffers swap.
         CBatchScope batch;
         Draw();
-        FlushBatch(); // what draws on top finds the frame drawn
+        FlushBatch(true); // what draws on top finds the frame drawn, and starts its own depth
         onDrawOverlay.Emit();
     }
     Present();

@@ -109,7 +109,8 @@ public:
     // True when the window gains the keyboard focus, false when it loses it.
     CSignal<bool> onFocus;
     // Emitted after Draw, before the frame is presented: receivers draw what must lie over
-    // everything the application draws (the modal file dialogs).
+    // everything the application draws (the modal file dialogs), in an overlay pass, which
+    // starts from a cleared depth buffer (the frame's depth is not kept for them).
     CSignal<> onDrawOverlay;
 
 protected:

@@ -86,6 +86,8 @@ void BM_DrawnFrame(benchmark::State& state)
         state.counters["shapes"] = stats.shapes;
         state.counters["draws"] = stats.draws;
         state.counters["immediate"] = stats.immediate;
+        state.counters["magnified"] = stats.magnified;
+        state.counters["depth_free"] = stats.depthFree;
     };
     app.Run(0, nullptr);
 }

@@ -48,6 +48,10 @@ struct Snapshot {
     float viewport[4];
     bool scissorOn = false;
     int32_t scissor[4] = {0, 0, 0, 0};
+    bool depthTest = false;
+    GLint depthFunc = GL_LESS;
+    bool depthWrites = true;
+    bool defaultDepthRange = true;
 };
 
 struct RunKey {
@@ -55,13 +59,17 @@ struct RunKey {
     bool textured = false;
     bool additive = false;
     GLenum mode = GL_TRIANGLES;          // GL_POINTS, GL_LINES, GL_TRIANGLES or GL_QUADS
+    // Every texel lookup of the run magnifies (or maps one to one), so the texture's
+    // mipmapped minifying filter would never apply: the run samples with GL_LINEAR instead,
+    // the same pixels at a fraction of the cost.
+    bool linear = false;
     bool scissorOn = false;
     int32_t scissor[4] = {0, 0, 0, 0};
 
     bool operator==(const RunKey& o) const
     {
         return texture == o.texture && textured == o.textured && additive == o.additive && mode == o.mode &&
-               scissorOn == o.scissorOn &&
+               linear == o.linear && scissorOn == o.scissorOn &&
                (!scissorOn || std::equal(scissor, scissor + 4, o.scissor));
     }
 };
@@ -84,14 +92,36 @@ struct Run {
     std::vector<float> vertices;
 };
 
+// A texture's level-0 size and whether it minifies through mipmaps while it magnifies with
+// GL_LINEAR (the case where a magnified run may sample with GL_LINEAR throughout).
+struct TextureInfo {
+    GLuint name = 0;
+    float width = 0, height = 0;
+    bool mipmappedLinear = false;
+};
+
+// A filed shape's screen box and window depths, in filing order, for the depth proof.
+struct ShapeRecord {
+    Box box;
+    float nearest, farthest;
+};
+
 struct Batch {
     int depth = 0;
+    std::vector<ShapeRecord> records;    // the shapes filed since the last flush
+    // The depth buffer holds one value everywhere (cleared to clearDepth) and nothing has
+    // been drawn into it since.
+    bool depthCleared = false;
+    float clearDepth = 1.0f;
+    std::vector<float> grid;             // the depth proof's nearest depth per cell
     Snapshot state;
     std::vector<float> modelView;        // a stack of column-major 4 × 4 matrices
     std::vector<Run> runs;
     size_t used = 0;                     // runs[0, used) are open; the rest keep their memory
     std::vector<float> scratch;          // the current shape's lit vertices, by vertex
     std::vector<uint8_t> done;           // which of them are lit
+    std::vector<float> window;           // their window x and y, for the texel scale
+    std::vector<TextureInfo> textures;   // what filing has read of textures, by name
     std::vector<float> upload;
     BatchStats stats;
 };
@@ -134,7 +164,84 @@ void ReadState(Snapshot& s)
     glGetFloatv(GL_VIEWPORT, s.viewport);
     s.scissorOn = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
     glGetIntegerv(GL_SCISSOR_BOX, s.scissor);
+    s.depthTest = glIsEnabled(GL_DEPTH_TEST) == GL_TRUE;
+    glGetIntegerv(GL_DEPTH_FUNC, &s.depthFunc);
+    GLboolean writes = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &writes);
+    s.depthWrites = writes == GL_TRUE;
+    GLfloat range[2] = {0, 1};
+    glGetFloatv(GL_DEPTH_RANGE, range);
+    s.defaultDepthRange = range[0] == 0.0f && range[1] == 1.0f;
     s.valid = true;
+}
+
+const TextureInfo& InfoOf(Batch& batch, GLuint name)
+{
+    for (const TextureInfo& info : batch.textures)
+        if (info.name == name)
+            return info;
+    TextureInfo info;
+    info.name = name;
+    GLint bound = 0, width = 0, height = 0, minFilter = 0, magFilter = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    info.width = static_cast<float>(width);
+    info.height = static_cast<float>(height);
+    info.mipmappedLinear = name != 0 && width > 0 && height > 0 && magFilter == GL_LINEAR &&
+                           (minFilter == GL_LINEAR_MIPMAP_LINEAR || minFilter == GL_LINEAR_MIPMAP_NEAREST ||
+                            minFilter == GL_NEAREST_MIPMAP_LINEAR || minFilter == GL_NEAREST_MIPMAP_NEAREST);
+    batch.textures.push_back(info);
+    return batch.textures.back();
+}
+
+// Whether every triangle of the filed vertices (in run order: quads or triangles) maps at
+// most one texel to a pixel along each screen axis, by the scale factor OpenGL's level of
+// detail is taken from; then the level of detail is never above 0 and the magnifying filter
+// decides every lookup. Only affine mappings qualify (w and q of 1).
+bool Magnifies(const std::vector<uint32_t>& order, const uint16_t* indices, GLenum mode,
+               const std::vector<float>& lit, const std::vector<float>& window, const TextureInfo& texture)
+{
+    auto corner = [&](size_t at, float& x, float& y, float& u, float& v) {
+        const uint32_t vertex = indices ? indices[order[at]] : order[at];
+        const float* p = &lit[static_cast<size_t>(vertex) * kStride];
+        x = window[vertex * 2ull];
+        y = window[vertex * 2ull + 1];
+        u = p[7] * texture.width;
+        v = p[8] * texture.height;
+        return p[10] == 1.0f;
+    };
+    auto triangle = [&](size_t a, size_t b, size_t c) {
+        float x0, y0, u0, v0, x1, y1, u1, v1, x2, y2, u2, v2;
+        if (!corner(a, x0, y0, u0, v0) || !corner(b, x1, y1, u1, v1) || !corner(c, x2, y2, u2, v2))
+            return false;
+        const float ax = x1 - x0, ay = y1 - y0, bx = x2 - x0, by = y2 - y0;
+        const float det = ax * by - bx * ay;
+        if (std::fabs(det) < 1e-6f)
+            return true; // covers no pixel
+        const float du = u1 - u0, dv = v1 - v0, eu = u2 - u0, ev = v2 - v0;
+        const float dudx = (du * by - eu * ay) / det, dvdx = (dv * by - ev * ay) / det;
+        const float dudy = (ax * eu - bx * du) / det, dvdy = (ax * ev - bx * dv) / det;
+        const float scale = std::max(dudx * dudx + dvdx * dvdx, dudy * dudy + dvdy * dvdy);
+        return scale <= 1.0002f;
+    };
+    if (mode == GL_QUADS) {
+        for (size_t q = 0; q + 4 <= order.size(); q += 4)
+            if (!triangle(q, q + 1, q + 2) || !triangle(q, q + 2, q + 3))
+                return false;
+        return true;
+    }
+    if (mode == GL_TRIANGLES) {
+        for (size_t t = 0; t + 3 <= order.size(); t += 3)
+            if (!triangle(t, t + 1, t + 2))
+                return false;
+        return true;
+    }
+    return false;
 }
 
 // [SECTION] Matrices and lighting
@@ -415,8 +522,11 @@ bool File(Batch& batch, const CShape& shape)
     lit.resize(static_cast<size_t>(count) * kStride);
     std::vector<uint8_t>& done = batch.done;
     done.assign(count, 0);
+    std::vector<float>& window = batch.window;
+    window.assign(static_cast<size_t>(count) * 2, 0.0f);
     Box box{1e30f, 1e30f, -1e30f, -1e30f};
-    bool behind = false;
+    bool behind = false, projective = false;
+    float nearest = 1e30f, farthest = -1e30f;
     auto prepare = [&](uint32_t v) {
         if (done[v])
             return;
@@ -441,6 +551,12 @@ bool File(Batch& batch, const CShape& shape)
         } else {
             const float x = s.viewport[0] + (clip[0] / clip[3] * 0.5f + 0.5f) * s.viewport[2];
             const float y = s.viewport[1] + (clip[1] / clip[3] * 0.5f + 0.5f) * s.viewport[3];
+            window[v * 2ull] = x;
+            window[v * 2ull + 1] = y;
+            const float z = clip[2] / clip[3] * 0.5f + 0.5f;
+            nearest = std::min(nearest, z);
+            farthest = std::max(farthest, z);
+            projective = projective || clip[3] != 1.0f;
             box.x0 = std::min(box.x0, x);
             box.y0 = std::min(box.y0, y);
             box.x1 = std::max(box.x1, x);
@@ -484,7 +600,12 @@ bool File(Batch& batch, const CShape& shape)
     for (uint32_t at : order)
         prepare(indexCount > 0 ? shape.indices[at] : at);
 
-    // A pixel of margin on every side; lines and points reach a little further.
+    // Triangles and quads cover only pixels whose centres lie inside: shapes whose tight
+    // boxes touch share none. Lines and points reach a little further.
+    Box tight = box;
+    if (mode == GL_LINES || mode == GL_POINTS)
+        tight = Box{box.x0 - 2.0f, box.y0 - 2.0f, box.x1 + 2.0f, box.y1 + 2.0f};
+    // For the runs' overlap test, a pixel of margin on every side.
     const float margin = mode == GL_LINES || mode == GL_POINTS ? 2.0f : 1.0f;
     if (behind)
         box = Box{-1e30f, -1e30f, 1e30f, 1e30f};
@@ -492,6 +613,11 @@ bool File(Batch& batch, const CShape& shape)
         box = Box{box.x0 - margin, box.y0 - margin, box.x1 + margin, box.y1 + margin};
 
     RunKey key;
+    if (textured && !behind && !projective && (mode == GL_QUADS || mode == GL_TRIANGLES)) {
+        const TextureInfo& info = InfoOf(batch, material.textures[0]);
+        key.linear = info.mipmappedLinear &&
+                     Magnifies(order, indexCount > 0 ? shape.indices.data() : nullptr, mode, lit, window, info);
+    }
     key.textured = textured;
     key.texture = textured ? material.textures[0] : 0;
     key.additive = material.additive;
@@ -499,6 +625,16 @@ bool File(Batch& batch, const CShape& shape)
     key.scissorOn = s.scissorOn;
     std::copy(s.scissor, s.scissor + 4, key.scissor);
     Run& run = RunFor(batch, key, box);
+    // Fragments outside the scissor box do not exist, for the depth proof either.
+    Box reach = behind ? box : tight;
+    if (key.scissorOn) {
+        reach.x0 = std::max(reach.x0, static_cast<float>(key.scissor[0]));
+        reach.y0 = std::max(reach.y0, static_cast<float>(key.scissor[1]));
+        reach.x1 = std::min(reach.x1, static_cast<float>(key.scissor[0] + key.scissor[2]));
+        reach.y1 = std::min(reach.y1, static_cast<float>(key.scissor[1] + key.scissor[3]));
+    }
+    if (reach.x0 < reach.x1 && reach.y0 < reach.y1)
+        batch.records.push_back(ShapeRecord{reach, projective ? -1e30f : nearest, projective ? 1e30f : farthest});
     const size_t start = run.vertices.size();
     run.vertices.resize(start + order.size() * kStride);
     float* to = &run.vertices[start];
@@ -522,7 +658,43 @@ void Toggle(GLenum capability, bool on)
         glDisable(capability);
 }
 
-void Flush(Batch& batch)
+// Whether every fragment of the filed shapes passes the depth test, so that drawing them
+// without it gives the same picture: the buffer was cleared and nothing drawn since, the test
+// is less-or-equal (or less), and each shape is no farther than every earlier shape that
+// shares a pixel with it (nor than the clear value). Shapes share no pixel when their screen
+// boxes only touch. Depths equal as floats come from equal eye depths under the same
+// orthographic projection, which OpenGL maps to equal depths too; otherwise a margin is kept.
+bool DepthTestPasses(Batch& batch)
+{
+    const Snapshot& s = batch.state;
+    if (!s.valid || !s.depthTest || !batch.depthCleared || !s.defaultDepthRange ||
+        (s.depthFunc != GL_LEQUAL && s.depthFunc != GL_LESS))
+        return false;
+    const float* p = s.projection;
+    if (p[2] != 0.0f || p[6] != 0.0f || p[3] != 0.0f || p[7] != 0.0f || p[11] != 0.0f || p[15] != 1.0f)
+        return false; // depth must not vary across a shape parallel to the screen
+    constexpr float kMargin = 1e-5f;
+    const bool equalPasses = s.depthFunc == GL_LEQUAL;
+    auto noFarther = [equalPasses](float depth, float than) {
+        return depth < than - kMargin || (equalPasses && depth == than);
+    };
+    const std::vector<ShapeRecord>& shapes = batch.records;
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const ShapeRecord& shape = shapes[i];
+        if (shape.nearest < -1e29f)
+            return false; // its depth is not known
+        if (batch.clearDepth < 1.0f && !noFarther(shape.farthest, batch.clearDepth))
+            return false;
+        for (size_t j = 0; j < i; ++j) {
+            const ShapeRecord& earlier = shapes[j];
+            if (!noFarther(shape.farthest, earlier.nearest) && earlier.box.Overlaps(shape.box))
+                return false;
+        }
+    }
+    return true;
+}
+
+void Flush(Batch& batch, bool depthEnds)
 {
     if (batch.used == 0)
         return;
@@ -547,6 +719,11 @@ void Flush(Batch& batch)
     glDisable(GL_LIGHTING);
     glDisable(GL_COLOR_MATERIAL);
     glEnable(GL_BLEND);
+    // Nothing reads the depth buffer again before it is cleared: when no fragment can fail
+    // the test, drawing without it saves reading and writing depth for every pixel.
+    const bool withoutDepth = depthEnds && DepthTestPasses(batch);
+    if (withoutDepth)
+        glDisable(GL_DEPTH_TEST);
 
     const float* base = all.data();
     if (g_glCaps.vertexBuffers) {
@@ -567,13 +744,21 @@ void Flush(Batch& batch)
     bool first = true;
     RunKey last;
     GLint at = 0;
+    GLint lastMinFilter = GL_LINEAR;
     for (size_t i = 0; i < batch.used; ++i) {
         const Run& run = batch.runs[i];
         const RunKey& key = run.key;
         if (first || key.textured != last.textured)
             Toggle(GL_TEXTURE_2D, key.textured);
-        if (key.textured && (first || !last.textured || key.texture != last.texture))
+        const bool rebind = key.textured && (first || !last.textured || key.texture != last.texture);
+        if (!first && last.textured && last.linear && (rebind || !key.linear))
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, lastMinFilter); // as it was
+        if (rebind)
             glBindTexture(GL_TEXTURE_2D, key.texture);
+        if (key.textured && key.linear && (rebind || !last.linear)) {
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &lastMinFilter);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        }
         if (first || key.additive != last.additive)
             glBlendFunc(GL_SRC_ALPHA, key.additive ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
         if (first || key.scissorOn != last.scissorOn)
@@ -584,11 +769,14 @@ void Flush(Batch& batch)
         glDrawArrays(key.mode, at, count);
         at += count;
         ++batch.stats.draws;
+        batch.stats.magnified += key.textured && key.linear;
         batch.stats.vertices += static_cast<uint32_t>(count);
         last = key;
         first = false;
     }
 
+    if (!first && last.textured && last.linear)
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, lastMinFilter);
     if (g_glCaps.vertexBuffers)
         g_gl.bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
     glMatrixMode(GL_TEXTURE);
@@ -598,6 +786,9 @@ void Flush(Batch& batch)
     glPopClientAttrib();
     glPopAttrib();
     batch.used = 0;
+    batch.records.clear();
+    batch.depthCleared = false;
+    batch.stats.depthFree += withoutDepth;
     ++batch.stats.flushes;
 }
 
@@ -624,17 +815,18 @@ void EndBatch()
         return;
     if (--batch.depth > 0)
         return;
-    Flush(batch);
+    // A batch closes at the end of a frame: the next one starts with a clear.
+    Flush(batch, true);
     batch.modelView.clear();
 }
 
 bool IsBatching() { return TheBatch().depth > 0; }
 
-void FlushBatch()
+void FlushBatch(bool depthClearedNext)
 {
     Batch& batch = TheBatch();
     if (batch.depth > 0)
-        Flush(batch);
+        Flush(batch, depthClearedNext);
 }
 
 BatchStats GetBatchStats() { return TheBatch().stats; }
@@ -646,18 +838,28 @@ bool BatchShape(const CShape& shape)
         return false;
     if (File(batch, shape))
         return true;
-    Flush(batch);
+    Flush(batch, false);
+    batch.depthCleared = false; // drawn at once, into the depth buffer
     ++batch.stats.immediate;
     return false;
 }
 
-void InvalidateBatchState()
+void InvalidateBatchState(bool depthClearedNext)
 {
     Batch& batch = TheBatch();
     if (batch.depth == 0)
         return;
-    Flush(batch);
+    Flush(batch, depthClearedNext);
     batch.state.valid = false;
+}
+
+void BatchNoteDepthCleared()
+{
+    Batch& batch = TheBatch();
+    if (batch.depth == 0)
+        return;
+    batch.depthCleared = true;
+    glGetFloatv(GL_DEPTH_CLEAR_VALUE, &batch.clearDepth);
 }
 
 void BatchPushModelView(const float* multiply)
@@ -694,6 +896,13 @@ void BatchLoadModelView(const float* matrix)
     Batch& batch = TheBatch();
     if (batch.depth > 0 && matrix)
         std::copy_n(matrix, 16, &batch.modelView[batch.modelView.size() - 16]);
+}
+
+void ForgetBatchTexture(uint32_t name)
+{
+    std::vector<TextureInfo>& known = TheBatch().textures;
+    known.erase(std::remove_if(known.begin(), known.end(), [name](const TextureInfo& info) { return info.name == name; }),
+                known.end());
 }
 
 void BatchNoteScissor(bool on, const int32_t box[4])

@@ -23,6 +23,8 @@ struct BatchStats {
     uint32_t draws = 0;      // draw calls the runs took
     uint32_t vertices = 0;   // vertices the runs drew
     uint32_t flushes = 0;    // flushes that drew something
+    uint32_t magnified = 0;  // draws whose texture only magnifies, sampled without mipmaps
+    uint32_t depthFree = 0;  // flushes drawn without the depth test, which nothing failed
 };
 
 // Opens a batch; nested calls are counted and only the outermost EndBatch flushes and closes.
@@ -31,8 +33,11 @@ struct BatchStats {
 void BeginBatch();
 void EndBatch();
 bool IsBatching();
-// Draws and empties the runs (nothing when none are open or no batch is).
-void FlushBatch();
+// Draws and empties the runs (nothing when none are open or no batch is). depthClearedNext
+// promises that nothing reads the depth buffer before it is cleared again (an overlay pass
+// follows, or the frame ends): then runs whose every fragment passes the depth test are
+// drawn without it.
+void FlushBatch(bool depthClearedNext = false);
 // What the last closed batch did, or the open one so far.
 BatchStats GetBatchStats();
 
@@ -52,12 +57,17 @@ public:
 bool BatchShape(const CShape& shape);
 // The context's state that filing depends on changed (lights, enables, projection, viewport,
 // scissor): flushes, and reads it again before the next shape.
-void InvalidateBatchState();
+void InvalidateBatchState(bool depthClearedNext = false);
+// The depth buffer was just cleared (to the context's clear depth).
+void BatchNoteDepthCleared();
 // Mirrors of the model-view changes that happen while a batch is open: multiply the matrix
 // (column-major 4 × 4) onto a pushed copy, push an identity, pop, load (null: keep).
 void BatchPushModelView(const float* multiply);
 void BatchPushIdentityModelView();
 void BatchPopModelView();
 void BatchLoadModelView(const float* matrix);
+// A texture's image or parameters are about to change, or its name to go: flushes, and
+// forgets what filing knew of it.
+void ForgetBatchTexture(uint32_t name);
 // The scissor state a clip rectangle just set (box in OpenGL's window coordinates).
 void BatchNoteScissor(bool on, const int32_t box[4]);

@@ -82,7 +82,7 @@ uint32_t GetClipDepth() { return static_cast<uint32_t>(Clips().rects.size()); }
 
 COverlayPass::COverlayPass()
 {
-    InvalidateBatchState(); // what was filed is drawn under the frame's own projection
+    InvalidateBatchState(true); // what was filed is drawn under the frame's own projection
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
@@ -97,6 +97,7 @@ COverlayPass::COverlayPass()
     glDepthFunc(GL_LEQUAL);
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
+    BatchNoteDepthCleared();
     glEnable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
     BatchPushIdentityModelView();

@@ -145,9 +145,10 @@ void InitGL()
 
 void GLClear(float r, float g, float b, float a)
 {
-    FlushBatch();
+    FlushBatch(true);
     glClearColor(r, g, b, a);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    BatchNoteDepthCleared();
 }
 
 void GLEnable(GLenum capability, bool enable)

@@ -11,6 +11,7 @@ CTexture::~CTexture()
 {
     if (glName != 0) {
         FlushBatch(); // filed shapes may still show it
+        ForgetBatchTexture(glName);
         GLuint name = glName;
         glDeleteTextures(1, &name);
     }
@@ -49,6 +50,7 @@ void CTexture::Upload()
     // A texture keeps its name across uploads: materials hold copies of it. Shapes filed
     // before the upload show the old image.
     FlushBatch();
+    ForgetBatchTexture(glName);
     GLuint name = glName;
     if (name != 0)
         glDeleteTextures(1, &name);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -326,6 +327,86 @@ TEST_F(DrawBatch, ChangesMidFrameApplyToTheShapesAfterThem)
     EXPECT_EQ(At(21, 5), (std::vector<uint8_t>{0, 255, 0}));
     EXPECT_EQ(At(8, 48), (std::vector<uint8_t>{0, 0, 255}));
     EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+}
+
+// Draws the frame once shape by shape and once batched (cleared inside the batch, as the
+// application's frames are) and gives both pictures.
+std::pair<std::vector<uint8_t>, std::vector<uint8_t>> BothWays(const std::function<void()>& frame)
+{
+    GLClear(0, 0, 0, 1);
+    frame();
+    std::vector<uint8_t> immediate = GLTestContext::ReadPixels();
+    {
+        CBatchScope batch;
+        GLClear(0, 0, 0, 1);
+        frame();
+    }
+    return {std::move(immediate), GLTestContext::ReadPixels()};
+}
+
+TEST_F(DrawBatch, TexturesThatOnlyMagnifySampleWithoutMipmapsAndLookTheSame)
+{
+    // 16 × 16 texels of a fine checkerboard, so that minifying through the mipmaps averages
+    // it to grey while magnifying keeps the squares.
+    CTexture texture;
+    texture.Allocate(32, 16, 16, 4);
+    for (uint32_t i = 0; i < 256; ++i) {
+        const uint8_t v = ((i % 16) + (i / 16)) % 2 ? 255 : 0;
+        std::fill(texture.pixels + i * 4, texture.pixels + i * 4 + 3, v);
+        texture.pixels[i * 4 + 3] = 255;
+    }
+    texture.Upload();
+    GLEnable(GL_LIGHTING, true);
+    auto quad = [&](float x, float y, float w, float h) {
+        CQuad shape = Rect(x, y, w, h);
+        Emit(shape, 1, 1, 1);
+        shape.material.textures = {texture.glName};
+        shape.Draw();
+    };
+    const auto one = BothWays([&] { quad(0, 0, 16, 16); quad(20, 0, 40, 24); });
+    EXPECT_EQ(Differing(one.first, one.second, 0), 0);
+    EXPECT_EQ(GetBatchStats().magnified, 1u); // one run: 1:1 and enlarged alike
+    const auto minified = BothWays([&] { quad(0, 30, 8, 8); quad(20, 30, 16, 5); });
+    EXPECT_EQ(Differing(minified.first, minified.second, 1), 0);
+    EXPECT_EQ(GetBatchStats().magnified, 0u);
+    EXPECT_EQ(At(3, 33)[0], At(4, 33)[0]); // averaged: the squares are gone
+}
+
+TEST_F(DrawBatch, TheDepthTestIsLeftOutOnlyWhenNoFragmentCouldFailIt)
+{
+    GLEnable(GL_LIGHTING, true);
+    auto quad = [](float x, float y, float z, float r, float g, float b) {
+        CQuad shape = Rect(x, y, 20, 20);
+        shape.SetPosition(x, y, z);
+        Emit(shape, r, g, b);
+        shape.Draw();
+    };
+    // Painter's order: each later shape is nearer (or as near) where they meet.
+    const auto painted = BothWays([&] {
+        quad(0, 0, 1, 1, 0, 0);
+        quad(10, 10, 2, 0, 1, 0);
+        quad(20, 20, 2, 0, 0, 1);
+        quad(40, 0, 0, 1, 1, 0); // far back, but meets nothing
+    });
+    EXPECT_EQ(Differing(painted.first, painted.second, 0), 0);
+    EXPECT_EQ(GetBatchStats().depthFree, 1u);
+
+    // A later shape behind an earlier one it overlaps: the test hides part of it.
+    const auto hidden = BothWays([&] {
+        quad(0, 0, 5, 1, 0, 0);
+        quad(10, 10, 1, 0, 1, 0);
+    });
+    EXPECT_EQ(Differing(hidden.first, hidden.second, 0), 0);
+    EXPECT_EQ(GetBatchStats().depthFree, 0u);
+    EXPECT_EQ(At(15, 15), (std::vector<uint8_t>{255, 0, 0}));
+    EXPECT_EQ(At(25, 25), (std::vector<uint8_t>{0, 255, 0}));
+
+    // Shapes that only touch share no pixel.
+    BothWays([&] {
+        quad(0, 0, 5, 1, 0, 0);
+        quad(20, 0, 1, 0, 1, 0);
+    });
+    EXPECT_EQ(GetBatchStats().depthFree, 1u);
 }
 
 TEST_F(DrawBatch, NestedScopesDrawOnceAtTheOutermostEnd)
