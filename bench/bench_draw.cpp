@@ -86,6 +86,7 @@ void BM_DrawnFrame(benchmark::State& state)
         state.counters["shapes"] = stats.shapes;
         state.counters["draws"] = stats.draws;
         state.counters["immediate"] = stats.immediate;
+        state.counters["culled"] = stats.culled;
         state.counters["magnified"] = stats.magnified;
         state.counters["depth_free"] = stats.depthFree;
     };

@@ -612,6 +612,22 @@ bool File(Batch& batch, const CShape& shape)
     else
         box = Box{box.x0 - margin, box.y0 - margin, box.x1 + margin, box.y1 + margin};
 
+    // A shape wholly outside the viewport or the scissor box draws nothing: it is dropped
+    // before it costs the renderer anything.
+    if (!behind) {
+        float x0 = s.viewport[0], y0 = s.viewport[1], x1 = s.viewport[0] + s.viewport[2], y1 = s.viewport[1] + s.viewport[3];
+        if (s.scissorOn) {
+            x0 = std::max(x0, static_cast<float>(s.scissor[0]));
+            y0 = std::max(y0, static_cast<float>(s.scissor[1]));
+            x1 = std::min(x1, static_cast<float>(s.scissor[0] + s.scissor[2]));
+            y1 = std::min(y1, static_cast<float>(s.scissor[1] + s.scissor[3]));
+        }
+        if (!box.Overlaps(Box{x0, y0, x1, y1})) {
+            ++batch.stats.culled;
+            return true;
+        }
+    }
+
     RunKey key;
     if (textured && !behind && !projective && (mode == GL_QUADS || mode == GL_TRIANGLES)) {
         const TextureInfo& info = InfoOf(batch, material.textures[0]);

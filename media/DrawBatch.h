@@ -20,6 +20,7 @@ class CShape;
 struct BatchStats {
     uint32_t shapes = 0;     // shapes filed into runs
     uint32_t immediate = 0;  // shapes drawn at once while batching
+    uint32_t culled = 0;     // shapes dropped because they lie wholly outside the viewport or scissor box
     uint32_t draws = 0;      // draw calls the runs took
     uint32_t vertices = 0;   // vertices the runs drew
     uint32_t flushes = 0;    // flushes that drew something

@@ -409,6 +409,32 @@ TEST_F(DrawBatch, TheDepthTestIsLeftOutOnlyWhenNoFragmentCouldFailIt)
     EXPECT_EQ(GetBatchStats().depthFree, 1u);
 }
 
+TEST_F(DrawBatch, ShapesWhollyOutsideTheViewOrTheClipAreDropped)
+{
+    GLEnable(GL_LIGHTING, true);
+    auto quad = [](float x, float y) {
+        CQuad shape = Rect(x, y, 10, 10);
+        Emit(shape, 1, 1, 0);
+        shape.Draw();
+    };
+    {
+        CBatchScope batch;
+        quad(70, 10);  // right of the target
+        quad(10, -30); // above it
+        quad(58, 58);  // partly inside: drawn
+        CClipScope clip(0.0f, 0.0f, 20.0f, 20.0f);
+        quad(25, 5);   // outside the clip
+        quad(15, 15);  // partly inside it
+    }
+    const BatchStats stats = GetBatchStats();
+    EXPECT_EQ(stats.culled, 3u);
+    EXPECT_EQ(stats.shapes, 2u);
+    EXPECT_EQ(At(60, 60), (std::vector<uint8_t>{255, 255, 0}));
+    EXPECT_EQ(At(17, 17), (std::vector<uint8_t>{255, 255, 0}));
+    EXPECT_EQ(At(22, 17), (std::vector<uint8_t>{0, 0, 0}));
+    EXPECT_EQ(At(27, 7), (std::vector<uint8_t>{0, 0, 0}));
+}
+
 TEST_F(DrawBatch, NestedScopesDrawOnceAtTheOutermostEnd)
 {
     CQuad quad = Rect(0, 0, 8, 8);
