@@ -819,6 +819,7 @@ void BeginBatch()
         return;
     batch.stats = BatchStats{};
     batch.state.valid = false;
+    batch.textures.clear(); // read again each frame: a new context may reuse the names
     batch.used = 0;
     batch.modelView.assign(16, 0.0f);
     glGetFloatv(GL_MODELVIEW_MATRIX, batch.modelView.data());
