@@ -69,7 +69,9 @@ void MakeVoices(CSceneMain& scene, size_t count)
     }
 }
 
-void BM_DrawnFrame(benchmark::State& state)
+// Runs the application with the benchmark's voice count (its argument) and, once the main
+// scene is up with those voices, measure(app); skips without a display.
+void WithVoices(benchmark::State& state, const std::function<void(BenchApp&)>& measure)
 {
     if (!std::getenv("DISPLAY")) {
         state.SkipWithError("no display: run under a (virtual) X server");
@@ -78,6 +80,14 @@ void BM_DrawnFrame(benchmark::State& state)
     BenchApp app;
     app.whenReady = [&] {
         MakeVoices(app.GetMainScene(), static_cast<size_t>(state.range(0)));
+        measure(app);
+    };
+    app.Run(0, nullptr);
+}
+
+void BM_DrawnFrame(benchmark::State& state)
+{
+    WithVoices(state, [&](BenchApp& app) {
         for (int i = 0; i < 5; ++i) // layout settles, textures and glyphs are made
             app.DrawOneFrame();
         for (auto _ : state)
@@ -89,8 +99,7 @@ void BM_DrawnFrame(benchmark::State& state)
         state.counters["culled"] = stats.culled;
         state.counters["magnified"] = stats.magnified;
         state.counters["depth_free"] = stats.depthFree;
-    };
-    app.Run(0, nullptr);
+    });
 }
 BENCHMARK(BM_DrawnFrame)->Arg(8)->Arg(32)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -105,14 +114,8 @@ double ProcessSeconds()
 // column is then the milliseconds of CPU that second took.
 void BM_AtRest(benchmark::State& state)
 {
-    if (!std::getenv("DISPLAY")) {
-        state.SkipWithError("no display: run under a (virtual) X server");
-        return;
-    }
-    BenchApp app;
-    app.whenReady = [&] {
+    WithVoices(state, [&](BenchApp& app) {
         CSceneMain& scene = app.GetMainScene();
-        MakeVoices(scene, static_cast<size_t>(state.range(0)));
         // Until the mix is made and the program has settled.
         const uint32_t start = PlatformTicks();
         while ((scene.IsRenderPending() || PlatformTicks() - start < 1500) && app.IsRunning())
@@ -131,8 +134,7 @@ void BM_AtRest(benchmark::State& state)
         }
         state.counters["core_percent"] = wall > 0 ? 100.0 * cpu / wall : 0.0;
         state.counters["frames_per_s"] = wall > 0 ? static_cast<double>(frames) / wall : 0.0;
-    };
-    app.Run(0, nullptr);
+    });
 }
 BENCHMARK(BM_AtRest)->Arg(8)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
