@@ -654,11 +654,22 @@ bool File(Batch& batch, const CShape& shape)
     const size_t start = run.vertices.size();
     run.vertices.resize(start + order.size() * kStride);
     float* to = &run.vertices[start];
-    for (uint32_t at : order) {
-        const uint32_t v = indexCount > 0 ? shape.indices[at] : at;
-        std::memcpy(to, &lit[static_cast<size_t>(v) * kStride], kStride * sizeof(float));
+    auto vertexAt = [&](size_t i) { return indexCount > 0 ? shape.indices[order[i]] : order[i]; };
+    for (size_t i = 0; i < order.size(); ++i) {
+        const float* from = &lit[static_cast<size_t>(vertexAt(i)) * kStride];
+        // A line that starts where it ends exits no pixel's diamond and draws nothing (a
+        // trace's flat stretches give many); it is left out.
+        if (mode == GL_LINES && i % 2 == 0 && i + 1 < order.size()) {
+            const float* end = &lit[static_cast<size_t>(vertexAt(i + 1)) * kStride];
+            if (from[0] == end[0] && from[1] == end[1] && from[2] == end[2]) {
+                ++i;
+                continue;
+            }
+        }
+        std::memcpy(to, from, kStride * sizeof(float));
         to += kStride;
     }
+    run.vertices.resize(static_cast<size_t>(to - run.vertices.data()));
     ++batch.stats.shapes;
     return true;
 }

@@ -226,6 +226,16 @@ TEST_F(DrawBatch, LineStripsDrawTheirPixels)
             loop.SetVertexColour(v, 255, 0, 0, 255);
         }
         loop.Draw();
+        // A trace's flat stretch: the same point several times over, then a step.
+        CShape flat = line;
+        flat.SetVertexCount(8);
+        const float steps[8][2] = {{5.5f, 60.5f}, {5.5f, 60.5f}, {5.5f, 60.5f}, {9.5f, 60.5f},
+                                   {9.5f, 60.5f}, {9.5f, 56.5f}, {9.5f, 56.5f}, {14.5f, 56.5f}};
+        for (uint32_t v = 0; v < 8; ++v) {
+            flat.VertexPosition(v).Set(steps[v][0], steps[v][1], 0);
+            flat.SetVertexColour(v, 0, 0, 255, 255);
+        }
+        flat.Draw();
     };
     trace();
     const std::vector<uint8_t> immediate = GLTestContext::ReadPixels();
@@ -235,8 +245,11 @@ TEST_F(DrawBatch, LineStripsDrawTheirPixels)
         trace();
     }
     const std::vector<uint8_t> batched = GLTestContext::ReadPixels();
-    // Strips become separate segments: at most a joint pixel may differ.
+    // Strips become separate segments (those of no length left out): at most a joint pixel
+    // may differ.
     EXPECT_LE(Differing(immediate, batched, 0), 4);
+    EXPECT_EQ(At(7, 60), (std::vector<uint8_t>{0, 0, 255}));
+    EXPECT_EQ(At(9, 58), (std::vector<uint8_t>{0, 0, 255}));
     EXPECT_EQ(GetBatchStats().draws, 1u);
 }
 
