@@ -99,6 +99,7 @@ void BM_DrawnFrame(benchmark::State& state)
         state.counters["culled"] = stats.culled;
         state.counters["magnified"] = stats.magnified;
         state.counters["depth_free"] = stats.depthFree;
+        state.counters["opaque"] = stats.opaque;
     });
 }
 BENCHMARK(BM_DrawnFrame)->Arg(8)->Arg(32)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);

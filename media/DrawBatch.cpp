@@ -63,13 +63,16 @@ struct RunKey {
     // mipmapped minifying filter would never apply: the run samples with GL_LINEAR instead,
     // the same pixels at a fraction of the cost.
     bool linear = false;
+    // Untextured, blended normally and opaque at every vertex: blending would give the
+    // source colour itself, so the run is drawn without it.
+    bool opaque = false;
     bool scissorOn = false;
     int32_t scissor[4] = {0, 0, 0, 0};
 
     bool operator==(const RunKey& o) const
     {
         return texture == o.texture && textured == o.textured && additive == o.additive && mode == o.mode &&
-               linear == o.linear && scissorOn == o.scissorOn &&
+               linear == o.linear && opaque == o.opaque && scissorOn == o.scissorOn &&
                (!scissorOn || std::equal(scissor, scissor + 4, o.scissor));
     }
 };
@@ -637,6 +640,14 @@ bool File(Batch& batch, const CShape& shape)
     key.textured = textured;
     key.texture = textured ? material.textures[0] : 0;
     key.additive = material.additive;
+    if (!textured && !material.additive) {
+        key.opaque = true;
+        for (uint32_t at : order)
+            if (lit[static_cast<size_t>(indexCount > 0 ? shape.indices[at] : at) * kStride + 6] < 1.0f) {
+                key.opaque = false;
+                break;
+            }
+    }
     key.mode = mode;
     key.scissorOn = s.scissorOn;
     std::copy(s.scissor, s.scissor + 4, key.scissor);
@@ -788,6 +799,8 @@ void Flush(Batch& batch, bool depthEnds)
         }
         if (first || key.additive != last.additive)
             glBlendFunc(GL_SRC_ALPHA, key.additive ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+        if (first || key.opaque != last.opaque)
+            Toggle(GL_BLEND, !key.opaque);
         if (first || key.scissorOn != last.scissorOn)
             Toggle(GL_SCISSOR_TEST, key.scissorOn);
         if (key.scissorOn && (first || !last.scissorOn || !std::equal(key.scissor, key.scissor + 4, last.scissor)))
@@ -797,6 +810,7 @@ void Flush(Batch& batch, bool depthEnds)
         at += count;
         ++batch.stats.draws;
         batch.stats.magnified += key.textured && key.linear;
+        batch.stats.opaque += key.opaque;
         batch.stats.vertices += static_cast<uint32_t>(count);
         last = key;
         first = false;

@@ -25,6 +25,7 @@ struct BatchStats {
     uint32_t vertices = 0;   // vertices the runs drew
     uint32_t flushes = 0;    // flushes that drew something
     uint32_t magnified = 0;  // draws whose texture only magnifies, sampled without mipmaps
+    uint32_t opaque = 0;     // draws of untextured opaque runs, made without blending
     uint32_t depthFree = 0;  // flushes drawn without the depth test, which nothing failed
 };
 

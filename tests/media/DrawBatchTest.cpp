@@ -199,6 +199,7 @@ TEST_F(DrawBatch, AFrameBatchedLooksAsOneDrawnShapeByShape)
         // Lighting on the CPU rounds a little differently from the driver's.
         EXPECT_EQ(Differing(immediate, batched, 2), 0) << "vertex buffers " << buffers;
         EXPECT_EQ(stats.immediate, 1u);  // the polygon
+        EXPECT_GT(stats.opaque, 0u);     // the unlit strips and triangles blend nothing
         EXPECT_EQ(stats.shapes, 8u);
         EXPECT_LT(stats.draws, stats.shapes);
         EXPECT_FALSE(IsBatching());
