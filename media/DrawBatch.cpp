@@ -80,6 +80,10 @@ struct RunKey {
 struct Box {
     float x0, y0, x1, y1;
     bool Overlaps(const Box& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
+    Box Intersection(const Box& o) const
+    {
+        return Box{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+    }
     void Add(const Box& o)
     {
         x0 = std::min(x0, o.x0);
@@ -617,18 +621,14 @@ bool File(Batch& batch, const CShape& shape)
 
     // A shape wholly outside the viewport or the scissor box draws nothing: it is dropped
     // before it costs the renderer anything.
-    if (!behind) {
-        float x0 = s.viewport[0], y0 = s.viewport[1], x1 = s.viewport[0] + s.viewport[2], y1 = s.viewport[1] + s.viewport[3];
-        if (s.scissorOn) {
-            x0 = std::max(x0, static_cast<float>(s.scissor[0]));
-            y0 = std::max(y0, static_cast<float>(s.scissor[1]));
-            x1 = std::min(x1, static_cast<float>(s.scissor[0] + s.scissor[2]));
-            y1 = std::min(y1, static_cast<float>(s.scissor[1] + s.scissor[3]));
-        }
-        if (!box.Overlaps(Box{x0, y0, x1, y1})) {
-            ++batch.stats.culled;
-            return true;
-        }
+    Box area{s.viewport[0], s.viewport[1], s.viewport[0] + s.viewport[2], s.viewport[1] + s.viewport[3]};
+    if (s.scissorOn)
+        area = area.Intersection(Box{static_cast<float>(s.scissor[0]), static_cast<float>(s.scissor[1]),
+                                     static_cast<float>(s.scissor[0] + s.scissor[2]),
+                                     static_cast<float>(s.scissor[1] + s.scissor[3])});
+    if (!behind && !box.Overlaps(area)) {
+        ++batch.stats.culled;
+        return true;
     }
 
     RunKey key;
@@ -652,14 +652,9 @@ bool File(Batch& batch, const CShape& shape)
     key.scissorOn = s.scissorOn;
     std::copy(s.scissor, s.scissor + 4, key.scissor);
     Run& run = RunFor(batch, key, box);
-    // Fragments outside the scissor box do not exist, for the depth proof either.
-    Box reach = behind ? box : tight;
-    if (key.scissorOn) {
-        reach.x0 = std::max(reach.x0, static_cast<float>(key.scissor[0]));
-        reach.y0 = std::max(reach.y0, static_cast<float>(key.scissor[1]));
-        reach.x1 = std::min(reach.x1, static_cast<float>(key.scissor[0] + key.scissor[2]));
-        reach.y1 = std::min(reach.y1, static_cast<float>(key.scissor[1] + key.scissor[3]));
-    }
+    // Fragments outside the viewport and the scissor box do not exist, for the depth proof
+    // either.
+    const Box reach = (behind ? box : tight).Intersection(area);
     if (reach.x0 < reach.x1 && reach.y0 < reach.y1)
         batch.records.push_back(ShapeRecord{reach, projective ? -1e30f : nearest, projective ? 1e30f : farthest});
     const size_t start = run.vertices.size();

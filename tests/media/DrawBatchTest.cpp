@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <utility>
@@ -26,12 +27,7 @@ using DrawBatch = GLTest;
 
 constexpr int kSide = GLTestContext::kSide;
 
-std::vector<uint8_t> At(int x, int y)
-{
-    uint8_t rgba[4];
-    GLTestContext::Pixel(x, kSide - 1 - y, rgba);
-    return std::vector<uint8_t>(rgba, rgba + 3);
-}
+std::vector<uint8_t> At(int x, int y) { return GLTestContext::ColourAt(x, y); }
 
 CQuad Rect(float x, float y, float w, float h)
 {
@@ -48,6 +44,23 @@ void Emit(CShape& shape, float r, float g, float b, float a = 1.0f)
     std::fill(shape.material.ambient, shape.material.ambient + 4, 0.0f);
     std::fill(shape.material.diffuse, shape.material.diffuse + 3, 0.0f);
     shape.material.diffuse[3] = a;
+}
+
+// An untextured shape of the given primitive through points (x, y), vertex v coloured
+// colour(v) (opaque RGB).
+CShape Coloured(uint32_t mode, const std::vector<std::array<float, 2>>& points,
+                const std::function<std::array<uint8_t, 3>(uint32_t)>& colour)
+{
+    CShape shape;
+    shape.mode = mode;
+    shape.hasColours = true;
+    shape.SetVertexCount(static_cast<uint32_t>(points.size()));
+    for (uint32_t v = 0; v < points.size(); ++v) {
+        shape.VertexPosition(v).Set(points[v][0], points[v][1], 0);
+        const std::array<uint8_t, 3> rgb = colour(v);
+        shape.SetVertexColour(v, rgb[0], rgb[1], rgb[2], 255);
+    }
+    return shape;
 }
 
 // A 4 × 4 texture: left half red, right half blue, all opaque.
@@ -123,43 +136,25 @@ void Scene(const CTexture& texture)
         CMatrix move;
         move.SetTranslation(2.0f, 1.0f, 0.0f);
         CModelViewScope view(move);
-        CShape strip;
-        strip.mode = GL_TRIANGLE_STRIP;
-        strip.hasColours = true;
-        strip.SetVertexCount(5);
-        const float points[5][2] = {{28, 24}, {30, 44}, {44, 26}, {46, 46}, {70, 30}};
-        for (uint32_t v = 0; v < 5; ++v) {
-            strip.VertexPosition(v).Set(points[v][0], points[v][1], 0);
-            strip.SetVertexColour(v, static_cast<uint8_t>(50 * v), 200, static_cast<uint8_t>(255 - 50 * v), 255);
-        }
+        CShape strip = Coloured(GL_TRIANGLE_STRIP, {{28, 24}, {30, 44}, {44, 26}, {46, 46}, {70, 30}}, [](uint32_t v) {
+            return std::array<uint8_t, 3>{static_cast<uint8_t>(50 * v), 200, static_cast<uint8_t>(255 - 50 * v)};
+        });
         strip.Draw();
         CShape fan = strip;
         fan.mode = GL_TRIANGLE_FAN;
         fan.SetPosition(0, 14, 0);
         fan.Draw();
-        CShape indexed;
-        indexed.mode = GL_TRIANGLES;
-        indexed.hasColours = true;
-        indexed.SetVertexCount(4);
-        const float corners[4][2] = {{40, 50}, {56, 50}, {56, 62}, {40, 62}};
-        for (uint32_t v = 0; v < 4; ++v) {
-            indexed.VertexPosition(v).Set(corners[v][0], corners[v][1], 0);
-            indexed.SetVertexColour(v, 255, static_cast<uint8_t>(60 * v), 0, 255);
-        }
+        CShape indexed = Coloured(GL_TRIANGLES, {{40, 50}, {56, 50}, {56, 62}, {40, 62}}, [](uint32_t v) {
+            return std::array<uint8_t, 3>{255, static_cast<uint8_t>(60 * v), 0};
+        });
         indexed.SetIndexCount(6);
         indexed.indices = {0, 1, 2, 0, 2, 3};
         indexed.Draw();
     }
     // A polygon, which runs do not take.
-    CShape polygon;
-    polygon.mode = GL_POLYGON;
-    polygon.hasColours = true;
-    polygon.SetVertexCount(5);
-    const float corners[5][2] = {{2, 52}, {14, 50}, {20, 58}, {10, 63}, {2, 60}};
-    for (uint32_t v = 0; v < 5; ++v) {
-        polygon.VertexPosition(v).Set(corners[v][0], corners[v][1], 0);
-        polygon.SetVertexColour(v, 200, 100, static_cast<uint8_t>(40 * v), 255);
-    }
+    CShape polygon = Coloured(GL_POLYGON, {{2, 52}, {14, 50}, {20, 58}, {10, 63}, {2, 60}}, [](uint32_t v) {
+        return std::array<uint8_t, 3>{200, 100, static_cast<uint8_t>(40 * v)};
+    });
     polygon.Draw();
 }
 
@@ -179,11 +174,7 @@ int Differing(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int 
 TEST_F(DrawBatch, AFrameBatchedLooksAsOneDrawnShapeByShape)
 {
     TwoColourTexture picture;
-    for (bool buffers : {false, true}) {
-        if (buffers && !g_glCaps.vertexBuffers)
-            continue;
-        const bool saved = g_glCaps.vertexBuffers;
-        g_glCaps.vertexBuffers = buffers;
+    GLTestContext::WithEachArrayPath([&](bool buffers) {
         GLClear(0, 0, 0, 1);
         Scene(picture.texture);
         const std::vector<uint8_t> immediate = GLTestContext::ReadPixels();
@@ -194,7 +185,6 @@ TEST_F(DrawBatch, AFrameBatchedLooksAsOneDrawnShapeByShape)
             Scene(picture.texture);
         }
         const std::vector<uint8_t> batched = GLTestContext::ReadPixels();
-        g_glCaps.vertexBuffers = saved;
         const BatchStats stats = GetBatchStats();
         // Lighting on the CPU rounds a little differently from the driver's.
         EXPECT_EQ(Differing(immediate, batched, 2), 0) << "vertex buffers " << buffers;
@@ -203,39 +193,25 @@ TEST_F(DrawBatch, AFrameBatchedLooksAsOneDrawnShapeByShape)
         EXPECT_EQ(stats.shapes, 8u);
         EXPECT_LT(stats.draws, stats.shapes);
         EXPECT_FALSE(IsBatching());
-    }
+    });
 }
 
 TEST_F(DrawBatch, LineStripsDrawTheirPixels)
 {
     auto trace = [] {
-        CShape line;
-        line.mode = GL_LINE_STRIP;
-        line.hasColours = true;
-        line.SetVertexCount(40);
-        for (uint32_t v = 0; v < 40; ++v) {
-            line.VertexPosition(v).Set(2.5f + 1.5f * v, 32.5f + ((v % 2) ? 20.0f : -20.0f) * (v % 5) / 4.0f, 0);
-            line.SetVertexColour(v, 0, 255, 0, 255);
-        }
-        line.Draw();
-        CShape loop = line;
-        loop.mode = GL_LINE_LOOP;
-        loop.SetVertexCount(4);
-        const float square[4][2] = {{10.5f, 10.5f}, {50.5f, 10.5f}, {50.5f, 50.5f}, {10.5f, 50.5f}};
-        for (uint32_t v = 0; v < 4; ++v) {
-            loop.VertexPosition(v).Set(square[v][0], square[v][1], 0);
-            loop.SetVertexColour(v, 255, 0, 0, 255);
-        }
-        loop.Draw();
+        std::vector<std::array<float, 2>> zigzag;
+        for (uint32_t v = 0; v < 40; ++v)
+            zigzag.push_back({2.5f + 1.5f * v, 32.5f + ((v % 2) ? 20.0f : -20.0f) * (v % 5) / 4.0f});
+        auto green = [](uint32_t) { return std::array<uint8_t, 3>{0, 255, 0}; };
+        Coloured(GL_LINE_STRIP, zigzag, green).Draw();
+        auto red = [](uint32_t) { return std::array<uint8_t, 3>{255, 0, 0}; };
+        Coloured(GL_LINE_LOOP, {{10.5f, 10.5f}, {50.5f, 10.5f}, {50.5f, 50.5f}, {10.5f, 50.5f}}, red).Draw();
         // A trace's flat stretch: the same point several times over, then a step.
-        CShape flat = line;
-        flat.SetVertexCount(8);
-        const float steps[8][2] = {{5.5f, 60.5f}, {5.5f, 60.5f}, {5.5f, 60.5f}, {9.5f, 60.5f},
-                                   {9.5f, 60.5f}, {9.5f, 56.5f}, {9.5f, 56.5f}, {14.5f, 56.5f}};
-        for (uint32_t v = 0; v < 8; ++v) {
-            flat.VertexPosition(v).Set(steps[v][0], steps[v][1], 0);
-            flat.SetVertexColour(v, 0, 0, 255, 255);
-        }
+        auto blue = [](uint32_t) { return std::array<uint8_t, 3>{0, 0, 255}; };
+        CShape flat = Coloured(GL_LINE_STRIP,
+                               {{5.5f, 60.5f}, {5.5f, 60.5f}, {5.5f, 60.5f}, {9.5f, 60.5f}, {9.5f, 60.5f},
+                                {9.5f, 56.5f}, {9.5f, 56.5f}, {14.5f, 56.5f}},
+                               blue);
         flat.Draw();
     };
     trace();

@@ -301,23 +301,13 @@ TEST(Quad, UnitQuadOfTheGui)
 
 using Drawing = GLTest;
 
-// The colour at GUI pixel (x, y): y counted down from the top.
-std::vector<uint8_t> At(int x, int y)
-{
-    uint8_t rgba[4];
-    GLTestContext::Pixel(x, GLTestContext::kSide - 1 - y, rgba);
-    return std::vector<uint8_t>(rgba, rgba + 3);
-}
+std::vector<uint8_t> At(int x, int y) { return GLTestContext::ColourAt(x, y); }
 
 const std::vector<uint8_t> kBlack = {0, 0, 0};
 
 TEST_F(Drawing, ColouredQuadCoversItsRectangle)
 {
-    for (bool buffers : {false, true}) {
-        if (buffers && !g_glCaps.vertexBuffers)
-            continue;
-        const bool saved = g_glCaps.vertexBuffers;
-        g_glCaps.vertexBuffers = buffers;
+    GLTestContext::WithEachArrayPath([](bool buffers) {
         GLClear(0, 0, 0, 1);
         CQuad quad;
         quad.hasColours = true;
@@ -326,12 +316,11 @@ TEST_F(Drawing, ColouredQuadCoversItsRectangle)
         quad.SetPosition(16, 8, 0);
         quad.SetScale(32, 16, 1);
         quad.Draw();
-        g_glCaps.vertexBuffers = saved;
         EXPECT_EQ(At(20, 10), (std::vector<uint8_t>{255, 0, 0})) << buffers;
         EXPECT_EQ(At(47, 23), (std::vector<uint8_t>{255, 0, 0})) << buffers;
         EXPECT_EQ(At(49, 10), kBlack) << buffers;
         EXPECT_EQ(At(20, 25), kBlack) << buffers;
-    }
+    });
 }
 
 TEST_F(Drawing, IndexedAndPlainTrianglesDrawTheSameSquare)

@@ -133,6 +133,25 @@ void GLTestContext::Pixel(int x, int y, uint8_t rgba[4])
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
+std::vector<uint8_t> GLTestContext::ColourAt(int x, int y)
+{
+    uint8_t rgba[4];
+    Pixel(x, kSide - 1 - y, rgba);
+    return std::vector<uint8_t>(rgba, rgba + 3);
+}
+
+void GLTestContext::WithEachArrayPath(const std::function<void(bool buffers)>& body)
+{
+    const bool available = g_glCaps.vertexBuffers;
+    for (bool buffers : {false, true}) {
+        if (buffers && !available)
+            continue;
+        g_glCaps.vertexBuffers = buffers;
+        body(buffers);
+        g_glCaps.vertexBuffers = available;
+    }
+}
+
 void GLTest::SetUp()
 {
     std::string why;

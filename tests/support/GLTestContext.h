@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,12 @@ public:
     static std::vector<uint8_t> ReadPixels();
     // One pixel of the drawing target (x from the left, y from the bottom).
     static void Pixel(int x, int y, uint8_t rgba[4]);
+    // The RGB of GUI pixel (x, y): y counted down from the top.
+    static std::vector<uint8_t> ColourAt(int x, int y);
+
+    // Runs body(buffers) with vertex buffers off and then, when the context has them, on;
+    // the capability flag is put back after each run.
+    static void WithEachArrayPath(const std::function<void(bool buffers)>& body);
 };
 
 class GLTest : public ::testing::Test {
