@@ -177,7 +177,7 @@ bool CApp::DrainMessages()
         // Before the handler, which may run a loop of its own (the modal file dialog).
         RequestRedraw();
         if (message.count == 1 && message.events[0].kind == PlatformEventKind::Quit)
-            m_running = false;
+            RequestQuit();
         else
             HandleMessage(message);
     }
@@ -196,6 +196,17 @@ void CApp::Pass()
         return;
     const uint32_t now = AppTime();
     AppWait(PassWaitTime(now, visible && IsRedrawRequested(), NextDrawTime(now)));
+}
+
+void CApp::RequestQuit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    const bool quit = CanQuit();
+    m_quitting = false;
+    if (quit)
+        m_running = false;
 }
 
 void CApp::MainLoop()
@@ -231,7 +242,11 @@ void CApp::HandleMessage(const PlatformMessage& message)
         case PlatformEventKind::Close:
         case PlatformEventKind::Quit:
             if (app)
-                app->m_running = false;
+                app->RequestQuit();
+            break;
+        case PlatformEventKind::DropFile:
+            if (app)
+                app->onDropFile.Emit(String(PlatformDroppedFile()));
             break;
         case PlatformEventKind::KeyPress:
             if (event.b)

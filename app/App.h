@@ -7,6 +7,7 @@
 
 #include "events/FrameTick.h"
 #include "events/Signal.h"
+#include "util/String.h"
 #include "platform/Window.h"
 
 #include <cstdint>
@@ -48,6 +49,16 @@ public:
     virtual void Frame();
     // Draws one frame; empty here.
     virtual void Draw() {}
+    // Whether the program may end now that the window was closed or a quit was asked for
+    // (Ctrl+Q, a signal); true here. An application with unsaved work asks the user, and may
+    // run a modal loop of its own meanwhile.
+    virtual bool CanQuit() { return true; }
+    // A close or quit request: the loop ends when CanQuit agrees. A request that arrives while
+    // CanQuit is still deciding (a second click on the close box) is ignored.
+    void RequestQuit();
+    // Ends the main loop (and any modal loop in it) after the current pass, asking nothing:
+    // the program's own decision, not the user's.
+    void EndLoop() { m_running = false; }
     // The program: called by AppMain; returns the process's exit code.
     virtual int Run(int argc, char** argv) = 0;
 
@@ -108,6 +119,8 @@ public:
     CSignal<int32_t, int32_t, CDisplay::SizeType> onResize;
     // True when the window gains the keyboard focus, false when it loses it.
     CSignal<bool> onFocus;
+    // A file was dropped on the window (its path, as the desktop gave it).
+    CSignal<const String&> onDropFile;
     // Emitted after Draw, before the frame is presented: receivers draw what must lie over
     // everything the application draws (the modal file dialogs), in an overlay pass, which
     // starts from a cleared depth buffer (the frame's depth is not kept for them).
@@ -131,6 +144,7 @@ private:
 
     PlatformWindow* m_window = nullptr;
     bool m_running = false;
+    bool m_quitting = false; // CanQuit is deciding
     bool m_fullscreen = false;
     bool m_resizable = false;
     int32_t m_x = 0, m_y = 0;

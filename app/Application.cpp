@@ -4,6 +4,7 @@
 #include "platform/Events.h"
 #include "app/FileDialogLoop.h"
 #include "gui/FileDialog.h"
+#include "gui/Button.h"
 #include "media/DrawState.h"
 #include "media/GL.h"
 #include "sound/SoundResources.h"
@@ -16,8 +17,22 @@ Application::Application()
     m_slots.Connect(onResize, this, &Application::OnResize);
     m_slots.Connect(GetShortcutSignal(), this, &Application::OnKey);
     m_slots.Connect(m_scenes.sceneChanged, this, &Application::OnSceneChanged);
+    m_slots.Connect(onDropFile, this, &Application::OnDropFile);
     m_main.SetFileDialogRunner(
         [this](const FileDialogRequest& request, String& path) { return RunDialog(request, path); });
+}
+
+bool Application::CanQuit()
+{
+    if (m_scenes.GetCurrentScene() != &m_main)
+        return true;
+    return m_main.ConfirmDiscard();
+}
+
+void Application::OnDropFile(const String& path)
+{
+    if (m_scenes.GetCurrentScene() == &m_main && !path.IsEmpty())
+        m_main.OpenProjectAsked(path);
 }
 
 void Application::OnSceneChanged(const String&)
@@ -186,7 +201,13 @@ void Application::OnKey(CInputMap& event)
     switch (key) {
     case 'N': m_main.Press("btnNew"); break;
     case 'O': m_main.Press("btnOpen"); break;
-    case 'S': m_main.Press(event.shift ? "btnSaveSound" : "btnSave"); break;
+    case 'S':
+        if (!event.shift)
+            m_main.Press("btnSave");
+        else if (CButton* save = m_main.GetButton("btnSave"); save && save->IsEnabled() && save->IsVisible())
+            m_main.SaveProjectAs(); // no button of its own: allowed whenever Save is
+        break;
+    case 'E': m_main.Press("btnSaveSound"); break;
     case 'A':
         if (event.shift)
             m_main.Press("btnAddSound");

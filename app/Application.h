@@ -29,13 +29,16 @@ public:
     int Run(int argc, char** argv) override;
     // Clear, camera, light, the application's GUI, then the scene manager's step.
     void Draw() override;
+    // Closing the window, Ctrl+Q or a quit request: the main scene asks about unsaved work.
+    bool CanQuit() override;
 
     // Viewport, projection and camera for a client area of width × height (0 counts as 1),
     // and a redraw at the next frame the pacing allows.
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     // The shortcuts, from the keys nothing else used (GetShortcutSignal): Space Play or Stop,
     // Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo, Ctrl+N New, Ctrl+O Open, Ctrl+S Save,
-    // Ctrl+Shift+S Save Sound, Ctrl+Shift+A and Insert Add Sound, Ctrl+M Mic, Ctrl+Q quit.
+    // Ctrl+Shift+S Save As, Ctrl+E Export Sound, Ctrl+Shift+A and Insert Add Sound, Ctrl+M
+    // Mic, Ctrl+Q quit (after the question about unsaved work).
     // Commands go through their buttons: one that is disabled or missing does nothing.
     void OnKey(CInputMap& event);
 
@@ -78,6 +81,8 @@ private:
     bool RunDialog(const FileDialogRequest& request, String& path);
     // Opens the start-up project when the main scene has just been entered.
     void OnSceneChanged(const String& name);
+    // A file dropped on the window opens as a project, after the question about unsaved work.
+    void OnDropFile(const String& path);
 
     String m_startupProject;
     std::map<std::string, String> m_dialogFolders; // by kind, for the session

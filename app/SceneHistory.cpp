@@ -24,7 +24,11 @@ void CSceneHistory::Detach()
     m_history = CProjectHistory(m_history.GetBudget());
 }
 
-void CSceneHistory::Reset() { m_history.Reset(*this); }
+void CSceneHistory::Reset()
+{
+    m_history.Reset(*this);
+    ++m_revision;
+}
 
 void CSceneHistory::Watch(CVoiceModel& voice)
 {
@@ -51,6 +55,7 @@ void CSceneHistory::OnVoiceChanged(VoiceChange, const CVoiceModel* voice)
     const size_t index = IndexOf(voice);
     if (index < GetVoiceCount())
         m_history.RecordVoice(index, *voice);
+    ++m_revision;
 }
 
 void CSceneHistory::OnMouse(CInputMap& event)
@@ -65,25 +70,40 @@ void CSceneHistory::VoiceAdded(size_t index)
     if (index < GetVoiceCount())
         m_history.RecordInsert(index, GetVoice(index));
     EndGesture();
+    ++m_revision;
 }
 
 void CSceneHistory::VoiceRemoved(size_t index)
 {
     EndGesture();
     m_history.RecordErase(index);
+    ++m_revision;
 }
 
 void CSceneHistory::ProjectReplaced()
 {
     EndGesture();
     m_history.RecordReplace(*this);
+    ++m_revision;
 }
 
-void CSceneHistory::NameEdited(const String& name) { m_history.RecordName(name); }
+void CSceneHistory::NameEdited(const String& name)
+{
+    m_history.RecordName(name);
+    ++m_revision;
+}
 
-bool CSceneHistory::Undo() { return m_history.Undo(*this); }
+bool CSceneHistory::Undo()
+{
+    ++m_revision;
+    return m_history.Undo(*this);
+}
 
-bool CSceneHistory::Redo() { return m_history.Redo(*this); }
+bool CSceneHistory::Redo()
+{
+    ++m_revision;
+    return m_history.Redo(*this);
+}
 
 // [SECTION] The scene as an undo target
 

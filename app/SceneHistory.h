@@ -47,6 +47,9 @@ public:
 
     bool Undo();
     bool Redo();
+    // Counts every change the history heard or made (records, undo, redo, reset), so that a
+    // watcher can tell cheaply whether the project may have changed since it last looked.
+    uint64_t GetRevision() const { return m_revision; }
     CProjectHistory& Get() { return m_history; }
     const CProjectHistory& Get() const { return m_history; }
 
@@ -71,6 +74,7 @@ private:
     CSceneMain& m_scene;
     CProjectHistory m_history;
     int32_t m_paused = 0;
+    uint64_t m_revision = 0;
     std::unordered_map<const CVoiceModel*, std::unique_ptr<VoiceSlot>> m_watched;
     CSlotList m_slots;
 };

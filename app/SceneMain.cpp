@@ -38,6 +38,23 @@ void SwapSounds(CSound& a, CSound& b)
     std::swap(a.dataNotOwned, b.dataNotOwned);
 }
 
+// A project name as a file name: no folder separators.
+String FileNameOf(const String& name)
+{
+    String file = name;
+    file.ReplaceAll("/", "-");
+    return file;
+}
+
+// The index of the last c in text, or -1.
+int32_t LastIndexOf(const String& text, char c)
+{
+    for (int32_t i = text.Length() - 1; i >= 0; --i)
+        if (text[i] == c)
+            return i;
+    return -1;
+}
+
 } // namespace
 
 // [SECTION] Entering and leaving
@@ -90,6 +107,10 @@ void CSceneMain::Enter()
         m_slots.Connect(m_mnuGenerate->onChoose, this, &CSceneMain::OnGenerateChosen);
     if (m_editSeed)
         m_slots.Connect(m_editSeed->onChange, this, &CSceneMain::OnSeedTyped);
+    m_mnuRecent = dynamic_cast<CMenu*>(GetGUI().FindElement("mnuRecent"));
+    if (m_mnuRecent)
+        m_slots.Connect(m_mnuRecent->onChoose, this, &CSceneMain::OnRecentChosen);
+    SetRecentProjects(std::vector<String>(m_recent));
     m_clipIndicator = dynamic_cast<CFont*>(GetGUI().FindElement("clipIndicator"));
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
@@ -128,6 +149,7 @@ void CSceneMain::Enter()
     SetMinimumWindowSize();
     NewProject();
     m_history.Reset(); // the first project is where undo stops
+    MarkSaved();
 }
 
 void CSceneMain::Leave()
@@ -144,6 +166,7 @@ void CSceneMain::Leave()
     m_btnLoop = m_btnPlay = m_btnStop = m_btnMic = nullptr;
     m_editProjectName = nullptr;
     m_mnuGenerate = nullptr;
+    m_mnuRecent = nullptr;
     m_editSeed = nullptr;
     m_clipIndicator = nullptr;
 }
@@ -436,6 +459,7 @@ void CSceneMain::StartRender()
 
 void CSceneMain::OnFrame()
 {
+    ShowTitle();
     CSound rendered;
     MixStats stats;
     bool ok = false;
@@ -580,6 +604,11 @@ void CSceneMain::OnGenerateChosen(const String& item)
 
 void CSceneMain::Generate(SoundCategory category)
 {
+    // Over a generated sound nobody touched, the next seed is one click.
+    const bool userEdited =
+        IsModified() && !(m_hasGenerated && MatchesMirror(m_generatedVoices, m_generatedName));
+    if (userEdited && !ConfirmDiscard())
+        return;
     uint32_t seed = 0;
     const bool typed = m_seedTyped && m_editSeed && ParseSeed(m_editSeed->GetText(), seed);
     if (!typed)
@@ -588,6 +617,12 @@ void CSceneMain::Generate(SoundCategory category)
     if (m_editSeed)
         m_editSeed->SetText(String::Format("%u", seed));
     ReplaceProject(GenerateVoices(category, seed), GeneratedName(category, seed));
+    // A new sound, saved nowhere yet: Save must not put it over the file of the last project.
+    m_projectPath.Clear();
+    m_forceModified = false;
+    m_generatedVoices = m_history.Get().GetMirrorVoices();
+    m_generatedName = m_history.Get().GetMirrorName();
+    m_hasGenerated = true;
 }
 
 void CSceneMain::Mutate()
@@ -601,7 +636,8 @@ void CSceneMain::Mutate()
 
 // [SECTION] Files
 
-bool CSceneMain::AskPath(bool save, const char* title, const char* description, const char* pattern, String& path)
+bool CSceneMain::AskPath(bool save, const char* title, const char* description, const char* pattern, String& path,
+                         const String& name)
 {
     if (!m_dialogs)
         return false;
@@ -610,12 +646,19 @@ bool CSceneMain::AskPath(bool save, const char* title, const char* description, 
     request.title = title;
     request.filterDescription = description;
     request.pattern = pattern;
+    request.name = name;
+    // A project with a file keeps its sounds and copies beside it.
+    const int32_t slash = LastIndexOf(m_projectPath, '/');
+    if (slash >= 0)
+        request.folder = m_projectPath.Substring(0, slash + 1);
     path = String();
     return m_dialogs(request, path) && !path.IsEmpty() && path.Length() <= kFileDialogMaxPath;
 }
 
 void CSceneMain::NewProject()
 {
+    if (!ConfirmDiscard())
+        return;
     {
         CHistoryPause pause(m_history);
         if (m_player)
@@ -627,21 +670,44 @@ void CSceneMain::NewProject()
         ShowNothingPlays();
     }
     m_history.ProjectReplaced(); // undone like any edit: New is never a loss
+    m_projectPath.Clear();
+    m_hasGenerated = false;
+    MarkSaved();
 }
 
 void CSceneMain::LoadProject()
 {
+    if (!ConfirmDiscard())
+        return;
     String path;
     if (!AskPath(false, "Open Project", "Project Files (*.xml)", "*.xml", path))
         return;
-    // Everything is read and built before anything the user has is let go: a file that does
-    // not load leaves the voices, the playback and the name as they were.
     CXMLDocument document;
+    if (ReadForOpen(path, document))
+        OpenProjectDocument(path, document);
+}
+
+void CSceneMain::OpenProjectAsked(const String& path)
+{
+    // A file that is no project says so before anything is asked.
+    CXMLDocument document;
+    if (ReadForOpen(path, document) && ConfirmDiscard())
+        OpenProjectDocument(path, document);
+}
+
+bool CSceneMain::ReadForOpen(const String& path, CXMLDocument& document)
+{
     String reason;
-    if (!ReadProjectFile(path, document, reason)) {
-        Warn("Open Project", String::Format("Could not open \"%s\": %s", path.CStr(), reason.CStr()));
-        return;
-    }
+    if (ReadProjectFile(path, document, reason))
+        return true;
+    Warn("Open Project", String::Format("Could not open \"%s\": %s", path.CStr(), reason.CStr()));
+    return false;
+}
+
+bool CSceneMain::OpenProjectDocument(const String& path, const CXMLDocument& document)
+{
+    // Everything is built before anything the user has is let go: a file that does not load
+    // leaves the voices, the playback and the name as they were.
     CHistoryPause pause(m_history);
     const size_t kept = m_voices.size();
     const bool changeTimerWasOn = m_changeTimer.IsEnabled();
@@ -654,7 +720,7 @@ void CSceneMain::LoadProject()
         LayoutVoices();
         m_changeTimer.SetEnabled(changeTimerWasOn); // the half-built voices changed nothing
         Warn("Open Project", String::Format("Could not open \"%s\": not enough memory to load it", path.CStr()));
-        return;
+        return false;
     }
     if (m_player)
         m_player->Clear();
@@ -666,25 +732,51 @@ void CSceneMain::LoadProject()
         m_editProjectName->SetText(name);
     ShowNothingPlays();
     m_history.ProjectReplaced();
+    m_projectPath = path;
+    m_hasGenerated = false;
+    MarkSaved();
+    onProjectFile.Emit(path);
     WarnAboutHiddenVoices();
+    return true;
 }
 
 void CSceneMain::SaveProject()
 {
-    const String name = m_editProjectName ? m_editProjectName->GetText() : String();
+    if (m_projectPath.IsEmpty())
+        SaveProjectAs();
+    else
+        WriteProject(m_projectPath);
+}
+
+void CSceneMain::SaveProjectAs()
+{
     String path;
-    if (!AskPath(true, "Save Project", "Project File (*.xml)", "*.xml", path))
-        return;
+    if (AskPath(true, "Save Project", "Project File (*.xml)", "*.xml", path, FileNameOf(GetDisplayName()) + ".xml"))
+        WriteProject(path);
+}
+
+bool CSceneMain::WriteProject(const String& chosen)
+{
+    const String name = m_editProjectName ? m_editProjectName->GetText() : String();
+    const String path = ProjectSavePath(chosen);
     int error = 0;
-    if (!SaveProjectFile(path, name, m_voices, &error))
-        WarnNotSaved("Save Project", ProjectSavePath(path), error);
+    if (!SaveProjectFile(path, name, m_voices, &error)) {
+        WarnNotSaved("Save Project", path, error);
+        return false;
+    }
+    m_history.EndGesture(); // a drag that goes on after the save is a change of its own
+    m_projectPath = path;
+    MarkSaved();
+    onProjectFile.Emit(path);
+    return true;
 }
 
 void CSceneMain::SaveSound()
 {
     String path;
     // The ending chooses the format; a name typed without one gets ".wav" from the dialog.
-    if (!AskPath(true, "Save Sound", "Sound Files (*.wav, *.flac, *.ogg)", "*.wav;*.flac;*.ogg", path))
+    if (!AskPath(true, "Save Sound", "Sound Files (*.wav, *.flac, *.ogg)", "*.wav;*.flac;*.ogg", path,
+                 FileNameOf(GetDisplayName()) + m_soundEnding))
         return;
     SoundFileFormat format;
     if (!SoundFileFormatFromPath(path, format)) {
@@ -692,9 +784,139 @@ void CSceneMain::SaveSound()
                                           path.CStr()));
         return;
     }
+    const int32_t dot = LastIndexOf(path, '.');
+    m_soundEnding = path.Substring(dot, path.Length() - dot); // the next export proposes it again
     int error = 0;
     if (!SaveSoundFile(path, format, m_voices, m_mix, &error))
         WarnNotSaved("Save Sound", path, error);
+}
+
+// [SECTION] Open Recent
+
+namespace {
+
+constexpr size_t kRecentShown = 10;
+constexpr int32_t kRecentFolderBytes = 48; // the longest folder shown whole in a menu item
+
+// "name.xml  (folder)", the folder's start cut away when long, never inside a character.
+String RecentItemText(const String& path)
+{
+    const int32_t slash = LastIndexOf(path, '/');
+    String folder = path.Substring(0, slash + 1);
+    if (folder.Length() > kRecentFolderBytes) {
+        int32_t cut = folder.Length() - kRecentFolderBytes;
+        while (cut < folder.Length() && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80)
+            ++cut;
+        folder = "..." + folder.Substring(cut);
+    }
+    return path.Substring(slash + 1) + "  (" + folder + ")";
+}
+
+} // namespace
+
+void CSceneMain::SetRecentProjects(const std::vector<String>& paths)
+{
+    m_recent.assign(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(std::min(paths.size(), kRecentShown)));
+    if (!m_mnuRecent)
+        return;
+    for (uint32_t i = 0; i < kRecentShown; ++i)
+        if (CMenu* item = dynamic_cast<CMenu*>(GetGUI().FindElement(String::Format("mnuRecent%u", i)))) {
+            item->SetListed(i < m_recent.size());
+            item->SetText(i < m_recent.size() ? RecentItemText(m_recent[i]) : String());
+        }
+    if (CMenu* none = dynamic_cast<CMenu*>(GetGUI().FindElement("mnuRecentNone")))
+        none->SetListed(m_recent.empty());
+}
+
+void CSceneMain::OnRecentChosen(const String& item)
+{
+    const char* name = item.CStr();
+    const size_t prefix = std::strlen("mnuRecent");
+    if (std::strncmp(name, "mnuRecent", prefix) != 0 || name[prefix] < '0' || name[prefix] > '9' || name[prefix + 1])
+        return; // the menu itself, or "None"
+    const size_t index = static_cast<size_t>(name[prefix] - '0');
+    if (index < m_recent.size())
+        OpenProjectAsked(String(m_recent[index])); // a copy: opening changes the list
+}
+
+// [SECTION] Unsaved changes
+
+String CSceneMain::GetDisplayName() const
+{
+    const String name = m_editProjectName ? m_editProjectName->GetText() : String();
+    return name.IsEmpty() ? String("Untitled") : name;
+}
+
+bool CSceneMain::MatchesMirror(const std::vector<VoiceState>& voices, const String& name) const
+{
+    const CProjectHistory& history = const_cast<CSceneMain*>(this)->m_history.Get();
+    return history.GetMirrorName() == name && history.GetMirrorVoices() == voices;
+}
+
+bool CSceneMain::IsModified() const
+{
+    if (m_forceModified)
+        return true;
+    const uint64_t revision = const_cast<CSceneMain*>(this)->m_history.GetRevision();
+    if (revision != m_modifiedRevision) {
+        m_modified = !MatchesMirror(m_savedVoices, m_savedName);
+        m_modifiedRevision = revision;
+    }
+    return m_modified;
+}
+
+void CSceneMain::MarkSaved()
+{
+    m_savedVoices = m_history.Get().GetMirrorVoices();
+    m_savedName = m_history.Get().GetMirrorName();
+    m_forceModified = false;
+    m_modifiedRevision = UINT64_MAX;
+}
+
+void CSceneMain::MarkRecovered()
+{
+    m_projectPath.Clear();
+    m_hasGenerated = false;
+    m_forceModified = true;
+}
+
+String CSceneMain::GetTitle() const
+{
+    return String(IsModified() ? "*" : "") + GetDisplayName() + " \xE2\x80\x94 Quillwave";
+}
+
+void CSceneMain::ShowTitle()
+{
+    CApp* app = GetApp();
+    if (!app || !app->GetWindow())
+        return;
+    const String title = GetTitle();
+    if (title == m_shownTitle)
+        return;
+    m_shownTitle = title;
+    app->SetTitle(title.CStr());
+}
+
+bool CSceneMain::ConfirmDiscard()
+{
+    if (!IsModified() || !m_questions)
+        return true;
+    m_history.EndGesture();
+    QuestionRequest question;
+    question.title = "Unsaved Changes";
+    question.text = "Save changes to " + GetDisplayName() + "?";
+    question.buttons = {"Save", "Don't Save", "Cancel"};
+    question.defaultButton = 0;
+    question.cancelButton = 2;
+    switch (m_questions(question)) {
+    case 0:
+        SaveProject();
+        return !IsModified(); // a cancelled or failed save keeps the work
+    case 1:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CSceneMain::Warn(const char* caption, const String& text) { PlatformShowWarning(caption, text.CStr()); }
@@ -710,14 +932,30 @@ void CSceneMain::OnNameEdited(const String& name) { m_history.NameEdited(name); 
 
 void CSceneMain::Undo()
 {
-    if (m_history.Undo())
-        StartChangeTimer(); // heard again like any edit
+    const bool replaces = m_history.Get().UndoReplacesProject();
+    if (!m_history.Undo())
+        return;
+    if (replaces)
+        LeaveProjectFile();
+    StartChangeTimer(); // heard again like any edit
 }
 
 void CSceneMain::Redo()
 {
-    if (m_history.Redo())
-        StartChangeTimer();
+    const bool replaces = m_history.Get().RedoReplacesProject();
+    if (!m_history.Redo())
+        return;
+    if (replaces)
+        LeaveProjectFile();
+    StartChangeTimer();
+}
+
+void CSceneMain::LeaveProjectFile()
+{
+    // The project that came back is not the file's: Save asks where, instead of writing it
+    // over the file that was opened or saved last.
+    m_projectPath.Clear();
+    m_hasGenerated = false;
 }
 
 bool CSceneMain::IsSounding() const

@@ -16,6 +16,7 @@
 #include "app/Scene.h"
 #include "events/Timer.h"
 #include "gui/FileDialog.h"
+#include "gui/QuestionBox.h"
 #include "sound/Sound.h"
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
@@ -33,6 +34,7 @@ class CButton;
 class CEdit;
 class CMenu;
 class CFont;
+class CXMLDocument;
 
 class CSceneMain : public CSceneGeneric {
 public:
@@ -48,9 +50,17 @@ public:
     // player empty (New, an Open that loaded, Play with nothing to hear) Play, Stop and Mic
     // are up and Add Sound, Play, Stop and Loop enabled; Mic is enabled only when a capture
     // device opened.
+    // New, Open and Generate first ask about unsaved changes (ConfirmDiscard); Cancel there
+    // changes nothing.
     void NewProject();
     void LoadProject();
+    // Save writes the project to its file (GetProjectPath) without a dialog once it has one;
+    // the first time, and for Save As always, it asks for the file. A saved project is no
+    // longer modified, and has that file from then on.
     void SaveProject();
+    void SaveProjectAs();
+    // Exports the mix as WAV, FLAC or Ogg Vorbis (the Save Sound button); the dialog starts
+    // in the project's folder with the project's name.
     void SaveSound();
     void AddSound();
     void LoopToggled();
@@ -59,7 +69,9 @@ public:
     void ToggleMic();
     // Replaces the project with the category's sound (GenerateVoices) for the seed typed into
     // the seed box since the last generation, or else a fresh seed, which the box then shows;
-    // the project is named after both ("Laser 1234").
+    // the project is named after both ("Laser 1234"). It asks about unsaved changes only when
+    // the user edited the project since it was opened, saved, made new or generated: trying
+    // seed after seed stays one click each.
     void Generate(SoundCategory category);
     // Nudges every value of every voice a little (MutateVoices, a fresh seed each time).
     void Mutate();
@@ -109,6 +121,35 @@ public:
     const PanelList& GetPanels() const { return m_panels; }
 
     void SetFileDialogRunner(FileDialogRunner runner) { m_dialogs = std::move(runner); }
+    // How the scene asks a question (Save, Don't Save, Cancel); without one it never asks and
+    // goes on as if told Don't Save.
+    void SetQuestionRunner(QuestionRunner runner) { m_questions = std::move(runner); }
+
+    // --- the project's file and its unsaved changes
+    // The file the project was opened from or last saved to; empty for a new, generated or
+    // recovered one.
+    const String& GetProjectPath() const { return m_projectPath; }
+    // The project's name as the name box holds it, or "Untitled" when that is empty.
+    String GetDisplayName() const;
+    // The project differs from what was last opened, saved or made new; undoing back to that
+    // state makes it unmodified again.
+    bool IsModified() const;
+    // The window's title: "NAME — Quillwave", with a leading "*" while modified.
+    String GetTitle() const;
+    // When modified: asks "Save changes to NAME?" (Save, Don't Save, Cancel). True when the
+    // project may be let go: unmodified, saved (Save, then the save succeeded), or Don't Save.
+    bool ConfirmDiscard();
+    // Opens a project file without a dialog, asking about unsaved changes first (a file
+    // dropped on the window, a recent project). A file that is not a project says why.
+    void OpenProjectAsked(const String& path);
+    // The Open Recent menu's list, newest first (at most ten are shown).
+    void SetRecentProjects(const std::vector<String>& paths);
+    const std::vector<String>& GetRecentProjects() const { return m_recent; }
+    // Takes the project as recovered work: not saved anywhere, and modified.
+    void MarkRecovered();
+    // Emitted after a project was opened or saved, with its absolute file path (the recent
+    // projects follow it).
+    CSignal<const String&> onProjectFile;
     const CSound& GetMix() const { return m_mix; }
     // What the last render of the mix counted (values, clipped values); the control bar's
     // clip indicator shows the share while it is above 0.
@@ -136,6 +177,7 @@ private:
     void DisconnectPanel(COscilloscope& panel);
     void WarnAboutHiddenVoices();
     void OnGenerateChosen(const String& item);
+    void OnRecentChosen(const String& item);
     void OnSeedTyped(const String& text) { m_seedTyped = !text.IsEmpty(); }
     void OnVoiceChanged(COscilloscope* voice);
     void OnVoiceClosed(COscilloscope* voice);
@@ -170,7 +212,24 @@ private:
     bool IsChecked(const CButton* button) const;
     void SetChecked(CButton* button, bool checked);
     void SetEnabledIfPresent(CButton* button, bool enabled);
-    bool AskPath(bool save, const char* title, const char* description, const char* pattern, String& path);
+    bool AskPath(bool save, const char* title, const char* description, const char* pattern, String& path,
+                 const String& name = String());
+    // Reads a project file for Open; false, with a warning that says why, when it does not.
+    bool ReadForOpen(const String& path, CXMLDocument& document);
+    // Replaces the project with the document read from path (no question); false, with a
+    // warning, when it does not fit in memory.
+    bool OpenProjectDocument(const String& path, const CXMLDocument& document);
+    // Writes the project to path (ProjectSavePath applied); false, with a warning, on failure.
+    bool WriteProject(const String& chosen);
+    // The project as the history last recorded it is now the unmodified state / the state a
+    // generation made.
+    void MarkSaved();
+    // The project equals the history's state that was recorded as saved / generated.
+    bool MatchesMirror(const std::vector<VoiceState>& voices, const String& name) const;
+    // An undo or redo brought back another whole project: it has no file of its own.
+    void LeaveProjectFile();
+    // Keeps the application window's title in step with the project.
+    void ShowTitle();
 
     CTimer m_changeTimer;
     CTimer m_layoutTimer;
@@ -194,6 +253,8 @@ private:
     CButton* m_btnMic = nullptr;
     CEdit* m_editProjectName = nullptr;
     CMenu* m_mnuGenerate = nullptr;
+    CMenu* m_mnuRecent = nullptr;
+    std::vector<String> m_recent;
     CEdit* m_editSeed = nullptr;
     bool m_seedTyped = false; // the seed box holds a seed the user typed, not yet used
     CFont* m_clipIndicator = nullptr;
@@ -205,6 +266,19 @@ private:
     CSoundBufferSet* m_player = nullptr; // the scene manager's first shared set; not owned
     std::unique_ptr<CSoundCaptureSDL> m_capture;
     FileDialogRunner m_dialogs;
+    QuestionRunner m_questions;
+    String m_projectPath;
+    // The unmodified project (as last opened, saved or made new) and the last generated one.
+    std::vector<VoiceState> m_savedVoices;
+    String m_savedName;
+    std::vector<VoiceState> m_generatedVoices;
+    String m_generatedName;
+    bool m_hasGenerated = false;
+    bool m_forceModified = false; // recovered work counts as modified until saved
+    mutable uint64_t m_modifiedRevision = UINT64_MAX; // the history revision m_modified is for
+    mutable bool m_modified = false;
+    String m_shownTitle;
+    String m_soundEnding = ".wav"; // of the last export, proposed again
     // The last members, so that they go before anything they call into.
     CSlotList m_slots;
     CSlotList m_voiceSlots; // per-voice connections, apart from the scene's own slots

@@ -261,14 +261,17 @@ void CFileDialog::Open(const FileDialogRequest& request)
     const char* home = std::getenv("HOME");
     const String homeFolder = home && home[0] == '/' ? WithSlash(Resolve(home)) : String("/");
     m_folder = homeFolder; // what relative start folders are taken from
-    if ((!request.folder.IsEmpty() && List(WithSlash(Resolve(request.folder)))) || List(homeFolder) || List("/"))
-        return;
-    // Nothing readable at all: the folder above is the only way on.
-    m_folder = homeFolder;
-    m_entries.assign(1, Entry{"..", true});
-    m_selected = -1;
-    m_typed.Clear();
-    ++m_listingSerial;
+    if (!((!request.folder.IsEmpty() && List(WithSlash(Resolve(request.folder)))) || List(homeFolder) || List("/"))) {
+        // Nothing readable at all: the folder above is the only way on.
+        m_folder = homeFolder;
+        m_entries.assign(1, Entry{"..", true});
+        m_selected = -1;
+        m_typed.Clear();
+        ++m_listingSerial;
+    }
+    // A proposed name is a name in the folder shown, never a path of its own.
+    if (request.save && request.name.Find("/") < 0)
+        m_pathText = request.name;
 }
 
 // [SECTION] Model: rows, OK and Cancel

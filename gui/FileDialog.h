@@ -41,6 +41,8 @@ struct FileDialogRequest {
     // Where it starts; when empty or unreadable, the home folder ($HOME), else "/". Never the
     // working directory, which is the program's data folder while it runs.
     String folder;
+    // A save dialog's proposed file name, in the path box at the start; empty for none.
+    String name;
 };
 
 // Longest path the dialogs return, in bytes.

@@ -86,8 +86,8 @@ void CMenu::ShowItems(bool show)
         y = 0.0f;
     }
     for (CMenu* item : m_items) {
-        item->SetVisible(show);
-        if (show) {
+        item->SetVisible(show && item->m_listed);
+        if (show && item->m_listed) {
             item->SetPosition(x, y);
             y += step;
         } else {

@@ -50,6 +50,11 @@ public:
     // An item is a menu whose parent is a menu.
     bool IsItem() const { return m_parent && m_parent->GetKind() == GUIMenu; }
 
+    // An item that is not listed is left out of its menu's column (a list that the program
+    // fills, such as recent files); listed by default.
+    void SetListed(bool listed) { m_listed = listed; }
+    bool IsListed() const { return m_listed; }
+
     bool IsOpen() const { return m_open; }
     bool IsHot() const { return m_hot; }
     uint32_t GetItemCount() const { return static_cast<uint32_t>(m_items.size()); }
@@ -75,6 +80,7 @@ private:
     CGUI m_icon;
     bool m_open = false;
     bool m_hot = false;
+    bool m_listed = true;
     uint32_t m_spacing = 0;
     // This class's own connections; the last member, so they go before anything they call into.
     CSlotList m_slots;

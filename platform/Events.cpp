@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <string>
 
 // [SECTION] Key codes
 
@@ -127,9 +128,17 @@ bool IsControl(uint32_t codePoint) { return codePoint < 32 || (codePoint >= 0x7F
 
 } // namespace
 
+static std::string g_droppedFile; // the path of the last dropped file handed out
+
 // [SECTION] Translation
 
-void PlatformPrepareInput() { SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4"); }
+void PlatformPrepareInput()
+{
+    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
+    // Closing the window is a request the program may decline (unsaved work): it must not
+    // also queue a quit that nobody asked for.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+}
 
 void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t clientHeight,
                             PlatformMessage* out)
@@ -140,6 +149,10 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
     switch (event.type) {
     case SDL_QUIT:
         Add(out, PlatformEventKind::Quit);
+        break;
+
+    case SDL_DROPFILE:
+        Add(out, PlatformEventKind::DropFile);
         break;
 
     case SDL_WINDOWEVENT:
@@ -254,8 +267,16 @@ bool PlatformPollMessage(PlatformWindow* window, PlatformMessage* out)
     int32_t width = 0, height = 0;
     PlatformGetClientSize(window, &width, &height);
     PlatformTranslateEvent(event, width, height, out);
+    if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) {
+        // The event owns its text; keep the path for the program and free it here.
+        if (event.type == SDL_DROPFILE)
+            g_droppedFile = event.drop.file ? event.drop.file : "";
+        SDL_free(event.drop.file);
+    }
     return true;
 }
+
+const char* PlatformDroppedFile() { return g_droppedFile.c_str(); }
 
 bool PlatformWaitForEvent(uint32_t milliseconds)
 {
@@ -391,6 +412,22 @@ bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control, bool shift)
 }
 
 bool PlatformPushWindowClose() { return PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
+
+bool PlatformPushDropFile(const char* path)
+{
+    if (!SDL_WasInit(SDL_INIT_EVENTS) || !path)
+        return false;
+    SDL_Event event{};
+    event.type = SDL_DROPFILE;
+    event.drop.file = SDL_strdup(path); // freed by whoever takes the event, as SDL's own
+    event.drop.windowID = 0;
+    if (!event.drop.file)
+        return false;
+    if (SDL_PushEvent(&event) == 1)
+        return true;
+    SDL_free(event.drop.file);
+    return false;
+}
 
 bool PlatformPushQuit()
 {

@@ -32,6 +32,7 @@ enum class PlatformEventKind : uint8_t {
     MouseMove,   // a, b: position in client pixels, origin top-left
     MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click
     MouseWheel,  // a: delta, 120 per notch, positive away from the user
+    DropFile,    // a file was dropped on the window: its path is PlatformDroppedFile()
 };
 
 // Modifier keys held during a key press.
@@ -76,6 +77,10 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
 // when the queue is empty or the window system is not running.
 bool PlatformPollMessage(PlatformWindow* window, PlatformMessage* out);
 
+// The path of the file of the last DropFile event PlatformPollMessage returned (UTF-8, as the
+// desktop gave it); empty before any. Valid until the next such event.
+const char* PlatformDroppedFile();
+
 // Waits until an event is queued or milliseconds ms have passed, leaving the event in the
 // queue for PlatformPollMessage; true when one is queued. Without the event system running it
 // only sleeps, and returns false.
@@ -97,4 +102,6 @@ bool PlatformPushText(const char* text);
 // with Ctrl held when control is true and Shift when shift is.
 bool PlatformPushKey(int32_t virtualKey, bool pressed, bool control = false, bool shift = false);
 bool PlatformPushWindowClose();
+// A file dropped on the window, as the desktop's drag and drop delivers it.
+bool PlatformPushDropFile(const char* path);
 bool PlatformPushQuit();

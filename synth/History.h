@@ -71,6 +71,9 @@ public:
     // false is returned.
     bool Undo(CUndoTarget& project);
     bool Redo(CUndoTarget& project);
+    // The step Undo / Redo would apply replaces the whole project (New, Open, Generate).
+    bool UndoReplacesProject() const { return m_done > 0 && m_steps[m_done - 1].kind == Kind::Replace; }
+    bool RedoReplacesProject() const { return m_done < m_steps.size() && m_steps[m_done].kind == Kind::Replace; }
     bool CanUndo() const { return m_done > 0; }
     bool CanRedo() const { return m_done < m_steps.size(); }
     size_t GetUndoCount() const { return m_done; }

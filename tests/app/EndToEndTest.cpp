@@ -198,7 +198,7 @@ TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
         });
         script.After(2, [&] {
             voicesAfterOpen = scene.GetVoices().size();
-            ClickElement(scene.GetButton("btnSave"));
+            scene.SaveProjectAs(); // the opened project has a file: Save alone would not ask
         });
         script.After(2, [&] { ClickElement(scene.GetButton("btnSaveSound")); });
         app.Run(0, nullptr);
@@ -254,7 +254,7 @@ TEST_F(EndToEnd, VoicesBeyondThePanelsAreKeptSavedAndSaidSo)
             panelsAfterClose = scene.GetPanels().size();
             checkPairs();
             EXPECT_EQ(scene.GetPanels().back()->GetWave().frequency, 257.0f); // a voice that had no panel
-            ClickElement(scene.GetButton("btnSave"));
+            scene.SaveProjectAs();
         });
         app.Run(0, nullptr);
         EXPECT_TRUE(script.Finished());
@@ -298,7 +298,7 @@ TEST_F(EndToEnd, MicrophoneIsPassedThroughToTheOutput)
     EXPECT_NE(Find(Left(), expected), std::string::npos) << "the microphone was not heard";
 }
 
-TEST_F(EndToEnd, FileDialogsStartAtHomeThenWhereTheirKindOfFileWasLastUsed)
+TEST_F(EndToEnd, FileDialogsStartAtHomeThenBesideTheProjectOrWhereTheirKindWasLastUsed)
 {
     namespace fs = std::filesystem;
     const std::string home = dir.File("home"), projects = dir.File("projects");
@@ -334,9 +334,10 @@ TEST_F(EndToEnd, FileDialogsStartAtHomeThenWhereTheirKindOfFileWasLastUsed)
             ClickElement(scene.GetButton("btnSaveSound"));
         });
         script.After(3, [&] {
-            startedIn(); // sounds have not been used yet
-            answer("mix");
+            startedIn(); // beside the project, under its name
+            answer("");
         });
+        script.After(3, [&] { ClickElement(scene.GetButton("btnNew")); }); // no file: the kinds' folders
         script.After(3, [&] { ClickElement(scene.GetButton("btnSave")); });
         script.After(3, [&] {
             startedIn();
@@ -351,8 +352,8 @@ TEST_F(EndToEnd, FileDialogsStartAtHomeThenWhereTheirKindOfFileWasLastUsed)
         EXPECT_TRUE(script.Finished());
     }
     EXPECT_EQ(name, "Far");
-    EXPECT_EQ(starts, (std::vector<std::string>{home + "/", home + "/", projects + "/", home + "/"}));
-    EXPECT_TRUE(fs::is_regular_file(home + "/mix.wav"));
+    EXPECT_EQ(starts, (std::vector<std::string>{home + "/", projects + "/", projects + "/", projects + "/"}));
+    EXPECT_TRUE(fs::is_regular_file(projects + "/Far.wav"));
 }
 
 } // namespace

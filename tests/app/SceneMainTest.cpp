@@ -72,6 +72,18 @@ protected:
     }
 
     virtual void SelectAudio() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+    // The dialogs answer from answers as before, and each request is kept in requests.
+    void RecordRequests(std::vector<FileDialogRequest>& requests)
+    {
+        scene->SetFileDialogRunner([this, &requests](const FileDialogRequest& request, String& path) {
+            requests.push_back(request);
+            if (answers.empty())
+                return false;
+            path = answers.front().c_str();
+            answers.erase(answers.begin());
+            return true;
+        });
+    }
 
     TempDir dir;
     std::vector<std::string> answers;
@@ -111,14 +123,7 @@ TEST_F(SceneMain, AFailedSaveShowsTheFileAndTheReason)
 TEST_F(SceneMain, SaveSoundOffersThreeFormatsAndWritesTheOneTheEndingNames)
 {
     std::vector<FileDialogRequest> requests;
-    scene->SetFileDialogRunner([&](const FileDialogRequest& request, String& path) {
-        requests.push_back(request);
-        if (answers.empty())
-            return false;
-        path = answers.front().c_str();
-        answers.erase(answers.begin());
-        return true;
-    });
+    RecordRequests(requests);
     answers = {dir.File("mix.flac"), dir.File("mix.OGG"), dir.File("mix.wav"), dir.File("mix.mp3")};
     for (int i = 0; i < 4; ++i)
         scene->SaveSound();
@@ -293,3 +298,99 @@ TEST_F(SceneMain, ButtonsShowNothingPlaysOnceThePlayerIsEmpty)
 }
 
 } // namespace
+
+// [SECTION] Unsaved work
+
+// A question runner that records each question's text and gives the next answer (Cancel when
+// none is left).
+struct QuestionAnswers {
+    std::vector<int32_t> answers;
+    std::vector<std::string> asked;
+    QuestionRunner Runner()
+    {
+        return [this](const QuestionRequest& question) {
+            asked.push_back(question.text.CStr());
+            const int32_t answer = answers.empty() ? question.cancelButton : answers.front();
+            if (!answers.empty())
+                answers.erase(answers.begin());
+            return answer;
+        };
+    }
+};
+
+TEST_F(SceneMain, ChangesAreShownInTheTitleAndAskedAboutBeforeTheyAreLost)
+{
+    QuestionAnswers questions;
+    scene->SetQuestionRunner(questions.Runner());
+    EXPECT_EQ(std::string(scene->GetTitle().CStr()), "New Project \xE2\x80\x94 Quillwave");
+    scene->NewProject(); // nothing changed: nothing asked
+    EXPECT_TRUE(questions.asked.empty());
+
+    scene->GetVoices()[0]->SetSlider(ValueAmplitude, 250.0f);
+    EXPECT_EQ(std::string(scene->GetTitle().CStr()), "*New Project \xE2\x80\x94 Quillwave");
+    scene->Undo();
+    EXPECT_FALSE(scene->IsModified()) << "undo back to the saved state";
+    scene->Redo();
+    EXPECT_TRUE(scene->IsModified());
+
+    questions.answers = {2}; // Cancel changes nothing
+    scene->NewProject();
+    ASSERT_EQ(questions.asked, std::vector<std::string>{"Save changes to New Project?"});
+    EXPECT_EQ(scene->GetVoices()[0]->GetShown(ValueAmplitude), 2.5f);
+
+    questions.answers = {0}; // Save, the first time through the dialog; then New goes on
+    answers = {dir.File("kept.xml")};
+    scene->NewProject();
+    EXPECT_TRUE(std::filesystem::exists(dir.File("kept.xml")));
+    EXPECT_EQ(scene->GetVoices()[0]->GetShown(ValueAmplitude), 1.0f);
+    EXPECT_FALSE(scene->IsModified());
+
+    scene->GetVoices()[0]->SetSlider(ValueAmplitude, 250.0f);
+    questions.answers = {0}; // Save, but the dialog is cancelled: the work stays
+    answers.clear();
+    scene->NewProject();
+    EXPECT_EQ(scene->GetVoices()[0]->GetShown(ValueAmplitude), 2.5f);
+}
+
+TEST_F(SceneMain, SaveAsksForAFileOnlyTheFirstTimeAndExportStartsBesideIt)
+{
+    std::vector<FileDialogRequest> requests;
+    RecordRequests(requests);
+    answers = {dir.File("first"), dir.File("copy.xml"), dir.File("mix.wav")};
+    scene->SaveProject();
+    scene->GetVoices()[0]->SetSlider(ValueAmplitude, 250.0f);
+    scene->SaveProject(); // no dialog: the same file again
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(std::string(requests[0].name.CStr()), "New Project.xml");
+    EXPECT_NE(ReadFileBytes(dir.File("first.xml")).find("amplitude=\"2.5"), std::string::npos);
+    EXPECT_FALSE(scene->IsModified());
+
+    scene->SaveProjectAs();
+    EXPECT_EQ(std::string(scene->GetProjectPath().CStr()), dir.File("copy.xml"));
+    scene->SaveSound();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(std::string(requests[2].folder.CStr()), dir.File(""));
+    EXPECT_EQ(std::string(requests[2].name.CStr()), "New Project.wav");
+}
+
+TEST_F(SceneMain, GenerateAsksOnlyOverTheUsersOwnEditsAndDropsCheckTheFileFirst)
+{
+    QuestionAnswers questions;
+    scene->SetQuestionRunner(questions.Runner());
+    scene->Generate(SoundCategory::Laser);
+    scene->Generate(SoundCategory::Laser); // over an untouched generated sound: one click
+    EXPECT_TRUE(questions.asked.empty());
+    EXPECT_TRUE(scene->IsModified()) << "a generated sound is not saved anywhere yet";
+
+    scene->GetVoices()[0]->SetSlider(ValueAmplitude, 10.0f);
+    const String name = scene->GetProjectNameBox()->GetText();
+    scene->Generate(SoundCategory::Pickup); // Cancel
+    EXPECT_EQ(questions.asked.size(), 1u);
+    EXPECT_EQ(scene->GetProjectNameBox()->GetText(), name);
+
+    WriteFileBytes(dir.File("picture.xml"), "<svg><rect/></svg>");
+    scene->OpenProjectAsked(String(dir.File("picture.xml").c_str()));
+    EXPECT_EQ(questions.asked.size(), 1u) << "a file that is no project asks nothing";
+    ASSERT_EQ(g_warnings.size(), 1u);
+    EXPECT_EQ(g_warnings[0], "Open Project: Could not open \"" + dir.File("picture.xml") + "\": not a Quillwave project");
+}

@@ -99,21 +99,21 @@ TEST_F(UndoAndShortcuts, DragUndoneAndRedoneSavesTheSameBytesAndIsHeardAgain)
         script.After(8, [&] { // 150 ms of change timer at 40 ms frames, and the render
             draggedAmplitude = scene.GetVoices()[0]->GetShown(ValueAmplitude);
             dragged = Samples(scene.GetMix());
-            Shortcut('S');
+            Shortcut('S', true); // Save As: each save a file of its own
             Shortcut('Z');
-            Shortcut('S');
+            Shortcut('S', true); // Save As: each save a file of its own
         });
         script.After(8, [&] {
             undoneAmplitude = scene.GetVoices()[0]->GetShown(ValueAmplitude);
             undone = Samples(scene.GetMix());
             Shortcut('Z', true);
-            Shortcut('S');
+            Shortcut('S', true); // Save As: each save a file of its own
         });
         script.After(2, [&] {
             redoneAmplitude = scene.GetVoices()[0]->GetShown(ValueAmplitude);
             Shortcut('Z');
             Shortcut('Y');
-            Shortcut('S');
+            Shortcut('S', true); // Save As: each save a file of its own
         });
         script.After(2, [&] {
             yRedoneAmplitude = scene.GetVoices()[0]->GetShown(ValueAmplitude);
@@ -414,7 +414,7 @@ TEST_F(UndoAndShortcuts, RestingOnAButtonShowsItsNameAndShortcutUntilThePointerM
     }
     EXPECT_FALSE(shownEarly);
     EXPECT_TRUE(shown);
-    EXPECT_EQ(text, "Save (Ctrl+S)");
+    EXPECT_EQ(text, "Save (Ctrl+S), Save As (Ctrl+Shift+S)");
     EXPECT_NEAR(tipX, pointerX, 1.0f);
     EXPECT_GT(tipY, pointerY);
     EXPECT_LT(tipY, pointerY + 40);

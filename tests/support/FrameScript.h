@@ -1,9 +1,8 @@
 // CFrameScript: a test's script of steps, run on the application's frame ticks while the real
 // program runs (Application::Run). A step runs after its number of frames; an Until step is
 // asked every frame, at most its number of frames, until it answers true. When the steps are
-// done, or after the frame limit (a failure: something hangs), the script asks the program to
-// quit, once: a second quit left in the queue would end the next run in the same process at
-// its start. While it runs, the script asks the loop for a tick within each frame period and a
+// done, or after the frame limit (a failure: something hangs), the script ends the program's
+// loop, once, without the question a user's quit asks about unsaved work. While it runs, the script asks the loop for a tick within each frame period and a
 // redraw on every tick, so the program goes frame by frame as it did when it drew every frame;
 // its frames are the ticks a frame period apart.
 // Main thread only; the script must outlive the run. DialogAnswers stands in for the file
@@ -65,7 +64,10 @@ private:
                 m_resting = true;
                 return;
             }
-            PlatformPushQuit();
+            // Ended directly, not through a queued quit: nothing is asked about unsaved work,
+            // and nothing is left in the queue for the next run in this process.
+            if (CApp* running = GetApp())
+                running->EndLoop();
             m_quitting = true;
             return;
         }
