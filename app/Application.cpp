@@ -3,6 +3,9 @@
 #include "events/Input.h"
 #include "platform/Events.h"
 #include "app/FileDialogLoop.h"
+#include "app/QuestionLoop.h"
+#include "app/WindowIcon.h"
+#include "platform/Termination.h"
 #include "gui/FileDialog.h"
 #include "gui/Button.h"
 #include "media/DrawState.h"
@@ -20,13 +23,28 @@ Application::Application()
     m_slots.Connect(onDropFile, this, &Application::OnDropFile);
     m_main.SetFileDialogRunner(
         [this](const FileDialogRequest& request, String& path) { return RunDialog(request, path); });
+    m_main.SetQuestionRunner([this](const QuestionRequest& request) { return RunQuestion(request, &m_resources); });
+    m_slots.Connect(GetFrameTick(), this, &Application::OnFirstTick);
 }
 
 bool Application::CanQuit()
 {
-    if (m_scenes.GetCurrentScene() != &m_main)
+    if (PlatformTerminationSignal() != 0) {
+        m_session.EndBySignal(GetClientWidth(), GetClientHeight());
         return true;
-    return m_main.ConfirmDiscard();
+    }
+    if (m_scenes.GetCurrentScene() == &m_main && !m_main.ConfirmDiscard())
+        return false;
+    m_session.EndCleanly(GetClientWidth(), GetClientHeight());
+    return true;
+}
+
+void Application::OnFirstTick()
+{
+    if (m_recoveryOffered || m_scenes.GetCurrentScene() != &m_main || !m_main.GetProjectNameBox())
+        return;
+    m_recoveryOffered = true;
+    m_session.OfferRecovery([this](const QuestionRequest& request) { return RunQuestion(request, &m_resources); });
 }
 
 void Application::OnDropFile(const String& path)
@@ -80,11 +98,8 @@ String Application::DialogKind(const String& pattern)
 FileDialogRequest Application::DialogRequest(const FileDialogRequest& request) const
 {
     FileDialogRequest adjusted = request;
-    if (adjusted.folder.IsEmpty()) {
-        const auto last = m_dialogFolders.find(DialogKind(request.pattern).CStr());
-        if (last != m_dialogFolders.end())
-            adjusted.folder = last->second;
-    }
+    if (adjusted.folder.IsEmpty())
+        adjusted.folder = m_session.GetFolder(DialogKind(request.pattern));
     return adjusted;
 }
 
@@ -96,7 +111,7 @@ void Application::RememberDialogPath(const FileDialogRequest& request, const Str
     for (int32_t i = 0; i < path.Length(); ++i)
         if (path[i] == '/')
             slash = i;
-    m_dialogFolders[DialogKind(request.pattern).CStr()] = path.Substring(0, slash + 1);
+    m_session.SetFolder(DialogKind(request.pattern), path.Substring(0, slash + 1));
 }
 
 Application::~Application()
@@ -107,8 +122,14 @@ Application::~Application()
 
 int Application::Run(int, char**)
 {
-    if (!CreateGL(800, 600, true, true, false, 32, 24, 8, 0))
+    m_session.Load();
+    const Settings& kept = m_session.GetSettings();
+    const bool keptSize = kept.windowWidth > 0 && kept.windowHeight > 0;
+    if (!CreateGL(keptSize ? kept.windowWidth : 800, keptSize ? kept.windowHeight : 600, true, true, false, 32, 24, 8,
+                  0))
         return 0;
+    PlatformCatchTermination(); // after the window system, whose own handlers it extends
+    LoadWindowIcon(GetWindow());
     SetTitle(kTitle);
     CenterWindow(true, true);
     SetFramePeriod(40);
@@ -118,7 +139,13 @@ int Application::Run(int, char**)
     m_scenes.RegisterResources(&m_resources);
     m_scenes.AddScene(&m_main);
     m_scenes.SelectScene(0u);
+    m_session.Attach();
     MainLoop();
+    m_session.Detach();
+    // A loop ended by the program itself (not a quit that was asked about) keeps nothing to
+    // recover; a signalled end keeps its autosave.
+    if (PlatformTerminationSignal() == 0)
+        m_session.DiscardAutosave();
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "media/Matrix.h"
 #include "media/ResourceManager.h"
 #include "app/SceneMain.h"
+#include "app/Session.h"
 
 #include <map>
 #include <string>
@@ -29,7 +30,9 @@ public:
     int Run(int argc, char** argv) override;
     // Clear, camera, light, the application's GUI, then the scene manager's step.
     void Draw() override;
-    // Closing the window, Ctrl+Q or a quit request: the main scene asks about unsaved work.
+    // Closing the window, Ctrl+Q or a quit request: the main scene asks about unsaved work,
+    // and a clean end removes the autosave. After SIGTERM or SIGHUP nothing is asked: the
+    // unsaved work goes to the autosave, to be offered at the next start.
     bool CanQuit() override;
 
     // Viewport, projection and camera for a client area of width × height (0 counts as 1),
@@ -49,8 +52,8 @@ public:
     void SetStartupProject(const String& path) { m_startupProject = path; }
     const String& GetStartupProject() const { return m_startupProject; }
     // The request as the dialog gets it: when it names no folder, the folder of the path the
-    // last dialog of the same kind returned in this session, if any (otherwise the dialog
-    // starts in the home folder, never in the working directory, which is the data folder).
+    // last dialog of the same kind returned, in this run or an earlier one (otherwise the
+    // dialog starts in the home folder, never in the working directory, the data folder).
     FileDialogRequest DialogRequest(const FileDialogRequest& request) const;
     // Records the folder of path (absolute; others are ignored) as the last one used for the
     // request's kind. The start-up project counts as a project opened.
@@ -63,6 +66,7 @@ public:
     CGUIManager& GetGUI() { return m_gui; }
     CSceneManager& GetScenes() { return m_scenes; }
     CSceneMain& GetMainScene() { return m_main; }
+    CSession& GetSession() { return m_session; }
     const CMatrix& GetCamera() const { return m_camera; }
 
     // The orthographic projection of the GUI for a client area (left 0, right width, bottom
@@ -83,14 +87,18 @@ private:
     void OnSceneChanged(const String& name);
     // A file dropped on the window opens as a project, after the question about unsaved work.
     void OnDropFile(const String& path);
+    // On the first tick with the main scene up (never inside a frame's drawing): the
+    // recovery of autosaves that crashed or killed instances left.
+    void OnFirstTick();
 
     String m_startupProject;
-    std::map<std::string, String> m_dialogFolders; // by kind, for the session
+    bool m_recoveryOffered = false;
     bool m_answerWithStartupProject = false;
     CResourceManager m_resources;
     CGUIManager m_gui;
     CMatrix m_camera;
     CSceneManager m_scenes;
     CSceneMain m_main;
+    CSession m_session{m_main};
     CSlotList m_slots;
 };

@@ -704,7 +704,13 @@ bool CSceneMain::ReadForOpen(const String& path, CXMLDocument& document)
     return false;
 }
 
-bool CSceneMain::OpenProjectDocument(const String& path, const CXMLDocument& document)
+bool CSceneMain::RecoverProject(const String& path)
+{
+    CXMLDocument document;
+    return ReadForOpen(path, document) && OpenProjectDocument(path, document, true);
+}
+
+bool CSceneMain::OpenProjectDocument(const String& path, const CXMLDocument& document, bool recovered)
 {
     // Everything is built before anything the user has is let go: a file that does not load
     // leaves the voices, the playback and the name as they were.
@@ -732,10 +738,15 @@ bool CSceneMain::OpenProjectDocument(const String& path, const CXMLDocument& doc
         m_editProjectName->SetText(name);
     ShowNothingPlays();
     m_history.ProjectReplaced();
-    m_projectPath = path;
     m_hasGenerated = false;
     MarkSaved();
-    onProjectFile.Emit(path);
+    if (recovered) {
+        m_projectPath.Clear();
+        m_forceModified = true; // until it is saved somewhere
+    } else {
+        m_projectPath = path;
+        onProjectFile.Emit(path);
+    }
     WarnAboutHiddenVoices();
     return true;
 }
@@ -871,13 +882,6 @@ void CSceneMain::MarkSaved()
     m_savedName = m_history.Get().GetMirrorName();
     m_forceModified = false;
     m_modifiedRevision = UINT64_MAX;
-}
-
-void CSceneMain::MarkRecovered()
-{
-    m_projectPath.Clear();
-    m_hasGenerated = false;
-    m_forceModified = true;
 }
 
 String CSceneMain::GetTitle() const

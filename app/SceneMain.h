@@ -145,8 +145,9 @@ public:
     // The Open Recent menu's list, newest first (at most ten are shown).
     void SetRecentProjects(const std::vector<String>& paths);
     const std::vector<String>& GetRecentProjects() const { return m_recent; }
-    // Takes the project as recovered work: not saved anywhere, and modified.
-    void MarkRecovered();
+    // Opens an autosave as recovered work: saved nowhere (Save asks for a file), modified,
+    // and not a recent project. False, with a warning, when it does not load.
+    bool RecoverProject(const String& path);
     // Emitted after a project was opened or saved, with its absolute file path (the recent
     // projects follow it).
     CSignal<const String&> onProjectFile;
@@ -218,7 +219,7 @@ private:
     bool ReadForOpen(const String& path, CXMLDocument& document);
     // Replaces the project with the document read from path (no question); false, with a
     // warning, when it does not fit in memory.
-    bool OpenProjectDocument(const String& path, const CXMLDocument& document);
+    bool OpenProjectDocument(const String& path, const CXMLDocument& document, bool recovered = false);
     // Writes the project to path (ProjectSavePath applied); false, with a warning, on failure.
     bool WriteProject(const String& chosen);
     // The project as the history last recorded it is now the unmodified state / the state a
