@@ -9,6 +9,7 @@
 #include "events/FrameTick.h"
 #include "events/Input.h"
 #include "gui/Button.h"
+#include "gui/DialogLook.h"
 #include "gui/Edit.h"
 #include "gui/GUIManager.h"
 #include "gui/List.h"
@@ -490,37 +491,6 @@ void CFileDialog::Cancel()
 
 namespace {
 
-// An untextured look lit by its emission alone: (r, g, b) at opacity a.
-void Paint(CGUI& element, float r, float g, float b, float a = 1.0f)
-{
-    CMaterial& material = element.material;
-    const float emission[4] = {r, g, b, a};
-    std::copy(emission, emission + 4, material.emission);
-    std::fill(material.ambient, material.ambient + 4, 0.0f);
-    std::fill(material.diffuse, material.diffuse + 3, 0.0f);
-    material.diffuse[3] = a;
-}
-
-void PaintButton(CButton& button, float r, float g, float b)
-{
-    Paint(button, r, g, b);
-    button.SetStateColour(CButton::StateHover, std::min(1.0f, r + 0.1f), std::min(1.0f, g + 0.1f),
-                          std::min(1.0f, b + 0.11f), 1.0f);
-    button.SetStateColour(CButton::StateDown, r * 0.75f, g * 0.75f, b * 0.75f, 1.0f);
-    button.SetState(CButton::StateNormal);
-}
-
-// Sets a text element's text byte for byte (no backslash-n conversion: paths are shown as
-// they are).
-void SetPlainText(CFont& text, const String& value)
-{
-    if (text.GetText() == value)
-        return;
-    text.SetText(String());
-    for (int32_t i = 0; i < value.Length(); ++i)
-        text.AppendCharacter(value[i]);
-}
-
 // text, or "..." and its end when it is wider than width in look's glyphs.
 String FitTail(const CFont& look, const String& text, float width)
 {
@@ -579,18 +549,7 @@ String FitName(const CFont& look, const String& text, float width)
     return text.Substring(0, head) + kEllipsis + end;
 }
 
-constexpr float kMargin = 10.0f;
-constexpr float kTitleHeight = 26.0f;
-constexpr float kRowHeight = 18.0f;
 constexpr float kScrollWidth = 10.0f;
-constexpr float kButtonWidth = 80.0f;
-constexpr float kButtonHeight = 26.0f;
-
-// Colours of the dark theme.
-constexpr float kBody[3] = {0.16f, 0.16f, 0.18f};
-constexpr float kAccent[3] = {0.24f, 0.56f, 0.88f};
-constexpr float kWell[3] = {0.10f, 0.10f, 0.11f};
-constexpr float kButton[3] = {0.30f, 0.30f, 0.33f};
 
 // The path field: one line that scrolls left so that its end (where typing goes) stays in
 // view, drawn clipped inside its border. Its background is a separate element, which the
@@ -621,16 +580,6 @@ public:
     }
 };
 
-template <class T>
-T* PlaceIn(CGUI& parent, T* element, float x, float y, float width, float height, float z)
-{
-    element->SetParent(&parent);
-    element->SetSize(width, height);
-    element->SetPosition(x, y);
-    element->SetZ(z);
-    return element;
-}
-
 } // namespace
 
 CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite* font)
@@ -643,94 +592,73 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_manager = std::make_unique<CGUIManager>();
     m_model.Open(request);
 
-    CFont look; // the texts' look: light glyphs, left-aligned, centred in their line
-    if (font)
-        look.SetSprite(*font);
-    Paint(look, 0.90f, 0.91f, 0.93f);
-    look.SetSize(100.0f, kRowHeight);
-    look.SetAlign(3);
+    const CFont look = DialogTextLook(font);
+    PaintDialogDim(*m_dim);
+    m_window = NewDialogWindow(look, !request.title.IsEmpty() ? request.title : String(request.save ? "Save" : "Open"),
+                               kWidth, kHeight);
+    CWindow* window = m_window;
 
-    Paint(*m_dim, 0.0f, 0.0f, 0.0f, 0.45f);
-
-    auto* window = new CWindow;
-    m_window = window;
-    Paint(*window, kBody[0], kBody[1], kBody[2]);
-    window->SetZ(1.0f);
-    CGUI& bar = window->GetTitleBar();
-    Paint(bar, kAccent[0], kAccent[1], kAccent[2]);
-    bar.SetSize(kWidth, kTitleHeight);
-    CButton& close = window->GetCloseButton();
-    close.SetSize(18.0f, 18.0f);
-    PaintButton(close, kAccent[0], kAccent[1], kAccent[2]);
-    close.SetStateColour(CButton::StateHover, 0.85f, 0.30f, 0.30f, 1.0f);
-    close.SetFont(&look);
-    close.GetLabel().SetText("x");
-    window->SetFont(&look);
-    window->GetTitle().SetPosition(kMargin, 0.0f);
-    window->GetTitle().SetText(!request.title.IsEmpty() ? request.title : String(request.save ? "Save" : "Open"));
-    window->SetSize(kWidth, kHeight);
-
-    const float inner = kWidth - 2 * kMargin;
+    const float inner = kWidth - 2 * kDialogMargin;
     constexpr float kHiddenWidth = 110.0f;
-    m_folderLine = PlaceIn(*window, new CFont(look), kMargin, 32.0f, inner - kHiddenWidth - kMargin, kRowHeight, 4.0f);
-    Paint(*m_folderLine, 0.62f, 0.64f, 0.68f);
+    m_folderLine = PlaceInDialog(*window, new CFont(look), kDialogMargin, 32.0f, inner - kHiddenWidth - kDialogMargin, kDialogRowHeight, 4.0f);
+    PaintDialogElement(*m_folderLine, 0.62f, 0.64f, 0.68f);
     auto* hidden = new CCheckBox;
-    m_hidden = PlaceIn(*window, hidden, kWidth - kMargin - kHiddenWidth, 35.0f, 12.0f, 12.0f, 4.0f);
-    PaintButton(*m_hidden, kWell[0], kWell[1], kWell[2]);
+    m_hidden = PlaceInDialog(*window, hidden, kWidth - kDialogMargin - kHiddenWidth, 35.0f, 12.0f, 12.0f, 4.0f);
+    PaintDialogButton(*m_hidden, kDialogWell[0], kDialogWell[1], kDialogWell[2]);
     m_hidden->SetStateColour(CButton::StateHover, 0.22f, 0.22f, 0.25f, 1.0f);
-    m_hidden->SetStateColour(CButton::StateDown, kAccent[0], kAccent[1], kAccent[2], 1.0f);
-    m_hiddenLabel = PlaceIn(*window, new CFont(look), kWidth - kMargin - kHiddenWidth + 18.0f, 32.0f,
-                            kHiddenWidth - 18.0f, kRowHeight, 4.0f);
+    m_hidden->SetStateColour(CButton::StateDown, kDialogAccent[0], kDialogAccent[1], kDialogAccent[2], 1.0f);
+    m_hiddenLabel = PlaceInDialog(*window, new CFont(look), kWidth - kDialogMargin - kHiddenWidth + 18.0f, 32.0f,
+                            kHiddenWidth - 18.0f, kDialogRowHeight, 4.0f);
     m_hiddenLabel->SetEnabled(true); // a click on the words toggles too
-    SetPlainText(*m_hiddenLabel, "Hidden files");
+    SetDialogText(*m_hiddenLabel, "Hidden files");
 
-    m_listOutline = PlaceIn(*window, new CGUI, kMargin - 1.0f, 53.0f, inner + 2.0f, 182.0f, 3.0f);
-    Paint(*m_listOutline, kAccent[0], kAccent[1], kAccent[2], 0.8f);
+    m_listOutline = PlaceInDialog(*window, new CGUI, kDialogMargin - 1.0f, 53.0f, inner + 2.0f, 182.0f, 3.0f);
+    PaintDialogElement(*m_listOutline, kDialogAccent[0], kDialogAccent[1], kDialogAccent[2], 0.8f);
     m_listOutline->SetEnabled(false);
     m_listOutline->SetVisible(false);
-    m_listBack = PlaceIn(*window, new CGUI, kMargin, 54.0f, inner, 180.0f, 4.0f);
-    Paint(*m_listBack, kWell[0], kWell[1], kWell[2]);
-    m_list = PlaceIn(*window, new CList, kMargin + 4.0f, 58.0f, inner - 8.0f, 172.0f, 5.0f);
-    Paint(*m_list, 0.0f, 0.0f, 0.0f, 0.0f);
-    Paint(m_list->GetHoverHighlight(), 1.0f, 1.0f, 1.0f, 0.06f);
-    Paint(m_list->GetSelectHighlight(), kAccent[0], kAccent[1], kAccent[2], 0.5f);
+    m_listBack = PlaceInDialog(*window, new CGUI, kDialogMargin, 54.0f, inner, 180.0f, 4.0f);
+    PaintDialogElement(*m_listBack, kDialogWell[0], kDialogWell[1], kDialogWell[2]);
+    m_list = PlaceInDialog(*window, new CList, kDialogMargin + 4.0f, 58.0f, inner - 8.0f, 172.0f, 5.0f);
+    PaintDialogElement(*m_list, 0.0f, 0.0f, 0.0f, 0.0f);
+    PaintDialogElement(m_list->GetHoverHighlight(), 1.0f, 1.0f, 1.0f, 0.06f);
+    PaintDialogElement(m_list->GetSelectHighlight(), kDialogAccent[0], kDialogAccent[1], kDialogAccent[2], 0.5f);
     m_list->SetFont(&look);
     m_list->AddColumn("name", inner - 8.0f - kScrollWidth - 2.0f);
     CScroll scroll;
-    Paint(scroll, 0.14f, 0.14f, 0.16f);
+    PaintDialogElement(scroll, 0.14f, 0.14f, 0.16f);
     scroll.GetThumb().SetSize(kScrollWidth, 28.0f);
-    PaintButton(scroll.GetThumb(), 0.36f, 0.36f, 0.40f);
+    PaintDialogButton(scroll.GetThumb(), 0.36f, 0.36f, 0.40f);
     scroll.GetDecreaseButton().SetSize(kScrollWidth, kScrollWidth);
-    PaintButton(scroll.GetDecreaseButton(), 0.26f, 0.26f, 0.29f);
+    PaintDialogButton(scroll.GetDecreaseButton(), 0.26f, 0.26f, 0.29f);
     scroll.GetIncreaseButton().SetSize(kScrollWidth, kScrollWidth);
-    PaintButton(scroll.GetIncreaseButton(), 0.26f, 0.26f, 0.29f);
+    PaintDialogButton(scroll.GetIncreaseButton(), 0.26f, 0.26f, 0.29f);
     scroll.SetSize(kScrollWidth, 172.0f);
     m_list->SetScroll(&scroll);
     m_list->SetWheelScrolls(false); // the dialog scrolls it, by where the pointer is
 
-    m_editBack = PlaceIn(*window, new CGUI, kMargin, 242.0f, inner, 24.0f, 4.0f);
-    Paint(*m_editBack, kWell[0], kWell[1], kWell[2]);
-    m_edit = PlaceIn(*window, new CPathEdit, kMargin, 242.0f, inner, 24.0f, 5.0f);
-    Paint(*m_edit, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_editBack = PlaceInDialog(*window, new CGUI, kDialogMargin, 242.0f, inner, 24.0f, 4.0f);
+    PaintDialogElement(*m_editBack, kDialogWell[0], kDialogWell[1], kDialogWell[2]);
+    m_edit = PlaceInDialog(*window, new CPathEdit, kDialogMargin, 242.0f, inner, 24.0f, 5.0f);
+    PaintDialogElement(*m_edit, 0.0f, 0.0f, 0.0f, 0.0f);
     m_edit->SetFont(&look);
     m_edit->GetTextElement().SetAlign(0);
     m_edit->SetBorder(5.0f);
     m_edit->SetLimit(static_cast<uint32_t>(kFileDialogMaxPath));
 
-    m_message = PlaceIn(*window, new CFont(look), kMargin, 270.0f, inner, kRowHeight, 4.0f);
-    Paint(*m_message, 0.98f, 0.76f, 0.36f);
-    const float buttonsY = kHeight - kMargin - kButtonHeight;
-    m_filterLine = PlaceIn(*window, new CFont(look), kMargin, buttonsY, inner - 2 * (kButtonWidth + kMargin),
-                           kButtonHeight, 4.0f);
-    Paint(*m_filterLine, 0.62f, 0.64f, 0.68f);
-    SetPlainText(*m_filterLine, request.filterDescription);
+    m_message = PlaceInDialog(*window, new CFont(look), kDialogMargin, 270.0f, inner, kDialogRowHeight, 4.0f);
+    PaintDialogElement(*m_message, 0.98f, 0.76f, 0.36f);
+    const float buttonsY = kHeight - kDialogMargin - kDialogButtonHeight;
+    m_filterLine = PlaceInDialog(*window, new CFont(look), kDialogMargin, buttonsY, inner - 2 * (kDialogButtonWidth + kDialogMargin),
+                           kDialogButtonHeight, 4.0f);
+    PaintDialogElement(*m_filterLine, 0.62f, 0.64f, 0.68f);
+    SetDialogText(*m_filterLine, request.filterDescription);
 
-    m_ok = PlaceIn(*window, new CButton, kWidth - 2 * (kButtonWidth + kMargin), buttonsY, kButtonWidth,
-                   kButtonHeight, 4.0f);
-    m_cancel = PlaceIn(*window, new CButton, kWidth - kButtonWidth - kMargin, buttonsY, kButtonWidth,
-                       kButtonHeight, 4.0f);
+    m_ok = PlaceInDialog(*window, new CButton, kWidth - 2 * (kDialogButtonWidth + kDialogMargin), buttonsY, kDialogButtonWidth,
+                   kDialogButtonHeight, 4.0f);
+    m_cancel = PlaceInDialog(*window, new CButton, kWidth - kDialogButtonWidth - kDialogMargin, buttonsY, kDialogButtonWidth,
+                       kDialogButtonHeight, 4.0f);
     for (CButton* button : {m_ok, m_cancel}) {
-        PaintButton(*button, kButton[0], kButton[1], kButton[2]);
+        PaintDialogButton(*button, kDialogButton[0], kDialogButton[1], kDialogButton[2]);
         button->SetFont(&look);
     }
     m_ok->GetLabel().SetText("OK");
@@ -755,7 +683,7 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_slots.Connect(m_hiddenLabel->onRelease, this, &CFileDialogView::OnHiddenLabelClick);
     m_slots.Connect(m_ok->onRelease, this, &CFileDialogView::OnOk);
     m_slots.Connect(m_cancel->onRelease, this, &CFileDialogView::OnCancel);
-    m_slots.Connect(close.onRelease, this, &CFileDialogView::OnCancel);
+    m_slots.Connect(m_window->GetCloseButton().onRelease, this, &CFileDialogView::OnCancel);
 
     Place(0, 0);
     Sync();
@@ -782,13 +710,13 @@ void CFileDialogView::Sync()
         const float width = m_list->GetColumnWidth(0);
         for (int32_t row = 0; row < count; ++row)
             m_list->AddRow(FitName(m_list->GetTemplate(), m_model.GetRowText(row), width));
-        SetPlainText(*m_folderLine, FitTail(*m_folderLine, m_model.GetFolder(), m_folderLine->GetWidth()));
+        SetDialogText(*m_folderLine, FitTail(*m_folderLine, m_model.GetFolder(), m_folderLine->GetWidth()));
     }
     m_list->SetSelected(m_model.GetSelected());
     m_hidden->SetDown(m_model.GetShowHidden());
-    SetPlainText(m_edit->GetTextElement(), m_model.GetPathText());
+    SetDialogText(m_edit->GetTextElement(), m_model.GetPathText());
     ScrollPath();
-    SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
+    SetDialogText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 
 // [SECTION] View: input and drawing
@@ -937,7 +865,7 @@ void CFileDialogView::OnEditChange(const String& text)
     m_model.SetPathText(text);
     m_list->SetSelected(m_model.GetSelected());
     ScrollPath();
-    SetPlainText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
+    SetDialogText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
 }
 
 void CFileDialogView::OnEditFocus(bool focus)

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -42,6 +43,10 @@ bool PlatformInitVideo(const char** why)
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
     PlatformPrepareInput();
+    // SDL 2 reads the class from the environment when its video starts (a hint is not
+    // consulted); an existing value is the user's choice and stays.
+    setenv("SDL_VIDEO_X11_WMCLASS", kPlatformWindowClass, 0);
+    setenv("SDL_VIDEO_WAYLAND_WMCLASS", kPlatformWindowClass, 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (why)
             *why = SDL_GetError();
@@ -112,6 +117,20 @@ void PlatformSetWindowTitle(PlatformWindow* window, const char* title)
 {
     if (window)
         SDL_SetWindowTitle(window, title ? title : "");
+}
+
+bool PlatformSetWindowIcon(PlatformWindow* window, const uint8_t* rgba, int32_t width, int32_t height)
+{
+    if (!window || !rgba || width < 1 || height < 1 || width > kPlatformMaxIconSide || height > kPlatformMaxIconSide)
+        return false;
+    // The surface only borrows the pixels, and SDL copies them for the window system.
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(rgba), width, height, 32, width * 4,
+                                                           SDL_PIXELFORMAT_RGBA32);
+    if (!icon)
+        return false;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+    return true;
 }
 
 void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y)

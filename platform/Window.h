@@ -10,8 +10,13 @@ struct SDL_Window;
 using PlatformWindow = SDL_Window;
 using PlatformGLContext = void*;
 
+// The window class the desktop matches windows with (X11's WM_CLASS, Wayland's app id); the
+// desktop entry's StartupWMClass names it.
+constexpr const char* kPlatformWindowClass = "quillwave";
+
 // Starts the window system, once per process: it then runs until the process ends, with the
-// screen saver kept off. (Stopping it would unload the OpenGL driver while the driver's own
+// screen saver kept off, and its windows carry kPlatformWindowClass unless the environment
+// names another class (SDL_VIDEO_X11_WMCLASS, SDL_VIDEO_WAYLAND_WMCLASS). (Stopping it would unload the OpenGL driver while the driver's own
 // allocations are live; windows come and go while it runs.) True when it is running; false,
 // with the reason in *why when given, when there is no display to talk to.
 bool PlatformInitVideo(const char** why = nullptr);
@@ -39,6 +44,12 @@ void PlatformDeleteGLContext(PlatformGLContext context);
 void PlatformSwapBuffers(PlatformWindow* window);
 
 void PlatformSetWindowTitle(PlatformWindow* window, const char* title);
+// Gives the window an icon of width × height pixels, 8-bit RGBA, rows from the top with no gap
+// bytes (copied; the caller keeps rgba). The window system scales it where it shows it. False
+// without a window or pixels, for a side outside 1 to kPlatformMaxIconSide, or when the window
+// system refuses it.
+constexpr int32_t kPlatformMaxIconSide = 1024;
+bool PlatformSetWindowIcon(PlatformWindow* window, const uint8_t* rgba, int32_t width, int32_t height);
 // Places the client area's top-left corner at (x, y) in screen pixels.
 void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y);
 void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height);

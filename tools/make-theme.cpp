@@ -1,6 +1,7 @@
 // make-theme [FOLDER]: draws every image of the program's look into FOLDER (by default
 // resources/theme) as PNG files: the control bar, the command buttons, the project name field,
-// the slider, the close button and the voice panel's switch boxes. Each file's frame layout is
+// the slider, the close button and the voice panel's switch boxes, and the program's icon at
+// 64 × 64 (icon.png, which the running program gives its window). Each sheet's frame layout is
 // the one that resources/resources_main.xml cuts from it: change both together. The output
 // depends only on this code and on the DejaVu Sans font files, so the committed images can be
 // checked against a fresh run byte for byte.
@@ -624,6 +625,7 @@ int main(int argc, char** argv)
         {"slider.png", SliderSheet()},
         {"close.png", CloseSheet()},
         {"toggles.png", TogglesSheet(fonts)},
+        {"icon.png", AppIcon(64)},
     };
     for (const auto& sheet : sheets) {
         const std::string path = (folder / sheet.file).string();

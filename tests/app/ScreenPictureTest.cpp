@@ -1,6 +1,6 @@
 // Reference pictures of the real Application's window: the main scene with one voice, with
 // eight voices whose carrier and envelope areas are open, and with the Open file dialog over
-// it, empty and with a name longer than its path field. Each picture is read back from the
+// it, empty and with a name longer than its path field, and with the question box over it. Each picture is read back from the
 // 810 × 600 window at the end of a frame and compared with a PNG under tests/app/pictures/:
 // it passes when at least 99.5 % of the pixels differ by at most 8 in every channel (the
 // software renderer is deterministic; the margin absorbs a driver's rounding, not a changed
@@ -16,6 +16,7 @@
 // frame is only kept while no tooltip shows and no caret is lit, and the mix has been made.
 #include "app/Application.h"
 #include "app/FileDialogLoop.h"
+#include "app/QuestionLoop.h"
 
 #include "events/FrameTick.h"
 #include "events/Input.h"
@@ -270,6 +271,40 @@ TEST_F(ScreenPictures, ALongNameInTheFileDialogIsClippedToItsField)
 {
     Check(DialogPicture("a-name-much-longer-than-the-path-field-of-the-open-dialog-can-show-at-once.xml"),
           "file-dialog-long-name");
+}
+
+// The box runs inside a script step, so the steps after it run on the frames of its own loop.
+// Its keys come through the window system's queue; the scene under it must hear none of them
+// (Insert would add a voice).
+TEST_F(ScreenPictures, TheQuestionBoxLooksAsRecordedAndKeepsTheKeysFromTheScene)
+{
+    PictureApp app;
+    CFrameScript script;
+    CSceneMain& scene = app.GetMainScene();
+    int32_t choice = -2;
+    script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
+    script.After(1, [&] { ParkPointer(); });
+    script.After(1, [&] {
+        QuestionRequest request;
+        request.title = "Unsaved changes";
+        request.text = "Save changes to Laser 1234?";
+        request.buttons = {"Save", "Don't Save", "Cancel"};
+        choice = RunQuestion(request, &app.GetResources());
+    });
+    script.After(3, [&] { app.wanted = [&] { return GetRunningQuestion() && Still(app); }; });
+    script.Until(300, [&] { return !app.rgb.empty(); });
+    script.After(1, [&] {
+        for (int32_t key : {int32_t(KeyInsert), int32_t(KeyTab), int32_t(KeyEnter)}) {
+            PlatformPushKey(key, true);
+            PlatformPushKey(key, false);
+        }
+    });
+    script.Until(50, [&] { return GetRunningQuestion() == nullptr; });
+    app.Run(0, nullptr);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(choice, 1);
+    EXPECT_EQ(scene.GetVoices().size(), 1u);
+    Check(app.rgb, "question-box");
 }
 
 } // namespace

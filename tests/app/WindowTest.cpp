@@ -2,6 +2,7 @@
 // opened. The window system stays up between tests; each test makes and destroys its own
 // application, as a program run does.
 #include "app/AppGL.h"
+#include "app/WindowIcon.h"
 #include "events/Input.h"
 #include "media/GL.h"
 #include "platform/Events.h"
@@ -233,6 +234,17 @@ TEST_F(WindowTest, WindowThatCannotBeMadeIsReportedAndCreateFails)
     EXPECT_EQ(g_warnings, (std::vector<std::string>{"App Error: Could not create window"}));
     EXPECT_FALSE(app.HasContext());
     EXPECT_EQ(app.GetWindow(), nullptr);
+}
+
+// Run from the source folder, as the program runs from its data folder.
+TEST_F(WindowTest, TheShippedIconLoadsOntoTheWindowAndOtherFilesAreRefused)
+{
+    CWindowApp app;
+    ASSERT_TRUE(app.Open());
+    EXPECT_TRUE(LoadWindowIcon(app.GetWindow()));
+    EXPECT_FALSE(LoadWindowIcon(app.GetWindow(), "resources/gui.xml"));
+    EXPECT_FALSE(LoadWindowIcon(app.GetWindow(), "resources/theme/missing.png"));
+    EXPECT_FALSE(LoadWindowIcon(nullptr));
 }
 
 TEST(WindowSystemTest, NoWindowSystemIsReportedAndCreateFails)

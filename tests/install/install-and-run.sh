@@ -56,6 +56,7 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 grep -q '^Exec=quillwave %f$' "$desktop" || fail "the desktop entry does not open files with %f"
 grep -q '^MimeType=application/x-quillwave-project;$' "$desktop" || fail "the desktop entry names no project MIME type"
+grep -q '^StartupWMClass=quillwave$' "$desktop" || fail "the desktop entry does not name the window class quillwave"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo does not carry version $version"
 shot=$(sed -n 's|.*<image>https://[^/]*/\(.*\)</image>.*|\1|p' "$metainfo")
 [ -n "$shot" ] && [ -f "$source/$shot" ] || fail "the metainfo's screenshot ($shot) is not the source tree's picture"
