@@ -17,6 +17,14 @@ PROJECT = (DECL + '<project>\n\t<name>Rock &#38; Roll&#10;Live</name>\n'
                      for t, f, e in [(0, 4, 'false'), (2, 440, 'TRUE'), (3, 5000, '1')])
            + '</project>')
 
+# A project as the exact writer saves it: format="2", every value the shortest text of its float.
+PROJECT_EXACT = (DECL + '<project format="2">\n\t<name>Exact</name>\n'
+                 '\t<oscilloscope type="0" amplitude="1" amplitudeOffset="-0.004" frequency="261.63" period="0.13" '
+                 'phase="1e-07" attack="0" decay="0.5" sustain="0.5" hold="0.5" release="0.1" typeCarrier="3" '
+                 'modCarrier="2" amplitudeCarrier="0.003" amplitudeOffsetCarrier="0" frequencyCarrier="3.4028235e+38" '
+                 'periodCarrier="1" phaseCarrier="0.126" envelope="true" carrier="true" loop="true" mute="false" '
+                 'seed="4294967295" />\n</project>')
+
 RESOURCES = DECL + '''<resources>
 \t<texture name="background" file="resources/back.png" />
 \t<sprite name="buttons" file="resources/buttons.tga" fps="25">
@@ -103,7 +111,7 @@ BINARY = {
 def main():
     out = os.path.join(sys.argv[1], 'fuzz_xml')
     os.makedirs(out, exist_ok=True)
-    files = {'project.xml': PROJECT, 'resources.xml': RESOURCES, 'gui.xml': GUI}
+    files = {'project.xml': PROJECT, 'project_exact.xml': PROJECT_EXACT, 'resources.xml': RESOURCES, 'gui.xml': GUI}
     files.update(HOSTILE)
     for name, text in files.items():
         with open(os.path.join(out, name), 'wb') as f:

@@ -2,17 +2,91 @@
 
 #include "sound/Wav.h"
 #include "util/FileWrite.h"
+#include "util/Number.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cfloat>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
+namespace {
+
+// The fifteen values of an "oscilloscope" element, in the file's order: the main oscillator's
+// and the envelope's, then (after the carrier's type and modulation) the carrier's. scale
+// turns a number of the first format into a slider position.
+struct ValueAttribute {
+    VoiceValue value;
+    const char* attribute;
+    float scale;
+};
+
+const ValueAttribute kMainValues[] = {
+    {ValueAmplitude, "amplitude", 100.0f}, {ValueOffset, "amplitudeOffset", 100.0f},
+    {ValueFrequency, "frequency", 1.0f},   {ValuePeriod, "period", 100.0f},
+    {ValuePhase, "phase", 100.0f},         {ValueAttack, "attack", 100.0f},
+    {ValueDecay, "decay", 100.0f},         {ValueSustain, "sustain", 100.0f},
+    {ValueHold, "hold", 100.0f},           {ValueRelease, "release", 100.0f}};
+const ValueAttribute kCarrierValues[] = {
+    {ValueCarrierAmplitude, "amplitudeCarrier", 100.0f}, {ValueCarrierOffset, "amplitudeOffsetCarrier", 100.0f},
+    {ValueCarrierFrequency, "frequencyCarrier", 1.0f},   {ValueCarrierPeriod, "periodCarrier", 100.0f},
+    {ValueCarrierPhase, "phaseCarrier", 100.0f}};
+
+// The shortest text that reads back as value, whatever the locale.
+String ExactText(float value)
+{
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    return String(text, static_cast<int32_t>(result.ptr - text));
+}
+
+// What the sound depends on: the period as shown (it fixes the length while the envelope is
+// off), every other value's parameter.
+float ExactValue(const CVoiceModel& voice, int32_t value)
+{
+    return value == ValuePeriod ? voice.GetShown(value) : voice.GetParameter(value);
+}
+
+template <size_t N>
+void AppendValues(CXMLNode& element, const CVoiceModel& voice, const ValueAttribute (&values)[N])
+{
+    for (const ValueAttribute& entry : values)
+        element.AddAttribute(entry.attribute, ExactText(ExactValue(voice, entry.value)));
+}
+
+// An exact file's number: read as GetAttributeFloat reads it but rounded once, straight to
+// float. 0 when absent or when nothing reads ("nan" and "inf" do not); beyond the float
+// range it saturates at FLT_MAX.
+float ExactNumber(const CXMLNode& element, const char* attribute)
+{
+    const CXMLAttribute* found = element.FindAttribute(attribute);
+    float number = 0.0f;
+    if (!found || !ParseNumber(found->value.CStr(), number))
+        return 0.0f;
+    return std::clamp(number, -FLT_MAX, FLT_MAX);
+}
+
+template <size_t N>
+void ApplyValues(const CXMLNode& element, CVoiceModel& voice, const ValueAttribute (&values)[N], bool exact)
+{
+    for (const ValueAttribute& entry : values) {
+        if (exact)
+            voice.SetTyped(entry.value, ExactNumber(element, entry.attribute));
+        else
+            voice.SetSlider(entry.value, entry.scale * element.GetAttributeFloat(entry.attribute));
+    }
+}
+
+} // namespace
+
 void BeginProjectDocument(CXMLDocument& doc, const String& name)
 {
     doc.Clear();
     doc.name = "project";
+    doc.AddAttribute("format", String::Format("%d", kProjectFormat));
     CXMLNode nameNode("name");
     nameNode.SetText(name);
     doc.AddChild(std::move(nameNode));
@@ -21,36 +95,16 @@ void BeginProjectDocument(CXMLDocument& doc, const String& name)
 void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice)
 {
     CXMLNode element("oscilloscope");
-    auto shown = [&](const char* attribute, VoiceValue value, const char* format) {
-        element.AddAttribute(attribute, String::Format(format, static_cast<double>(voice.GetShown(value))));
-    };
-    auto number = [&](const char* attribute, float value) {
-        element.AddAttribute(attribute, String::Format("%.2f", static_cast<double>(value)));
-    };
     auto flag = [&](const char* attribute, bool on) {
         CXMLAttribute a(attribute, String());
         a.SetBool(on);
         element.AddAttribute(a);
     };
-    const Envelope& e = voice.GetEnvelope();
     element.AddAttribute("type", String::Format("%d", voice.GetWaveType()));
-    shown("amplitude", ValueAmplitude, "%.2f");
-    shown("amplitudeOffset", ValueOffset, "%.2f");
-    shown("frequency", ValueFrequency, "%.0f");
-    shown("period", ValuePeriod, "%.2f");
-    shown("phase", ValuePhase, "%.2f");
-    number("attack", e.attack);
-    number("decay", e.decay);
-    number("sustain", e.sustain);
-    number("hold", e.hold);
-    number("release", e.release);
+    AppendValues(element, voice, kMainValues);
     element.AddAttribute("typeCarrier", String::Format("%d", voice.GetCarrierType()));
     element.AddAttribute("modCarrier", String::Format("%d", static_cast<int>(voice.GetModulation())));
-    shown("amplitudeCarrier", ValueCarrierAmplitude, "%.2f");
-    shown("amplitudeOffsetCarrier", ValueCarrierOffset, "%.2f");
-    shown("frequencyCarrier", ValueCarrierFrequency, "%.0f");
-    shown("periodCarrier", ValueCarrierPeriod, "%.2f");
-    shown("phaseCarrier", ValueCarrierPhase, "%.2f");
+    AppendValues(element, voice, kCarrierValues);
     flag("envelope", voice.IsEnvelopeOn());
     flag("carrier", voice.IsCarrierOn());
     flag("loop", voice.IsLoopOn());
@@ -58,23 +112,6 @@ void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice)
     element.AddAttribute("seed", String::Format("%u", voice.GetSeed()));
     project.AddChild(std::move(element));
 }
-
-namespace {
-
-// Slider values set from attributes: the attribute's number times scale.
-struct SliderAttribute {
-    VoiceValue value;
-    const char* attribute;
-    float scale;
-};
-
-void ApplySliders(const CXMLNode& element, CVoiceModel& voice, const SliderAttribute* first, uint32_t count)
-{
-    for (const SliderAttribute* entry = first; entry < first + count; ++entry)
-        voice.SetSlider(entry->value, entry->scale * element.GetAttributeFloat(entry->attribute));
-}
-
-} // namespace
 
 bool ParseSeed(const String& text, uint32_t& seed)
 {
@@ -93,23 +130,14 @@ bool ParseSeed(const String& text, uint32_t& seed)
     return true;
 }
 
-void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice)
+void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice, int32_t format)
 {
-    static const SliderAttribute kMain[] = {
-        {ValueAmplitude, "amplitude", 100.0f}, {ValueOffset, "amplitudeOffset", 100.0f},
-        {ValueFrequency, "frequency", 1.0f},   {ValuePeriod, "period", 100.0f},
-        {ValuePhase, "phase", 100.0f},         {ValueAttack, "attack", 100.0f},
-        {ValueDecay, "decay", 100.0f},         {ValueSustain, "sustain", 100.0f},
-        {ValueHold, "hold", 100.0f},           {ValueRelease, "release", 100.0f}};
-    static const SliderAttribute kCarrier[] = {
-        {ValueCarrierAmplitude, "amplitudeCarrier", 100.0f}, {ValueCarrierOffset, "amplitudeOffsetCarrier", 100.0f},
-        {ValueCarrierFrequency, "frequencyCarrier", 1.0f},   {ValueCarrierPeriod, "periodCarrier", 100.0f},
-        {ValueCarrierPhase, "phaseCarrier", 100.0f}};
+    const bool exact = format >= kProjectFormat;
     voice.SetWaveType(element.GetAttributeInt("type"));
-    ApplySliders(element, voice, kMain, 10);
+    ApplyValues(element, voice, kMainValues, exact);
     voice.SetCarrierType(element.GetAttributeInt("typeCarrier"));
     voice.SetModulation(element.GetAttributeInt("modCarrier"));
-    ApplySliders(element, voice, kCarrier, 5);
+    ApplyValues(element, voice, kCarrierValues, exact);
     voice.SetEnvelopeOn(element.GetAttributeBool("envelope"));
     voice.SetCarrierOn(element.GetAttributeBool("carrier"));
     voice.SetLoop(element.GetAttributeBool("loop"));
@@ -122,14 +150,21 @@ void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice)
 
 String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice)
 {
+    const int32_t format = ProjectFormat(project);
     for (uint32_t i = 0; i < project.GetChildCount(); ++i) {
         const CXMLNode* child = project.GetChild(i);
         if (child->name != "oscilloscope")
             continue;
         if (CVoiceModel* voice = addVoice ? addVoice() : nullptr)
-            ApplyVoiceElement(*child, *voice);
+            ApplyVoiceElement(*child, *voice, format);
     }
     return project.GetChildText("name");
+}
+
+int32_t ProjectFormat(const CXMLNode& project)
+{
+    const int32_t format = project.GetAttributeInt("format");
+    return format > 1 ? format : 1;
 }
 
 String ProjectSavePath(const String& chosen)
@@ -184,8 +219,13 @@ bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason)
     }
     std::fclose(file);
     try {
-        if (doc.Load(path))
-            return true;
+        if (doc.Load(path)) {
+            // Another program's XML file: loading it would replace the voices with nothing.
+            if (doc.name == "project" || doc.FindChild("oscilloscope"))
+                return true;
+            reason = "not a Quillwave project";
+            return false;
+        }
     } catch (const std::bad_alloc&) {
         reason = "not enough memory to load it";
         return false;

@@ -1,7 +1,10 @@
 // Project files and the sound export (WAV, FLAC or Ogg Vorbis by the file's ending) shared by the main scene and the command-line renderer.
 // A project document is the root "project" with a "name" child and one "oscilloscope"
-// element of 23 attributes per voice (the noise seed last); loading applies each element through the voice model's
-// slider and switch setters, so every value is clamped and shown as the panel would show it.
+// element of 23 attributes per voice (the noise seed last). Files are written in the exact
+// format (format="2" on the root): every value is the shortest text that reads back as the
+// same float, so a reopened project renders the same bytes; loading one sets each value as
+// typed (CVoiceModel::SetTyped). A file without the mark is of the first format (values as
+// shown, two decimals or whole hertz) and loads through the slider setters as it always has.
 // The voice lists are any containers of pointers (plain or owning) to CVoiceModel. No widget
 // is involved. Files are replaced in one step (util/FileWrite.h), so a failed save leaves the
 // previous file as it was; failures carry the errno value that says why. Nothing here shows or
@@ -24,10 +27,22 @@ constexpr uint32_t kMixBits = 16;
 
 // --- project documents
 
-// Empties doc and makes it a project of that name with no voices.
+// The format this writer marks its files with: 2, exact values. A root without "format" (or
+// with a value below 2 or not a number) is of format 1. A number above 2, from a later
+// writer, is read as format 2 as far as its attributes allow: values this reader knows are
+// taken exactly, anything else is ignored.
+constexpr int32_t kProjectFormat = 2;
+// The format of a loaded document's root, by those rules.
+int32_t ProjectFormat(const CXMLNode& project);
+
+// Empties doc and makes it a project of that name with no voices, marked format="2".
 void BeginProjectDocument(CXMLDocument& doc, const String& name);
-// Appends the voice's "oscilloscope" element: types, values as shown, envelope values,
-// modulation, switches and the seed, in the file's attribute order and formats.
+// Appends the voice's "oscilloscope" element in the file's attribute order: type, the main
+// oscillator's and envelope's values, carrier type and modulation ("%d"; a choice outside
+// AM, FM and PM is saved as FM), the carrier's values, the switches ("true"/"false") and the
+// seed. Each of the fifteen values is written as what the sound depends on, in the shortest
+// text that reads back to the same float: the parameter (CVoiceModel::GetParameter), except
+// the period, which is the number shown because it fixes the length.
 void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice);
 
 template <class VoiceList>
@@ -38,26 +53,37 @@ void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList
         AppendVoiceElement(doc, *voice);
 }
 
-// Sets a voice from an "oscilloscope" element, in the loader's order: type, the main sliders,
-// the envelope sliders, carrier type and modulation, the carrier sliders, the switches
-// envelope, carrier, loop and mute, then the seed. Missing attributes read as 0 or false; a
+// Sets a voice from an "oscilloscope" element of a document of that format, in the loader's
+// order: type, the main and envelope values, carrier type and modulation, the carrier values,
+// the switches envelope, carrier, loop and mute, then the seed. Format 1 sets each value
+// through its slider (number × 100, a frequency in hertz): clamped, rounded to two decimals
+// or whole hertz as the panel would. Format 2 and above set each value exactly
+// (CVoiceModel::SetTyped): a number is rounded once to the nearest float; outside a
+// non-frequency value's range it is clamped; a frequency is taken as it is. Either way a
+// missing attribute or one that does not start with a decimal number reads as 0 (so do "nan"
+// and "inf"), a magnitude beyond the float range as FLT_MAX, a missing switch as false; a
 // seed that is not a decimal number from 0 to 4294967295 reads as 0.
-void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice);
+void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice, int32_t format = 1);
 
 // A decimal number from 0 to 4294967295, digits only. False (seed unchanged) for anything else.
 bool ParseSeed(const String& text, uint32_t& seed);
 
 // Applies a loaded document: for every child element named "oscilloscope", in order,
 // addVoice() supplies a new voice in its default state (null skips the element) and the
-// element is applied to it. There is no limit on the number: a voice costs less than its
-// element in the document. The root's name is not checked. Returns the text of the first
-// "name" child (empty when there is none).
+// element is applied to it in the root's format (ProjectFormat). There is no limit on the
+// number: a voice costs less than its element in the document. The root's name is not
+// checked here (ReadProjectFile refuses what is not a project). Returns the text of the
+// first "name" child (empty when there is none).
 String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice);
 
 // Reads and parses a project file into doc. False when the file cannot be read, is not
 // well-formed XML or does not fit in memory; reason then says why in words for the user
-// (the system's text for the errno value, or what is wrong with the contents). doc may hold a
-// partial tree after a failure; nothing else changes.
+// (the system's text for the errno value, or what is wrong with the contents). Also false,
+// with reason "not a Quillwave project", for well-formed XML whose root is not "project" and
+// has no "oscilloscope" child: another program's file, which would load as no voices. A
+// root "project" with no voices is a (silent) project; a root of another name with
+// "oscilloscope" children loads as it always has. doc may hold a partial tree after a
+// failure; nothing else changes.
 bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason);
 
 // The bytes a project document is saved as: the XML declaration, an empty line and the tree.

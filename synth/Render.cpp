@@ -9,9 +9,9 @@
 
 namespace {
 
-// The byte count of a render: channels × rate (integer) times the length (float) times the
-// bytes per value (integer), in float arithmetic, truncated. Negative when the product is
-// not a size a block can have.
+// The byte count a render's length gives: channels × rate (integer) times the length (float)
+// times the bytes per value (integer), in float arithmetic, truncated. Negative when the
+// product is not a size a block can have.
 int64_t RenderSize(uint32_t channels, uint32_t rate, float length, uint32_t bytesPerValue)
 {
     float size = static_cast<float>(channels * rate) * length * static_cast<float>(bytesPerValue);
@@ -33,17 +33,21 @@ bool PrepareMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32
         if (voices[i].length > length)
             length = voices[i].length;
     const uint32_t bytesPerValue = bits / 8;
-    int64_t size = RenderSize(channels, rate, length, bytesPerValue);
+    const int64_t size = RenderSize(channels, rate, length, bytesPerValue);
     if (size < 0)
         return false;
-    if (!sound.Allocate(static_cast<uint32_t>(size), channels, rate, bits))
+    // The time step comes from the whole values of that byte count, as it always has; the
+    // block keeps only whole frames of them, so a part of a frame at the end (half of a 16-bit
+    // value, say) is never made, and the mix, the player and the files hold the same samples.
+    const uint32_t values = static_cast<uint32_t>(size) / bytesPerValue;
+    const uint32_t frameBytes = channels * bytesPerValue;
+    const uint32_t whole = frameBytes ? static_cast<uint32_t>(size) / frameBytes * frameBytes : 0;
+    if (!sound.Allocate(whole, channels, rate, bits))
         return false;
     rendered = true;
-    if (size == 0)
+    if (whole == 0)
         return false;
-    const uint32_t values = static_cast<uint32_t>(size) / bytesPerValue;
-    // With no whole value (a one-byte 16-bit block) only t = 0 is ever sampled.
-    step = values > 0 ? static_cast<double>(length) / values : 0.0;
+    step = static_cast<double>(length) / values;
     return true;
 }
 

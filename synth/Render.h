@@ -15,8 +15,11 @@ struct RenderVoice {
 };
 
 // Mixes voices (all unmuted) into sound: the length is the longest voice, the value at each
-// step the average of the voices, clamped to the format's range. bits is 8 or 16; any other
-// depth leaves the sound as it was. A zero length leaves the sound empty with its format
+// step the average of the voices, clamped to the format's range. The block is the byte count
+// channels × rate × length × bytes per value (float arithmetic, truncated) cut down to whole
+// frames, so it never ends in part of a sample; value i is taken at i × length / (whole
+// values in that byte count), summed step by step. bits is 8 or 16; any other depth leaves
+// the sound as it was. A length of less than one frame leaves the sound empty with its format
 // cleared. Returns false when nothing was rendered because of the depth or a length that
 // cannot be allocated. *clipped (when given) receives how many values the clamp took: the
 // average lay outside the format's range (0 when nothing was rendered).

@@ -131,19 +131,32 @@ String CVoiceModel::GetShownText(int32_t value) const
     return text;
 }
 
-void CVoiceModel::Store(int32_t value, float parameter)
+namespace {
+
+// The parameter a value sets, in params (const or not); value is one of the fifteen.
+template <class Params>
+auto& ParameterOf(Params& params, int32_t value)
 {
-    Waveform& wave = m_params.wave;
-    Waveform& carrier = m_params.carrier;
-    Envelope& envelope = m_params.envelope;
-    float* const targets[VoiceValueCount] = {
+    auto& wave = params.wave;
+    auto& carrier = params.carrier;
+    auto& envelope = params.envelope;
+    decltype(&wave.amplitude) const targets[VoiceValueCount] = {
         &wave.amplitude,    &wave.amplitudeOffset,    &wave.frequency,    &wave.period,    &wave.phase,
         &envelope.attack,   &envelope.decay,          &envelope.sustain,  &envelope.hold,  &envelope.release,
         &carrier.amplitude, &carrier.amplitudeOffset, &carrier.frequency, &carrier.period, &carrier.phase};
-    *targets[value] = parameter;
+    return *targets[value];
+}
+
+} // namespace
+
+float CVoiceModel::GetParameter(int32_t value) const { return IsValue(value) ? ParameterOf(m_params, value) : 0.0f; }
+
+void CVoiceModel::Store(int32_t value, float parameter)
+{
+    ParameterOf(m_params, value) = parameter;
     const bool envelopeValue = IsEnvelopeValue(value);
     if (envelopeValue && IsEnvelopeOn())
-        wave.period = EnvelopeLength(envelope);
+        m_params.wave.period = EnvelopeLength(m_params.envelope);
     Announce(envelopeValue && !IsEnvelopeOn() ? VoiceChange::Shown : VoiceChange::Sound);
 }
 
@@ -178,14 +191,15 @@ void CVoiceModel::SetTyped(int32_t value, float typed)
         Store(value, typed);
         return;
     }
-    const float position = 100.0f * typed;
-    if (position < min || position > max) {
-        SetSlider(value, position); // the box shows the limit instead of the typed text
+    // The limits over 100 are exact (-1, 0, 1, 4, 10), so the typed number itself is compared;
+    // and since rounding is monotonic, 100 × typed then lies within the slider's range too.
+    if (typed < min / 100.0f || typed > max / 100.0f) {
+        SetSlider(value, typed < min / 100.0f ? min : max); // the box shows the limit, not the text
         return;
     }
-    m_position[value] = position + 0.0f;
+    m_position[value] = 100.0f * typed + 0.0f;
     m_shown[value] = typed;
-    Store(value, m_position[value] / 100.0f);
+    Store(value, typed);
 }
 
 // [SECTION] Types, modulation and switches

@@ -1,9 +1,8 @@
 // CVoiceModel: one voice of a project as data with the rules of its editor. It owns the
 // parameters the renderer reads, the four switches, the modulation choice, and for each of the
 // fifteen slider-driven values its slider position and the number its value box shows. Every
-// setter applies the panel's rules (clamping to the slider's range, two decimals, whole hertz
-// for a frequency set through its slider, a typed frequency used as typed) and then emits
-// changed. No widget, window, device or GL: the render tool and the project reader use it
+// setter applies the panel's rules (clamping to the slider's range; a slider shows two decimals
+// or whole hertz, a typed number is used exactly as typed) and then emits changed. No widget, window, device or GL: the render tool and the project reader use it
 // alone, and a panel (COscilloscope) only shows and edits it. Main thread only.
 #pragma once
 
@@ -84,6 +83,9 @@ public:
     // --- the fifteen values (an index outside them reads 0 and sets nothing)
     // The number the value box shows (what is saved, and the period that fixes the length).
     float GetShown(int32_t value) const;
+    // The parameter the value sets, as GetParams holds it. The sound depends on every one but
+    // the two periods, which no formula reads: the length is GetLength.
+    float GetParameter(int32_t value) const;
     // The slider's position (clamped to the range).
     float GetPosition(int32_t value) const;
     // Text that reads back as GetShown: the slider's own format ("%.2f" of the position / 100,
@@ -95,10 +97,12 @@ public:
     // the number shown (whole hertz). An envelope value refits the period while the envelope
     // is on; while it is off the change is only Shown.
     void SetSlider(int32_t value, float position);
-    // As typing a number into the value box (NaN reads as 0). A frequency is used as typed,
-    // with the slider stopped at its range's end. Any other value goes to the slider as
-    // typed × 100 and is shown as typed; when that is outside the range, the slider takes the
-    // limit and the box its format, as SetSlider(limit) would.
+    // As typing a number into the value box (NaN reads as 0): the parameter becomes exactly
+    // typed and the box shows it. A frequency is used as typed whatever its size, with the
+    // slider stopped at its range's end. Any other value within the range / 100 moves the
+    // slider to typed × 100; outside it, the value is clamped: the slider takes the limit and
+    // the box its format, as SetSlider(limit) would. The exact project reader (Project.h)
+    // sets every value this way.
     void SetTyped(int32_t value, float typed);
 
     // --- types, modulation and switches

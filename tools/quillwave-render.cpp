@@ -1,6 +1,7 @@
 // quillwave-render: renders project files to sound files without a window, OpenGL or sound
-// device. A project is loaded into voice models as the program opens it (every value through
-// the model's slider rules; no panel is built) and the mix is written as Save Sound writes it:
+// device. A project is loaded into voice models as the program opens it (ReadProjectFile and
+// ApplyProjectDocument, which refuse what is not a project; no panel is built) and the mix is
+// written as Save Sound writes it:
 // mono, 44100 Hz, 16 bits, as WAV, FLAC or Ogg Vorbis by the output's ending (or --format),
 // replacing the output file in one step (a failed write leaves an existing file as it was).
 // "-" as output writes to standard output. With -o DIR every project named is rendered into
@@ -65,9 +66,10 @@ const char kUsage[] =
     "  -h, --help       show this help\n"
     "  --version        show the version and exit\n"
     "\n"
-    "Exit status: 0 when every sound was written; 1 when a project cannot be read or is not\n"
-    "well-formed XML, an output cannot be written (an existing output file is then left as it\n"
-    "was), the reader of standard output went away, or the command line is wrong.\n";
+    "Exit status: 0 when every sound was written; 1 when a project cannot be read, is not\n"
+    "well-formed XML or is not a Quillwave project, an output cannot be written (an existing\n"
+    "output file is then left as it was), the reader of standard output went away, or the\n"
+    "command line is wrong.\n";
 
 // What rendering one project said, printed once it is done: several projects may render at
 // once, and their lines come out in the order they were named.

@@ -195,7 +195,10 @@ TEST_F(RenderTool, FailuresGiveOneLineAndStatusOne)
     const ToolRun malformed = Render(bad + " " + out);
     const ToolRun unwritable = Render(Project("<oscilloscope/>") + " " + dir.File("no/such/dir/out.wav"));
     const ToolRun usage = Render(bad);
-    for (const ToolRun* run : {&missing, &malformed, &unwritable}) {
+    WriteFileBytes(dir.File("svg.xml"), "<svg><g/></svg>");
+    const ToolRun foreign = Render(dir.File("svg.xml") + " " + out);
+    EXPECT_EQ(foreign.err, "quillwave-render: cannot read project " + dir.File("svg.xml") + ": not a Quillwave project\n");
+    for (const ToolRun* run : {&missing, &malformed, &unwritable, &foreign}) {
         EXPECT_EQ(run->status, 1);
         EXPECT_EQ(run->out, "");
         ASSERT_FALSE(run->err.empty());
@@ -241,6 +244,7 @@ const char* const kVoices[] = {
     "amplitudeCarrier='0.5' frequencyCarrier='4' carrier='true'/>",
     "<oscilloscope mute='true'/>",
     "<oscilloscope type='0' amplitude='1' frequency='1000' period='0.05'/>",
+    "<oscilloscope type='2' amplitude='0.5' frequency='70' period='0.53'/>", // 46745 bytes: 23372 whole samples
 };
 
 TEST_F(RenderTool, TheEndingChoosesTheFormatAndFlacHoldsTheWavsSamples)
