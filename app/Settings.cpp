@@ -38,8 +38,8 @@ bool IsKeptSide(int32_t side) { return side >= 1 && side <= Settings::kMaxWindow
 // Appends path to recent unless it is not kept, already there, or recent is full.
 void KeepRecent(std::vector<std::string>& recent, const std::string& path)
 {
-    if (recent.size() < Settings::kMaxRecent && IsKeptPath(path) &&
-        std::find(recent.begin(), recent.end(), path) == recent.end())
+    if (recent.size() < Settings::kMaxRecent && std::find(recent.begin(), recent.end(), path) == recent.end() &&
+        IsKeptPath(path))
         recent.push_back(path);
 }
 
@@ -75,7 +75,7 @@ Settings LoadSettings(const std::string& folder)
     for (uint32_t i = 0; i < doc.GetChildCount(); ++i) {
         const CXMLNode* child = doc.GetChild(i);
         if (child->name == "recent")
-            KeepRecent(settings.recentProjects, KeptPath(child));
+            KeepRecent(settings.recentProjects, FromString(child->GetAttributeString("path")));
     }
     settings.projectFolder = KeptPath(doc.FindChild("projectFolder"));
     settings.soundFolder = KeptPath(doc.FindChild("soundFolder"));

@@ -72,12 +72,14 @@ bool IsOurs(const struct sigaction& action)
 
 void PlatformCatchTermination()
 {
-    g_mainThread = pthread_self();
-    sigemptyset(&g_ours.sa_mask);
-    for (const Caught& c : g_caught)
-        sigaddset(&g_ours.sa_mask, c.signal); // one handler at a time per thread
-    g_ours.sa_flags = SA_SIGINFO | SA_RESTART;
-    g_ours.sa_sigaction = HandleSignal;
+    if (g_ours.sa_sigaction != HandleSignal) { // set once: a running handler reads it
+        g_mainThread = pthread_self();
+        sigemptyset(&g_ours.sa_mask);
+        for (const Caught& c : g_caught)
+            sigaddset(&g_ours.sa_mask, c.signal); // one handler at a time per thread
+        g_ours.sa_flags = SA_SIGINFO | SA_RESTART;
+        g_ours.sa_sigaction = HandleSignal;
+    }
 
     for (Caught& c : g_caught) {
         if (c.installed)
