@@ -207,7 +207,7 @@ float CQuestionView::Build(const CFont& look)
         total += widths.back();
     }
     if (total > inner) {
-        std::fill(widths.begin(), widths.end(), std::floor((inner - kButtonGap * (count - 1)) / count));
+        std::fill(widths.begin(), widths.end(), std::max(1.0f, std::floor((inner - kButtonGap * (count - 1)) / count)));
         total = inner;
     }
     const String ellipsis = Ellipsis(look);
