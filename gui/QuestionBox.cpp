@@ -188,6 +188,7 @@ float CQuestionView::Build(const CFont& look)
     const float top = kDialogTitleHeight + 14.0f;
     m_text = PlaceInDialog(*m_window, new CFont(look), kTextInset, top, kWidth - 2 * kTextInset, 1.0e6f, 4.0f);
     m_text->SetAlign(0);
+    m_text->SetLead(3); // wrapped lines read more easily a little apart
     FitQuestion(*m_text, m_request.text, kMaxLines);
     CTextLayout layout;
     m_text->Layout(layout);
@@ -206,7 +207,7 @@ float CQuestionView::Build(const CFont& look)
         total += widths.back();
     }
     if (total > inner) {
-        std::fill(widths.begin(), widths.end(), std::floor((inner - kButtonGap * (count - 1)) / count));
+        std::fill(widths.begin(), widths.end(), std::max(1.0f, std::floor((inner - kButtonGap * (count - 1)) / count)));
         total = inner;
     }
     const String ellipsis = Ellipsis(look);

@@ -48,8 +48,8 @@ QuestionRequest NormaliseQuestion(const QuestionRequest& request);
 // Tab and Shift+Tab move the focus to the next and previous button, round the row; Right and
 // Left move it too, stopping at the ends. Enter and Space choose the focused button (the
 // default one until the focus moves), Escape and the window's close button choose the cancel
-// button, and a click chooses the button clicked. Keys held down (auto-repeat) choose nothing,
-// so that a key held from before the box appeared cannot answer it.
+// button, and a click chooses the button clicked. The auto-repeat of a held Enter or Escape
+// chooses nothing, so that a key held from before the box appeared cannot answer it.
 class CQuestionView {
 public:
     static constexpr float kWidth = 400.0f;
