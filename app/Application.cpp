@@ -44,7 +44,7 @@ void Application::OnFirstTick()
     if (m_recoveryOffered || m_scenes.GetCurrentScene() != &m_main || !m_main.GetProjectNameBox())
         return;
     m_recoveryOffered = true;
-    m_session.OfferRecovery([this](const QuestionRequest& request) { return RunQuestion(request, &m_resources); });
+    m_session.OfferRecovery(m_main.GetQuestionRunner());
 }
 
 void Application::OnDropFile(const String& path)

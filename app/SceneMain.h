@@ -124,6 +124,7 @@ public:
     // How the scene asks a question (Save, Don't Save, Cancel); without one it never asks and
     // goes on as if told Don't Save.
     void SetQuestionRunner(QuestionRunner runner) { m_questions = std::move(runner); }
+    const QuestionRunner& GetQuestionRunner() const { return m_questions; }
 
     // --- the project's file and its unsaved changes
     // The file the project was opened from or last saved to; empty for a new, generated or

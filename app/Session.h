@@ -59,6 +59,8 @@ public:
     static String RecoveryText(const std::string& name, int64_t modified);
 
     const CAutosave& GetAutosave() const { return m_autosave; }
+    // The delay from the first unsaved change to the autosave (kAutosaveDelayMs; tests wait less).
+    void SetAutosaveDelay(int32_t milliseconds) { m_autosaveTimer.SetInterval(milliseconds); }
 
 private:
     void OnTick();

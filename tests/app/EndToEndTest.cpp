@@ -184,6 +184,7 @@ TEST_F(EndToEnd, SaveThenOpenRestoresTheProjectAndSaveSoundMatchesTheRenderer)
         CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         scene.SetFileDialogRunner(DialogAnswers({first, first, second, wav}));
+        scene.SetQuestionRunner([](const QuestionRequest&) { return 1; }); // Open after Add Sound: Don't Save
         script.After(5, [&] {
             COscilloscope* voice = scene.GetPanels().front().get();
             voice->SetSlider(ValueFrequency, 220);
