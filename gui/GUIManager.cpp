@@ -213,7 +213,9 @@ void CGUIManager::LoadMenu(CMenu& menu, CXMLNode& node, CResourceManager& resour
             if (SameColours(menu.material, CGUI().material))
                 CopyColours(holder.material, menu.material);
             CopyColours(holder.GetHoverHighlight().material, menu.GetHoverHighlight().material);
-            menu.SetSize(holder.GetWidth(), holder.GetHeight());
+            // As wide as its menu unless it says otherwise (a list of file names is wider than
+            // the small menu it drops from); as high, since items stand a menu height apart.
+            menu.SetSize(node.FindAttribute("w") ? menu.GetWidth() : holder.GetWidth(), holder.GetHeight());
             holder.AttachItem(&menu);
         }
     }

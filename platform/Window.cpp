@@ -4,7 +4,10 @@
 
 #include <SDL.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <langinfo.h>
 #include <cstdlib>
 
 namespace {
@@ -38,6 +41,21 @@ void SetGLAttributes(const PlatformGLRequest& format, bool multisample)
 
 } // namespace
 
+namespace {
+
+// The window system takes titles as UTF-8 and converts them by the character type of the C
+// locale: under the "C" locale of a bare session a title with a character outside ASCII (the
+// project's name, the dash of "NAME — Quillwave") is refused and the old one stays. Only the
+// character type changes (numbers are read and written without the locale).
+void UseUtf8Characters()
+{
+    const char* current = std::setlocale(LC_CTYPE, "");
+    if (!current || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+} // namespace
+
 bool PlatformInitVideo(const char** why)
 {
     if (SDL_WasInit(SDL_INIT_VIDEO))
@@ -47,6 +65,7 @@ bool PlatformInitVideo(const char** why)
     // consulted); an existing value is the user's choice and stays.
     setenv("SDL_VIDEO_X11_WMCLASS", kPlatformWindowClass, 0);
     setenv("SDL_VIDEO_WAYLAND_WMCLASS", kPlatformWindowClass, 0);
+    UseUtf8Characters();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (why)
             *why = SDL_GetError();

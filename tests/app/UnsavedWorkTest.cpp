@@ -4,6 +4,7 @@
 // run's own folders (tests/support/TestMain.cpp).
 #include "app/Application.h"
 
+#include "gui/Menu.h"
 #include "platform/Events.h"
 #include "platform/Paths.h"
 #include "platform/Termination.h"
@@ -72,7 +73,7 @@ TEST_F(UnsavedWork, ADroppedProjectOpensAndBecomesRecent)
 {
     const std::string project = dir.File("dropped.xml");
     WriteFileBytes(project, "<project><name>Dropped</name><oscilloscope/><oscilloscope/></project>");
-    size_t voices = 0;
+    size_t voices = 0, reopened = 0;
     std::vector<String> recent;
     {
         Application app;
@@ -82,10 +83,15 @@ TEST_F(UnsavedWork, ADroppedProjectOpensAndBecomesRecent)
         script.After(3, [&] {
             voices = scene.GetVoices().size();
             recent = scene.GetRecentProjects();
+            scene.NewProject();
+            if (auto* menu = dynamic_cast<CMenu*>(scene.GetGUI().FindElement("mnuRecent")))
+                menu->onChoose.Emit(String("mnuRecent0")); // Open Recent's first item
         });
+        script.After(3, [&] { reopened = scene.GetVoices().size(); });
         app.Run(0, nullptr);
     }
     EXPECT_EQ(voices, 2u);
+    EXPECT_EQ(reopened, 2u) << "Open Recent did not open the project";
     ASSERT_FALSE(recent.empty());
     EXPECT_EQ(std::string(recent[0].CStr()), project);
     EXPECT_EQ(LoadSettings(PlatformConfigFolder()).recentProjects.front(), project) << "kept for the next run";
