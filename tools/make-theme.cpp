@@ -514,11 +514,11 @@ Canvas TogglesSheet(const Fonts& fonts)
     return sheet;
 }
 
-// The project name's field (120 × 24) above the generator seed's (40 × 24).
+// The project name's field (100 × 24) above the generator seed's (40 × 24).
 Canvas FieldsSheet()
 {
-    Canvas sheet(120, 48);
-    sheet.Place(NameField(120, 24), 0, 0);
+    Canvas sheet(100, 48);
+    sheet.Place(NameField(100, 24), 0, 0);
     sheet.Place(NameField(40, 24), 0, 24);
     return sheet;
 }

@@ -120,6 +120,7 @@ TEST_F(UnsavedWork, SigtermKeepsTheWorkAndTheNextStartRecoversIt)
 
     float recovered = 0;
     std::string title;
+    bool autosavedAgain = false, savedRemovesIt = false;
     {
         Application app;
         CFrameScript script;
@@ -128,6 +129,10 @@ TEST_F(UnsavedWork, SigtermKeepsTheWorkAndTheNextStartRecoversIt)
         script.After(5, [&] {
             recovered = scene.GetVoices()[0]->GetShown(ValueFrequency);
             title = scene.GetTitle().CStr();
+            autosavedAgain = app.GetSession().GetAutosave().HasFile();
+            scene.SetFileDialogRunner(DialogAnswers({dir.File("recovered.xml")}));
+            scene.SaveProject();
+            savedRemovesIt = !app.GetSession().GetAutosave().HasFile();
         });
         app.Run(0, nullptr);
     }
@@ -136,6 +141,8 @@ TEST_F(UnsavedWork, SigtermKeepsTheWorkAndTheNextStartRecoversIt)
     EXPECT_EQ(recovered, 1500.0f);
     EXPECT_EQ(title, "*New Project \xE2\x80\x94 Quillwave") << "recovered work is not saved anywhere";
     EXPECT_TRUE(CAutosave::FindOrphans(PlatformStateFolder()).empty()) << "recovered once, offered no more";
+    EXPECT_TRUE(autosavedAgain) << "the recovered work was not safe again at once";
+    EXPECT_TRUE(savedRemovesIt);
 }
 
 } // namespace
