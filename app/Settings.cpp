@@ -60,17 +60,11 @@ void AddPathElement(CXMLNode& root, const char* name, const std::string& path)
 
 } // namespace
 
-Settings LoadSettings(const std::string& folder)
+Settings ParseSettings(const char* bytes, size_t size)
 {
     Settings settings;
-    std::string bytes;
-    PlatformFileStatus status;
-    if (folder.empty() ||
-        !PlatformReadFileStart(folder + kFileName, kMaxSettingsBytes, true, &bytes, &status) ||
-        status.size > static_cast<int64_t>(kMaxSettingsBytes))
-        return settings;
     CXMLDocument doc;
-    if (!doc.Parse(bytes.data(), bytes.size()) || doc.name != "settings")
+    if (size > kMaxSettingsBytes || !doc.Parse(bytes, size) || doc.name != "settings")
         return settings;
     for (uint32_t i = 0; i < doc.GetChildCount(); ++i) {
         const CXMLNode* child = doc.GetChild(i);
@@ -90,10 +84,8 @@ Settings LoadSettings(const std::string& folder)
     return settings;
 }
 
-bool SaveSettings(const std::string& folder, const Settings& settings, int* error)
+std::string SettingsText(const Settings& settings)
 {
-    if (!PlatformMakeFolders(folder, error))
-        return false;
     CXMLDocument doc;
     doc.name = "settings";
     std::vector<std::string> recent;
@@ -112,6 +104,25 @@ bool SaveSettings(const std::string& folder, const Settings& settings, int* erro
     std::string text = "<?xml version=\"1.0\"?>\n\n";
     doc.SerializeTo(text);
     text += '\n';
+    return text;
+}
+
+Settings LoadSettings(const std::string& folder)
+{
+    std::string bytes;
+    PlatformFileStatus status;
+    if (folder.empty() ||
+        !PlatformReadFileStart(folder + kFileName, kMaxSettingsBytes, true, &bytes, &status) ||
+        status.size > static_cast<int64_t>(kMaxSettingsBytes))
+        return Settings();
+    return ParseSettings(bytes.data(), bytes.size());
+}
+
+bool SaveSettings(const std::string& folder, const Settings& settings, int* error)
+{
+    if (!PlatformMakeFolders(folder, error))
+        return false;
+    const std::string text = SettingsText(settings);
     return WriteFileAtomically((folder + kFileName).c_str(), text.data(), text.size(), error);
 }
 

@@ -39,6 +39,11 @@ struct Settings {
 constexpr size_t kMaxSettingsBytes = size_t(1) << 20;
 Settings LoadSettings(const std::string& folder);
 
+// The same from the file's bytes (a text larger than kMaxSettingsBytes gives the defaults).
+Settings ParseSettings(const char* bytes, size_t size);
+// The file's bytes for settings: what LoadSettings would keep, and nothing else.
+std::string SettingsText(const Settings& settings);
+
 // Writes folder/settings.xml atomically, creating the folder (PlatformMakeFolders); false with
 // *error set to the errno value on failure, the previous file then unchanged. Values that
 // LoadSettings would not keep are left out of the file.
