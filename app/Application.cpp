@@ -12,7 +12,28 @@
 #include "media/GL.h"
 #include "sound/SoundResources.h"
 
+#include <algorithm>
 #include <strings.h>
+
+namespace {
+
+// The window's size from the last run, when one was kept, within the screen it opens on (a
+// size edited into the settings file by hand never makes a window the screen cannot show).
+void KeptWindowSize(const Settings& kept, int32_t& width, int32_t& height)
+{
+    if (kept.windowWidth <= 0 || kept.windowHeight <= 0)
+        return;
+    width = kept.windowWidth;
+    height = kept.windowHeight;
+    int32_t screenWidth = 0, screenHeight = 0;
+    if (PlatformInitVideo() && PlatformGetScreenSize(nullptr, &screenWidth, &screenHeight) && screenWidth > 0 &&
+        screenHeight > 0) {
+        width = std::min(width, screenWidth);
+        height = std::min(height, screenHeight);
+    }
+}
+
+} // namespace
 
 Application::Application()
 {
@@ -123,10 +144,9 @@ Application::~Application()
 int Application::Run(int, char**)
 {
     m_session.Load();
-    const Settings& kept = m_session.GetSettings();
-    const bool keptSize = kept.windowWidth > 0 && kept.windowHeight > 0;
-    if (!CreateGL(keptSize ? kept.windowWidth : 800, keptSize ? kept.windowHeight : 600, true, true, false, 32, 24, 8,
-                  0))
+    int32_t width = 800, height = 600;
+    KeptWindowSize(m_session.GetSettings(), width, height);
+    if (!CreateGL(width, height, true, true, false, 32, 24, 8, 0))
         return 0;
     PlatformCatchTermination(); // after the window system, whose own handlers it extends
     LoadWindowIcon(GetWindow());
