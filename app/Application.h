@@ -1,8 +1,10 @@
 // Application: the tool itself, the one concrete application. It owns the application's
-// resource manager and GUI manager, the camera, the scene manager and the main scene; Run
-// opens the 800 × 600 window, loads "resources/resources.xml" and "resources/gui.xml", and
-// runs the main scene; Draw clears, sets camera and light, and draws the GUI and the scene.
-// One static object of this class exists; app/main.cpp runs it.
+// resource manager and GUI manager, the camera, the scene manager, the main scene and its
+// session (autosave, recovery, settings kept between runs); Run opens the window (800 × 600,
+// or the size kept from the last run), loads "resources/resources.xml" and
+// "resources/gui.xml", and runs the main scene; Draw clears, sets camera and light, and draws
+// the GUI and the scene. Quitting asks about unsaved work, except after SIGTERM or SIGHUP,
+// which keep it in the autosave. One static object of this class exists; app/main.cpp runs it.
 #pragma once
 
 #include "app/AppGL.h"
@@ -20,7 +22,8 @@ class CInputMap;
 
 class Application : public CAppGL {
 public:
-    static constexpr const char* kTitle = "Quillwave - A Brindleworks Tool: https://quillwave.brindleworks.example";
+    // The window's title until the main scene names its project ("NAME — Quillwave").
+    static constexpr const char* kTitle = "Quillwave";
 
     Application();
     // Deletes its slots, then the members in the reverse order of their making.
