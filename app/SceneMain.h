@@ -5,8 +5,11 @@
 // and Mutate). Saving and rendering take every voice,
 // shown or not; a voice left without a panel is announced with a warning. The scene owns
 // voices and panels and deletes closed ones at the next frame, after the close button's
-// signal has returned. File paths come from a file-dialog runner that the application sets
-// (tests replace it). Save Sound writes WAV, FLAC or Ogg Vorbis by the chosen name's ending.
+// signal has returned. File paths come from a file-dialog runner and questions from a
+// question runner that the application sets (tests replace both). The scene knows the
+// project's file and whether it has unsaved changes (compared with the state last opened,
+// saved or made new, so an undo back to it is unmodified), and asks before letting them go.
+// Save Sound writes WAV, FLAC or Ogg Vorbis by the chosen name's ending.
 // A save that fails (an unknown ending included) and an Open that does not load say so in the
 // platform's warning box, naming the file and the reason; a failed Open changes nothing.
 // Main thread only.
