@@ -4,6 +4,7 @@
 
 #include "events/Input.h"
 #include "platform/Events.h"
+#include "sound/SoundBuffer.h"
 
 namespace {
 
@@ -267,6 +268,11 @@ void CApp::HandleMessage(const PlatformMessage& message)
             break;
         case PlatformEventKind::MouseWheel:
             EmitMouseWheel(event.a);
+            break;
+        case PlatformEventKind::AudioDeviceAdded:
+        case PlatformEventKind::AudioDeviceRemoved:
+            SoundDeviceEvent(event.kind == PlatformEventKind::AudioDeviceAdded, event.b != 0,
+                             static_cast<uint32_t>(event.a));
             break;
         }
     }

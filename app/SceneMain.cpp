@@ -128,10 +128,8 @@ void CSceneMain::Enter()
     m_player = GetManager() && GetManager()->GetSharedSet(0) ? GetManager()->GetSharedSet(0) : &GetBuffers();
 
     if (!m_capture)
-        m_capture = std::make_unique<CSoundCaptureSDL>(8, 44100, 1);
-    if (m_capture->IsOpen())
-        m_monitor.PrepareLiveStream(m_capture->channels, m_capture->samplesPerSec, m_capture->bitsPerSample,
-                                    kMonitorSizeMs);
+        OpenMicrophone();
+    m_slots.Connect(SoundDeviceChanged(), this, &CSceneMain::OnSoundDeviceChanged);
 
     m_changeTimer.SetInterval(kChangeDelayMs);
     m_layoutTimer.SetInterval(kLayoutDelayMs);
@@ -584,6 +582,40 @@ void CSceneMain::ToggleMic()
     } else {
         m_player->Clear();
         m_capture->Stop();
+    }
+}
+
+void CSceneMain::OpenMicrophone()
+{
+    m_capture = std::make_unique<CSoundCaptureSDL>(8, 44100, 1);
+    if (m_capture->IsOpen())
+        m_monitor.PrepareLiveStream(m_capture->channels, m_capture->samplesPerSec, m_capture->bitsPerSample,
+                                    kMonitorSizeMs);
+}
+
+void CSceneMain::OnSoundDeviceChanged(bool added, bool capture, uint32_t id)
+{
+    if (!capture)
+        return; // a lost output has already been replaced under the player
+    if (added) {
+        if (HasMicrophone())
+            return;
+        OpenMicrophone();
+        // Mic stays out of reach while the mix plays, as Play leaves it.
+        SetEnabledIfPresent(m_btnMic, HasMicrophone() && !(m_player && IsPlaying(m_player->Get(0))));
+        return;
+    }
+    if (!m_capture || !m_capture->IsDevice(id))
+        return;
+    const bool monitoring = IsChecked(m_btnMic);
+    if (monitoring && m_player)
+        m_player->Clear(); // the monitoring buffer lets go of the device before it closes
+    m_capture.reset();
+    SetEnabledIfPresent(m_btnMic, false);
+    if (monitoring) {
+        ShowNothingPlays();
+        Warn("Microphone disconnected", "The microphone went away, so monitoring has stopped. Mic is available "
+                                        "again once a microphone is connected.");
     }
 }
 

@@ -207,6 +207,12 @@ private:
     void OnFrame();
     void ShowClipping();
     bool HasMicrophone() const;
+    // Opens the default capture device in the monitor's format and prepares the monitor for it.
+    void OpenMicrophone();
+    // Devices that come and go: a lost microphone ends monitoring with a warning and takes Mic
+    // out of reach; a capture device that appears while there is none is opened, and Mic is
+    // enabled unless the mix plays.
+    void OnSoundDeviceChanged(bool added, bool capture, uint32_t id);
     // After the player has been emptied: Play, Stop and Mic up, Add Sound, Play, Stop and
     // Loop enabled, Mic enabled only with a microphone (whose recording stops).
     void ShowNothingPlays();

@@ -449,8 +449,14 @@ void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint3
 
 CAudioDevice::CAudioDevice()
 {
-    if (!OpenAudioSubsystem())
-        return;
+    if (OpenAudioSubsystem() && !OpenDefault())
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool CAudioDevice::OpenDefault()
+{
+    m_deviceFormat = AudioFormat();
+    m_periodFrames = m_rampFrames = 0;
     SDL_AudioSpec want{}, have{};
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
@@ -460,10 +466,8 @@ CAudioDevice::CAudioDevice()
     want.userdata = this;
     m_id = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (m_id == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return;
-    }
+    if (m_id == 0)
+        return false;
     m_deviceFormat.channels = have.channels;
     m_deviceFormat.samplesPerSec = static_cast<uint32_t>(have.freq);
     m_deviceFormat.bitsPerSample = 16;
@@ -471,6 +475,20 @@ CAudioDevice::CAudioDevice()
     m_rampFrames = std::max<uint32_t>(static_cast<uint32_t>(have.freq) * kAudioRampMs / 1000, 1);
     m_mix.resize(static_cast<size_t>(have.samples) * have.channels);
     SDL_PauseAudioDevice(m_id, 0);
+    return true;
+}
+
+void CAudioDevice::Reopen()
+{
+    if (!m_id)
+        return;
+    SDL_CloseAudioDevice(m_id); // waits for the callback to finish: from here on no lock is needed
+    m_id = 0;
+    m_tails.clear();
+    for (auto& buffer : m_buffers)
+        buffer->m_rampDone = 0; // no step where the new device takes over
+    if (!OpenDefault())
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 CAudioDevice::~CAudioDevice()

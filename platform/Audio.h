@@ -11,7 +11,9 @@
 // rises; a step between two output samples is thus at most about full scale / the ramp's
 // frames beyond the sounds' own steps.
 // Call everything from the main thread. SDL's audio threads run the mixing and capture
-// callbacks; the locks that guard their state never leave this layer.
+// callbacks; the locks that guard their state never leave this layer. A device that goes away
+// (a headset unplugged) is named by its DeviceId; an output that went away
+// can be replaced by the default output under the same object, its buffers playing on.
 #pragma once
 
 #include <atomic>
@@ -131,6 +133,15 @@ public:
     CAudioDevice& operator=(const CAudioDevice&) = delete;
 
     bool IsOpen() const { return m_id != 0; }
+    // The id the platform's device-removed events name this device by; 0 when not open.
+    uint32_t DeviceId() const { return m_id; }
+    // Closes this device and opens the default output in its place, with the same request:
+    // every buffer keeps its bytes, cursor, volume and playing state, and those that play rise
+    // again over the ramp on the new device; fading tails are dropped. Without a default
+    // output the device is left closed (IsOpen false; its buffers stay, silent, until
+    // destroyed). Never waits on a lock the mixer needs: the old device's thread has ended
+    // before anything is touched.
+    void Reopen();
     // The format the device mixes to (zero when not open).
     const AudioFormat& DeviceFormat() const { return m_deviceFormat; }
 
@@ -140,8 +151,8 @@ public:
     CAudioBuffer* CreateBuffer(const AudioFormat& format, uint32_t bytes);
     void DestroyBuffer(CAudioBuffer* buffer);
 
-    // Frames the mixer has handed to the device since it opened: the output's clock. (Blocks
-    // the device plays before its first unpause are silence and not counted.)
+    // Frames the mixer has handed to the device since it opened, across Reopen: the output's
+    // clock. (Blocks the device plays before its first unpause are silence and not counted.)
     uint64_t FramesMixed() const { return m_framesMixed.load(); }
     // Frames in one period of the device (0 when not open).
     uint32_t PeriodFrames() const { return m_periodFrames; }
@@ -151,6 +162,9 @@ public:
 private:
     friend class CAudioBuffer;
     static void Callback(void* self, uint8_t* stream, int length);
+    // With the audio subsystem started: opens the default output and starts it; false leaves
+    // the device closed, its format, periods and ramp zero.
+    bool OpenDefault();
     // On the audio thread: adds the fading tails' next frames into mix.
     void MixTails(float* mix, uint32_t frames);
 
@@ -177,6 +191,8 @@ public:
     CAudioCapture& operator=(const CAudioCapture&) = delete;
 
     bool IsOpen() const { return m_id != 0; }
+    // The id the platform's device-removed events name this device by; 0 when not open.
+    uint32_t DeviceId() const { return m_id; }
     uint32_t RingSize() const { return static_cast<uint32_t>(m_ring.size()); }
     const AudioFormat& Format() const { return m_format; }
     uint32_t PeriodFrames() const { return m_periodFrames; }

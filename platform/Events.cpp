@@ -155,6 +155,15 @@ void PlatformTranslateEvent(const SDL_Event& event, int32_t clientWidth, int32_t
         Add(out, PlatformEventKind::DropFile);
         break;
 
+    case SDL_AUDIODEVICEADDED:
+    case SDL_AUDIODEVICEREMOVED:
+        out->param1 = static_cast<int32_t>(event.adevice.which);
+        out->param2 = event.adevice.iscapture ? 1 : 0;
+        Add(out, event.type == SDL_AUDIODEVICEADDED ? PlatformEventKind::AudioDeviceAdded
+                                                    : PlatformEventKind::AudioDeviceRemoved,
+            out->param1, out->param2);
+        break;
+
     case SDL_WINDOWEVENT:
         out->param1 = event.window.event;
         out->param2 = event.window.data1;
@@ -434,5 +443,15 @@ bool PlatformPushQuit()
     SDL_Event event;
     std::memset(&event, 0, sizeof event);
     event.type = SDL_QUIT;
+    return Push(event);
+}
+
+bool PlatformPushAudioDevice(bool added, bool capture, uint32_t id)
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = added ? SDL_AUDIODEVICEADDED : SDL_AUDIODEVICEREMOVED;
+    event.adevice.which = id;
+    event.adevice.iscapture = capture ? 1 : 0;
     return Push(event);
 }

@@ -1,7 +1,7 @@
 // Window-system events, as the program sees them: each SDL event becomes one PlatformMessage
 // holding the program events it stands for (window moved or resized, focus, close, key
 // presses with keys' codes or typed characters' code points, key releases with Windows
-// virtual-key codes, mouse moves, buttons and wheel). The translation is a pure function so that tests can drive it with
+// virtual-key codes, mouse moves, buttons and wheel, audio devices that come and go). The translation is a pure function so that tests can drive it with
 // synthetic SDL events; the Push functions put synthetic input into the real queue, for tests
 // that drive the whole program. A key press says whether it is a typed character or a key, so
 // that the arrows (37 to 40, the codes of % & ' () never type. The main loop sleeps in
@@ -33,6 +33,8 @@ enum class PlatformEventKind : uint8_t {
     MouseButton, // a: 0 left, 1 right, 2 middle; b: 0 release, 1 press, 2 double-click
     MouseWheel,  // a: delta, 120 per notch, positive away from the user
     DropFile,    // a file was dropped on the window: its path is PlatformDroppedFile()
+    AudioDeviceAdded,   // a: the new device's index in the platform's list; b: 1 capture, 0 output
+    AudioDeviceRemoved, // a: the id of the open device that went away; b: 1 capture, 0 output
 };
 
 // Modifier keys held during a key press.
@@ -51,7 +53,8 @@ struct PlatformEvent {
 // What one SDL event stands for. type, param1 and param2 identify the raw event for those who
 // listen to everything: the SDL event type and two of its fields (window events: the window
 // event id and its first datum; keys: keycode and repeat flag; text: the first byte and the
-// byte count; motion: x, y; buttons: button number and click count; wheel: y, x; others 0).
+// byte count; motion: x, y; buttons: button number and click count; wheel: y, x; audio
+// devices: the device's index or id and 1 for capture; others 0).
 struct PlatformMessage {
     static constexpr uint32_t kMaxEvents = 32; // one text event holds at most 31 bytes
 
@@ -105,3 +108,6 @@ bool PlatformPushWindowClose();
 // A file dropped on the window, as the desktop's drag and drop delivers it.
 bool PlatformPushDropFile(const char* path);
 bool PlatformPushQuit();
+// An audio device appearing (id: its index) or going away (id: the open device's id), as the
+// platform reports a headset plugged in or out.
+bool PlatformPushAudioDevice(bool added, bool capture, uint32_t id);

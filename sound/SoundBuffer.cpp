@@ -39,6 +39,20 @@ void EnsureDevice()
         g_device = new CSoundProviderSDL();
 }
 
+void SoundDeviceEvent(bool added, bool capture, uint32_t id)
+{
+    CAudioDevice* output = g_device ? g_device->GetDevice() : nullptr;
+    if (!added && !capture && output && output->IsOpen() && output->DeviceId() == id)
+        output->Reopen();
+    SoundDeviceChanged().Emit(added, capture, id);
+}
+
+CSignal<bool, bool, uint32_t>& SoundDeviceChanged()
+{
+    static CSignal<bool, bool, uint32_t> changed;
+    return changed;
+}
+
 // [SECTION] Playback buffer state and timers
 
 CSoundBuffer::CSoundBuffer(CSound* played) : sound(played)

@@ -190,6 +190,14 @@ int32_t CreateBuffer(CSoundProviderSDL& device, CSoundBufferSDL& buffer);
 CSoundProvider* GetSoundDevice();
 void EnsureDevice();
 
+// Audio devices that come and go, as the main loop hears of them from the platform: added, a
+// device appeared (id: its index in the platform's list); otherwise the open device with id
+// went away (a headset unplugged). A lost output that is the process-wide device's is first
+// replaced by the default output, every buffer playing on where it stood; then
+// SoundDeviceChanged emits (added, capture, id) for whoever holds a capture device.
+void SoundDeviceEvent(bool added, bool capture, uint32_t id);
+CSignal<bool, bool, uint32_t>& SoundDeviceChanged();
+
 // Owns the playback buffers of one scene and counts as a user of the device.
 class CSoundBufferSet {
 public:

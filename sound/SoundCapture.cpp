@@ -18,6 +18,8 @@ CSoundCaptureSDL::~CSoundCaptureSDL()
 
 bool CSoundCaptureSDL::IsOpen() const { return m_capture && m_capture->IsOpen(); }
 
+bool CSoundCaptureSDL::IsDevice(uint32_t id) const { return IsOpen() && m_capture->DeviceId() == id; }
+
 bool CSoundCaptureSDL::Start() { return IsOpen() && m_capture->Start(); }
 
 bool CSoundCaptureSDL::Stop() { return IsOpen() && m_capture->Stop(); }

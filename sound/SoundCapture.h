@@ -37,6 +37,8 @@ public:
     ~CSoundCaptureSDL() override;
 
     bool IsOpen() const;
+    // Whether id (as the platform's device-removed events give it) names this open device.
+    bool IsDevice(uint32_t id) const;
     // Forgets anything not yet read, then records.
     bool Start() override;
     bool Stop() override;

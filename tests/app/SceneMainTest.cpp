@@ -6,6 +6,8 @@
 
 #include "gui/Button.h"
 #include "gui/Edit.h"
+#include "platform/Audio.h"
+#include "platform/Events.h"
 #include "support/GLTestContext.h"
 #include "support/TempDir.h"
 
@@ -204,6 +206,31 @@ TEST_F(SceneMainWithoutMicrophone, MicIsDisabledAndUpWithoutAMicrophone)
     EXPECT_FALSE(Button("btnMic").IsEnabled());
     scene->NewProject();
     EXPECT_FALSE(Button("btnMic").IsEnabled());
+}
+
+// A microphone unplugged while monitored: monitoring stops with a warning and Mic stays out of
+// reach until a capture device appears (the events pass through the real queue and dispatch).
+TEST_F(SceneMain, AMicrophoneThatGoesStopsMonitoringAndMicFollowsTheDevices)
+{
+    auto deliver = [](bool added, uint32_t id) {
+        ASSERT_TRUE(PlatformPushAudioDevice(added, true, id));
+        PlatformMessage message;
+        while (PlatformPollMessage(nullptr, &message))
+            CApp::HandleMessage(message);
+    };
+    Button("btnMic").SetDown(true);
+    scene->ToggleMic();
+    ASSERT_TRUE(scene->GetPlayer()->Get(0) && scene->GetPlayer()->Get(0)->IsMonitoring());
+    const uint32_t id = scene->GetCapture()->GetDevice()->DeviceId();
+    deliver(false, id + 1); // another device: still monitoring
+    EXPECT_TRUE(scene->GetPlayer()->Get(0)->IsMonitoring());
+    deliver(false, id);
+    EXPECT_EQ(scene->GetPlayer()->Count(), 0u);
+    ExpectNothingPlaysShown("after the microphone went");
+    EXPECT_FALSE(Button("btnMic").IsEnabled());
+    EXPECT_EQ(g_warnings.size(), 1u);
+    deliver(true, 0);
+    EXPECT_TRUE(Button("btnMic").IsEnabled());
 }
 
 TEST_F(SceneMain, TheGenerateMenuReplacesTheProjectAndShowsTheSeed)
