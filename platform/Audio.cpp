@@ -480,10 +480,12 @@ bool CAudioDevice::OpenDefault()
 
 void CAudioDevice::Reopen()
 {
-    if (!m_id)
+    if (m_id) {
+        SDL_CloseAudioDevice(m_id); // waits for the callback: from here on no lock is needed
+        m_id = 0;
+    } else if (!OpenAudioSubsystem()) {
         return;
-    SDL_CloseAudioDevice(m_id); // waits for the callback to finish: from here on no lock is needed
-    m_id = 0;
+    }
     m_tails.clear();
     for (auto& buffer : m_buffers)
         buffer->m_rampDone = 0; // no step where the new device takes over

@@ -135,10 +135,10 @@ public:
     bool IsOpen() const { return m_id != 0; }
     // The id the platform's device-removed events name this device by; 0 when not open.
     uint32_t DeviceId() const { return m_id; }
-    // Closes this device and opens the default output in its place, with the same request:
-    // every buffer keeps its bytes, cursor, volume and playing state, and those that play rise
-    // again over the ramp on the new device; fading tails are dropped. Without a default
-    // output the device is left closed (IsOpen false; its buffers stay, silent, until
+    // Closes this device, if open, and opens the default output in its place with the same
+    // request: every buffer keeps its bytes, cursor, volume and playing state, and those that
+    // play rise again over the ramp on the new device; fading tails are dropped. Without a
+    // default output the device is left closed (IsOpen false; its buffers stay, silent, until
     // destroyed). Never waits on a lock the mixer needs: the old device's thread has ended
     // before anything is touched.
     void Reopen();

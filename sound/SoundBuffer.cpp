@@ -42,7 +42,8 @@ void EnsureDevice()
 void SoundDeviceEvent(bool added, bool capture, uint32_t id)
 {
     CAudioDevice* output = g_device ? g_device->GetDevice() : nullptr;
-    if (!added && !capture && output && output->IsOpen() && output->DeviceId() == id)
+    // A lost output is replaced; an output that appears while none is open is taken.
+    if (!capture && output && (added ? !output->IsOpen() : output->IsOpen() && output->DeviceId() == id))
         output->Reopen();
     SoundDeviceChanged().Emit(added, capture, id);
 }

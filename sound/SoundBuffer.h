@@ -193,7 +193,8 @@ void EnsureDevice();
 // Audio devices that come and go, as the main loop hears of them from the platform: added, a
 // device appeared (id: its index in the platform's list); otherwise the open device with id
 // went away (a headset unplugged). A lost output that is the process-wide device's is first
-// replaced by the default output, every buffer playing on where it stood; then
+// replaced by the default output, every buffer playing on where it stood (an output that
+// appears while the device has none is opened: buffers made from then on play); then
 // SoundDeviceChanged emits (added, capture, id) for whoever holds a capture device.
 void SoundDeviceEvent(bool added, bool capture, uint32_t id);
 CSignal<bool, bool, uint32_t>& SoundDeviceChanged();

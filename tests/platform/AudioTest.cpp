@@ -504,24 +504,3 @@ TEST_F(DiskAudio, ReplaceRejectsWhatItCannotMixAndKeepsPlaying)
     EXPECT_EQ(buffer->Size(), 4000u);
     EXPECT_EQ(buffer->Format().channels, 2u);
 }
-
-// A headset unplugged: the default output takes the lost one's place under the same object,
-// and a looping buffer plays on into the new device (the disk driver's file named at reopening).
-TEST_F(DiskAudio, ReopenMovesPlayingBuffersToTheDefaultOutput)
-{
-    std::vector<int16_t> samples = Ramp(882);
-    std::vector<uint8_t> bytes = Mono16(samples);
-    {
-        CAudioDevice device;
-        CAudioBuffer* buffer = device.CreateBuffer({1, 44100, 16}, 1764);
-        ASSERT_TRUE(buffer && buffer->Write(0, bytes.data(), 1764));
-        buffer->Play(true);
-        std::this_thread::sleep_for(100ms);
-        output = dir.File("moved.raw");
-        setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-        device.Reopen();
-        ASSERT_TRUE(device.IsOpen() && buffer->IsPlaying());
-        std::this_thread::sleep_for(150ms);
-    }
-    EXPECT_NE(StartAfterRamp(Left(), samples, kRamp), std::string::npos);
-}

@@ -451,4 +451,25 @@ TEST_F(DiskOutput, CaptureReadsTheRecording)
     EXPECT_EQ(none.Read(block, 10), 0u);
 }
 
+// A headset unplugged: the sound layer replaces the lost output by the default one, and the
+// looping sound plays on into the new device (the disk driver's file named at reopening).
+TEST_F(DiskOutput, AnOutputThatGoesAwayIsReplacedByTheDefaultAndPlaysOn)
+{
+    CSound sound;
+    FillMono16(sound, 882);
+    {
+        CSoundBufferSet set;
+        EnsureDevice();
+        set.Add(&sound);
+        set.Get(0)->SetLooping(true);
+        set.Get(0)->Play(0);
+        std::this_thread::sleep_for(100ms);
+        output = dir.File("moved.raw");
+        setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+        SoundDeviceEvent(false, false, static_cast<CSoundProviderSDL*>(GetSoundDevice())->GetDevice()->DeviceId());
+        std::this_thread::sleep_for(150ms);
+    }
+    EXPECT_NE(StartAfterRamp(Left(), Samples(sound), kRamp), std::string::npos);
+}
+
 } // namespace
