@@ -51,8 +51,8 @@ public:
 
     // --- commands (connected to the control bar's buttons). Whenever one of them leaves the
     // player empty (New, an Open that loaded, Play with nothing to hear) Play, Stop and Mic
-    // are up and Add Sound, Play, Stop and Loop enabled; Mic is enabled only when a capture
-    // device opened.
+    // are up and Add Sound, Play, Stop and Loop enabled; Mic is enabled only while a capture
+    // device is open (one that goes away ends monitoring; one that appears brings Mic back).
     // New, Open and Generate first ask about unsaved changes (ConfirmDiscard); Cancel there
     // changes nothing.
     void NewProject();
