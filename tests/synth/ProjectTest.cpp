@@ -444,7 +444,7 @@ TEST_F(Project, AFailedSaveLeavesThePreviousProjectWhole)
 TEST(ProjectRead, FailuresSayWhyInWords)
 {
     TempDir dir;
-    CXMLDocument doc;
+    ProjectContents doc;
     String reason;
     EXPECT_FALSE(ReadProjectFile(dir.File("none.xml").c_str(), doc, reason));
     EXPECT_STREQ(reason.CStr(), "No such file or directory");
@@ -470,10 +470,7 @@ TEST(ProjectRead, FailuresSayWhyInWords)
     WriteFileBytes(dir.File("big.xml"), big + "</project>");
     EXPECT_TRUE(ReadProjectFile(dir.File("big.xml").c_str(), doc, reason));
     EXPECT_STREQ(reason.CStr(), "");
-    uint32_t loaded = 0;
-    for (uint32_t i = 0; i < doc.GetChildCount(); ++i)
-        loaded += doc.GetChild(i)->name == "oscilloscope" ? 1 : 0;
-    EXPECT_EQ(loaded, elements);
+    EXPECT_EQ(doc.voices.size(), elements);
 }
 
 // The process's address space now, in bytes (0 when it cannot be read).
@@ -516,7 +513,7 @@ TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
         limit.rlim_cur = limit.rlim_max = AddressSpace() + (24u << 20);
         if (AddressSpace() == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
             _exit(3);
-        CXMLDocument doc;
+        ProjectContents doc;
         String reason;
         const bool ok = ReadProjectFile(path.c_str(), doc, reason);
         _exit(ok ? 1 : std::string(reason.CStr()) == "not enough memory to load it" ? 0 : 2);
