@@ -229,30 +229,31 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
     if (!toStandardOutput && SameFile(projectPath, outputPath))
         return Fail(messages, String::Format("refusing to overwrite the project %s with the sound", projectPath));
 
-    std::vector<std::unique_ptr<CVoiceModel>> voices;
-    voices.reserve(project.voices.size());
-    for (const VoiceState& state : project.voices) {
-        voices.push_back(std::make_unique<CVoiceModel>());
-        voices.back()->SetState(state);
+    // The unmuted voices as the renderer reads them, made through one voice model so that a
+    // project of many small voices holds its states and this list, never a model per voice.
+    const size_t voiceCount = project.voices.size();
+    std::vector<RenderVoice> unmuted;
+    {
+        CVoiceModel model;
+        for (const VoiceState& state : project.voices) {
+            model.SetState(state);
+            if (!model.IsMuted())
+                unmuted.push_back(RenderVoice{model.GetParams(), model.GetLength()});
+        }
     }
-    project = ProjectContents(); // the voices hold everything now: free the states before the mix grows
-    uint32_t unmuted = 0;
-    for (const auto& voice : voices)
-        unmuted += voice->IsMuted() ? 0 : 1;
+    project = ProjectContents(); // the list holds everything now: free the states before the mix grows
 
     CSound mix;
     int error = 0;
     uint64_t clipped = 0;
+    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), mix, kMixChannels, kMixRate, kMixBits, &clipped);
     if (toStandardOutput) {
-        if (voices.empty())
-            mix.Release();
-        RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, &clipped);
         std::string bytes;
         if (!EncodeMix(format, mix, bytes, &error))
             return Fail(messages, String::Format("cannot encode the sound: %s", std::strerror(error ? error : EIO)));
         if (!WriteStandardOutput(bytes))
             return Fail(messages, String::Format("cannot write to standard output: %s", std::strerror(errno)));
-    } else if (!SaveSoundFile(outputPath, format, voices, mix, &error, &clipped)) {
+    } else if (!WriteMixFile(outputPath, format, mix, &error)) {
         return Fail(messages, String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
     }
 
@@ -261,7 +262,7 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
         const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
         messages.info += String::Format("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n",
                                         outputPath, static_cast<double>(samples) / kMixRate, samples,
-                                        voices.size(), unmuted, seconds)
+                                        voiceCount, static_cast<uint32_t>(unmuted.size()), seconds)
                              .CStr();
         messages.info += String::Format("clipped: %llu samples\n", static_cast<unsigned long long>(clipped)).CStr();
     }
