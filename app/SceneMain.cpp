@@ -714,7 +714,7 @@ void CSceneMain::LoadProject()
     String path;
     if (!AskPath(false, "Open Project", "Project Files (*.xml)", "*.xml", path))
         return;
-    CXMLDocument document;
+    ProjectContents document;
     if (ReadForOpen(path, document))
         OpenProjectDocument(path, document);
 }
@@ -722,15 +722,15 @@ void CSceneMain::LoadProject()
 void CSceneMain::OpenProjectAsked(const String& path)
 {
     // A file that is no project says so before anything is asked.
-    CXMLDocument document;
+    ProjectContents document;
     if (ReadForOpen(path, document) && ConfirmDiscard())
         OpenProjectDocument(path, document);
 }
 
-bool CSceneMain::ReadForOpen(const String& path, CXMLDocument& document)
+bool CSceneMain::ReadForOpen(const String& path, ProjectContents& project)
 {
     String reason;
-    if (ReadProjectFile(path, document, reason))
+    if (ReadProjectFile(path, project, reason))
         return true;
     Warn("Open Project", String::Format("Could not open \"%s\": %s", path.CStr(), reason.CStr()));
     return false;
@@ -738,20 +738,20 @@ bool CSceneMain::ReadForOpen(const String& path, CXMLDocument& document)
 
 bool CSceneMain::RecoverProject(const String& path)
 {
-    CXMLDocument document;
-    return ReadForOpen(path, document) && OpenProjectDocument(path, document, true);
+    ProjectContents project;
+    return ReadForOpen(path, project) && OpenProjectDocument(path, project, true);
 }
 
-bool CSceneMain::OpenProjectDocument(const String& path, const CXMLDocument& document, bool recovered)
+bool CSceneMain::OpenProjectDocument(const String& path, const ProjectContents& project, bool recovered)
 {
     // Everything is built before anything the user has is let go: a file that does not load
     // leaves the voices, the playback and the name as they were.
     CHistoryPause pause(m_history);
     const size_t kept = m_voices.size();
     const bool changeTimerWasOn = m_changeTimer.IsEnabled();
-    String name;
     try {
-        name = ApplyProjectDocument(document, [this] { return AddVoice(); }); // after the current voices
+        for (const VoiceState& state : project.voices)
+            AddVoice()->SetState(state); // after the current voices
     } catch (const std::bad_alloc&) {
         while (m_voices.size() > kept)
             RemoveVoice(m_voices.back().get());
@@ -767,7 +767,7 @@ bool CSceneMain::OpenProjectDocument(const String& path, const CXMLDocument& doc
     LayoutVoices();
     m_area.ScrollTo(0.0f); // an opened project shows from its first voice
     if (m_editProjectName)
-        m_editProjectName->SetText(name);
+        m_editProjectName->SetText(project.name);
     ShowNothingPlays();
     m_history.ProjectReplaced();
     m_hasGenerated = false;

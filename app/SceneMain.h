@@ -37,7 +37,7 @@ class CButton;
 class CEdit;
 class CMenu;
 class CFont;
-class CXMLDocument;
+struct ProjectContents;
 
 class CSceneMain : public CSceneGeneric {
 public:
@@ -226,10 +226,10 @@ private:
     bool AskPath(bool save, const char* title, const char* description, const char* pattern, String& path,
                  const String& name = String());
     // Reads a project file for Open; false, with a warning that says why, when it does not.
-    bool ReadForOpen(const String& path, CXMLDocument& document);
-    // Replaces the project with the document read from path (no question); false, with a
+    bool ReadForOpen(const String& path, ProjectContents& project);
+    // Replaces the project with the contents read from path (no question); false, with a
     // warning, when it does not fit in memory.
-    bool OpenProjectDocument(const String& path, const CXMLDocument& document, bool recovered = false);
+    bool OpenProjectDocument(const String& path, const ProjectContents& project, bool recovered = false);
     // Writes the project to path (ProjectSavePath applied); false, with a warning, on failure.
     bool WriteProject(const String& chosen);
     // The project as the history last recorded it is now the unmodified state / the state a

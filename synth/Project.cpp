@@ -208,40 +208,142 @@ bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, in
     return EncodeSoundFile(format, kMixChannels, kMixRate, samples, frames, bytes, error);
 }
 
-bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason)
+namespace {
+
+// Builds the voices of a project straight from a stream's events. Depth 1 is the root,
+// depth 2 its children; anything deeper, and any child of the root other than the first
+// "name" and the voices, costs nothing but the count.
+class CProjectHandler : public CXMLHandler {
+public:
+    CProjectHandler() : m_defaultState(m_voice.GetState()) {}
+
+    // After a successful stream: false for another program's file.
+    bool IsProject() const { return m_isProject || !m_contents.voices.empty(); }
+    // The contents read; the name is complete once the stream has ended.
+    ProjectContents Take()
+    {
+        if (m_nameHasChildren && m_name.find_first_not_of(" \t\n\r") == std::string::npos)
+            m_name.clear(); // only the indentation around child elements
+        m_contents.name = String(m_name.data(), static_cast<int32_t>(m_name.size()));
+        return std::move(m_contents);
+    }
+
+private:
+    enum class NameState { Before, Inside, After };
+
+    const char* StartElement(const char* name, const char** attributes) override
+    {
+        ++m_depth;
+        if (m_depth == 1) {
+            m_isProject = std::strcmp(name, "project") == 0;
+            m_format = ProjectFormat(Element(name, attributes));
+        } else if (m_depth == 2 && std::strcmp(name, "oscilloscope") == 0) {
+            m_voice.SetState(m_defaultState);
+            ApplyVoiceElement(Element(name, attributes), m_voice, m_format);
+            m_contents.voices.push_back(m_voice.GetState());
+        } else if (m_depth == 2 && m_nameState == NameState::Before && std::strcmp(name, "name") == 0) {
+            m_nameState = NameState::Inside;
+        } else if (m_depth == 3 && m_nameState == NameState::Inside) {
+            m_nameHasChildren = true;
+        }
+        return nullptr;
+    }
+
+    const char* EndElement() override
+    {
+        if (m_depth == 2 && m_nameState == NameState::Inside)
+            m_nameState = NameState::After;
+        --m_depth;
+        return nullptr;
+    }
+
+    const char* Text(const char* s, size_t length) override
+    {
+        if (m_depth == 2 && m_nameState == NameState::Inside)
+            m_name.append(s, length);
+        return nullptr;
+    }
+
+    // The one element held at a time: its name and attributes, no children.
+    const CXMLNode& Element(const char* name, const char** attributes)
+    {
+        m_element.Clear();
+        m_element.name = name;
+        for (size_t i = 0; attributes[i]; i += 2)
+            m_element.AddAttribute(String(attributes[i]), String(attributes[i + 1]));
+        return m_element;
+    }
+
+    CVoiceModel m_voice; // each voice is applied here, then kept as its state
+    const VoiceState m_defaultState;
+    CXMLNode m_element;
+    ProjectContents m_contents;
+    std::string m_name;
+    uint32_t m_depth = 0;
+    int32_t m_format = 1;
+    bool m_isProject = false;
+    bool m_nameHasChildren = false;
+    NameState m_nameState = NameState::Before;
+};
+
+// The user's words for a failed read.
+String FailureReason(const XMLError& failure)
+{
+    const std::string error = failure.Text().CStr();
+    for (const std::string system : {"cannot open the file: ", "cannot read the file: "})
+        if (error.compare(0, system.size(), system) == 0)
+            return error.substr(system.size()).c_str(); // a folder, for instance
+    if (error.find("out of memory") != std::string::npos)
+        return "not enough memory to load it";
+    if (error.find("larger than") != std::string::npos)
+        return error.c_str();
+    return error.empty() ? "not a well-formed project file"
+                         : ("not a well-formed project file (" + error + ")").c_str();
+}
+
+// Runs read (which streams a document into the handler and reports any failure) and takes
+// the result.
+template <typename Read>
+bool ReadProject(ProjectContents& out, String& reason, Read read)
 {
     reason = String();
-    // The system's reason for a file that cannot be opened at all, in its own words.
-    std::FILE* file = std::fopen(path.CStr(), "rb");
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    std::fclose(file);
     try {
-        if (doc.Load(path)) {
-            // Another program's XML file: loading it would replace the voices with nothing.
-            if (doc.name == "project" || doc.FindChild("oscilloscope"))
-                return true;
+        CProjectHandler handler;
+        XMLError failure;
+        if (!read(handler, failure)) {
+            reason = FailureReason(failure);
+            return false;
+        }
+        // Another program's XML file: loading it would replace the voices with nothing.
+        if (!handler.IsProject()) {
             reason = "not a Quillwave project";
             return false;
         }
+        out = handler.Take();
     } catch (const std::bad_alloc&) {
         reason = "not enough memory to load it";
         return false;
     }
-    const std::string error = doc.GetError().CStr();
-    const std::string unreadable = "cannot read the file: ";
-    if (error.compare(0, unreadable.size(), unreadable) == 0)
-        reason = error.substr(unreadable.size()).c_str(); // a folder, for instance
-    else if (error.find("out of memory") != std::string::npos)
-        reason = "not enough memory to load it";
-    else if (error.find("larger than") != std::string::npos)
-        reason = error.c_str();
-    else
-        reason = error.empty() ? "not a well-formed project file"
-                               : ("not a well-formed project file (" + error + ")").c_str();
-    return false;
+    return true;
+}
+
+} // namespace
+
+bool ReadProjectFile(const String& path, ProjectContents& out, String& reason)
+{
+    return ReadProject(out, reason, [&](CProjectHandler& handler, XMLError& failure) {
+        return StreamXMLFile(path, handler, failure);
+    });
+}
+
+bool ReadProjectText(const char* bytes, size_t length, ProjectContents& out, String& reason)
+{
+    return ReadProject(out, reason, [&](CProjectHandler& handler, XMLError& failure) {
+        CXMLStream stream(handler);
+        const bool ok = stream.Feed(bytes, length, true);
+        failure = stream.Error();
+        return ok;
+    });
 }
 
 std::string ProjectDocumentText(const CXMLDocument& doc)

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <functional>
 #include <string>
+#include <vector>
 
 // The format every mix is rendered and saved in: mono, 44100 Hz, 16 bits.
 constexpr uint32_t kMixChannels = 1;
@@ -76,15 +77,29 @@ bool ParseSeed(const String& text, uint32_t& seed);
 // first "name" child (empty when there is none).
 String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice);
 
-// Reads and parses a project file into doc. False when the file cannot be read, is not
-// well-formed XML or does not fit in memory; reason then says why in words for the user
-// (the system's text for the errno value, or what is wrong with the contents). Also false,
-// with reason "not a Quillwave project", for well-formed XML whose root is not "project" and
-// has no "oscilloscope" child: another program's file, which would load as no voices. A
-// root "project" with no voices is a (silent) project; a root of another name with
-// "oscilloscope" children loads as it always has. doc may hold a partial tree after a
-// failure; nothing else changes.
-bool ReadProjectFile(const String& path, CXMLDocument& doc, String& reason);
+// What a project file holds: its name and its voices, in the file's order.
+struct ProjectContents {
+    String name;
+    std::vector<VoiceState> voices;
+};
+
+// Reads a project file as a stream, keeping no document tree: memory stays about the size of
+// the voices (a few hundred bytes each) whatever else the file holds, and elements this reader
+// does not know are skipped without being kept. The result is what ApplyProjectDocument gives
+// for the same file's tree: each "oscilloscope" child of the root, in order, is applied in the
+// root's format (ProjectFormat) to a voice in its default state; name is the text of the
+// root's first "name" child (empty when there is none; a name that has child elements and
+// only white space of its own is empty). False when the file cannot be read, is larger than
+// CXMLDocument::kMaxFileSize, is not well-formed XML (a document type declaration with an
+// internal subset included) or does not fit in memory; reason then says why in words for the
+// user (the system's text for the errno value, or what is wrong with the contents). Also
+// false, with reason "not a Quillwave project", for well-formed XML whose root is not
+// "project" and has no "oscilloscope" child: another program's file, which would load as no
+// voices. A root "project" with no voices is a (silent) project; a root of another name with
+// "oscilloscope" children loads as it always has. out changes only on success.
+bool ReadProjectFile(const String& path, ProjectContents& out, String& reason);
+// The same from a document in memory (length bytes; a zero byte among them is malformed).
+bool ReadProjectText(const char* bytes, size_t length, ProjectContents& out, String& reason);
 
 // The bytes a project document is saved as: the XML declaration, an empty line and the tree.
 std::string ProjectDocumentText(const CXMLDocument& doc);

@@ -1,30 +1,37 @@
 // quillwave-render: renders project files to sound files without a window, OpenGL or sound
-// device. A project is loaded into voice models as the program opens it (ReadProjectFile and
-// ApplyProjectDocument, which refuse what is not a project; no panel is built) and the mix is
+// device. A project is loaded into voice models as the program opens it (ReadProjectFile, which
+// streams the file and refuses what is not a project; no panel is built) and the mix is
 // written as Save Sound writes it:
 // mono, 44100 Hz, 16 bits, as WAV, FLAC or Ogg Vorbis by the output's ending (or --format),
 // replacing the output file in one step (a failed write leaves an existing file as it was).
 // "-" as output writes to standard output. With -o DIR every project named is rendered into
 // DIR, several at once on a machine with many cores; one that fails does not stop the others.
 // Errors are one line on standard error, with the system's reason where there is one; the
-// exit status is 1 when anything failed. With --generate it writes a generated sound instead
+// exit status is 1 when anything failed, -v's lines lost to a full or closed stream included.
+// A run that takes over a second shows a progress line on standard error while it is a
+// terminal (-q silences it). With --generate it writes a generated sound instead
 // of rendering a file (and with --project that sound's project too).
 #include "synth/Generate.h"
 #include "synth/Project.h"
 #include "synth/WorkerPool.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef QW_VERSION
@@ -58,6 +65,8 @@ const char kUsage[] =
     "                   default is wav)\n"
     "  -v               print each sound's length, the number of voices and the time taken (on\n"
     "                   standard error when the sound goes to standard output)\n"
+    "  -q               no progress line (one is shown on a terminal when a run takes over a\n"
+    "                   second)\n"
     "  --generate CATEGORY  write the sound of that category instead of rendering a project\n"
     "  --seed N         the generator's seed, 0 to 4294967295 (default 0)\n"
     "  --project FILE.xml   with --generate, also save the generated project there\n"
@@ -68,8 +77,100 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 when every sound was written; 1 when a project cannot be read, is not\n"
     "well-formed XML or is not a Quillwave project, an output cannot be written (an existing\n"
-    "output file is then left as it was), the reader of standard output went away, or the\n"
-    "command line is wrong.\n";
+    "output file is then left as it was), the reader of standard output went away, -v's output\n"
+    "could not be written, or the command line is wrong. Rendering costs time in proportion to\n"
+    "voices × seconds of sound (see the manual page).\n";
+
+// Standard output or error closed when the tool started: /dev/null stands in for it, so that
+// no file the tool opens takes its number (and receives messages), and whatever is printed
+// to it counts as lost.
+bool g_closedAtStart[3] = {};
+
+void GuardStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            ::close(null);
+        }
+        g_closedAtStart[fd] = true;
+    }
+}
+
+// Pushes out what was printed to stream; false, with errno set, when any of it was lost.
+bool Flushed(std::FILE* stream)
+{
+    const bool ok = std::fflush(stream) == 0 && !std::ferror(stream);
+    if (ok && g_closedAtStart[fileno(stream)]) {
+        errno = EBADF;
+        return false;
+    }
+    return ok;
+}
+
+// A line on standard error, rewritten in place about four times a second, that says what the
+// tool is doing once a run has taken more than a second; erased when it stops. Only on a
+// terminal: a pipe or a file gets nothing.
+class CProgressLine {
+public:
+    explicit CProgressLine(bool wanted)
+    {
+        if (wanted && isatty(STDERR_FILENO))
+            m_thread = std::thread([this] { Run(); });
+    }
+    ~CProgressLine() { Stop(); }
+
+    // What is being done, as "rendering NAME"; text must live until the next call or Stop.
+    void Say(const char* text) { m_text.store(text); }
+    // Counts a finished part of parts (the projects of -o).
+    void SetParts(uint32_t parts) { m_parts = parts; }
+    void PartDone() { ++m_done; }
+
+    // Ends the line; nothing is written to standard error by it afterwards.
+    void Stop()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+private:
+    void Run()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        bool shown = false;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return m_stop; })) {
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (seconds < 1.0)
+                continue;
+            std::string line = std::string("\rquillwave-render: ") + m_text.load();
+            if (m_parts > 1)
+                line += String::Format(", %u of %u done", m_done.load(), m_parts.load()).CStr();
+            line += String::Format(", %.0f s\033[K", seconds).CStr();
+            shown = ::write(STDERR_FILENO, line.data(), line.size()) > 0 || shown;
+        }
+        if (shown && ::write(STDERR_FILENO, "\r\033[K", 4) < 0) {
+            // the terminal went away: nothing is left to erase
+        }
+    }
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::atomic<const char*> m_text{"working"};
+    std::atomic<uint32_t> m_parts{0};
+    std::atomic<uint32_t> m_done{0};
+};
 
 // What rendering one project said, printed once it is done: several projects may render at
 // once, and their lines come out in the order they were named.
@@ -121,36 +222,38 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
 {
     const auto start = std::chrono::steady_clock::now();
     const bool toStandardOutput = IsStandardOutput(outputPath);
-    CXMLDocument doc;
+    ProjectContents project;
     String reason;
-    if (!ReadProjectFile(projectPath, doc, reason))
+    if (!ReadProjectFile(projectPath, project, reason))
         return Fail(messages, String::Format("cannot read project %s: %s", projectPath, reason.CStr()));
     if (!toStandardOutput && SameFile(projectPath, outputPath))
         return Fail(messages, String::Format("refusing to overwrite the project %s with the sound", projectPath));
 
-    std::vector<std::unique_ptr<CVoiceModel>> voices;
-    ApplyProjectDocument(doc, [&]() {
-        voices.push_back(std::make_unique<CVoiceModel>());
-        return voices.back().get();
-    });
-    doc.Clear(); // the voices hold everything now: free the document before the mix grows
-    uint32_t unmuted = 0;
-    for (const auto& voice : voices)
-        unmuted += voice->IsMuted() ? 0 : 1;
+    // The unmuted voices as the renderer reads them, made through one voice model so that a
+    // project of many small voices holds its states and this list, never a model per voice.
+    const size_t voiceCount = project.voices.size();
+    std::vector<RenderVoice> unmuted;
+    {
+        CVoiceModel model;
+        for (const VoiceState& state : project.voices) {
+            model.SetState(state);
+            if (!model.IsMuted())
+                unmuted.push_back(RenderVoice{model.GetParams(), model.GetLength()});
+        }
+    }
+    project = ProjectContents(); // the list holds everything now: free the states before the mix grows
 
     CSound mix;
     int error = 0;
     uint64_t clipped = 0;
+    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), mix, kMixChannels, kMixRate, kMixBits, &clipped);
     if (toStandardOutput) {
-        if (voices.empty())
-            mix.Release();
-        RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, &clipped);
         std::string bytes;
         if (!EncodeMix(format, mix, bytes, &error))
             return Fail(messages, String::Format("cannot encode the sound: %s", std::strerror(error ? error : EIO)));
         if (!WriteStandardOutput(bytes))
             return Fail(messages, String::Format("cannot write to standard output: %s", std::strerror(errno)));
-    } else if (!SaveSoundFile(outputPath, format, voices, mix, &error, &clipped)) {
+    } else if (!WriteMixFile(outputPath, format, mix, &error)) {
         return Fail(messages, String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
     }
 
@@ -159,7 +262,7 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
         const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
         messages.info += String::Format("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n",
                                         outputPath, static_cast<double>(samples) / kMixRate, samples,
-                                        voices.size(), unmuted, seconds)
+                                        voiceCount, static_cast<uint32_t>(unmuted.size()), seconds)
                              .CStr();
         messages.info += String::Format("clipped: %llu samples\n", static_cast<unsigned long long>(clipped)).CStr();
     }
@@ -223,10 +326,23 @@ int RenderCaught(const char* projectPath, const char* outputPath, SoundFileForma
     }
 }
 
-void Print(const Messages& messages, std::FILE* info)
+// Prints the errors on standard error and -v's lines on info. False, with errno set, when
+// any of it was lost (a full disk, a closed stream, a reader that went away).
+bool Print(const Messages& messages, std::FILE* info)
 {
     std::fputs(messages.errors.c_str(), stderr);
     std::fputs(messages.info.c_str(), info);
+    return (messages.info.empty() || Flushed(info)) && (messages.errors.empty() || Flushed(stderr));
+}
+
+// The exit status once everything is printed: 1 when printed is false, as for a lost sound,
+// saying so on standard error if that still can.
+int Finish(int status, bool printed)
+{
+    if (printed)
+        return status;
+    Fail(String::Format("the output of -v was lost: %s", std::strerror(errno)));
+    return 1;
 }
 
 // --- -o DIR: many projects
@@ -240,7 +356,8 @@ struct BatchJob {
 };
 
 // Renders every project into folder; the exit status (1 when any failed).
-int RenderBatch(const std::vector<const char*>& projects, const char* folder, SoundFileFormat format, bool verbose)
+int RenderBatch(const std::vector<const char*>& projects, const char* folder, SoundFileFormat format, bool verbose,
+                CProgressLine& progress)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -263,32 +380,40 @@ int RenderBatch(const std::vector<const char*>& projects, const char* folder, So
                                                            job.project, job.output.c_str()));
         else
             job.status = RenderCaught(job.project, job.output.c_str(), format, verbose, job.messages);
+        progress.PartDone();
     };
     // Several projects at once (each rendering on its own thread) when there are enough of
     // them to keep every thread busy; otherwise one after another, each on every thread. The
     // sound is the same either way.
     const uint32_t count = static_cast<uint32_t>(jobs.size());
+    const std::string what = String::Format("rendering %u projects into %s", count, folder).CStr();
+    progress.Say(what.c_str());
+    progress.SetParts(count);
     if (count > 1 && count >= RenderThreads()) {
         RunParts(count, run);
     } else {
         for (uint32_t i = 0; i < count; ++i)
             run(i);
     }
+    progress.Stop();
     uint32_t failed = 0;
+    bool printed = true;
     for (const BatchJob& job : jobs) {
-        Print(job.messages, stdout);
+        printed = Print(job.messages, stdout) && printed;
         failed += job.status != 0 ? 1 : 0;
     }
     if (failed && count > 1)
         Fail(String::Format("%u of %u projects failed", failed, count));
-    return failed ? 1 : 0;
+    return Finish(failed ? 1 : 0, printed);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    GuardStandardStreams();
     bool verbose = false;
+    bool quiet = false;
     const char* folder = nullptr;
     bool formatGiven = false;
     SoundFileFormat format = SoundFileFormat::Wav;
@@ -348,6 +473,8 @@ int main(int argc, char** argv)
         }
         if (options && std::strcmp(arg, "-v") == 0) {
             verbose = true;
+        } else if (options && std::strcmp(arg, "-q") == 0) {
+            quiet = true;
         } else if (options && std::strcmp(arg, "--") == 0) {
             options = false;
         } else if (options && arg[0] == '-' && arg[1] != '\0') {
@@ -368,8 +495,9 @@ int main(int argc, char** argv)
     // signal ending the process; likewise a pipe whose reader has gone gives EPIPE.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+    CProgressLine progress(!quiet);
     if (folder)
-        return RenderBatch(paths, folder, format, verbose);
+        return RenderBatch(paths, folder, format, verbose, progress);
 
     const char* output = generate.category ? paths[0] : paths[1];
     const bool toStandardOutput = IsStandardOutput(output);
@@ -382,6 +510,9 @@ int main(int argc, char** argv)
         return Fail("--generate writes to a file (try --help)");
     Messages messages;
     int status = 1;
+    const std::string what = generate.category ? std::string("generating ") + output
+                                               : std::string("rendering ") + paths[0];
+    progress.Say(what.c_str());
     if (generate.category) {
         try {
             status = Generate(generate, output, format, verbose, messages);
@@ -391,6 +522,6 @@ int main(int argc, char** argv)
     } else {
         status = RenderCaught(paths[0], output, format, verbose, messages);
     }
-    Print(messages, toStandardOutput ? stderr : stdout);
-    return status;
+    progress.Stop();
+    return Finish(status, Print(messages, toStandardOutput ? stderr : stdout));
 }

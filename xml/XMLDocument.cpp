@@ -1,11 +1,9 @@
-// Documents: the Expat-based reader that builds a tree, and Load, Parse and Save.
+// Documents: the reader that builds a tree from a stream's events, and Load, Parse and Save.
 //
 // Index
-//   [SECTION] Reading (Expat)
+//   [SECTION] Reading
 //   [SECTION] Documents: Load, Parse, Save
 #include "xml/XMLDocument.h"
-
-#include <expat.h>
 
 #include <sys/stat.h>
 
@@ -15,188 +13,54 @@
 #include <new>
 
 // ---------------------------------------------------------------------------------------------
-// [SECTION] Reading (Expat)
+// [SECTION] Reading
 // ---------------------------------------------------------------------------------------------
 
-// Builds the tree of one document from the callbacks of one Expat parser. Character data of
-// all open elements is kept in one buffer, innermost element last, so that collecting text
-// costs no allocation per element. No exception leaves a callback: Expat's frames are C, so
-// a failure inside one (running out of memory included) stops the parser instead.
-class CXMLReader {
+// Builds the tree of one document from the events of one stream. Character data of all open
+// elements is kept in one buffer, innermost element last, so that collecting text costs no
+// allocation per element.
+class CXMLReader : public CXMLHandler {
 public:
     explicit CXMLReader(CXMLDocument& document);
-    ~CXMLReader();
     CXMLReader(const CXMLReader&) = delete;
     CXMLReader& operator=(const CXMLReader&) = delete;
 
-    // Feeds bytes; final marks the end of the input. False once the input is malformed.
+    // Feeds bytes; final marks the end of the input. False once the input is malformed; the
+    // document then holds the reason and every node built before it, texts included.
     bool Feed(const char* bytes, size_t length, bool final);
 
 private:
-    static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** attributes);
-    static void XMLCALL OnEnd(void* user, const XML_Char* name);
-    static void XMLCALL OnText(void* user, const XML_Char* s, int length);
-    static void XMLCALL OnDoctype(void* user, const XML_Char* name, const XML_Char* systemId,
-                                  const XML_Char* publicId, int hasInternalSubset);
-    // Runs one callback's work, turning any exception into a failure.
-    template <typename Work>
-    static void Guarded(void* user, Work work) noexcept;
-
     // Gives node the element's name and attributes.
     static void Fill(CXMLNode& node, const char* name, const char** attributes);
-    void Start(const char* name, const char** attributes);
-    void End();
-    void Text(const char* s, int length);
-    // Stops the parser; reason has static lifetime. Only the first failure is kept.
-    void Fail(const char* reason) noexcept;
+    const char* StartElement(const char* name, const char** attributes) override;
+    const char* EndElement() override;
+    const char* Text(const char* s, size_t length) override;
     // The text that the element at level (0 = root) has collected so far.
     void StoreText(CXMLNode& node, size_t from, size_t to);
     void StoreOpenTexts() noexcept;
-    // One call of the parser; final marks the end of the input.
-    void Parse(const char* bytes, size_t length, bool final);
 
-    XML_Parser m_parser = nullptr;
     CXMLDocument& m_document;
     CXMLNode* m_current = nullptr; // innermost open element; null outside the root
     std::string m_text;
     std::vector<size_t> m_textStart; // per open element, where its data begins in m_text
-    char m_start[4];              // the first bytes, held until there are four of them
-    size_t m_startLength = 0;
-    bool m_started = false;       // the first bytes have gone to the parser
-    bool m_failed = false;
-    bool m_finished = false;      // the parser has seen the end of the input
+    CXMLStream m_stream;             // last: its parser is made once the rest exists
 };
 
-namespace {
-const char kOutOfMemory[] = "out of memory while reading the document";
-const char kTooLarge[] = "the file is larger than 64 MB";
-static_assert(CXMLDocument::kMaxFileSize == size_t(64) << 20, "kTooLarge names the limit");
-} // namespace
-
-CXMLReader::CXMLReader(CXMLDocument& document) : m_document(document)
+CXMLReader::CXMLReader(CXMLDocument& document) : m_document(document), m_stream(*this)
 {
-    m_textStart.reserve(CXMLDocument::kMaxDepth); // before the parser, which a throw would leak
-    m_parser = XML_ParserCreate(nullptr);
-    if (!m_parser) {
-        m_failed = true;
-        m_document.SetError(kOutOfMemory);
-        return;
-    }
-    XML_SetUserData(m_parser, this);
-    XML_SetElementHandler(m_parser, OnStart, OnEnd);
-    XML_SetCharacterDataHandler(m_parser, OnText);
-    XML_SetStartDoctypeDeclHandler(m_parser, OnDoctype);
-}
-
-CXMLReader::~CXMLReader()
-{
-    if (m_parser)
-        XML_ParserFree(m_parser);
+    m_textStart.reserve(kXMLMaxDepth); // so that opening an element never throws after linking it
+    m_document.m_error = m_stream.Error();
 }
 
 bool CXMLReader::Feed(const char* bytes, size_t length, bool final)
 {
-    if (m_failed || m_finished)
-        return false;
-    // Expat settles the encoding on the first bytes it is given: hand it at least four at
-    // once (enough for any byte order mark or UTF-16 pattern), however the input is cut.
-    if (!m_started) {
-        if (m_startLength + length < sizeof m_start && !final) {
-            if (length > 0)
-                std::memcpy(m_start + m_startLength, bytes, length);
-            m_startLength += length;
-            return true;
-        }
-        m_started = true;
-        if (m_startLength > 0) {
-            while (length > 0 && m_startLength < sizeof m_start) {
-                m_start[m_startLength++] = *bytes++;
-                --length;
-            }
-            Parse(m_start, m_startLength, final && length == 0);
-        }
-    }
-    const size_t kPiece = size_t(1) << 30; // Expat takes int lengths
-    while (length > 0 && !m_failed) {
-        size_t piece = length < kPiece ? length : kPiece;
-        length -= piece;
-        Parse(bytes, piece, final && length == 0);
-        bytes += piece;
-    }
-    if (final && !m_failed && !m_finished)
-        Parse(nullptr, 0, true);
-    if (m_failed)
+    if (m_stream.Feed(bytes, length, final))
+        return true;
+    if (m_stream.Error().reason) {
+        m_document.m_error = m_stream.Error();
         StoreOpenTexts();
-    if (final)
-        m_finished = true;
-    return !m_failed;
-}
-
-void CXMLReader::Parse(const char* bytes, size_t length, bool final)
-{
-    if (m_failed)
-        return;
-    if (XML_Parse(m_parser, bytes, static_cast<int>(length), final ? XML_TRUE : XML_FALSE) !=
-            XML_STATUS_OK &&
-        !m_failed) {
-        // A fault Expat found itself; one a callback found is already recorded.
-        m_failed = true;
-        const char* reason = XML_ErrorString(XML_GetErrorCode(m_parser));
-        m_document.SetError(reason ? reason : "the document is not well-formed",
-                            XML_GetCurrentLineNumber(m_parser),
-                            XML_GetCurrentColumnNumber(m_parser) + 1);
     }
-    if (final)
-        m_finished = true;
-}
-
-template <typename Work>
-void CXMLReader::Guarded(void* user, Work work) noexcept
-{
-    auto* reader = static_cast<CXMLReader*>(user);
-    try {
-        work(*reader);
-    } catch (const std::bad_alloc&) {
-        reader->Fail(kOutOfMemory);
-    } catch (...) {
-        reader->Fail("reading stopped by an unexpected error");
-    }
-}
-
-void XMLCALL CXMLReader::OnStart(void* user, const XML_Char* name, const XML_Char** attributes)
-{
-    Guarded(user, [&](CXMLReader& reader) { reader.Start(name, attributes); });
-}
-
-void XMLCALL CXMLReader::OnEnd(void* user, const XML_Char*)
-{
-    Guarded(user, [](CXMLReader& reader) { reader.End(); });
-}
-
-void XMLCALL CXMLReader::OnText(void* user, const XML_Char* s, int length)
-{
-    Guarded(user, [&](CXMLReader& reader) { reader.Text(s, length); });
-}
-
-void XMLCALL CXMLReader::OnDoctype(void* user, const XML_Char*, const XML_Char*,
-                                   const XML_Char*, int hasInternalSubset)
-{
-    // Called at the opening bracket of an internal subset, before any declaration in it is
-    // read. Its entity declarations can expand a small file without bound, and a default
-    // attribute value is copied into every element of that name; our files have none.
-    if (hasInternalSubset)
-        static_cast<CXMLReader*>(user)->Fail(
-            "a document type declaration with an internal subset is not accepted");
-}
-
-void CXMLReader::Fail(const char* reason) noexcept
-{
-    if (!m_failed) {
-        m_failed = true;
-        m_document.SetError(reason, XML_GetCurrentLineNumber(m_parser),
-                            XML_GetCurrentColumnNumber(m_parser) + 1);
-        XML_StopParser(m_parser, XML_FALSE);
-    }
+    return false;
 }
 
 void CXMLReader::Fill(CXMLNode& node, const char* name, const char** attributes)
@@ -210,15 +74,9 @@ void CXMLReader::Fill(CXMLNode& node, const char* name, const char** attributes)
         node.m_attributes.emplace_back(String(attributes[i]), String(attributes[i + 1]));
 }
 
-void CXMLReader::Start(const char* name, const char** attributes)
+const char* CXMLReader::StartElement(const char* name, const char** attributes)
 {
-    if (m_failed)
-        return;
-    if (m_textStart.size() >= CXMLDocument::kMaxDepth) {
-        Fail("elements are nested too deeply");
-        return;
-    }
-    CXMLNode* node = &m_document; // Expat reports exactly one root element
+    CXMLNode* node = &m_document; // a document has exactly one root element
     if (m_current) {
         // Built whole before it joins the tree, so that a failure leaves no half-made node.
         auto child = std::make_unique<CXMLNode>();
@@ -229,29 +87,30 @@ void CXMLReader::Start(const char* name, const char** attributes)
     } else {
         Fill(*node, name, attributes);
     }
-    m_textStart.push_back(m_text.size()); // reserved for kMaxDepth levels: does not throw
+    m_textStart.push_back(m_text.size()); // reserved for kXMLMaxDepth levels: does not throw
     m_current = node;
+    return nullptr;
 }
 
-void CXMLReader::End()
+const char* CXMLReader::EndElement()
 {
-    if (m_failed || !m_current)
-        return;
+    if (!m_current)
+        return nullptr;
     StoreText(*m_current, m_textStart.back(), m_text.size());
     m_text.resize(m_textStart.back());
     m_textStart.pop_back();
     m_current = m_textStart.empty() ? nullptr : m_current->m_parent;
+    return nullptr;
 }
 
-void CXMLReader::Text(const char* s, int length)
+const char* CXMLReader::Text(const char* s, size_t length)
 {
-    if (m_failed || !m_current || length <= 0)
-        return;
-    if (m_text.size() - m_textStart.back() + static_cast<size_t>(length) > size_t(INT32_MAX)) {
-        Fail("an element's text is longer than 2 GB");
-        return;
-    }
-    m_text.append(s, static_cast<size_t>(length));
+    if (!m_current)
+        return nullptr;
+    if (m_text.size() - m_textStart.back() + length > size_t(INT32_MAX))
+        return "an element's text is longer than 2 GB";
+    m_text.append(s, length);
+    return nullptr;
 }
 
 void CXMLReader::StoreText(CXMLNode& node, size_t from, size_t to)
@@ -303,7 +162,7 @@ const char* ReadWhole(std::FILE* file, size_t limit, std::string& bytes, int& sy
     if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
         expected = static_cast<size_t>(info.st_size);
     if (expected > limit)
-        return kTooLarge;
+        return kXMLTooLarge;
     try {
         // One byte more than expected shows whether the file has grown since.
         bytes.resize(expected < size_t(64) * 1024 ? size_t(64) * 1024 : expected + 1);
@@ -317,12 +176,12 @@ const char* ReadWhole(std::FILE* file, size_t limit, std::string& bytes, int& sy
             if (got < bytes.size())
                 break; // the end of the file
             if (got > limit)
-                return kTooLarge;
+                return kXMLTooLarge;
             bytes.resize(bytes.size() > limit / 2 ? limit + 1 : bytes.size() * 2);
         }
         bytes.resize(got);
     } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+        return kXMLOutOfMemory;
     }
     return nullptr;
 }
@@ -343,29 +202,14 @@ CXMLDocument& CXMLDocument::operator=(const CXMLDocument& other)
 void CXMLDocument::SetError(const char* reason, uint64_t line, uint64_t column,
                             int systemError) noexcept
 {
-    m_errorReason = reason;
-    m_errorLine = reason ? line : 0;
-    m_errorColumn = reason ? column : 0;
-    m_errorSystem = reason ? systemError : 0;
+    m_error = reason ? XMLError{reason, line, column, systemError} : XMLError();
 }
 
-String CXMLDocument::GetError() const
-{
-    if (!m_errorReason)
-        return String();
-    std::string text;
-    if (m_errorLine > 0)
-        text = "line " + std::to_string(m_errorLine) + ", column " +
-               std::to_string(m_errorColumn) + ": ";
-    text += m_errorReason;
-    if (m_errorSystem != 0)
-        text += std::string(": ") + std::strerror(m_errorSystem);
-    return String(text.data(), static_cast<int32_t>(text.size()));
-}
+String CXMLDocument::GetError() const { return m_error.Text(); }
 
 bool CXMLDocument::NoParse()
 {
-    if (!m_errorReason) // a failed parse keeps its own reason
+    if (!m_error.reason) // a failed parse keeps its own reason
         SetError("no parse is under way");
     return false;
 }
@@ -378,7 +222,7 @@ void CXMLDocument::BeginParse()
     try {
         m_reader = std::make_unique<CXMLReader>(*this);
     } catch (const std::bad_alloc&) {
-        SetError(kOutOfMemory); // ParseMore and EndParse then fail
+        SetError(kXMLOutOfMemory); // ParseMore and EndParse then fail
     }
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "util/String.h"
+#include "xml/XMLStream.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -124,9 +125,9 @@ class CXMLReader;
 // On any failure the tree keeps every node built before the error, and GetError says why.
 class CXMLDocument : public CXMLNode {
 public:
-    static constexpr uint32_t kMaxDepth = 1000;
+    static constexpr uint32_t kMaxDepth = kXMLMaxDepth;
     // Load refuses larger files.
-    static constexpr size_t kMaxFileSize = size_t(64) << 20;
+    static constexpr size_t kMaxFileSize = kXMLMaxFileSize;
 
     CXMLDocument();
     ~CXMLDocument();
@@ -172,8 +173,5 @@ private:
     bool NoParse();
 
     std::unique_ptr<CXMLReader> m_reader;
-    const char* m_errorReason = nullptr; // null: no failure
-    uint64_t m_errorLine = 0;            // from 1; 0 when the failure has no place
-    uint64_t m_errorColumn = 0;          // from 1
-    int m_errorSystem = 0;               // errno of a failed open or read
+    XMLError m_error; // reason null: no failure
 };

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -444,7 +445,7 @@ TEST_F(Project, AFailedSaveLeavesThePreviousProjectWhole)
 TEST(ProjectRead, FailuresSayWhyInWords)
 {
     TempDir dir;
-    CXMLDocument doc;
+    ProjectContents doc;
     String reason;
     EXPECT_FALSE(ReadProjectFile(dir.File("none.xml").c_str(), doc, reason));
     EXPECT_STREQ(reason.CStr(), "No such file or directory");
@@ -470,10 +471,7 @@ TEST(ProjectRead, FailuresSayWhyInWords)
     WriteFileBytes(dir.File("big.xml"), big + "</project>");
     EXPECT_TRUE(ReadProjectFile(dir.File("big.xml").c_str(), doc, reason));
     EXPECT_STREQ(reason.CStr(), "");
-    uint32_t loaded = 0;
-    for (uint32_t i = 0; i < doc.GetChildCount(); ++i)
-        loaded += doc.GetChild(i)->name == "oscilloscope" ? 1 : 0;
-    EXPECT_EQ(loaded, elements);
+    EXPECT_EQ(doc.voices.size(), elements);
 }
 
 // The process's address space now, in bytes (0 when it cannot be read).
@@ -489,6 +487,36 @@ size_t AddressSpace()
     return static_cast<size_t>(pages) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
+// Runs read in a child process whose address space may grow by extra bytes at the most; its
+// exit status (3 when no limit could be set), or -1 when it did not exit.
+int ExitWithinAddressSpace(size_t extra, const std::function<int()>& read)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = AddressSpace() + extra;
+        if (AddressSpace() == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(3);
+        _exit(read());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// Writes a file of head, count copies of block and tail.
+void WriteRepeated(const std::string& path, const char* head, const std::string& block, int count, const char* tail)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs(head, file);
+    for (int i = 0; i < count; ++i)
+        std::fwrite(block.data(), 1, block.size(), file);
+    std::fputs(tail, file);
+    std::fclose(file);
+}
+
 TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -498,33 +526,34 @@ TEST(ProjectRead, RunningOutOfMemoryIsAFailedLoadNotAnAbort)
 #endif
     TempDir dir;
     const std::string path = dir.File("huge.xml");
-    {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("<project><name>", file);
-        const std::string block(1 << 20, 'a');
-        for (int i = 0; i < 48; ++i) // within the reader's size limit
-            std::fwrite(block.data(), 1, block.size(), file);
-        std::fputs("</name></project>", file);
-        std::fclose(file);
-    }
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // 48 MiB of name text cannot be held in 24 MiB more than the process has now.
-        struct rlimit limit;
-        limit.rlim_cur = limit.rlim_max = AddressSpace() + (24u << 20);
-        if (AddressSpace() == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
-            _exit(3);
-        CXMLDocument doc;
+    WriteRepeated(path, "<project><name>", std::string(1 << 20, 'a'), 48, "</name></project>"); // within the size limit
+    // 48 MiB of name text cannot be held in 24 MiB more than the process has now.
+    const int status = ExitWithinAddressSpace(24u << 20, [&] {
+        ProjectContents doc;
         String reason;
         const bool ok = ReadProjectFile(path.c_str(), doc, reason);
-        _exit(ok ? 1 : std::string(reason.CStr()) == "not enough memory to load it" ? 0 : 2);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "the load ended the process";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: loaded, 2: another reason, 3: no limit could be set";
+        return ok ? 1 : std::string(reason.CStr()) == "not enough memory to load it" ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << "1: loaded, 2: another reason, 3: no limit could be set, -1: the load ended the process";
+}
+
+TEST(ProjectRead, ElementsThatAreNoVoiceCostNoMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    TempDir dir;
+    const std::string path = dir.File("many.xml");
+    std::string block;
+    for (int i = 0; i < 1 << 16; ++i)
+        block += i % 64 ? "<a/>" : "<b><c x='1'/></b>\n";
+    WriteRepeated(path, "<project><name>n</name>", block, 160, "<oscilloscope type='2'/></project>"); // 42 MB
+    const int status = ExitWithinAddressSpace(8u << 20, [&] {
+        ProjectContents doc;
+        String reason;
+        return ReadProjectFile(path.c_str(), doc, reason) && doc.voices.size() == 1 && doc.name == "n" ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "1: not loaded in 8 MiB, 3: no limit could be set, -1: the load ended the process";
 }
 
 } // namespace

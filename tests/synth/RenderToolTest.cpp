@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -443,6 +448,80 @@ TEST_F(RenderTool, VerboseOutputCountsClippedSamplesAsTheRendererDoes)
     // |2 sin| > 1 for two thirds of the time.
     EXPECT_NEAR(static_cast<double>(clipped), 8820.0 * 2 / 3, 60.0);
     EXPECT_NE(run.out.find("clipped: " + std::to_string(clipped) + " samples"), std::string::npos) << run.out;
+}
+
+TEST_F(RenderTool, VerboseLinesLostToAFullOrClosedStreamFailTheRun)
+{
+    const std::string tool = QW_BUILD_DIR "/quillwave-render -v " + Project("<oscilloscope period='0.1'/>") + " ";
+    const std::string wav = dir.File("out.wav");
+    for (const std::string& output : {wav + " >/dev/full 2>/dev/null", wav + " >&- 2>/dev/null",
+                                      std::string("- >/dev/null 2>/dev/full"), std::string("- >/dev/null 2>&-")}) {
+        const int raw = std::system((tool + output).c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << output;
+    }
+    // Written beside a closed standard output, the sound is whole: no line went into it.
+    EXPECT_EQ(ReadFileBytes(wav).size(), 44u + 8820u);
+}
+
+// Runs the tool on the project text with standard error on a terminal of its own and returns
+// what the terminal showed. The project comes through a named pipe that is written only once
+// the terminal shows waitFor (at most 60 s), or after 1.5 s when waitFor is empty: the run
+// lasts over a second however fast the machine is.
+std::string ShownOnATerminal(TempDir& dir, const char* option, const std::string& project, const std::string& waitFor)
+{
+    const std::string fifo = dir.File("slow.xml"), wav = dir.File("out.wav");
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_TRUE(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+    const std::string side = ptsname(terminal);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        const int tty = open(side.c_str(), O_RDWR), null = open("/dev/null", O_WRONLY);
+        dup2(tty, STDERR_FILENO);
+        dup2(null, STDOUT_FILENO);
+        execl(QW_BUILD_DIR "/quillwave-render", "quillwave-render", option, fifo.c_str(), wav.c_str(), nullptr);
+        _exit(127);
+    }
+    std::string shown;
+    auto readFor = [&](std::chrono::milliseconds time, const std::string& until) {
+        const auto end = std::chrono::steady_clock::now() + time;
+        char buffer[256];
+        while (std::chrono::steady_clock::now() < end && (until.empty() || shown.find(until) == std::string::npos)) {
+            pollfd ready{terminal, POLLIN, 0};
+            if (poll(&ready, 1, 100) > 0) {
+                const ssize_t n = read(terminal, buffer, sizeof buffer);
+                if (n <= 0)
+                    break; // the tool has ended and closed the terminal
+                shown.append(buffer, static_cast<size_t>(n));
+            }
+        }
+    };
+    readFor(std::chrono::milliseconds(waitFor.empty() ? 1500 : 60000), waitFor);
+    WriteFileBytes(fifo, project);
+    readFor(std::chrono::milliseconds(60000), "");
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    close(terminal);
+    return shown;
+}
+
+TEST_F(RenderTool, ARunOverASecondShowsProgressOnATerminalOnly)
+{
+    const std::string project = "<project><oscilloscope period='0.1'/></project>";
+    const std::string line = "\rquillwave-render: rendering " + dir.File("slow.xml") + ", ";
+    const std::string shown = ShownOnATerminal(dir, "--", project, line);
+    EXPECT_NE(shown.find(line), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\033[K"), std::string::npos) << "the line is erased at the end";
+    std::filesystem::remove(dir.File("slow.xml"));
+    EXPECT_EQ(ShownOnATerminal(dir, "-q", project, ""), "");
+    // Standard error in a file: no line either.
+    const std::string fifo = dir.File("slow.xml"), source = dir.File("p.xml");
+    WriteFileBytes(source, project);
+    const ToolRun run = Render(fifo + " " + dir.File("out.wav"), "(sleep 1.5; cat " + source + " >" + fifo + ") & ");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
 }
 
 } // namespace
