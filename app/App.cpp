@@ -4,6 +4,7 @@
 
 #include "events/Input.h"
 #include "platform/Events.h"
+#include "platform/Termination.h"
 
 namespace {
 
@@ -203,7 +204,11 @@ void CApp::RequestQuit()
     if (m_quitting)
         return;
     m_quitting = true;
-    const bool quit = CanQuit();
+    bool quit = CanQuit();
+    // A signal that came while CanQuit asked its question ended the question (as Cancel) and
+    // took the Quit event with it: ask again, now that the answer is the signal's.
+    if (!quit && PlatformTerminationSignal() != 0)
+        quit = CanQuit();
     m_quitting = false;
     if (quit)
         m_running = false;

@@ -54,7 +54,9 @@ public:
     // run a modal loop of its own meanwhile.
     virtual bool CanQuit() { return true; }
     // A close or quit request: the loop ends when CanQuit agrees. A request that arrives while
-    // CanQuit is still deciding (a second click on the close box) is ignored.
+    // CanQuit is still deciding (a second click on the close box) is ignored; when CanQuit
+    // declines after a termination signal arrived meanwhile (it cut a question short), it is
+    // asked once more and then answers for the signal.
     void RequestQuit();
     // Ends the main loop (and any modal loop in it) after the current pass, asking nothing:
     // the program's own decision, not the user's.
