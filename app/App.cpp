@@ -6,6 +6,8 @@
 #include "platform/Events.h"
 #include "platform/Termination.h"
 
+#include <cstdio>
+
 namespace {
 
 CApp* s_app = nullptr;
@@ -19,7 +21,14 @@ int AppMain(int argc, char** argv)
     CApp* app = GetApp();
     if (!app)
         return 0;
-    return app->Run(argc, argv);
+    const int status = app->Run(argc, argv);
+    // Run may have destroyed the application; only a live one has a failure to tell.
+    app = GetApp();
+    if (!app || app->GetFailure().IsEmpty())
+        return status;
+    std::fprintf(stderr, "quillwave: %s\n", app->GetFailure().CStr());
+    std::fflush(stderr);
+    return status != 0 ? status : 1;
 }
 
 // [SECTION] Life cycle
@@ -47,7 +56,9 @@ CApp::~CApp()
 bool CApp::Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen)
 {
     m_resizable = resizable;
-    if (!PlatformInitVideo()) {
+    const char* why = nullptr;
+    if (!PlatformInitVideo(&why)) {
+        Fail(String("cannot start the window system: ") + (why ? why : "no reason given"));
         PlatformShowWarning("App Error", "Could not register window");
         return false;
     }
@@ -58,13 +69,21 @@ bool CApp::Create(int32_t width, int32_t height, bool framed, bool resizable, bo
         PlatformDestroyWindow(m_window);
         m_window = nullptr;
     }
-    m_window = PlatformCreateWindow(width, height, framed, resizable, m_glRequest);
+    m_window = PlatformCreateWindow(width, height, framed, resizable, m_glRequest, &why);
     if (!m_window) {
+        Fail(String("cannot create the window: ") + (why ? why : "no reason given"));
         PlatformShowWarning("App Error", "Could not create window");
         return false;
     }
     SetSize(width, height, fullscreen);
     return true;
+}
+
+void CApp::Fail(const String& why)
+{
+    if (m_failure.IsEmpty())
+        m_failure = why.IsEmpty() ? String("the window could not be shown") : why;
+    m_running = false;
 }
 
 // [SECTION] Window placement

@@ -38,8 +38,9 @@ const char kUsage[] =
     "The program reads its resources from ../share/quillwave beside its executable (from a\n"
     "build tree, from the source tree's resources/).\n"
     "\n"
-    "Exit status: 0 when the window is closed; 1 when the resources cannot be found; 2 on a\n"
-    "bad command line.\n";
+    "Exit status: 0 when the window is closed; 1 when the resources cannot be found or the\n"
+    "window cannot be shown (no display, no window, no OpenGL context: the reason is printed\n"
+    "on standard error); 2 on a bad command line.\n";
 
 bool IsInside(const fs::path& path, const fs::path& folder)
 {
