@@ -150,11 +150,10 @@ TEST_F(UnsavedWork, SigtermEndsTheProgramWhileItsQuitQuestionIsOpen)
 {
     bool questionOpen = false;
     {
-        Application app; // its own question box, in its modal loop
+        Application app; // with its own question box and modal loop
         CFrameScript script;
-        CSceneMain& scene = app.GetMainScene();
         script.After(5, [&] {
-            scene.GetVoices()[0]->SetSlider(ValueFrequency, 1234.0f);
+            app.GetMainScene().GetVoices()[0]->SetSlider(ValueFrequency, 1234.0f);
             PlatformPushQuit(); // Ctrl+Q: "Save changes to New Project?"
         });
         script.After(5, [&] {
@@ -165,11 +164,9 @@ TEST_F(UnsavedWork, SigtermEndsTheProgramWhileItsQuitQuestionIsOpen)
         app.Run(0, nullptr);
     }
     EXPECT_TRUE(questionOpen);
-    PlatformResetTerminationForTesting();
     const auto orphans = CAutosave::FindOrphans(PlatformStateFolder());
-    EXPECT_EQ(orphans.size(), 1u) << "the work was not kept on the way out";
-    for (const auto& orphan : orphans)
-        CAutosave::Discard(orphan.path);
+    ASSERT_EQ(orphans.size(), 1u) << "the work was not kept on the way out";
+    CAutosave::Discard(orphans[0].path);
 }
 
 } // namespace
