@@ -4,7 +4,10 @@
 
 #include "events/Input.h"
 #include "platform/Events.h"
+#include "platform/Termination.h"
 #include "sound/SoundBuffer.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -19,7 +22,14 @@ int AppMain(int argc, char** argv)
     CApp* app = GetApp();
     if (!app)
         return 0;
-    return app->Run(argc, argv);
+    const int status = app->Run(argc, argv);
+    // Run may have destroyed the application; only a live one has a failure to tell.
+    app = GetApp();
+    if (!app || app->GetFailure().IsEmpty())
+        return status;
+    std::fprintf(stderr, "quillwave: %s\n", app->GetFailure().CStr());
+    std::fflush(stderr);
+    return status != 0 ? status : 1;
 }
 
 // [SECTION] Life cycle
@@ -47,7 +57,9 @@ CApp::~CApp()
 bool CApp::Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen)
 {
     m_resizable = resizable;
-    if (!PlatformInitVideo()) {
+    const char* why = nullptr;
+    if (!PlatformInitVideo(&why)) {
+        Fail(String("cannot start the window system: ") + (why ? why : "no reason given"));
         PlatformShowWarning("App Error", "Could not register window");
         return false;
     }
@@ -58,13 +70,21 @@ bool CApp::Create(int32_t width, int32_t height, bool framed, bool resizable, bo
         PlatformDestroyWindow(m_window);
         m_window = nullptr;
     }
-    m_window = PlatformCreateWindow(width, height, framed, resizable, m_glRequest);
+    m_window = PlatformCreateWindow(width, height, framed, resizable, m_glRequest, &why);
     if (!m_window) {
+        Fail(String("cannot create the window: ") + (why ? why : "no reason given"));
         PlatformShowWarning("App Error", "Could not create window");
         return false;
     }
     SetSize(width, height, fullscreen);
     return true;
+}
+
+void CApp::Fail(const String& why)
+{
+    if (m_failure.IsEmpty())
+        m_failure = why.IsEmpty() ? String("the window could not be shown") : why;
+    m_running = false;
 }
 
 // [SECTION] Window placement
@@ -204,7 +224,11 @@ void CApp::RequestQuit()
     if (m_quitting)
         return;
     m_quitting = true;
-    const bool quit = CanQuit();
+    bool quit = CanQuit();
+    // A signal that came while CanQuit asked its question ended the question (as Cancel) and
+    // took the Quit event with it: ask again, now that the answer is the signal's.
+    if (!quit && PlatformTerminationSignal() != 0)
+        quit = CanQuit();
     m_quitting = false;
     if (quit)
         m_running = false;

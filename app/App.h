@@ -41,7 +41,8 @@ public:
     // Starts the window system and opens the window: width × height client pixels, with a
     // title bar when framed, resizable or not, full screen or not. On failure shows the
     // warning box ("Could not register window" or "Could not create window", caption
-    // "App Error") and returns false. A second call replaces the window.
+    // "App Error"), records why (GetFailure) and returns false. A second call replaces the
+    // window.
     virtual bool Create(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen);
     // One frame, whatever was requested: emit the frame tick, Draw, emit onDrawOverlay,
     // present, then sleep what is left of the frame period (measured from after the tick;
@@ -54,13 +55,20 @@ public:
     // run a modal loop of its own meanwhile.
     virtual bool CanQuit() { return true; }
     // A close or quit request: the loop ends when CanQuit agrees. A request that arrives while
-    // CanQuit is still deciding (a second click on the close box) is ignored.
+    // CanQuit is still deciding (a second click on the close box) is ignored; when CanQuit
+    // declines after a termination signal arrived meanwhile (it cut a question short), it is
+    // asked once more and then answers for the signal.
     void RequestQuit();
     // Ends the main loop (and any modal loop in it) after the current pass, asking nothing:
     // the program's own decision, not the user's.
     void EndLoop() { m_running = false; }
     // The program: called by AppMain; returns the process's exit code.
     virtual int Run(int argc, char** argv) = 0;
+    // Records why the program cannot go on showing its window (it could not be made, or the
+    // display went away) and ends the loop. The first reason is kept.
+    void Fail(const String& why);
+    // That reason, one line without the program's name; empty while nothing failed.
+    const String& GetFailure() const { return m_failure; }
 
     // Runs passes until the window is closed or the program is asked to quit. The first pass
     // draws (a redraw is requested on entry). The end is tested after the pass: the pass that
@@ -153,11 +161,15 @@ private:
     bool m_hasDrawn = false;
     uint32_t m_lastDraw = 0; // when the tick of the last pass (or Frame) that drew began
     RunState m_runState = Active;
+    String m_failure;
     CSlotList m_slots; // the own resize slot
 };
 
 // The application object, or null when there is none.
 CApp* GetApp();
 
-// The program's entry: 0 when no application object exists, otherwise its Run (argc, argv).
+// The program's entry: 0 when no application object exists, otherwise its Run (argc, argv);
+// when the application recorded a failure (CApp::Fail), that is printed on standard error
+// after "quillwave: " and a Run result of 0 becomes 1, so that a program that could not show
+// its window never reports success.
 int AppMain(int argc, char** argv);

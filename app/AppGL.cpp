@@ -19,8 +19,10 @@ bool CAppGL::CreateGL(int32_t width, int32_t height, bool framed, bool resizable
     m_glRequest.samples = samples;
     if (!Create(width, height, framed, resizable, fullscreen))
         return false;
-    m_context = PlatformCreateGLContext(GetWindow());
+    const char* why = nullptr;
+    m_context = PlatformCreateGLContext(GetWindow(), &why);
     if (!m_context) {
+        Fail(String("cannot create the OpenGL context: ") + (why ? why : "no reason given"));
         PlatformShowWarning("App Error", "Could not create OpenGL context");
         return false;
     }

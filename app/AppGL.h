@@ -14,8 +14,8 @@ public:
     // Opens the window (Create) for a framebuffer of the given colour, depth and stencil bits
     // and multisample count (0: none; a count the display cannot give is dropped), makes the
     // context and sets the start-up GL state (InitGL). False when the window cannot be made,
-    // or, with the box "Could not create OpenGL context" (caption "App Error"), when the
-    // context cannot.
+    // or, with the box "Could not create OpenGL context" (caption "App Error") and the reason
+    // recorded (GetFailure), when the context cannot.
     virtual bool CreateGL(int32_t width, int32_t height, bool framed, bool resizable, bool fullscreen,
                           int32_t colourBits, int32_t depthBits, int32_t stencilBits, int32_t samples);
 

@@ -4,6 +4,7 @@
 #include "platform/Events.h"
 #include "app/FileDialogLoop.h"
 #include "app/QuestionLoop.h"
+#include "app/Startup.h"
 #include "app/WindowIcon.h"
 #include "platform/Termination.h"
 #include "gui/FileDialog.h"
@@ -78,6 +79,15 @@ void Application::OnSceneChanged(const String&)
 {
     if (m_startupProject.IsEmpty() || m_scenes.GetCurrentScene() != &m_main)
         return;
+    // Checked as the Open dialog checks a chosen file, before anything opens it: a named pipe
+    // would hold the window blank until something wrote to it.
+    const std::string problem = ProjectFileProblem(m_startupProject.CStr());
+    if (!problem.empty()) {
+        PlatformShowWarning("Open Project",
+                            String::Format("Could not open \"%s\": %s", m_startupProject.CStr(), problem.c_str()).CStr());
+        m_startupProject.Clear();
+        return;
+    }
     // The Open command asks its runner for a path, which takes the pending answer at once.
     m_answerWithStartupProject = true;
     m_main.LoadProject();

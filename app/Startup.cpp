@@ -1,7 +1,12 @@
 #include "app/Startup.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -24,7 +29,8 @@ const char kUsage[] =
     "save it as a WAV, FLAC or Ogg Vorbis file, and save and open projects as XML files.\n"
     "\n"
     "With PROJECT.xml the window opens with that project loaded, as the Open command loads it;\n"
-    "a project that cannot be read is reported in a warning box, and a new project is shown.\n"
+    "a project that cannot be read (missing, not a regular file, not readable) is reported in\n"
+    "a warning box, and a new project is shown.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
@@ -32,8 +38,9 @@ const char kUsage[] =
     "The program reads its resources from ../share/quillwave beside its executable (from a\n"
     "build tree, from the source tree's resources/).\n"
     "\n"
-    "Exit status: 0 when the window is closed; 1 when the resources cannot be found; 2 on a\n"
-    "bad command line.\n";
+    "Exit status: 0 when the window is closed; 1 when the resources cannot be found or the\n"
+    "window cannot be shown (no display, no window, no OpenGL context: the reason is printed\n"
+    "on standard error); 2 on a bad command line.\n";
 
 bool IsInside(const fs::path& path, const fs::path& folder)
 {
@@ -87,6 +94,22 @@ StartupCommand ParseStartupCommand(int argc, const char* const* argv, const std:
         command.project = path.lexically_normal().string();
     }
     return command;
+}
+
+std::string ProjectFileProblem(const std::string& path)
+{
+    struct stat st;
+    if (path.empty())
+        return std::strerror(ENOENT);
+    if (stat(path.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return "Not a regular file";
+    if (access(path.c_str(), R_OK) != 0)
+        return std::strerror(errno);
+    return std::string();
 }
 
 std::vector<std::string> DataFolderCandidates(const DataFolderPlaces& places)

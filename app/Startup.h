@@ -24,6 +24,13 @@ struct StartupCommand {
 // empty project path fails. After "--" every argument is a path.
 StartupCommand ParseStartupCommand(int argc, const char* const* argv, const std::string& workingFolder);
 
+// Why the project named on the command line cannot be opened, found without opening it (a
+// named pipe would wait for a writer, a device might never end): empty for a regular file
+// this process may read; otherwise the system's text for the failure ("No such file or
+// directory", "Permission denied", "Is a directory") or "Not a regular file" for a pipe,
+// device or socket, as the Open dialog says it.
+std::string ProjectFileProblem(const std::string& path);
+
 // The text --help prints: usage, what the program does, the options and the exit statuses.
 const char* StartupUsage();
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <langinfo.h>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -71,6 +72,27 @@ bool PlatformInitVideo(const char** why)
             *why = SDL_GetError();
         return false;
     }
+    // When no display can be reached SDL falls back, unasked, to a driver that shows nothing
+    // (its offscreen driver, which renders with the software GL). The program then ran on
+    // unseen, and since that driver cannot wait for events, SDL's wait woke every
+    // millisecond. A driver that shows nothing is used only when SDL_VIDEODRIVER names it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+        !(asked && std::strstr(asked, driver))) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        static std::string reason;
+        const char* display = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        reason = "no display to open a window on (DISPLAY=";
+        reason += display ? display : "(unset)";
+        reason += ", WAYLAND_DISPLAY=";
+        reason += wayland ? wayland : "(unset)";
+        reason += ")";
+        if (why)
+            *why = reason.c_str();
+        return false;
+    }
     SDL_DisableScreenSaver();
     // Held for the process's life, so that destroying the last window does not unload the
     // OpenGL driver (whose allocations would then be reported as leaks of an unknown module).
@@ -110,13 +132,18 @@ void PlatformDestroyWindow(PlatformWindow* window)
         SDL_DestroyWindow(window);
 }
 
-PlatformGLContext PlatformCreateGLContext(PlatformWindow* window)
+PlatformGLContext PlatformCreateGLContext(PlatformWindow* window, const char** why)
 {
-    if (!window)
+    if (!window) {
+        if (why)
+            *why = "no window";
         return nullptr;
+    }
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (context)
         SDL_GL_MakeCurrent(window, context);
+    else if (why)
+        *why = SDL_GetError();
     return context;
 }
 

@@ -18,7 +18,9 @@ constexpr const char* kPlatformWindowClass = "quillwave";
 // screen saver kept off, and its windows carry kPlatformWindowClass unless the environment
 // names another class (SDL_VIDEO_X11_WMCLASS, SDL_VIDEO_WAYLAND_WMCLASS). (Stopping it would unload the OpenGL driver while the driver's own
 // allocations are live; windows come and go while it runs.) True when it is running; false,
-// with the reason in *why when given, when there is no display to talk to.
+// with the reason in *why when given (valid until the next call), when there is no display
+// to talk to; a window system that would show nothing (SDL's offscreen and dummy drivers)
+// counts as none unless SDL_VIDEODRIVER names it.
 bool PlatformInitVideo(const char** why = nullptr);
 
 // The framebuffer a window's OpenGL context draws into. Colour bits 32 is 8 bits each of red,
@@ -38,8 +40,9 @@ PlatformWindow* PlatformCreateWindow(int32_t width, int32_t height, bool framed,
                                      const PlatformGLRequest& format, const char** why = nullptr);
 void PlatformDestroyWindow(PlatformWindow* window);
 
-// Creates the window's context and makes it current; null when that fails.
-PlatformGLContext PlatformCreateGLContext(PlatformWindow* window);
+// Creates the window's context and makes it current; null, with the reason in *why when
+// given, when that fails.
+PlatformGLContext PlatformCreateGLContext(PlatformWindow* window, const char** why = nullptr);
 void PlatformDeleteGLContext(PlatformGLContext context);
 void PlatformSwapBuffers(PlatformWindow* window);
 

@@ -2,11 +2,17 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cctype>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,17 +74,78 @@ int ResolveLinks(std::string& path)
     return ELOOP;
 }
 
-// A name nobody else is likely to pick at the same moment.
+// A temporary file is named ".NAME.~PID.XXXXXXXX.tmp": NAME is at most kNameKept characters
+// of the target's name, PID the writer's process id in decimal, XXXXXXXX eight hex digits
+// that tell one writer's files apart. While its writer lives the file is held under an
+// exclusive flock, taken right after it is created.
+constexpr char kPidMark[] = ".~";
+constexpr char kTemporaryEnd[] = ".tmp";
+constexpr size_t kHexDigits = 8;
+
+// Eight hex digits nobody else is likely to pick at the same moment.
 std::string Suffix()
 {
     static std::atomic<uint32_t> counter{0};
     uint64_t mix = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    mix ^= static_cast<uint64_t>(getpid()) << 32;
     mix ^= static_cast<uint64_t>(counter.fetch_add(1)) * 0x9E3779B97F4A7C15ull;
     mix ^= mix >> 29;
     char text[16];
     std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(mix ^ (mix >> 32)));
     return text;
+}
+
+// The writer's process id in a temporary file's name; 0 when the name is not one of ours.
+pid_t WriterOf(const char* name)
+{
+    const std::string text = name;
+    const size_t endSize = sizeof kTemporaryEnd - 1;
+    if (text.size() < 2 || text[0] != '.' || text.size() < endSize ||
+        text.compare(text.size() - endSize, endSize, kTemporaryEnd) != 0)
+        return 0;
+    const std::string stem = text.substr(0, text.size() - endSize); // ".NAME.~PID.XXXXXXXX"
+    if (stem.size() < kHexDigits + 1 || stem[stem.size() - kHexDigits - 1] != '.')
+        return 0;
+    for (size_t i = stem.size() - kHexDigits; i < stem.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(stem[i])))
+            return 0;
+    const std::string head = stem.substr(0, stem.size() - kHexDigits - 1); // ".NAME.~PID"
+    const size_t mark = head.rfind(kPidMark);
+    if (mark == std::string::npos || mark == 0 || mark + 2 >= head.size() || head.size() - mark > 2 + 10)
+        return 0;
+    long long pid = 0;
+    for (size_t i = mark + 2; i < head.size(); ++i) {
+        if (head[i] < '0' || head[i] > '9')
+            return 0;
+        pid = pid * 10 + (head[i] - '0');
+    }
+    return pid > 0 && pid <= INT32_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+// Removes the temporary files in folder that a writer left when it died before finishing: a
+// file is a leftover only when its name says it is ours, it is a regular file of this user,
+// no process has the id its name gives, and nobody holds its lock. The id alone could be
+// reused, or belong to another machine's or container's process; the lock alone could be
+// free for the moment between a live writer creating the file and locking it. Best effort.
+void RemoveLeftovers(const std::string& folder)
+{
+    DIR* listing = opendir(folder.c_str());
+    if (!listing)
+        return;
+    const int at = dirfd(listing);
+    while (const struct dirent* entry = readdir(listing)) {
+        const pid_t writer = WriterOf(entry->d_name);
+        if (writer == 0 || writer == getpid() || kill(writer, 0) == 0 || errno != ESRCH)
+            continue;
+        const int fd = openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlinkat(at, entry->d_name, 0);
+        close(fd);
+    }
+    closedir(listing);
 }
 
 // Gives the replacement the old file's owner and group. Only a privileged process may give a
@@ -163,9 +230,12 @@ bool CAtomicFile::Open(const char* path)
     if (exists && access(m_target.c_str(), W_OK) != 0)
         return Fail(errno);
 
-    const std::string stem = FolderOf(m_target) + "/." + NameOf(m_target).substr(0, kNameKept) + ".";
+    const std::string folder = FolderOf(m_target);
+    RemoveLeftovers(folder);
+    const std::string stem = folder + "/." + NameOf(m_target).substr(0, kNameKept) + kPidMark +
+                             std::to_string(getpid()) + ".";
     for (int attempt = 0; attempt < kNameTries && m_fd < 0; ++attempt) {
-        std::string candidate = stem + Suffix() + ".tmp";
+        std::string candidate = stem + Suffix() + kTemporaryEnd;
         // 0666 lets the umask (and a default ACL) decide, as for any new file.
         m_fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0)
@@ -175,6 +245,11 @@ bool CAtomicFile::Open(const char* path)
     }
     if (m_fd < 0)
         return Fail(EEXIST);
+    // Held until the descriptor closes (or the process ends): it tells a later writer's
+    // RemoveLeftovers that this file is in use. A folder whose file system has no locks
+    // still gets the save; only the id in the name protects the file then.
+    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
+    }
 
     if (exists) {
         if (fchmod(m_fd, existing.st_mode & 07777) != 0)

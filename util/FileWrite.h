@@ -3,7 +3,10 @@
 // is untouched; after any failure it is byte-identical to what it was and the temporary file
 // is gone. A symbolic link as target keeps being a link: the file it points to is replaced.
 // Failures carry the errno value that says why (for strerror). POSIX only; not thread-safe
-// for one object, independent objects may be used from different threads.
+// for one object, independent objects may be used from different threads. The temporary
+// file's name carries the writer's process id and the file is locked while it is written, so
+// that each replacement first removes the temporary files that dead writers left in the same
+// folder (killed mid-save) and never touches a live writer's.
 #pragma once
 
 #include <cstddef>

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -244,11 +246,13 @@ TEST_F(StartupProject, OneThatCannotBeReadGetsOpensWarningAndTheNewProjectStays)
 {
     WriteFileBytes(dir.File("broken.xml"), "<project><oscilloscope></project>");
     fs::create_directory(dir.File("folder.xml"));
+    ASSERT_EQ(mkfifo(dir.File("pipe.xml").c_str(), 0600), 0); // nothing ever writes to it
     // Each project with the start of the reason Open gives for it.
     const std::pair<std::string, std::string> projects[] = {
         {dir.File("missing.xml"), "No such file or directory"},
         {dir.File("broken.xml"), "not a well-formed project file"},
         {dir.File("folder.xml"), "Is a directory"},
+        {dir.File("pipe.xml"), "Not a regular file"},
     };
     for (const auto& [project, reason] : projects) {
         g_warnings.clear();

@@ -4,6 +4,7 @@
 // run's own folders (tests/support/TestMain.cpp).
 #include "app/Application.h"
 
+#include "app/QuestionLoop.h"
 #include "gui/Menu.h"
 #include "platform/Events.h"
 #include "platform/Paths.h"
@@ -143,6 +144,29 @@ TEST_F(UnsavedWork, SigtermKeepsTheWorkAndTheNextStartRecoversIt)
     EXPECT_TRUE(CAutosave::FindOrphans(PlatformStateFolder()).empty()) << "recovered once, offered no more";
     EXPECT_TRUE(autosavedAgain) << "the recovered work was not safe again at once";
     EXPECT_TRUE(savedRemovesIt);
+}
+
+TEST_F(UnsavedWork, SigtermEndsTheProgramWhileItsQuitQuestionIsOpen)
+{
+    bool questionOpen = false;
+    {
+        Application app; // with its own question box and modal loop
+        CFrameScript script;
+        script.After(5, [&] {
+            app.GetMainScene().GetVoices()[0]->SetSlider(ValueFrequency, 1234.0f);
+            PlatformPushQuit(); // Ctrl+Q: "Save changes to New Project?"
+        });
+        script.After(5, [&] {
+            questionOpen = GetRunningQuestion() != nullptr;
+            std::raise(SIGTERM);
+        });
+        script.After(200, [] { ADD_FAILURE() << "SIGTERM did not end the program"; });
+        app.Run(0, nullptr);
+    }
+    EXPECT_TRUE(questionOpen);
+    const auto orphans = CAutosave::FindOrphans(PlatformStateFolder());
+    ASSERT_EQ(orphans.size(), 1u) << "the work was not kept on the way out";
+    CAutosave::Discard(orphans[0].path);
 }
 
 } // namespace

@@ -269,4 +269,20 @@ TEST(WindowSystemTest, NoWindowSystemIsReportedAndCreateFails)
     EXPECT_EQ(g_warnings, (std::vector<std::string>{"App Error: Could not register window"}));
 }
 
+// Without a display SDL falls back to a driver that shows nothing: the start fails instead.
+TEST(WindowSystemTest, NoDisplayEndsTheProgramWithItsReasonAndStatusOne)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) || std::getenv("SDL_VIDEODRIVER") || std::getenv("WAYLAND_DISPLAY"))
+        GTEST_SKIP() << "the window system already runs, or the environment chooses it";
+    struct CStartApp : CWindowApp {
+        int Run(int, char**) override { return Open() ? 5 : 0; } // 0 after a failed start, as Application
+    } app;
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", ":4711", 1); // no server there
+    EXPECT_EQ(AppMain(0, nullptr), 1); // the warning box cannot show either
+    display.empty() ? unsetenv("DISPLAY") : setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(std::string(app.GetFailure().CStr()).rfind("cannot start the window system: no display", 0), 0u);
+    EXPECT_FALSE(SDL_WasInit(SDL_INIT_VIDEO)) << "a window system that shows nothing was kept";
+}
+
 } // namespace

@@ -103,10 +103,11 @@ expect_status 0 "quillwave-render tone.xml tone.ogg" "$prefix/bin/quillwave-rend
 # share/quillwave beside it says where it looked and exits 1. The warning box cannot show
 # without a display, so nothing waits for a click.
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy)
-expect_status 0 "installed quillwave without a display" "${nodisplay[@]}" "$prefix/bin/quillwave"
+expect_status 1 "installed quillwave without a display" "${nodisplay[@]}" "$prefix/bin/quillwave"
 grep -q "resources" "$work/err" && fail "the installed program did not find its resources"
+grep -q "^quillwave: cannot start the window system" "$work/err" || fail "a start without a display does not say why"
 # A project that cannot be read no longer stops the start: the main scene's Open reports it.
-expect_status 0 "quillwave with a missing project" "${nodisplay[@]}" "$prefix/bin/quillwave" missing.xml
+expect_status 1 "quillwave with a missing project" "${nodisplay[@]}" "$prefix/bin/quillwave" missing.xml
 grep -q "cannot read project" "$work/err" && fail "a missing project stopped the start"
 mkdir -p "$work/bare/bin"
 cp "$prefix/bin/quillwave" "$work/bare/bin/"

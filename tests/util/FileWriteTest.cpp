@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -195,6 +198,27 @@ TEST_F(FileWrite, AFileTheUserMayNotWriteIsNotReplaced)
     EXPECT_EQ(status, 0) << "1: replaced, 2: another reason than EACCES, 3: no ordinary user";
     EXPECT_EQ(ReadFileBytes(path), "old");
     EXPECT_EQ(Names(), std::set<std::string>{"locked.xml"});
+}
+
+TEST_F(FileWrite, ASaveRemovesWhatKilledWritersLeftAndNoLiveWritersFile)
+{
+    EXPECT_EQ(RunWithFileSizeLimit(RLIM_INFINITY, [&] {
+        CAtomicFile file; // killed mid-save
+        if (file.Open(dir.File("killed.xml").c_str()) && file.Write("half", 4))
+            raise(SIGKILL);
+        return 1;
+    }), -1);
+    ASSERT_EQ(Names().size(), 1u);
+    const std::string leftover = *Names().begin();
+    // A live writer under the dead id, holding its file locked (another container's process).
+    const int held = open(dir.File(".held" + leftover.substr(leftover.find(".xml.~"))).c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(held >= 0 && flock(held, LOCK_EX) == 0);
+    std::set<std::string> expected = Names();
+    ASSERT_TRUE(Write(dir.File("next.xml"), "next"));
+    expected.erase(leftover);
+    expected.insert("next.xml");
+    EXPECT_EQ(Names(), expected);
+    close(held);
 }
 
 } // namespace
