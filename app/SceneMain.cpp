@@ -4,6 +4,7 @@
 #include "app/SceneMain.h"
 
 #include "app/App.h"
+#include "app/ExportLoop.h"
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
@@ -797,8 +798,21 @@ void CSceneMain::SaveSound()
     }
     const int32_t dot = LastIndexOf(path, '.');
     m_soundEnding = path.Substring(dot, path.Length() - dot); // the next export proposes it again
+    // Rendered off the frame loop behind a progress box; a cancelled export writes nothing.
+    CSound sound;
+    MixStats stats;
+    const String file = path.Substring(LastIndexOf(path, '/') + 1);
+    switch (RunExportRender(MixVoices(), sound, stats, "Save Sound", "Rendering " + file, &GetResources())) {
+    case ExportRender::Cancelled:
+        return;
+    case ExportRender::Failed:
+        WarnNotSaved("Save Sound", path, ENOMEM);
+        return;
+    case ExportRender::Rendered:
+        break;
+    }
     int error = 0;
-    if (!SaveSoundFile(path, format, m_voices, m_mix, &error))
+    if (!WriteMixFile(path, format, sound, &error))
         WarnNotSaved("Save Sound", path, error);
 }
 
