@@ -5,6 +5,7 @@
 
 #include "app/App.h"
 #include "app/ExportLoop.h"
+#include "app/MessageLoop.h"
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
@@ -312,7 +313,7 @@ void CSceneMain::WarnAboutHiddenVoices()
     const String text = String::Format(
         "This project has %zu voices; only the first %zu are shown. The others are still played and saved.",
         m_voices.size(), m_panels.size());
-    PlatformShowWarning("Voices not shown", text.CStr());
+    Warn("Voices not shown", text);
 }
 
 void CSceneMain::SetAreaBounds(int32_t width, int32_t height)
@@ -937,7 +938,7 @@ bool CSceneMain::ConfirmDiscard()
     }
 }
 
-void CSceneMain::Warn(const char* caption, const String& text) { PlatformShowWarning(caption, text.CStr()); }
+void CSceneMain::Warn(const char* caption, const String& text) { ShowWarning(caption, text, &GetResources()); }
 
 void CSceneMain::WarnNotSaved(const char* caption, const String& path, int error)
 {
