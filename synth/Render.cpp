@@ -76,7 +76,7 @@ constexpr uint64_t kMinParallelWork = 1u << 15;
 // Above it a render is cut into parts of about this many (some tens of milliseconds), so
 // that progress moves and a cancel is heard while it runs; each part then adds up its start
 // time from zero, which stays a small share beside the voices it evaluates.
-constexpr uint64_t kWorkPerPart = 1u << 23;
+constexpr uint64_t kWorkPerPart = 1u << 22;
 constexpr uint64_t kMaxParts = 512;
 
 } // namespace
