@@ -63,7 +63,9 @@ public:
     void SaveProject();
     void SaveProjectAs();
     // Exports the mix as WAV, FLAC or Ogg Vorbis (the Save Sound button); the dialog starts
-    // in the project's folder with the project's name.
+    // in the project's folder with the project's name. The render runs off the main thread
+    // behind a progress box (RunExportRender); Cancel there writes nothing, and the previous
+    // file stays as it was. The playing mix is not touched.
     void SaveSound();
     void AddSound();
     void LoopToggled();
