@@ -4,6 +4,8 @@
 #include "app/SceneMain.h"
 
 #include "app/App.h"
+#include "app/ExportLoop.h"
+#include "app/MessageLoop.h"
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
@@ -309,7 +311,7 @@ void CSceneMain::WarnAboutHiddenVoices()
     const String text = String::Format(
         "This project has %zu voices; only the first %zu are shown. The others are still played and saved.",
         m_voices.size(), m_panels.size());
-    PlatformShowWarning("Voices not shown", text.CStr());
+    Warn("Voices not shown", text);
 }
 
 void CSceneMain::SetAreaBounds(int32_t width, int32_t height)
@@ -829,8 +831,21 @@ void CSceneMain::SaveSound()
     }
     const int32_t dot = LastIndexOf(path, '.');
     m_soundEnding = path.Substring(dot, path.Length() - dot); // the next export proposes it again
+    // Rendered off the frame loop behind a progress box; a cancelled export writes nothing.
+    CSound sound;
+    MixStats stats;
+    const String file = path.Substring(LastIndexOf(path, '/') + 1);
+    switch (RunExportRender(MixVoices(), sound, stats, "Save Sound", "Rendering " + file, &GetResources())) {
+    case ExportRender::Cancelled:
+        return;
+    case ExportRender::Failed:
+        WarnNotSaved("Save Sound", path, ENOMEM);
+        return;
+    case ExportRender::Rendered:
+        break;
+    }
     int error = 0;
-    if (!SaveSoundFile(path, format, m_voices, m_mix, &error))
+    if (!WriteMixFile(path, format, sound, &error))
         WarnNotSaved("Save Sound", path, error);
 }
 
@@ -955,7 +970,7 @@ bool CSceneMain::ConfirmDiscard()
     }
 }
 
-void CSceneMain::Warn(const char* caption, const String& text) { PlatformShowWarning(caption, text.CStr()); }
+void CSceneMain::Warn(const char* caption, const String& text) { ShowWarning(caption, text, &GetResources()); }
 
 void CSceneMain::WarnNotSaved(const char* caption, const String& path, int error)
 {

@@ -10,8 +10,8 @@
 // project's file and whether it has unsaved changes (compared with the state last opened,
 // saved or made new, so an undo back to it is unmodified), and asks before letting them go.
 // Save Sound writes WAV, FLAC or Ogg Vorbis by the chosen name's ending.
-// A save that fails (an unknown ending included) and an Open that does not load say so in the
-// platform's warning box, naming the file and the reason; a failed Open changes nothing.
+// A save that fails (an unknown ending included) and an Open that does not load say so in a
+// warning box (app/MessageLoop.h), naming the file and the reason; a failed Open changes nothing.
 // Main thread only.
 #pragma once
 
@@ -63,7 +63,9 @@ public:
     void SaveProject();
     void SaveProjectAs();
     // Exports the mix as WAV, FLAC or Ogg Vorbis (the Save Sound button); the dialog starts
-    // in the project's folder with the project's name.
+    // in the project's folder with the project's name. The render runs off the main thread
+    // behind a progress box (RunExportRender); Cancel there writes nothing, and the previous
+    // file stays as it was. The playing mix is not touched.
     void SaveSound();
     void AddSound();
     void LoopToggled();
@@ -216,7 +218,8 @@ private:
     // After the player has been emptied: Play, Stop and Mic up, Add Sound, Play, Stop and
     // Loop enabled, Mic enabled only with a microphone (whose recording stops).
     void ShowNothingPlays();
-    // The platform's warning box (also written to standard error).
+    // The warning in the program's own box over the window, with Copy (ShowWarning); before
+    // the window exists the platform's box. Also written to standard error.
     void Warn(const char* caption, const String& text);
     // "Could not save "path": reason", the reason being the system's text for error.
     void WarnNotSaved(const char* caption, const String& path, int error);

@@ -277,3 +277,5 @@ void PlatformSetWarningHookForTesting(void (*hook)(const char* caption, const ch
 {
     s_warningHook = hook;
 }
+
+bool PlatformHasWarningHookForTesting() { return s_warningHook != nullptr; }

@@ -79,3 +79,5 @@ void PlatformGetGlobalCursor(int32_t* x, int32_t* y);
 void PlatformShowWarning(const char* caption, const char* text);
 // Tests replace the box (standard error is still written); nullptr restores it.
 void PlatformSetWarningHookForTesting(void (*hook)(const char* caption, const char* text));
+// A test hook is set: the program's own warning box yields to PlatformShowWarning then.
+bool PlatformHasWarningHookForTesting();

@@ -5,6 +5,7 @@
 
 #include <xmmintrin.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -72,6 +73,11 @@ uint64_t MixLoop(const RenderVoice* voices, uint32_t count, uint8_t* out, uint32
 constexpr uint32_t kPartGrain = 64;
 // Below this many voice evaluations a render is not worth waking the pool for.
 constexpr uint64_t kMinParallelWork = 1u << 15;
+// Above it a render is cut into parts of about this many (some tens of milliseconds), so
+// that progress moves and a cancel is heard while it runs; each part then adds up its start
+// time from zero, which stays a small share beside the voices it evaluates.
+constexpr uint64_t kWorkPerPart = 1u << 22;
+constexpr uint64_t kMaxParts = 512;
 
 } // namespace
 
@@ -92,7 +98,7 @@ bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound
 }
 
 bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-               uint32_t rate, uint32_t bits, uint64_t* clipped)
+               uint32_t rate, uint32_t bits, uint64_t* clipped, RenderCancel cancel, RenderProgress* progress)
 {
     if (clipped)
         *clipped = 0;
@@ -125,23 +131,33 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     const MixKernel kernel = (control & kRoundingAndFlushing) == 0 ? CurrentMixKernel() : MixKernel::Scalar;
     const uint64_t work = static_cast<uint64_t>(job.samples) * count;
     uint32_t parts = work < kMinParallelWork ? 1 : RenderThreads();
+    if (work / kWorkPerPart > parts)
+        parts = static_cast<uint32_t>(std::min<uint64_t>(work / kWorkPerPart, kMaxParts));
     const uint32_t grains = (job.samples + kPartGrain - 1) / kPartGrain;
     if (parts > grains)
         parts = grains;
     const uint32_t grainsPerPart = (grains + parts - 1) / parts;
     std::vector<uint64_t> partClips(parts, 0);
+    if (progress) {
+        progress->done.store(0);
+        progress->total.store(parts);
+    }
     auto mixPart = [&](uint32_t part) {
         const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
         const uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
-        if (first >= job.samples)
-            return;
-        const unsigned own = _mm_getcsr();
-        _mm_setcsr(control);
-        partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first),
-                                   static_cast<uint32_t>(end < job.samples ? end : job.samples));
-        _mm_setcsr(own);
+        if (first < job.samples && !cancel()) {
+            const unsigned own = _mm_getcsr();
+            _mm_setcsr(control);
+            partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first),
+                                       static_cast<uint32_t>(end < job.samples ? end : job.samples));
+            _mm_setcsr(own);
+        }
+        if (progress)
+            progress->done.fetch_add(1, std::memory_order_relaxed);
     };
     RunParts(parts, mixPart);
+    if (cancel())
+        return false;
     if (clipped)
         for (uint64_t n : partClips)
             *clipped += n;

@@ -81,7 +81,8 @@ void CRenderCache::Recount()
 }
 
 bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-                          uint32_t rate, uint32_t bits, MixStats* statsOut, RenderCancel cancel)
+                          uint32_t rate, uint32_t bits, MixStats* statsOut, RenderCancel cancel,
+                          RenderProgress* progress)
 {
     MixStats stats;
     struct Report {
@@ -139,7 +140,9 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         // Past the budget: the plain renderer, keeping nothing.
         Clear();
         stats.voicesRendered = n;
-        return RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped);
+        const bool ok = RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped, cancel, progress);
+        stats.cancelled = cancel();
+        return ok && !stats.cancelled;
     }
     stats.cached = true;
     // Muted voices' contributions stay only while everything fits.
@@ -182,7 +185,9 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         Clear();
         stats.cached = false;
         stats.voicesRendered = n;
-        return RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped);
+        const bool ok = RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped, cancel, progress);
+        stats.cancelled = cancel();
+        return ok && !stats.cancelled;
     }
     Recount();
     stats.voicesRendered = static_cast<uint32_t>(work.size());
@@ -190,7 +195,21 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
     const MixKernel kernel = (control & kRoundingAndFlushing) == 0 ? CurrentMixKernel() : MixKernel::Scalar;
     const double scale = bits == 8 ? 127.0 : 32767.0;
     const uint32_t partsPerVoice = (samples + kPartValues - 1) / kPartValues;
+    const uint32_t contributionParts = static_cast<uint32_t>(work.size()) * partsPerVoice;
+    if (progress) {
+        progress->done.store(0);
+        progress->total.store(contributionParts + partsPerVoice);
+    }
+    struct Count {
+        RenderProgress* progress;
+        ~Count()
+        {
+            if (progress)
+                progress->done.fetch_add(1, std::memory_order_relaxed);
+        }
+    };
     auto contributionPart = [&](uint32_t part) {
+        const Count count{progress};
         if (cancel())
             return;
         const Work& w = work[part / partsPerVoice];
@@ -201,7 +220,7 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         ContributionRange(*w.voice, w.plan, scale, step, kernel, first, end, w.entry->View());
         _mm_setcsr(own);
     };
-    RunParts(static_cast<uint32_t>(work.size()) * partsPerVoice, contributionPart);
+    RunParts(contributionParts, contributionPart);
     if (cancel()) {
         // A part may have been skipped: none of this render's contributions can be trusted.
         for (auto it = m_entries.begin(); it != m_entries.end();)
@@ -223,6 +242,7 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
     mix.bits = static_cast<int>(bits);
     std::vector<uint64_t> clips(partsPerVoice, 0);
     auto mixPart = [&](uint32_t part) {
+        const Count count{progress};
         if (cancel())
             return;
         const uint32_t first = part * kPartValues;

@@ -31,13 +31,6 @@ struct MixStats {
     bool cancelled = false;      // the render stopped early; the sound is not the mix
 };
 
-// Asked between parts of a render; true stops it.
-struct RenderCancel {
-    bool (*cancelled)(const void* context) = nullptr;
-    const void* context = nullptr;
-    bool operator()() const { return cancelled && cancelled(context); }
-};
-
 class CRenderCache {
 public:
     static constexpr size_t kDefaultBudget = size_t(256) << 20;
@@ -59,9 +52,10 @@ public:
     // result and the return value are RenderMix's. When cancel answers true the render stops
     // at the next part, returns false with stats.cancelled set, and keeps only contributions
     // that were finished. The caller's floating-point control is the one the render honours,
-    // as RenderMix honours its caller's.
+    // as RenderMix honours its caller's. progress (when given) is counted as RenderProgress says.
     bool Render(const MixVoice* voices, uint32_t count, CSound& sound, uint32_t channels, uint32_t rate,
-                uint32_t bits, MixStats* stats = nullptr, RenderCancel cancel = RenderCancel());
+                uint32_t bits, MixStats* stats = nullptr, RenderCancel cancel = RenderCancel(),
+                RenderProgress* progress = nullptr);
 
 private:
     struct Entry;

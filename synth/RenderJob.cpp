@@ -33,6 +33,7 @@ struct CRenderJob::State {
     MixStats stats;
     bool rendered = false;
 
+    RenderProgress progress; // of the render in progress
     CRenderCache cache; // the render thread's (the owner's when no thread could be had)
     bool noThread = false;
     std::atomic<size_t> budget;
@@ -50,6 +51,8 @@ struct CRenderJob::State {
     void RenderNewest(std::unique_lock<std::mutex>& lock)
     {
         taken = latest.load();
+        progress.total.store(0); // not the previous render's share
+        progress.done.store(0);
         Request job = std::move(request);
         const uint64_t number = taken;
         lock.unlock();
@@ -62,7 +65,7 @@ struct CRenderJob::State {
         _mm_setcsr(job.control);
         const bool ok = cache.Render(job.voices.data(), static_cast<uint32_t>(job.voices.size()), sound,
                                      job.channels, job.rate, job.bits, &jobStats,
-                                     RenderCancel{&State::Superseded, &token});
+                                     RenderCancel{&State::Superseded, &token}, &progress);
         _mm_setcsr(own);
         bytes.store(cache.GetBytes());
 
@@ -178,6 +181,29 @@ bool CRenderJob::Wait(CSound& sound, MixStats& stats, bool* rendered)
         return false;
     s.finished.wait(lock, [&] { return s.done == s.latest.load(); });
     return s.Take(sound, stats, rendered);
+}
+
+void CRenderJob::Cancel()
+{
+    State& s = *m_state;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.latest.fetch_add(1); // the render in progress is superseded by nothing
+    s.taken = s.delivered = s.latest.load();
+    s.request = State::Request();
+}
+
+float CRenderJob::GetProgress() const
+{
+    State& s = *m_state;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        const uint64_t newest = s.latest.load();
+        if (s.done == newest)
+            return 1.0f;
+        if (s.taken != newest)
+            return 0.0f; // not begun
+    }
+    return s.progress.Fraction();
 }
 
 void CRenderJob::SetCacheBudget(size_t bytes) { m_state->budget.store(bytes); }

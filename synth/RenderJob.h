@@ -35,6 +35,12 @@ public:
     bool Poll(CSound& sound, MixStats& stats, bool* rendered = nullptr);
     // Waits for the last started render and takes it as Poll does; false when none is pending.
     bool Wait(CSound& sound, MixStats& stats, bool* rendered = nullptr);
+    // Drops the last started render and any result not taken: a render in progress stops at
+    // its next part (within some tens of milliseconds), and nothing is pending. Returns at once.
+    void Cancel();
+    // The share of the last started render done, in [0, 1]: 0 before it starts, 1 once it has
+    // finished; it only rises while that render runs. Any thread may ask.
+    float GetProgress() const;
 
     // The cache's budget (applies from the next render) and what it holds after the last
     // render that finished or stopped.

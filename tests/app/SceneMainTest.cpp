@@ -10,6 +10,7 @@
 #include "platform/Events.h"
 #include "support/GLTestContext.h"
 #include "support/TempDir.h"
+#include "synth/Project.h"
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,20 @@ TEST_F(SceneMain, SaveSoundOffersThreeFormatsAndWritesTheOneTheEndingNames)
     ASSERT_EQ(g_warnings.size(), 1u);
     EXPECT_EQ(g_warnings[0], "Save Sound: Could not save \"" + dir.File("mix.mp3") +
                                  "\": the name must end with .wav, .flac or .ogg");
+}
+
+// The export renders off the scene's thread; its file holds exactly what the renderer makes of
+// the voices, a muted one unheard.
+TEST_F(SceneMain, SaveSoundWritesTheRenderersBytes)
+{
+    scene->Generate(SoundCategory::Explosion);
+    scene->AddVoice()->SetMute(true);
+    answers = {dir.File("mix.wav")};
+    scene->SaveSound();
+    CSound mix;
+    RenderVoices(scene->GetVoices(), mix, kMixChannels, kMixRate, kMixBits);
+    ASSERT_TRUE(WriteMixWav(dir.File("reference.wav").c_str(), mix));
+    EXPECT_EQ(ReadFileBytes(dir.File("mix.wav")), ReadFileBytes(dir.File("reference.wav")));
 }
 
 TEST_F(SceneMain, AFailedOpenChangesNothing)

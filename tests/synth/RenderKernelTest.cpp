@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -227,6 +228,37 @@ TEST(RenderKernel, OutputDoesNotDependOnTheThreadCount)
             EXPECT_EQ(std::memcmp(fast.data, reference.data, reference.dataSize), 0) << threads << " threads";
         }
     }
+}
+
+// A mix past a few parts' work per thread is cut finer (for progress and cancel): still the
+// reference's bytes, every part counted, and a cancel heard before the end.
+TEST(RenderKernel, AMixCutIntoManyPartsIsExactCountedAndCancellable)
+{
+    SettingsGuard guard;
+    std::vector<RenderVoice> voices;
+    for (int i = 0; i < 300; ++i) { // 300 × 44,100 values: three parts and more
+        VoiceParams p;
+        p.wave.frequency = 110.0f + 7.0f * static_cast<float>(i);
+        p.wave.period = 1.0f;
+        voices.push_back(RenderVoice{p, 1.0f});
+    }
+    CSound reference;
+    RenderMixReference(voices.data(), 300, reference, 1, 44100, 16);
+    for (uint32_t threads : {1u, 2u}) {
+        SetRenderThreads(threads);
+        CSound fast;
+        RenderProgress progress;
+        ASSERT_TRUE(RenderMix(voices.data(), 300, fast, 1, 44100, 16, nullptr, RenderCancel(), &progress));
+        ASSERT_EQ(fast.dataSize, reference.dataSize);
+        EXPECT_EQ(std::memcmp(fast.data, reference.data, reference.dataSize), 0) << threads << " threads";
+        EXPECT_GE(progress.total.load(), 3u);
+        EXPECT_EQ(progress.done.load(), progress.total.load());
+    }
+    std::atomic<int> asked{0};
+    const RenderCancel second{[](const void* n) { return static_cast<std::atomic<int>*>(const_cast<void*>(n))->fetch_add(1) > 0; },
+                              &asked};
+    CSound cancelled;
+    EXPECT_FALSE(RenderMix(voices.data(), 300, cancelled, 1, 44100, 16, nullptr, second));
 }
 
 // Worker threads start with their own floating-point control; a caller that rounds upward or
