@@ -1,5 +1,7 @@
 #include "gui/DialogLook.h"
 
+#include "events/Input.h"
+
 #include "gui/Button.h"
 #include "gui/Window.h"
 #include "media/Sprite.h"
@@ -64,3 +66,11 @@ CWindow* NewDialogWindow(const CFont& look, const String& title, float width, fl
 }
 
 void PaintDialogDim(CGUI& layer) { PaintDialogElement(layer, 0.0f, 0.0f, 0.0f, 0.45f); }
+
+void CountHeldButtons(const CInputMap& event, int32_t& held)
+{
+    if (event.action == InputPress || event.action == InputDoubleClick)
+        held = std::min(held + 1, 3);
+    else if (event.action == InputRelease)
+        held = std::max(held - 1, 0);
+}

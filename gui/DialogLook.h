@@ -9,10 +9,15 @@
 #include <cstdint>
 
 class CButton;
+class CInputMap;
 class CFont;
 class CGUI;
 class CSprite;
 class CWindow;
+
+// Follows how many mouse buttons are down from a dialog's mouse events (at most three), so
+// that the click which closed a dialog can be let go of before anything below hears it.
+void CountHeldButtons(const CInputMap& event, int32_t& held);
 
 // Metrics in client pixels.
 constexpr float kDialogMargin = 10.0f;

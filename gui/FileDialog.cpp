@@ -831,11 +831,8 @@ bool Inside(const CGUI& element, float x, float y)
 
 void CFileDialogView::OnMouse(CInputMap& event)
 {
-    if (event.action == InputPress || event.action == InputDoubleClick)
-        m_buttonsHeld = std::min(m_buttonsHeld + 1, 3);
-    else if (event.action == InputRelease)
-        m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
-    else if (event.action == InputWheel)
+    CountHeldButtons(event, m_buttonsHeld);
+    if (event.action == InputWheel)
         OnWheel(event.value);
 }
 

@@ -82,10 +82,7 @@ void CProgressView::OnKey(CInputMap& event)
 
 void CProgressView::OnMouse(CInputMap& event)
 {
-    if (event.action == InputPress || event.action == InputDoubleClick)
-        m_buttonsHeld = std::min(m_buttonsHeld + 1, 3);
-    else if (event.action == InputRelease)
-        m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
+    CountHeldButtons(event, m_buttonsHeld);
 }
 
 void CProgressView::DrawOverlay()

@@ -292,10 +292,7 @@ void CQuestionView::OnKey(CInputMap& event)
 
 void CQuestionView::OnMouse(CInputMap& event)
 {
-    if (event.action == InputPress || event.action == InputDoubleClick)
-        m_buttonsHeld = std::min(m_buttonsHeld + 1, 3);
-    else if (event.action == InputRelease)
-        m_buttonsHeld = std::max(m_buttonsHeld - 1, 0);
+    CountHeldButtons(event, m_buttonsHeld);
 }
 
 void CQuestionView::Render()
