@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -210,12 +211,15 @@ bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, in
 
 namespace {
 
+const char kTooManyVoices[] = "it holds more voices than a file of its size can";
+
 // Builds the voices of a project straight from a stream's events. Depth 1 is the root,
 // depth 2 its children; anything deeper, and any child of the root other than the first
 // "name" and the voices, costs nothing but the count.
 class CProjectHandler : public CXMLHandler {
 public:
-    CProjectHandler() : m_defaultState(m_voice.GetState()) {}
+    // voiceLimit: the most voices the file may hold (ProjectVoiceLimit of its size).
+    explicit CProjectHandler(size_t voiceLimit) : m_defaultState(m_voice.GetState()), m_voiceLimit(voiceLimit) {}
 
     // After a successful stream: false for another program's file.
     bool IsProject() const { return m_isProject || !m_contents.voices.empty(); }
@@ -238,6 +242,13 @@ private:
             m_isProject = std::strcmp(name, "project") == 0;
             m_format = ProjectFormat(Element(name, attributes));
         } else if (m_depth == 2 && std::strcmp(name, "oscilloscope") == 0) {
+            if (m_contents.voices.size() >= m_voiceLimit)
+                return kTooManyVoices;
+            // Past the first few, the room for every voice the file may hold is taken at once:
+            // that is at most about its size again, where doubling would briefly hold three
+            // times the voices read.
+            if (m_contents.voices.size() == kProjectVoicesAlways)
+                m_contents.voices.reserve(m_voiceLimit);
             m_voice.SetState(m_defaultState);
             ApplyVoiceElement(Element(name, attributes), m_voice, m_format);
             m_contents.voices.push_back(m_voice.GetState());
@@ -276,6 +287,7 @@ private:
 
     CVoiceModel m_voice; // each voice is applied here, then kept as its state
     const VoiceState m_defaultState;
+    const size_t m_voiceLimit;
     CXMLNode m_element;
     ProjectContents m_contents;
     std::string m_name;
@@ -289,6 +301,8 @@ private:
 // The user's words for a failed read.
 String FailureReason(const XMLError& failure)
 {
+    if (failure.reason == kTooManyVoices)
+        return kTooManyVoices; // no line: the place is not what is wrong
     const std::string error = failure.Text().CStr();
     for (const std::string system : {"cannot open the file: ", "cannot read the file: "})
         if (error.compare(0, system.size(), system) == 0)
@@ -304,11 +318,11 @@ String FailureReason(const XMLError& failure)
 // Runs read (which streams a document into the handler and reports any failure) and takes
 // the result.
 template <typename Read>
-bool ReadProject(ProjectContents& out, String& reason, Read read)
+bool ReadProject(size_t bytes, ProjectContents& out, String& reason, Read read)
 {
     reason = String();
     try {
-        CProjectHandler handler;
+        CProjectHandler handler(ProjectVoiceLimit(bytes));
         XMLError failure;
         if (!read(handler, failure)) {
             reason = FailureReason(failure);
@@ -329,16 +343,26 @@ bool ReadProject(ProjectContents& out, String& reason, Read read)
 
 } // namespace
 
+size_t ProjectVoiceLimit(size_t bytes)
+{
+    return std::max(kProjectVoicesAlways, bytes / kProjectBytesPerVoice);
+}
+
 bool ReadProjectFile(const String& path, ProjectContents& out, String& reason)
 {
-    return ReadProject(out, reason, [&](CProjectHandler& handler, XMLError& failure) {
+    // The size read here only bounds the voices: the stream itself refuses a file that has
+    // grown past the size limit since. A pipe's size is unknown, and so is the limit's.
+    struct stat info;
+    const bool sized = stat(path.CStr(), &info) == 0 && S_ISREG(info.st_mode);
+    const size_t bytes = sized ? std::min<size_t>(static_cast<size_t>(info.st_size), kXMLMaxFileSize) : kXMLMaxFileSize;
+    return ReadProject(bytes, out, reason, [&](CProjectHandler& handler, XMLError& failure) {
         return StreamXMLFile(path, handler, failure);
     });
 }
 
 bool ReadProjectText(const char* bytes, size_t length, ProjectContents& out, String& reason)
 {
-    return ReadProject(out, reason, [&](CProjectHandler& handler, XMLError& failure) {
+    return ReadProject(length, out, reason, [&](CProjectHandler& handler, XMLError& failure) {
         CXMLStream stream(handler);
         const bool ok = stream.Feed(bytes, length, true);
         failure = stream.Error();

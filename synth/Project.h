@@ -83,6 +83,15 @@ struct ProjectContents {
     std::vector<VoiceState> voices;
 };
 
+// A file of any size may hold this many voices; beyond them, one per this many bytes of the
+// file. A saved voice takes about 400 bytes, so no file the program writes comes near the
+// limit, while a file of bare "oscilloscope" elements cannot make the voices (a few hundred
+// bytes each in memory) take much more memory than the file's own size.
+constexpr size_t kProjectVoicesAlways = 4096;
+constexpr size_t kProjectBytesPerVoice = 256;
+// The most voices a project file of that many bytes may hold.
+size_t ProjectVoiceLimit(size_t bytes);
+
 // Reads a project file as a stream, keeping no document tree: memory stays about the size of
 // the voices (a few hundred bytes each) whatever else the file holds, and elements this reader
 // does not know are skipped without being kept. The result is what ApplyProjectDocument gives
@@ -95,7 +104,9 @@ struct ProjectContents {
 // user (the system's text for the errno value, or what is wrong with the contents). Also
 // false, with reason "not a Quillwave project", for well-formed XML whose root is not
 // "project" and has no "oscilloscope" child: another program's file, which would load as no
-// voices. A root "project" with no voices is a (silent) project; a root of another name with
+// voices. Also false, with reason "it holds more voices than a file of its size can", when
+// the voices pass ProjectVoiceLimit of the file's size (of kXMLMaxFileSize for a pipe): then
+// memory stays within about the file's size. A root "project" with no voices is a (silent) project; a root of another name with
 // "oscilloscope" children loads as it always has. out changes only on success.
 bool ReadProjectFile(const String& path, ProjectContents& out, String& reason);
 // The same from a document in memory (length bytes; a zero byte among them is malformed).

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -463,15 +464,16 @@ TEST(ProjectRead, FailuresSayWhyInWords)
         EXPECT_EQ(ReadProjectFile(dir.File("x.xml").c_str(), doc, reason), *why == '\0') << text;
         EXPECT_STREQ(reason.CStr(), why) << text;
     }
-    // A project larger than one read block loads whole.
+    // A project larger than one read block loads whole, up to the voices its size allows.
     std::string big = "<project><name>n</name>";
-    uint32_t elements = 0;
-    for (; big.size() < 200000; ++elements)
+    for (size_t i = 0; i < kProjectVoicesAlways; ++i)
         big += "<oscilloscope type=\"1\" />";
-    WriteFileBytes(dir.File("big.xml"), big + "</project>");
-    EXPECT_TRUE(ReadProjectFile(dir.File("big.xml").c_str(), doc, reason));
-    EXPECT_STREQ(reason.CStr(), "");
-    EXPECT_EQ(doc.voices.size(), elements);
+    for (const auto& [more, loads] : {std::pair{"", true}, {"<oscilloscope/>", false}}) {
+        WriteFileBytes(dir.File("big.xml"), big + more + "</project>");
+        EXPECT_EQ(ReadProjectFile(dir.File("big.xml").c_str(), doc, reason), loads);
+        EXPECT_STREQ(reason.CStr(), loads ? "" : "it holds more voices than a file of its size can");
+        EXPECT_EQ(doc.voices.size(), kProjectVoicesAlways);
+    }
 }
 
 // The process's address space now, in bytes (0 when it cannot be read).
@@ -554,6 +556,17 @@ TEST(ProjectRead, ElementsThatAreNoVoiceCostNoMemory)
         return ReadProjectFile(path.c_str(), doc, reason) && doc.voices.size() == 1 && doc.name == "n" ? 0 : 1;
     });
     EXPECT_EQ(status, 0) << "1: not loaded in 8 MiB, 3: no limit could be set, -1: the load ended the process";
+    // 16 MB of bare voices is refused within twice its size, not held as a million voices.
+    std::string voicesBlock;
+    for (int i = 0; i < 1 << 16; ++i)
+        voicesBlock += "<oscilloscope/>";
+    WriteRepeated(path, "<project>", voicesBlock, 16, "</project>");
+    const int voices = ExitWithinAddressSpace(32u << 20, [&] {
+        ProjectContents doc;
+        String reason;
+        return !ReadProjectFile(path.c_str(), doc, reason) && std::strncmp(reason.CStr(), "it holds more", 13) == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(voices, 0) << "1: loaded or another reason, 3: no limit could be set, -1: the load ended the process";
 }
 
 } // namespace
