@@ -41,7 +41,6 @@ Application::Application()
     RegisterSoundResources();
     m_slots.Connect(onResize, this, &Application::OnResize);
     m_slots.Connect(GetShortcutSignal(), this, &Application::OnKey);
-    m_slots.Connect(m_scenes.sceneChanged, this, &Application::OnSceneChanged);
     m_slots.Connect(onDropFile, this, &Application::OnDropFile);
     m_main.SetFileDialogRunner(
         [this](const FileDialogRequest& request, String& path) { return RunDialog(request, path); });
@@ -66,6 +65,15 @@ void Application::OnFirstTick()
     if (m_recoveryOffered || m_scenes.GetCurrentScene() != &m_main || !m_main.GetProjectNameBox())
         return;
     m_recoveryOffered = true;
+    if (!m_startupProject.IsEmpty()) {
+        // Opened as a dropped file is: checked first, its reason in the program's own box.
+        const String path = m_startupProject;
+        m_startupProject.Clear();
+        m_main.OpenProjectAsked(path);
+        FileDialogRequest open;
+        open.pattern = "*.xml";
+        RememberDialogPath(open, path);
+    }
     m_session.OfferRecovery(m_main.GetQuestionRunner());
 }
 
@@ -75,34 +83,8 @@ void Application::OnDropFile(const String& path)
         m_main.OpenProjectAsked(path);
 }
 
-void Application::OnSceneChanged(const String&)
-{
-    if (m_startupProject.IsEmpty() || m_scenes.GetCurrentScene() != &m_main)
-        return;
-    // Checked as the Open dialog checks a chosen file, before anything opens it: a named pipe
-    // would hold the window blank until something wrote to it.
-    const std::string problem = ProjectFileProblem(m_startupProject.CStr());
-    if (!problem.empty()) {
-        PlatformShowWarning("Open Project",
-                            String::Format("Could not open \"%s\": %s", m_startupProject.CStr(), problem.c_str()).CStr());
-        m_startupProject.Clear();
-        return;
-    }
-    // The Open command asks its runner for a path, which takes the pending answer at once.
-    m_answerWithStartupProject = true;
-    m_main.LoadProject();
-    m_answerWithStartupProject = false;
-    m_startupProject.Clear();
-}
-
 bool Application::RunDialog(const FileDialogRequest& request, String& path)
 {
-    if (m_answerWithStartupProject && !request.save) {
-        m_answerWithStartupProject = false;
-        path = m_startupProject;
-        RememberDialogPath(request, path);
-        return true;
-    }
     if (!RunFileDialog(DialogRequest(request), &m_resources, path))
         return false;
     RememberDialogPath(request, path);

@@ -83,20 +83,16 @@ public:
     const CGUI* ClearingBackdrop() const;
 
 private:
-    // The main scene's file-dialog runner: the start-up answer while it is pending, otherwise
-    // the modal dialog over the application's resources.
+    // The main scene's file-dialog runner: the modal dialog over the application's resources.
     bool RunDialog(const FileDialogRequest& request, String& path);
-    // Opens the start-up project when the main scene has just been entered.
-    void OnSceneChanged(const String& name);
     // A file dropped on the window opens as a project, after the question about unsaved work.
     void OnDropFile(const String& path);
-    // On the first tick with the main scene up (never inside a frame's drawing): the
-    // recovery of autosaves that crashed or killed instances left.
+    // On the first tick with the main scene up (never inside a frame's drawing): the start-up
+    // project, then the recovery of autosaves that crashed or killed instances left.
     void OnFirstTick();
 
     String m_startupProject;
     bool m_recoveryOffered = false;
-    bool m_answerWithStartupProject = false;
     CResourceManager m_resources;
     CGUIManager m_gui;
     CMatrix m_camera;

@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/ExportLoop.h"
 #include "app/MessageLoop.h"
+#include "app/Startup.h"
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
@@ -731,8 +732,10 @@ void CSceneMain::OpenProjectAsked(const String& path)
 
 bool CSceneMain::ReadForOpen(const String& path, ProjectContents& project)
 {
-    String reason;
-    if (ReadProjectFile(path, project, reason))
+    // Checked before anything opens it: a named pipe dropped on the window, or one on the
+    // command line, would hold the window blank until something wrote to it.
+    String reason = ProjectFileProblem(path.CStr()).c_str();
+    if (reason.IsEmpty() && ReadProjectFile(path, project, reason))
         return true;
     Warn("Open Project", String::Format("Could not open \"%s\": %s", path.CStr(), reason.CStr()));
     return false;

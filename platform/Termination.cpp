@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +22,7 @@ Caught g_caught[] = {
 };
 
 volatile sig_atomic_t g_signal = 0;
+volatile sig_atomic_t g_endAtOnce = 0;
 pthread_t g_mainThread;
 struct sigaction g_ours;
 
@@ -44,6 +46,8 @@ const Caught* Find(int signal)
 void HandleSignal(int signal, siginfo_t* info, void* context)
 {
     const int savedErrno = errno;
+    if (g_endAtOnce)
+        _exit(128 + signal);
     if (g_signal == 0)
         g_signal = signal;
     const Caught* caught = Find(signal);
@@ -103,6 +107,8 @@ void PlatformCatchTermination()
 }
 
 int PlatformTerminationSignal() { return g_signal; }
+
+void PlatformTerminationEndsAtOnce(bool on) { g_endAtOnce = on ? 1 : 0; }
 
 void PlatformResetTerminationForTesting()
 {

@@ -19,5 +19,10 @@ void PlatformCatchTermination();
 // The first signal that asked the program to end (SIGTERM, SIGHUP, or SIGINT if caught), or 0.
 int PlatformTerminationSignal();
 
+// While on, a caught termination signal ends the process at once with the status the signal
+// itself would give (128 + its number), for a blocking system box shown when there is no work
+// to save: the box's own loop would never return to ours to see the Quit.
+void PlatformTerminationEndsAtOnce(bool on);
+
 // Puts back the handlers that PlatformCatchTermination replaced and forgets the signal.
 void PlatformResetTerminationForTesting();

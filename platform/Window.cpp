@@ -1,6 +1,7 @@
 #include "platform/Window.h"
 
 #include "platform/Events.h"
+#include "platform/Termination.h"
 
 #include <SDL.h>
 
@@ -14,6 +15,8 @@
 namespace {
 
 void (*s_warningHook)(const char*, const char*) = nullptr;
+// GL contexts open: without one nothing can have been drawn, so nothing edited.
+int s_contexts = 0;
 
 void SetGLAttributes(const PlatformGLRequest& format, bool multisample)
 {
@@ -140,8 +143,10 @@ PlatformGLContext PlatformCreateGLContext(PlatformWindow* window, const char** w
         return nullptr;
     }
     SDL_GLContext context = SDL_GL_CreateContext(window);
-    if (context)
+    if (context) {
         SDL_GL_MakeCurrent(window, context);
+        ++s_contexts;
+    }
     else if (why)
         *why = SDL_GetError();
     return context;
@@ -149,8 +154,10 @@ PlatformGLContext PlatformCreateGLContext(PlatformWindow* window, const char** w
 
 void PlatformDeleteGLContext(PlatformGLContext context)
 {
-    if (context)
+    if (context) {
         SDL_GL_DeleteContext(context);
+        --s_contexts;
+    }
 }
 
 void PlatformSwapBuffers(PlatformWindow* window)
@@ -267,10 +274,18 @@ void PlatformShowWarning(const char* caption, const char* text)
     text = text ? text : "";
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
+    // The system box runs a loop of its own, which never lets ours see a termination signal's
+    // Quit: with no GL context open there is no work to save, so such a signal ends the
+    // process at once rather than leaving it waiting for a click nobody may give.
+    const bool nothingAtStake = s_contexts == 0;
+    if (nothingAtStake)
+        PlatformTerminationEndsAtOnce(true);
     if (s_warningHook)
         s_warningHook(caption, text);
     else
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+    if (nothingAtStake)
+        PlatformTerminationEndsAtOnce(false);
 }
 
 void PlatformSetWarningHookForTesting(void (*hook)(const char* caption, const char* text))

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -431,8 +433,12 @@ TEST_F(SceneMain, GenerateAsksOnlyOverTheUsersOwnEditsAndDropsCheckTheFileFirst)
     EXPECT_EQ(scene->GetProjectNameBox()->GetText(), name);
 
     WriteFileBytes(dir.File("picture.xml"), "<svg><rect/></svg>");
-    scene->OpenProjectAsked(String(dir.File("picture.xml").c_str()));
-    EXPECT_EQ(questions.asked.size(), 1u) << "a file that is no project asks nothing";
-    ASSERT_EQ(g_warnings.size(), 1u);
-    EXPECT_EQ(g_warnings[0], "Open Project: Could not open \"" + dir.File("picture.xml") + "\": not a Quillwave project");
+    ASSERT_EQ(mkfifo(dir.File("pipe.xml").c_str(), 0600), 0); // opening it would wait for a writer
+    for (const auto& [file, reason] : {std::pair{"picture.xml", "not a Quillwave project"}, {"pipe.xml", "Not a regular file"}}) {
+        g_warnings.clear();
+        scene->OpenProjectAsked(String(dir.File(file).c_str()));
+        EXPECT_EQ(questions.asked.size(), 1u) << "a file that is no project asks nothing";
+        ASSERT_EQ(g_warnings.size(), 1u);
+        EXPECT_EQ(g_warnings[0], "Open Project: Could not open \"" + dir.File(file) + "\": " + reason);
+    }
 }

@@ -7,6 +7,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -54,6 +56,33 @@ TEST(TerminationTest, HangupOnAnyThreadEndsTheLoopAsTerminateDoesUnlessIgnored)
     EXPECT_EQ(PlatformTerminationSignal(), SIGHUP);
     PlatformResetTerminationForTesting();
     PlatformDestroyWindow(window);
+}
+
+// A system warning box runs its own loop: a signal during it ends the process at once while
+// no GL context is open (nothing to save), and is left to the main loop's Quit otherwise.
+// Each case runs in a fresh process (the display connection cannot be shared with a fork).
+void ShowBoxAndSignal(bool context)
+{
+    const char* why = "";
+    if (!PlatformInitVideo(&why))
+        _exit(3);
+    PlatformWindow* window = PlatformCreateWindow(64, 64, true, false, PlatformGLRequest());
+    if (!window || (context && !PlatformCreateGLContext(window)))
+        _exit(4);
+    PlatformCatchTermination();
+    PlatformSetWarningHookForTesting([](const char*, const char*) { raise(SIGTERM); });
+    PlatformShowWarning("box", "text");
+    _exit(PlatformTerminationSignal() == SIGTERM ? 0 : 5);
+}
+
+TEST(TerminationTest, ASignalDuringASystemBoxEndsTheProcessOnlyWhenNothingIsAtStake)
+{
+    const char* why = "";
+    if (!PlatformInitVideo(&why))
+        GTEST_SKIP() << "no display: " << why;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ShowBoxAndSignal(false), testing::ExitedWithCode(128 + SIGTERM), "");
+    EXPECT_EXIT(ShowBoxAndSignal(true), testing::ExitedWithCode(0), "");
 }
 
 } // namespace
