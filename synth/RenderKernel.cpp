@@ -4,6 +4,9 @@
 // the kernels must round every product and sum exactly as the reference does, and the AVX-512
 // code would otherwise be fused by the compiler.
 #pragma GCC optimize("fp-contract=off")
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#endif
 
 #include "synth/RenderKernel.h"
 
@@ -16,14 +19,28 @@
 static_assert(SLEEF_VERSION_MAJOR > 3 || (SLEEF_VERSION_MAJOR == 3 && SLEEF_VERSION_MINOR >= 5),
               "the kernels use SLEEF 3.5's x86 entry points");
 
+// Each kernel's functions are compiled for its instruction set whatever the build's own
+// target: GCC through its target pragma, clang (the fuzzing build) through an attribute
+// applied to every function of the region.
+#define KERNEL_PRAGMA(x) _Pragma(#x)
+#if defined(__clang__)
+#define KERNEL_DECLARED_FOR(isa) __attribute__((target(isa)))
+#define KERNEL_TARGET_BEGIN(isa) KERNEL_PRAGMA(clang attribute push(__attribute__((target(isa))), apply_to = function))
+#define KERNEL_TARGET_END() KERNEL_PRAGMA(clang attribute pop)
+#else
+#define KERNEL_DECLARED_FOR(isa)
+#define KERNEL_TARGET_BEGIN(isa) KERNEL_PRAGMA(GCC push_options) KERNEL_PRAGMA(GCC target(isa))
+#define KERNEL_TARGET_END() KERNEL_PRAGMA(GCC pop_options)
+#endif
+
 // sleef.h declares its AVX and AVX-512 entry points only when the whole file is compiled for
 // those instruction sets; these kernels enable them per function, so they declare the four
 // they call (the signatures of SLEEF 3.5).
 extern "C" {
-__m256d Sleef_sind4_u10avx2(__m256d);
-__m256d Sleef_asind4_u10avx2(__m256d);
-__m512d Sleef_sind8_u10avx512f(__m512d);
-__m512d Sleef_asind8_u10avx512f(__m512d);
+KERNEL_DECLARED_FOR("avx2") __m256d Sleef_sind4_u10avx2(__m256d);
+KERNEL_DECLARED_FOR("avx2") __m256d Sleef_asind4_u10avx2(__m256d);
+KERNEL_DECLARED_FOR("avx512f") __m512d Sleef_sind8_u10avx512f(__m512d);
+KERNEL_DECLARED_FOR("avx512f") __m512d Sleef_asind8_u10avx512f(__m512d);
 }
 
 // [SECTION] Settings ---------------------------------------------------------------------------
@@ -98,8 +115,7 @@ VoicePlan MakeVoicePlan(const VoiceParams& params)
 
 // [SECTION] Instruction sets -------------------------------------------------------------------
 
-#pragma GCC push_options
-#pragma GCC target("sse4.1")
+KERNEL_TARGET_BEGIN("sse4.1")
 namespace sse41 {
 constexpr int W = 2;
 typedef double VD __attribute__((vector_size(16)));
@@ -118,10 +134,9 @@ inline void StoreInts(VD x, int* out)
 }
 #include "synth/RenderKernelSimd.inl"
 } // namespace sse41
-#pragma GCC pop_options
+KERNEL_TARGET_END()
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+KERNEL_TARGET_BEGIN("avx2")
 namespace avx2 {
 constexpr int W = 4;
 typedef double VD __attribute__((vector_size(32)));
@@ -140,10 +155,9 @@ inline void StoreInts(VD x, int* out)
 }
 #include "synth/RenderKernelSimd.inl"
 } // namespace avx2
-#pragma GCC pop_options
+KERNEL_TARGET_END()
 
-#pragma GCC push_options
-#pragma GCC target("avx512f")
+KERNEL_TARGET_BEGIN("avx512f")
 namespace avx512 {
 constexpr int W = 8;
 typedef double VD __attribute__((vector_size(64)));
@@ -176,7 +190,7 @@ inline void StoreInts(VD x, int* out)
 }
 #include "synth/RenderKernelSimd.inl"
 } // namespace avx512
-#pragma GCC pop_options
+KERNEL_TARGET_END()
 
 // [SECTION] Dispatch ---------------------------------------------------------------------------
 

@@ -44,7 +44,7 @@ QW_KERNEL_INLINE VD Round(VD lin, VD z)
 // underflows to zero while e is not zero and the factor is not.
 QW_KERNEL_INLINE VD Scale(VD factor, VD e)
 {
-    return (e > 0.0) & (factor != 0.0) ? Abs(factor) * e + kTiny : Zero();
+    return ((e > 0.0) & (factor != 0.0)) ? Abs(factor) * e + kTiny : Zero();
 }
 
 // The bound between SLEEF's and libm's sine of the same argument.
