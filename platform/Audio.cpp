@@ -8,7 +8,6 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 // [SECTION] Locking
 
@@ -64,11 +63,28 @@ void AddFrame(float* out, uint32_t channels, bool stereoSource, float left, floa
 
 } // namespace
 
+// What a change under a device's lock lets go of. Declared before the lock in a scope, it is
+// destroyed after the lock is given back: the mixer never waits while the heap frees.
+struct AudioReleased {
+    using Block = std::shared_ptr<const std::vector<uint8_t>>;
+    std::array<Block, kAudioTails + 2> blocks; // no allocation under the lock
+    std::shared_ptr<AudioFeed> feed;
+    uint32_t count = 0;
+
+    void Keep(Block block)
+    {
+        if (block && count < blocks.size())
+            blocks[count++] = std::move(block);
+    }
+};
+
 // [SECTION] Monitoring
 
 // The jitter buffer between a capture device, whose audio thread pushes what it records, and
-// the playback buffer that monitors it, whose output thread mixes it. It has a mutex of its own
-// so that neither device's lock is ever taken while the other's is held. Sizes are in frames
+// the playback buffer that monitors it, whose output thread mixes it. Neither thread ever
+// waits for the other: the ring is single-producer, single-consumer, handed over through two
+// frame counters. The capture side only ever advances written, the mixing side only read; the
+// main thread asks for a restart through a flag the mixing side honours. Sizes are in frames
 // of the capture's format.
 struct AudioFeed {
     explicit AudioFeed(const AudioFormat& recorded)
@@ -77,26 +93,37 @@ struct AudioFeed {
     {
     }
 
-    // Appends frames; beyond the capacity (half a second) the oldest go.
+    // --- The capture thread
+    // Appends frames; what does not fit in the capacity (half a second) is dropped, newest
+    // first: the oldest belong to the mixing side.
     void Push(const uint8_t* bytes, uint32_t frames);
+
+    // --- The mixing thread
+    // Frames held now.
+    uint32_t Held() const { return static_cast<uint32_t>(written.load(std::memory_order_acquire) - read); }
     void Drop(uint32_t frames);
     // Takes the oldest frame as one value per channel (two, the same for mono); false when empty.
     bool Pop(float* values);
     bool Peek(float* values) const;
-    // Empties the buffer; the next mix starts by filling it up again.
-    void Restart();
     // Adds the next frames, converted to the device's channels and rate, into mix.
     void MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate, float gain,
                  uint64_t deviceFrame);
 
-    std::mutex mutex;
+    // --- Any thread
+    // Empties the buffer (at the mixing side's next turn) and zeroes the statistics; the next
+    // mix starts by filling it up again.
+    void Restart();
+    AudioMonitorStats Stats() const;
+
     const AudioFormat format;
     const uint32_t frameBytes;
     const uint32_t capacity;
     std::vector<uint8_t> ring;
-    uint32_t head = 0;        // the oldest frame
-    uint32_t count = 0;       // frames held
-    uint32_t largestPush = 0; // the capture's period, as seen from here
+    std::atomic<uint64_t> written{0};      // frames ever pushed (the capture side's)
+    uint64_t read = 0;                     // frames ever taken or dropped (the mixing side's)
+    std::atomic<uint64_t> readShared{0};   // read, as the capture side sees it
+    std::atomic<uint32_t> largestPush{0};  // the capture's period, as seen from here
+    std::atomic<bool> restart{false};
 
     // The mixing side.
     bool filling = true;        // silence until enough is held
@@ -104,45 +131,47 @@ struct AudioFeed {
     double fraction = 0.0;      // between current and the next frame, when resampling
     uint32_t windowLow = UINT_MAX; // the lowest level seen at a period's start in this window
     uint32_t windowUsed = 0;    // frames consumed in this window
-    AudioMonitorStats stats;
+
+    // Statistics since the last restart, each counted by one side and read by any.
+    std::atomic<uint64_t> played{0}, padded{0}, dropped{0};
+    std::atomic<int64_t> firstDeviceFrame{-1};
 };
 
 void AudioFeed::Push(const uint8_t* bytes, uint32_t frames)
 {
     if (capacity == 0)
         return;
-    largestPush = std::max(largestPush, frames);
-    if (frames > capacity) {
-        stats.dropped += frames - capacity;
-        bytes += static_cast<size_t>(frames - capacity) * frameBytes;
-        frames = capacity;
+    if (frames > largestPush.load(std::memory_order_relaxed))
+        largestPush.store(frames, std::memory_order_relaxed);
+    const uint64_t end = written.load(std::memory_order_relaxed);
+    const uint32_t room = capacity - static_cast<uint32_t>(end - readShared.load(std::memory_order_acquire));
+    if (frames > room) {
+        dropped.fetch_add(frames - room, std::memory_order_relaxed);
+        frames = room;
     }
-    if (count + frames > capacity)
-        Drop(count + frames - capacity);
-    uint32_t tail = (head + count) % capacity;
-    uint32_t first = std::min(frames, capacity - tail);
-    std::memcpy(ring.data() + static_cast<size_t>(tail) * frameBytes, bytes,
-                static_cast<size_t>(first) * frameBytes);
+    const uint32_t tail = static_cast<uint32_t>(end % capacity);
+    const uint32_t first = std::min(frames, capacity - tail);
+    std::memcpy(ring.data() + static_cast<size_t>(tail) * frameBytes, bytes, static_cast<size_t>(first) * frameBytes);
     std::memcpy(ring.data(), bytes + static_cast<size_t>(first) * frameBytes,
                 static_cast<size_t>(frames - first) * frameBytes);
-    count += frames;
+    written.store(end + frames, std::memory_order_release);
 }
 
 void AudioFeed::Drop(uint32_t frames)
 {
-    frames = std::min(frames, count);
+    frames = std::min(frames, Held());
     if (frames == 0)
         return;
-    head = (head + frames) % capacity;
-    count -= frames;
-    stats.dropped += frames;
+    read += frames;
+    readShared.store(read, std::memory_order_release);
+    dropped.fetch_add(frames, std::memory_order_relaxed);
 }
 
 bool AudioFeed::Peek(float* values) const
 {
-    if (count == 0)
+    if (Held() == 0)
         return false;
-    const uint8_t* frame = ring.data() + static_cast<size_t>(head) * frameBytes;
+    const uint8_t* frame = ring.data() + static_cast<size_t>(read % capacity) * frameBytes;
     values[0] = SampleOf(frame, format, 0);
     values[1] = SampleOf(frame, format, 1);
     return true;
@@ -152,39 +181,57 @@ bool AudioFeed::Pop(float* values)
 {
     if (!Peek(values))
         return false;
-    head = (head + 1) % capacity;
-    --count;
-    ++stats.played;
+    ++read;
+    readShared.store(read, std::memory_order_release);
+    played.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
 void AudioFeed::Restart()
 {
-    head = count = 0;
-    filling = true;
-    fraction = 0.0;
-    windowLow = UINT_MAX;
-    windowUsed = 0;
-    stats = AudioMonitorStats();
+    restart.store(true, std::memory_order_release);
+    played = padded = dropped = 0;
+    firstDeviceFrame = -1;
+}
+
+AudioMonitorStats AudioFeed::Stats() const
+{
+    AudioMonitorStats stats;
+    stats.played = played.load(std::memory_order_relaxed);
+    stats.padded = padded.load(std::memory_order_relaxed);
+    stats.dropped = dropped.load(std::memory_order_relaxed);
+    stats.firstDeviceFrame = firstDeviceFrame.load(std::memory_order_relaxed);
+    return stats;
 }
 
 void AudioFeed::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate, float gain,
                         uint64_t deviceFrame)
 {
+    if (restart.exchange(false, std::memory_order_acquire)) {
+        read = written.load(std::memory_order_acquire);
+        readShared.store(read, std::memory_order_release);
+        filling = true;
+        fraction = 0.0;
+        windowLow = UINT_MAX;
+        windowUsed = 0;
+        played = padded = dropped = 0; // what this thread counted before it saw the restart
+        firstDeviceFrame = -1;
+    }
     const double step = static_cast<double>(format.samplesPerSec) / rate;
     const uint32_t perMs = std::max(format.samplesPerSec / 1000, 1u);
     // What this period consumes, and the margin kept on top of it: one capture period for the
     // way the two periods fall against each other, and 5 ms for the threads' wake-up times.
     const uint32_t need = static_cast<uint32_t>(std::ceil(fraction + frames * step));
-    const uint32_t lowMargin = largestPush + 5 * perMs;
+    const uint32_t lowMargin = largestPush.load(std::memory_order_relaxed) + 5 * perMs;
     const uint32_t highMargin = lowMargin + 10 * perMs;
+    const uint32_t held = Held();
     if (filling) {
-        if (count == 0 || count < need + lowMargin) {
-            stats.padded += frames;
+        if (held == 0 || held < need + lowMargin) {
+            padded.fetch_add(frames, std::memory_order_relaxed);
             return;
         }
         // Start from the low margin: what came in beyond it would only add to the delay.
-        Drop(count - need - lowMargin);
+        Drop(held - need - lowMargin);
         Pop(current);
         filling = false;
         fraction = 0.0;
@@ -193,7 +240,7 @@ void AudioFeed::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t
     } else {
         // The lowest level over 100 ms is what the clocks' drift has added to the margin:
         // when it has grown past the high margin, the oldest frames go.
-        windowLow = std::min(windowLow, count);
+        windowLow = std::min(windowLow, held);
         windowUsed += need;
         if (windowUsed >= 100 * perMs) {
             if (windowLow > need + highMargin)
@@ -212,13 +259,13 @@ void AudioFeed::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t
             right += (next[1] - right) * f;
         }
         AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, left, right, gain);
-        if (stats.firstDeviceFrame < 0)
-            stats.firstDeviceFrame = static_cast<int64_t>(deviceFrame + i);
+        if (firstDeviceFrame.load(std::memory_order_relaxed) < 0)
+            firstDeviceFrame.store(static_cast<int64_t>(deviceFrame + i), std::memory_order_relaxed);
         fraction += step;
         while (fraction >= 1.0) {
             fraction -= 1.0;
             if (!Pop(current)) { // the recording is late: silence until it has caught up
-                stats.padded += frames - i - 1;
+                padded.fetch_add(frames - i - 1, std::memory_order_relaxed);
                 filling = true;
                 return;
             }
@@ -309,13 +356,24 @@ uint32_t CAudioBuffer::GetCurrentPosition() const
     return static_cast<uint32_t>(m_position) * m_format.BlockAlign();
 }
 
-void CAudioBuffer::LeaveTail()
+void CAudioBuffer::LeaveTail(AudioReleased& released)
 {
+    auto& tails = m_device.m_tails;
+    for (AudioTail& tail : tails)
+        if (tail.finished)
+            released.Keep(std::move(tail.bytes)); // bytes is null from here on: the slot is free
     if (!m_playing || m_feed || m_frames == 0 || m_device.m_rampFrames == 0)
         return;
-    // Frees, on this thread, the tails the mixer has finished with.
-    auto& tails = m_device.m_tails;
-    tails.erase(std::remove_if(tails.begin(), tails.end(), [](const AudioTail& t) { return t.finished; }), tails.end());
+    AudioTail* slot = &tails[0];
+    for (AudioTail& tail : tails) {
+        if (!tail.bytes) {
+            slot = &tail;
+            break;
+        }
+        if (tail.done > slot->done)
+            slot = &tail; // the quietest of the fading
+    }
+    released.Keep(std::move(slot->bytes));
     AudioTail tail;
     tail.bytes = m_bytes;
     tail.format = m_format;
@@ -323,15 +381,16 @@ void CAudioBuffer::LeaveTail()
     tail.looping = m_looping;
     const uint32_t ramp = m_device.m_rampFrames;
     tail.gain = m_gain * (m_rampDone < ramp ? static_cast<float>(m_rampDone) / ramp : 1.0f);
-    tails.push_back(std::move(tail));
+    *slot = std::move(tail);
 }
 
 void CAudioBuffer::SetCurrentPosition(uint32_t bytes)
 {
+    AudioReleased released;
     Lock lock(m_device.m_id);
     const double position = std::min(bytes / m_format.BlockAlign(), m_frames);
     if (m_playing && position != m_position) {
-        LeaveTail();
+        LeaveTail(released);
         m_rampDone = 0;
     }
     m_position = position;
@@ -344,16 +403,15 @@ void CAudioBuffer::Play(bool looping)
     if (!m_playing)
         m_rampDone = 0;
     m_playing = true;
-    if (m_feed) { // what was recorded before this is stale
-        std::lock_guard<std::mutex> guard(m_feed->mutex);
+    if (m_feed) // what was recorded before this is stale
         m_feed->Restart();
-    }
 }
 
 void CAudioBuffer::Stop()
 {
+    AudioReleased released;
     Lock lock(m_device.m_id);
-    LeaveTail();
+    LeaveTail(released);
     m_playing = false;
 }
 
@@ -364,8 +422,10 @@ bool CAudioBuffer::Replace(const AudioFormat& format, const void* bytes, uint32_
     // Made before the lock: the mixer is not kept waiting for the copy.
     auto block = std::make_shared<std::vector<uint8_t>>(static_cast<const uint8_t*>(bytes),
                                                         static_cast<const uint8_t*>(bytes) + count);
+    AudioReleased released;
     Lock lock(m_device.m_id);
-    LeaveTail();
+    LeaveTail(released);
+    released.Keep(std::move(m_bytes));
     m_bytes = std::move(block);
     m_format = format;
     m_frames = count / format.BlockAlign();
@@ -398,12 +458,16 @@ bool CAudioBuffer::Monitor(CAudioCapture* capture)
             recorded.bitsPerSample != m_format.bitsPerSample)
             return false;
         feed = std::make_shared<AudioFeed>(recorded);
+        AudioReleased released;
         Lock lock(capture->m_id);
+        released.feed = std::move(capture->m_feed);
         capture->m_feed = feed;
     }
     // The old feed, if any, goes with the last of its holders (its capture device may keep
     // pushing into it, to no one, until it feeds another buffer).
+    AudioReleased released;
     Lock lock(m_device.m_id);
+    released.feed = std::move(m_feed);
     m_feed = std::move(feed);
     return true;
 }
@@ -417,10 +481,7 @@ bool CAudioBuffer::IsMonitoring() const
 AudioMonitorStats CAudioBuffer::MonitorStats() const
 {
     Lock lock(m_device.m_id);
-    if (!m_feed)
-        return AudioMonitorStats();
-    std::lock_guard<std::mutex> guard(m_feed->mutex);
-    return m_feed->stats;
+    return m_feed ? m_feed->Stats() : AudioMonitorStats();
 }
 
 void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate)
@@ -428,7 +489,6 @@ void CAudioBuffer::MixInto(float* mix, uint32_t frames, uint32_t channels, uint3
     if (!m_playing)
         return;
     if (m_feed) {
-        std::lock_guard<std::mutex> guard(m_feed->mutex);
         m_feed->MixInto(mix, frames, channels, rate, m_gain, m_device.m_blockStart);
         return;
     }
@@ -486,7 +546,7 @@ void CAudioDevice::Reopen()
     } else if (!OpenAudioSubsystem()) {
         return;
     }
-    m_tails.clear();
+    m_tails.fill(AudioTail()); // the old device's thread has ended: nothing mixes them
     for (auto& buffer : m_buffers)
         buffer->m_rampDone = 0; // no step where the new device takes over
     if (!OpenDefault())
@@ -510,14 +570,21 @@ CAudioBuffer* CAudioDevice::CreateBuffer(const AudioFormat& format, uint32_t byt
         return nullptr;
     std::unique_ptr<CAudioBuffer> buffer(new CAudioBuffer(*this, format, bytes));
     CAudioBuffer* raw = buffer.get();
+    // The list grows into room made before the lock; the old room is freed after it.
+    std::vector<std::unique_ptr<CAudioBuffer>> list;
+    list.reserve(m_buffers.size() + 1);
     Lock lock(m_id);
-    m_buffers.push_back(std::move(buffer));
+    for (auto& kept : m_buffers)
+        list.push_back(std::move(kept));
+    list.push_back(std::move(buffer));
+    m_buffers.swap(list);
     return raw;
 }
 
 void CAudioDevice::DestroyBuffer(CAudioBuffer* buffer)
 {
     std::unique_ptr<CAudioBuffer> doomed;
+    AudioReleased released;
     {
         Lock lock(m_id);
         auto it = std::find_if(m_buffers.begin(), m_buffers.end(),
@@ -525,7 +592,7 @@ void CAudioDevice::DestroyBuffer(CAudioBuffer* buffer)
         if (it == m_buffers.end())
             return;
         doomed = std::move(*it);
-        doomed->LeaveTail(); // a buffer that goes while it plays fades out
+        doomed->LeaveTail(released); // a buffer that goes while it plays fades out
         m_buffers.erase(it);
     }
 }
@@ -558,7 +625,7 @@ void CAudioDevice::MixTails(float* mix, uint32_t frames)
 {
     const uint32_t ramp = m_rampFrames;
     for (AudioTail& tail : m_tails) {
-        if (tail.finished)
+        if (tail.finished || !tail.bytes)
             continue;
         auto fall = [&](uint32_t) {
             if (tail.done >= ramp)
@@ -617,10 +684,8 @@ bool CAudioCapture::Start()
     {
         Lock lock(m_id);
         m_readOffset = m_writeOffset = 0;
-        if (m_feed) {
-            std::lock_guard<std::mutex> guard(m_feed->mutex);
+        if (m_feed)
             m_feed->Restart();
-        }
     }
     SDL_PauseAudioDevice(m_id, 0);
     return true;
@@ -655,10 +720,8 @@ void CAudioCapture::Callback(void* self, uint8_t* stream, int length)
     auto* capture = static_cast<CAudioCapture*>(self);
     const uint32_t frames = static_cast<uint32_t>(length) / capture->m_format.BlockAlign();
     capture->m_framesCaptured += frames;
-    if (capture->m_feed && capture->m_feed.use_count() > 1) { // a buffer still monitors
-        std::lock_guard<std::mutex> guard(capture->m_feed->mutex);
+    if (capture->m_feed && capture->m_feed.use_count() > 1) // a buffer still monitors
         capture->m_feed->Push(stream, frames);
-    }
     const uint32_t size = capture->RingSize();
     uint32_t left = static_cast<uint32_t>(length);
     while (left > 0) {

@@ -11,11 +11,15 @@
 // rises; a step between two output samples is thus at most about full scale / the ramp's
 // frames beyond the sounds' own steps.
 // Call everything from the main thread. SDL's audio threads run the mixing and capture
-// callbacks; the locks that guard their state never leave this layer. A device that goes away
+// callbacks; the locks that guard their state never leave this layer. The mixing and capture
+// threads never wait on anything but SDL's own device lock, which the main thread holds only
+// for copies and pointer swaps: nothing is allocated or freed under it, and the monitor's
+// recording is handed between the two threads without a lock. A device that goes away
 // (a headset unplugged) is named by its DeviceId; an output that went away
 // can be replaced by the default output under the same object, its buffers playing on.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -32,9 +36,13 @@ struct AudioFormat {
 class CAudioCapture;
 class CAudioDevice;
 struct AudioFeed; // the jitter buffer between a capture device and a monitoring buffer
+struct AudioReleased; // what a change under a device's lock lets go of, freed after it
 
 // The length of every start, stop and replacement ramp.
 constexpr uint32_t kAudioRampMs = 5;
+
+// Fading tails mixed at once; a new one beyond them takes the place of the one nearest its end.
+constexpr uint32_t kAudioTails = 16;
 
 // What a playing buffer leaves behind when it stops, jumps or changes: its sound from where it
 // stood, fading out. Owned by the device's mixer.
@@ -106,8 +114,9 @@ private:
     // Called on the audio thread with the lock held: adds this buffer's next frames, converted
     // to the device's channels and rate, into mix.
     void MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate);
-    // With the lock held: hands what plays now to the device's fading tails.
-    void LeaveTail();
+    // With the lock held: hands what plays now to the device's fading tails; the blocks of
+    // tails that have finished or make way go to released, to be freed after the lock.
+    void LeaveTail(AudioReleased& released);
 
     CAudioDevice& m_device;
     AudioFormat m_format;
@@ -173,7 +182,9 @@ private:
     uint32_t m_periodFrames = 0;
     uint32_t m_rampFrames = 0;
     std::vector<std::unique_ptr<CAudioBuffer>> m_buffers;
-    std::vector<AudioTail> m_tails; // fading out; the main thread frees the finished ones
+    // Fading out. Slots are filled by the main thread and marked finished by the mixer; the
+    // main thread lets go of finished blocks, after the lock.
+    std::array<AudioTail, kAudioTails> m_tails;
     std::vector<float> m_mix; // the callback's scratch block, sized when the device opens
     std::atomic<uint64_t> m_framesMixed{0};
     uint64_t m_blockStart = 0; // FramesMixed of the block being mixed (audio thread only)
