@@ -1,6 +1,7 @@
-// Index: [SECTION] Locking  [SECTION] Samples  [SECTION] Monitoring  [SECTION] Playback buffers
+// Index: [SECTION] Locking  [SECTION] Playback buffers
 //        [SECTION] Output device  [SECTION] Capture device
 #include "platform/Audio.h"
+#include "platform/AudioFeed.h"
 
 #include <SDL.h>
 
@@ -36,31 +37,6 @@ bool OpenAudioSubsystem()
     return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
 }
 
-// [SECTION] Samples
-
-// One sample of the frame at bytes as a 16-bit value; a channel past the source's last is read
-// from its last (mono feeds every output channel).
-float SampleOf(const uint8_t* bytes, const AudioFormat& format, uint32_t channel)
-{
-    if (channel >= format.channels)
-        channel = format.channels - 1;
-    if (format.bitsPerSample == 8)
-        return static_cast<float>((static_cast<int>(bytes[channel]) - 128) * 256);
-    const uint8_t* at = bytes + static_cast<size_t>(channel) * 2;
-    return static_cast<float>(static_cast<int16_t>(at[0] | (at[1] << 8)));
-}
-
-// Adds one source frame (left, right; the same value twice for mono) to an output frame.
-void AddFrame(float* out, uint32_t channels, bool stereoSource, float left, float right, float gain)
-{
-    if (channels == 1) {
-        out[0] += (stereoSource ? 0.5f * (left + right) : left) * gain;
-    } else {
-        out[0] += left * gain; // channels past the first two stay silent
-        out[1] += right * gain;
-    }
-}
-
 } // namespace
 
 // What a change under a device's lock lets go of. Declared before the lock in a scope, it is
@@ -77,201 +53,6 @@ struct AudioReleased {
             blocks[count++] = std::move(block);
     }
 };
-
-// [SECTION] Monitoring
-
-// The jitter buffer between a capture device, whose audio thread pushes what it records, and
-// the playback buffer that monitors it, whose output thread mixes it. Neither thread ever
-// waits for the other: the ring is single-producer, single-consumer, handed over through two
-// frame counters. The capture side only ever advances written, the mixing side only read; the
-// main thread asks for a restart through a flag the mixing side honours. Sizes are in frames
-// of the capture's format.
-struct AudioFeed {
-    explicit AudioFeed(const AudioFormat& recorded)
-        : format(recorded), frameBytes(recorded.BlockAlign()), capacity(recorded.samplesPerSec / 2),
-          ring(static_cast<size_t>(capacity) * frameBytes)
-    {
-    }
-
-    // --- The capture thread
-    // Appends frames; what does not fit in the capacity (half a second) is dropped, newest
-    // first: the oldest belong to the mixing side.
-    void Push(const uint8_t* bytes, uint32_t frames);
-
-    // --- The mixing thread
-    // Frames held now.
-    uint32_t Held() const { return static_cast<uint32_t>(written.load(std::memory_order_acquire) - read); }
-    void Drop(uint32_t frames);
-    // Takes the oldest frame as one value per channel (two, the same for mono); false when empty.
-    bool Pop(float* values);
-    bool Peek(float* values) const;
-    // Adds the next frames, converted to the device's channels and rate, into mix.
-    void MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate, float gain,
-                 uint64_t deviceFrame);
-
-    // --- Any thread
-    // Empties the buffer (at the mixing side's next turn) and zeroes the statistics; the next
-    // mix starts by filling it up again.
-    void Restart();
-    AudioMonitorStats Stats() const;
-
-    const AudioFormat format;
-    const uint32_t frameBytes;
-    const uint32_t capacity;
-    std::vector<uint8_t> ring;
-    std::atomic<uint64_t> written{0};      // frames ever pushed (the capture side's)
-    uint64_t read = 0;                     // frames ever taken or dropped (the mixing side's)
-    std::atomic<uint64_t> readShared{0};   // read, as the capture side sees it
-    std::atomic<uint32_t> largestPush{0};  // the capture's period, as seen from here
-    std::atomic<bool> restart{false};
-
-    // The mixing side.
-    bool filling = true;        // silence until enough is held
-    float current[2] = {0, 0};  // the frame being played
-    double fraction = 0.0;      // between current and the next frame, when resampling
-    uint32_t windowLow = UINT_MAX; // the lowest level seen at a period's start in this window
-    uint32_t windowUsed = 0;    // frames consumed in this window
-
-    // Statistics since the last restart, each counted by one side and read by any.
-    std::atomic<uint64_t> played{0}, padded{0}, dropped{0};
-    std::atomic<int64_t> firstDeviceFrame{-1};
-};
-
-void AudioFeed::Push(const uint8_t* bytes, uint32_t frames)
-{
-    if (capacity == 0)
-        return;
-    if (frames > largestPush.load(std::memory_order_relaxed))
-        largestPush.store(frames, std::memory_order_relaxed);
-    const uint64_t end = written.load(std::memory_order_relaxed);
-    const uint32_t room = capacity - static_cast<uint32_t>(end - readShared.load(std::memory_order_acquire));
-    if (frames > room) {
-        dropped.fetch_add(frames - room, std::memory_order_relaxed);
-        frames = room;
-    }
-    const uint32_t tail = static_cast<uint32_t>(end % capacity);
-    const uint32_t first = std::min(frames, capacity - tail);
-    std::memcpy(ring.data() + static_cast<size_t>(tail) * frameBytes, bytes, static_cast<size_t>(first) * frameBytes);
-    std::memcpy(ring.data(), bytes + static_cast<size_t>(first) * frameBytes,
-                static_cast<size_t>(frames - first) * frameBytes);
-    written.store(end + frames, std::memory_order_release);
-}
-
-void AudioFeed::Drop(uint32_t frames)
-{
-    frames = std::min(frames, Held());
-    if (frames == 0)
-        return;
-    read += frames;
-    readShared.store(read, std::memory_order_release);
-    dropped.fetch_add(frames, std::memory_order_relaxed);
-}
-
-bool AudioFeed::Peek(float* values) const
-{
-    if (Held() == 0)
-        return false;
-    const uint8_t* frame = ring.data() + static_cast<size_t>(read % capacity) * frameBytes;
-    values[0] = SampleOf(frame, format, 0);
-    values[1] = SampleOf(frame, format, 1);
-    return true;
-}
-
-bool AudioFeed::Pop(float* values)
-{
-    if (!Peek(values))
-        return false;
-    ++read;
-    readShared.store(read, std::memory_order_release);
-    played.fetch_add(1, std::memory_order_relaxed);
-    return true;
-}
-
-void AudioFeed::Restart()
-{
-    restart.store(true, std::memory_order_release);
-    played = padded = dropped = 0;
-    firstDeviceFrame = -1;
-}
-
-AudioMonitorStats AudioFeed::Stats() const
-{
-    AudioMonitorStats stats;
-    stats.played = played.load(std::memory_order_relaxed);
-    stats.padded = padded.load(std::memory_order_relaxed);
-    stats.dropped = dropped.load(std::memory_order_relaxed);
-    stats.firstDeviceFrame = firstDeviceFrame.load(std::memory_order_relaxed);
-    return stats;
-}
-
-void AudioFeed::MixInto(float* mix, uint32_t frames, uint32_t channels, uint32_t rate, float gain,
-                        uint64_t deviceFrame)
-{
-    if (restart.exchange(false, std::memory_order_acquire)) {
-        read = written.load(std::memory_order_acquire);
-        readShared.store(read, std::memory_order_release);
-        filling = true;
-        fraction = 0.0;
-        windowLow = UINT_MAX;
-        windowUsed = 0;
-        played = padded = dropped = 0; // what this thread counted before it saw the restart
-        firstDeviceFrame = -1;
-    }
-    const double step = static_cast<double>(format.samplesPerSec) / rate;
-    const uint32_t perMs = std::max(format.samplesPerSec / 1000, 1u);
-    // What this period consumes, and the margin kept on top of it: one capture period for the
-    // way the two periods fall against each other, and 5 ms for the threads' wake-up times.
-    const uint32_t need = static_cast<uint32_t>(std::ceil(fraction + frames * step));
-    const uint32_t lowMargin = largestPush.load(std::memory_order_relaxed) + 5 * perMs;
-    const uint32_t highMargin = lowMargin + 10 * perMs;
-    const uint32_t held = Held();
-    if (filling) {
-        if (held == 0 || held < need + lowMargin) {
-            padded.fetch_add(frames, std::memory_order_relaxed);
-            return;
-        }
-        // Start from the low margin: what came in beyond it would only add to the delay.
-        Drop(held - need - lowMargin);
-        Pop(current);
-        filling = false;
-        fraction = 0.0;
-        windowLow = UINT_MAX;
-        windowUsed = 0;
-    } else {
-        // The lowest level over 100 ms is what the clocks' drift has added to the margin:
-        // when it has grown past the high margin, the oldest frames go.
-        windowLow = std::min(windowLow, held);
-        windowUsed += need;
-        if (windowUsed >= 100 * perMs) {
-            if (windowLow > need + highMargin)
-                Drop(windowLow - need - lowMargin);
-            windowLow = UINT_MAX;
-            windowUsed = 0;
-        }
-    }
-    const bool stereoSource = format.channels == 2;
-    for (uint32_t i = 0; i < frames; ++i) {
-        float left = current[0], right = current[1];
-        float next[2];
-        if (fraction != 0.0 && Peek(next)) { // linear interpolation between recorded frames
-            const float f = static_cast<float>(fraction);
-            left += (next[0] - left) * f;
-            right += (next[1] - right) * f;
-        }
-        AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, left, right, gain);
-        if (firstDeviceFrame.load(std::memory_order_relaxed) < 0)
-            firstDeviceFrame.store(static_cast<int64_t>(deviceFrame + i), std::memory_order_relaxed);
-        fraction += step;
-        while (fraction >= 1.0) {
-            fraction -= 1.0;
-            if (!Pop(current)) { // the recording is late: silence until it has caught up
-                padded.fetch_add(frames - i - 1, std::memory_order_relaxed);
-                filling = true;
-                return;
-            }
-        }
-    }
-}
 
 // [SECTION] Playback buffers
 
@@ -296,7 +77,7 @@ bool MixBytes(const std::vector<uint8_t>& bytes, const AudioFormat& format, doub
     const double step = static_cast<double>(format.samplesPerSec) / rate;
     const bool stereoSource = format.channels == 2;
     auto sample = [&](uint32_t frame, uint32_t channel) {
-        return SampleOf(&bytes[static_cast<size_t>(frame) * align], format, channel);
+        return AudioSampleOf(&bytes[static_cast<size_t>(frame) * align], format, channel);
     };
     for (uint32_t i = 0; i < frames; ++i) {
         const float gain = level(i);
@@ -312,7 +93,7 @@ bool MixBytes(const std::vector<uint8_t>& bytes, const AudioFormat& format, doub
             float a = sample(frame, channel);
             return fraction == 0.0f ? a : a + (sample(next, channel) - a) * fraction;
         };
-        AddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, at(0), at(1), gain);
+        AudioAddFrame(mix + static_cast<size_t>(i) * channels, channels, stereoSource, at(0), at(1), gain);
         position += step;
         if (position >= total) {
             if (!looping) {
