@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int32_t kChangeDelayMs = 150;
 constexpr int32_t kLayoutDelayMs = 500;
 constexpr int32_t kMonitorSizeMs = 250;
 constexpr uint32_t kRenderPollMs = 5; // how often a render in flight is looked at
@@ -134,10 +133,8 @@ void CSceneMain::Enter()
         OpenMicrophone();
     m_slots.Connect(SoundDeviceChanged(), this, &CSceneMain::OnSoundDeviceChanged);
 
-    m_changeTimer.SetInterval(kChangeDelayMs);
     m_layoutTimer.SetInterval(kLayoutDelayMs);
     m_deletionTimer.SetInterval(1);
-    m_slots.Connect(m_changeTimer.onExpire, this, &CSceneMain::OnChangeTimer);
     m_slots.Connect(m_layoutTimer.onExpire, this, &CSceneMain::LayoutVoices);
     m_slots.Connect(m_deletionTimer.onExpire, this, &CSceneMain::OnDeletionTimer);
     m_slots.Connect(GetFrameTick(), this, &CSceneMain::OnFrame);
@@ -159,7 +156,7 @@ void CSceneMain::Leave()
     m_history.Detach();
     m_slots.Clear();
     m_voiceSlots.Clear();
-    m_changeTimer.SetEnabled(false);
+    m_mixStale = false;
     m_layoutTimer.SetEnabled(false);
     CSceneGeneric::Leave();
     m_controlBar = nullptr;
@@ -346,7 +343,7 @@ void CSceneMain::SetMinimumWindowSize()
     PlatformSetWindowMinimumSize(app->GetWindow(), width, height);
 }
 
-void CSceneMain::OnVoiceChanged(COscilloscope*) { StartChangeTimer(); }
+void CSceneMain::OnVoiceChanged(COscilloscope*) { MixChanged(); }
 
 void CSceneMain::OnVoiceClosed(COscilloscope* panel)
 {
@@ -357,7 +354,7 @@ void CSceneMain::OnVoiceClosed(COscilloscope* panel)
     RemoveVoice(voice);
     m_history.VoiceRemoved(index);
     LayoutVoices();
-    StartChangeTimer();
+    MixChanged();
 }
 
 void CSceneMain::OnVoiceSelected(COscilloscope* panel)
@@ -433,6 +430,7 @@ std::vector<MixVoice> CSceneMain::MixVoices() const
 
 void CSceneMain::RenderMix()
 {
+    m_mixStale = false; // this render has every change so far
     // Without voices the mix is silence, not what the deleted voices made.
     if (m_voices.empty()) {
         m_mix.Release();
@@ -461,6 +459,19 @@ void CSceneMain::StartRender()
 void CSceneMain::OnFrame()
 {
     ShowTitle();
+    TakeRender();
+    // A change is rendered as soon as the render before it is done: edits are heard after
+    // the render's own time, and a drag never queues renders behind each other.
+    if (m_mixStale && !m_render.IsPending()) {
+        m_mixStale = false;
+        CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
+        if (IsPlaying(buffer)) // otherwise heard at the next Play
+            StartRender();
+    }
+}
+
+void CSceneMain::TakeRender()
+{
     CSound rendered;
     MixStats stats;
     bool ok = false;
@@ -496,20 +507,10 @@ void CSceneMain::ShowClipping()
             "CLIP %.1f%%", 100.0 * static_cast<double>(m_mixStats.clipped) / static_cast<double>(m_mixStats.values)));
 }
 
-void CSceneMain::StartChangeTimer()
+void CSceneMain::MixChanged()
 {
-    if (!m_changeTimer.IsEnabled())
-        m_changeTimer.SetEnabled(true);
-}
-
-void CSceneMain::OnChangeTimer()
-{
-    m_changeTimer.SetEnabled(false);
-    CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
-    if (!IsPlaying(buffer))
-        return; // heard at the next Play
-    // Rendered off the frame loop; OnFrame puts the result in the mix's place.
-    StartRender();
+    m_mixStale = true;
+    RequestTickWithin(0); // changes of one pass of the loop are rendered together
 }
 
 void CSceneMain::Play()
@@ -753,7 +754,7 @@ bool CSceneMain::OpenProjectDocument(const String& path, const ProjectContents& 
     // leaves the voices, the playback and the name as they were.
     CHistoryPause pause(m_history);
     const size_t kept = m_voices.size();
-    const bool changeTimerWasOn = m_changeTimer.IsEnabled();
+    const bool staleBefore = m_mixStale;
     try {
         for (const VoiceState& state : project.voices)
             AddVoice()->SetState(state); // after the current voices
@@ -761,7 +762,7 @@ bool CSceneMain::OpenProjectDocument(const String& path, const ProjectContents& 
         while (m_voices.size() > kept)
             RemoveVoice(m_voices.back().get());
         LayoutVoices();
-        m_changeTimer.SetEnabled(changeTimerWasOn); // the half-built voices changed nothing
+        m_mixStale = staleBefore; // the half-built voices changed nothing
         Warn("Open Project", String::Format("Could not open \"%s\": not enough memory to load it", path.CStr()));
         return false;
     }
@@ -991,7 +992,7 @@ void CSceneMain::Undo()
         return;
     if (replaces)
         LeaveProjectFile();
-    StartChangeTimer(); // heard again like any edit
+    MixChanged(); // heard again like any edit
 }
 
 void CSceneMain::Redo()
@@ -1001,7 +1002,7 @@ void CSceneMain::Redo()
         return;
     if (replaces)
         LeaveProjectFile();
-    StartChangeTimer();
+    MixChanged();
 }
 
 void CSceneMain::LeaveProjectFile()

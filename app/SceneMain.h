@@ -190,14 +190,17 @@ private:
     void OnVoiceClosed(COscilloscope* voice);
     void OnVoiceSelected(COscilloscope* voice);
     void OnVoiceResized();
-    void OnChangeTimer();
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     // The voice area's bounds from the window's client size and the control bar.
     void SetAreaBounds(int32_t width, int32_t height);
     // The window may not shrink below the control bar's commands and one row of panels.
     void SetMinimumWindowSize();
-    void StartChangeTimer();
+    // The mix no longer matches the voices: it is rendered again on the next tick that finds
+    // no render in flight, while something plays.
+    void MixChanged();
+    // Puts a finished render in the mix's place (and the playing buffer's).
+    void TakeRender();
     // Renders the voices into the mix, waiting for it; without voices the mix is empty.
     void RenderMix();
     // The voices as the renderer takes them.
@@ -245,7 +248,7 @@ private:
     // Keeps the application window's title in step with the project.
     void ShowTitle();
 
-    CTimer m_changeTimer;
+    bool m_mixStale = false;
     CTimer m_layoutTimer;
     CTimer m_deletionTimer;
     // Panels are declared after the voices they show, so that they die first.
