@@ -219,19 +219,31 @@ void CVoiceArea::OnMouse(CInputMap& event)
         m_pendingWheel = static_cast<int32_t>(std::clamp<int64_t>(pending, -1200000, 1200000));
         return;
     }
-    if (!m_bar.IsVisible())
-        return;
-    // The bar's own routing: focus, the thumb's drag. The wheel never steps it: that is the
-    // area's, above.
-    m_bar.RouteInput(event);
     const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
     const bool press = event.action == InputPress || event.action == InputDoubleClick;
-    if (press && event.button == MouseLeft && m_bar.HitTest(x, y) && !m_bar.GetThumb().HitTest(x, y)) {
-        // A click on the track pages towards it.
-        const float page = std::max(kWheelStep, m_height - m_top - kGap);
-        const bool above = static_cast<float>(y) < m_bar.GetThumb().GetAbsolutePosition().y;
-        ScrollTo(m_scroll + (above ? -page : page));
+    if (press) {
+        // The bar lies in front of the panels: a press on it is not theirs.
+        const bool onBar = !event.handled && m_bar.IsVisible() && m_bar.HitTest(x, y);
+        if (onBar) {
+            event.handled = true;
+            CGUI::SetPointerCapture(&m_bar);
+        }
+        m_bar.RouteInput(event); // the focus; the thumb's drag
+        if (onBar && event.button == MouseLeft && !m_bar.GetThumb().HitTest(x, y)) {
+            // A click on the track pages towards it.
+            const float page = std::max(kWheelStep, m_height - m_top - kGap);
+            const bool above = static_cast<float>(y) < m_bar.GetThumb().GetAbsolutePosition().y;
+            ScrollTo(m_scroll + (above ? -page : page));
+        }
+        return;
     }
+    if (event.action == InputRelease && CGUI::GetPointerCapture() == &m_bar)
+        CGUI::SetPointerCapture(nullptr);
+    if (!m_bar.HasFocus())
+        return;
+    // The bar's own routing: the thumb's drag. The wheel never steps it: that is the area's,
+    // above.
+    m_bar.RouteInput(event);
 }
 
 // [SECTION] Drawing
