@@ -95,6 +95,8 @@ void CFocusRing::OnKey(CInputMap& event)
     if (event.handled || event.action != InputPress)
         return;
     m_altAlone = !event.character && event.value == KeyAlt && !event.repeat;
+    if (!event.character && event.value == KeyAlt)
+        return; // the menu opens at the release
     if (event.character || event.control) {
         // Space presses a focused button; every other character and Ctrl key is not the ring's.
         if (m_focus && event.character && CanFocus(m_focus) && m_focus->TakeKey(event))
