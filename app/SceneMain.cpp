@@ -11,6 +11,7 @@
 #include "gui/Edit.h"
 #include "gui/Menu.h"
 #include "gui/Font.h"
+#include "media/DrawState.h"
 #include "platform/Window.h"
 #include "synth/Project.h"
 #include "xml/XMLDocument.h"
@@ -183,7 +184,15 @@ void CSceneMain::Update()
 {
     CSceneGeneric::Update();
     m_area.Render();
-    m_focusRing.Render();
+    // A panel's control shows its ring where the panel shows: never over the control bar.
+    if (PanelOf(m_focusRing.GetFocus()) < m_panels.size()) {
+        float clip[4];
+        m_area.GetPanelClip(clip);
+        const CClipScope scope(clip[0], clip[1], clip[2], clip[3]);
+        m_focusRing.Render();
+    } else {
+        m_focusRing.Render();
+    }
 }
 
 // [SECTION] Voices and layout
@@ -397,14 +406,20 @@ void CSceneMain::ListTabStops(std::vector<CGUI*>& stops)
         panel->GetTabStops(stops);
 }
 
-void CSceneMain::OnKeyboardFocus(CGUI* element)
+size_t CSceneMain::PanelOf(const CGUI* element) const
 {
     const CGUI* top = element;
     while (top && top->GetParent())
         top = top->GetParent();
     for (size_t i = 0; top && i < m_panels.size(); ++i)
         if (m_panels[i].get() == top)
-            m_area.ShowPanel(i);
+            return i;
+    return SIZE_MAX;
+}
+
+void CSceneMain::OnKeyboardFocus(CGUI* element)
+{
+    m_area.ShowPanel(PanelOf(element)); // nothing for a control outside the panels
     RequestRedraw();
 }
 

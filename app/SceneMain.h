@@ -199,6 +199,8 @@ private:
     // place, then every panel's.
     void ListTabStops(std::vector<CGUI*>& stops);
     void OnKeyboardFocus(CGUI* element);
+    // The index of the panel that holds element; SIZE_MAX for an element outside the panels.
+    size_t PanelOf(const CGUI* element) const;
     void OnChangeTimer();
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);

@@ -124,13 +124,23 @@ void CVoiceArea::Layout()
     PlaceBar();
 }
 
+void CVoiceArea::GetPanelClip(float clip[4]) const
+{
+    clip[0] = 0.0f;
+    clip[1] = m_top;
+    clip[2] = std::max(0.0f, m_width - kBarWidth);
+    clip[3] = std::max(0.0f, m_height - m_top);
+}
+
 void CVoiceArea::PlacePanels()
 {
+    float clip[4];
+    GetPanelClip(clip);
     const size_t count = std::min(m_places.size(), m_panels.size());
     for (size_t i = 0; i < count; ++i) {
         COscilloscope& panel = *m_panels[i];
         panel.SetPosition(m_places[i].x, m_places[i].y - m_scroll);
-        panel.SetClip(0.0f, m_top, std::max(0.0f, m_width - kBarWidth), std::max(0.0f, m_height - m_top));
+        panel.SetClip(clip[0], clip[1], clip[2], clip[3]);
     }
 }
 
