@@ -40,7 +40,9 @@ void CFocusRing::Focus(CGUI* element)
     CGUI* old = m_focus;
     m_focus = element;
     if (old && old->GetKind() == GUIEdit && old->HasFocus())
-        old->SetFocus(false);
+        old->SetFocus(false); // it stops typing
+    else if (old && old->GetKind() == GUIMenu)
+        old->SetFocus(false); // it closes (CMenu::OnFocus)
     if (element && element->GetKind() == GUIEdit && !element->HasFocus())
         element->SetFocus(true);
     onFocus.Emit(element);
@@ -130,8 +132,16 @@ void CFocusRing::OnKey(CInputMap& event)
 
 void CFocusRing::OnMouse(CInputMap& event)
 {
-    if (m_focus && (event.action == InputPress || event.action == InputDoubleClick))
-        Focus(nullptr);
+    if (!m_focus || (event.action != InputPress && event.action != InputDoubleClick))
+        return;
+    CGUI* old = m_focus;
+    m_focus = nullptr;
+    // What the press hit keeps what the mouse gave it; a text box it missed stops typing, and
+    // a menu it missed closes (unless the press is on its items).
+    const int32_t kind = old->GetKind();
+    if ((kind == GUIEdit || kind == GUIMenu) && !old->HitTest(PixelOf(event.position.x), PixelOf(event.position.y)))
+        old->SetFocus(false);
+    onFocus.Emit(nullptr);
 }
 
 void CFocusRing::Render()

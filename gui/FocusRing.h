@@ -1,10 +1,10 @@
 // CFocusRing: the keyboard focus of a screen of controls, and the ring drawn around the
 // focused one. Tab and Shift+Tab move the focus through the stops the owner lists (in reading
 // order), wrapping around; the focused stop takes the key presses it uses (CGUI::TakeKey),
-// and a focused edit box holds the focus flag, so that it types. F10, or Alt pressed and
-// released alone, focuses and opens the menu set with SetMenu. Escape that the focused stop
-// does not take gives the focus up, and so does a mouse press (the pointer has the controls
-// again). Nothing is focused until a key asks. Stops are not owned: an owner that deletes one
+// and a focused edit box holds the focus flag, so that it types; a menu the focus leaves
+// closes. F10, or Alt pressed and released alone, focuses and opens the menu set with
+// SetMenu. Escape that the focused stop does not take gives the focus up, and so does a mouse
+// press (the pointer has the controls again: a text box or menu the press missed lets go). Nothing is focused until a key asks. Stops are not owned: an owner that deletes one
 // calls Forget first. Main thread only.
 #pragma once
 
@@ -35,7 +35,7 @@ public:
     void Detach();
 
     // The keyboard focus moves to element (null: none); an edit box gains or loses the focus
-    // flag with it. Emits onFocus when it changes.
+    // flag with it, and a menu it leaves closes. Emits onFocus when it changes.
     void Focus(CGUI* element);
     CGUI* GetFocus() const { return m_focus; }
     // The focus goes when it is ancestor or lies inside it.

@@ -32,6 +32,12 @@ protected:
         GLTest::TearDown();
     }
     static void Key(int32_t key, bool shift = false) { EmitKey(key, InputPress, false, shift ? uint32_t(ModifierShift) : 0u); }
+    static void Click(const CVector& at)
+    {
+        EmitMouseMove(static_cast<int32_t>(at.x) + 5, static_cast<int32_t>(at.y) + 5);
+        EmitMouseButton(MouseLeft, InputPress);
+        EmitMouseButton(MouseLeft, InputRelease);
+    }
     std::string FocusName()
     {
         CGUI* focus = scene->GetFocusRing().GetFocus();
@@ -69,6 +75,16 @@ TEST_F(KeyboardFocus, TabWalksTheControlBarLeftToRightThenThePanelRowByRow)
     Key(KeyEscape);
     Key(KeyTab, true); // back from nothing: the last panel's last control
     EXPECT_EQ(scene->GetFocusRing().GetFocus(), &panel.Slider(ValuePhase));
+
+    // A click on the box the ring gave the keyboard keeps it typing; one elsewhere closes the
+    // menu F10 opened.
+    CEdit& name = *scene->GetProjectNameBox();
+    scene->GetFocusRing().Focus(&name);
+    Click(name.GetAbsolutePosition());
+    EXPECT_TRUE(name.IsActive());
+    Key(KeyF10);
+    Click(CVector(300, 900, 0, 0));
+    EXPECT_FALSE(dynamic_cast<CMenu*>(scene->GetGUI().FindElement("mnuGenerate"))->IsOpen());
 }
 
 TEST_F(KeyboardFocus, AFocusedSliderButtonSwitchAndMenuTakeTheirKeys)
