@@ -69,7 +69,7 @@ ExportRender RunExportRender(std::vector<MixVoice> voices, CSound& sound, MixSta
             return Outcome(ok);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    CModalInput parked; // before the box connects: only it hears the input
+    CModalInput capture; // before the box connects: only it hears the input
     ExportView view{CProgressView(title, text, FindDialogFont(fonts)), job, sound, stats};
     CProgressView* const outer = g_running;
     g_running = &view.box;

@@ -15,7 +15,7 @@ bool RunFileDialog(const FileDialogRequest& request, CResourceManager* fonts, St
     CApp* app = GetApp();
     if (!app || !app->GetWindow())
         return false;
-    CModalInput parked; // before the view connects: only the dialog hears the input
+    CModalInput capture; // before the view connects: only the dialog hears the input
     CFileDialogView view(request, FindDialogFont(fonts));
     CFileDialogView* const outer = g_running; // a dialog opened from inside another
     g_running = &view;

@@ -64,7 +64,7 @@ void ShowWarning(const char* caption, const String& text, CResourceManager* font
     request.buttons = {"Copy", "OK"};
     request.defaultButton = kOk;
     request.cancelButton = kOk;
-    CModalInput parked; // before the box connects: only it hears the input
+    CModalInput capture; // before the box connects: only it hears the input
     const CSprite* font = FindDialogFont(fonts);
     WarningView view{request, Utf8Sanitize(text), font, std::make_unique<CQuestionView>(request, font)};
     CQuestionView* const outer = g_running;

@@ -16,19 +16,10 @@
 class CResourceManager;
 class CSprite;
 
-// For its lifetime, the mouse, keyboard and shortcut receivers are parked: only what connects
-// meanwhile (the dialog) hears them. The parked receivers get them back at the end, in their
-// order.
-class CModalInput {
-public:
-    CModalInput();
-    ~CModalInput();
-    CModalInput(const CModalInput&) = delete;
-    CModalInput& operator=(const CModalInput&) = delete;
-
-private:
-    CSignal<CInputMap&> m_mouse, m_keys, m_shortcuts;
-};
+// For its lifetime the dialog's loop captures the input (CInputCapture): only what connects
+// meanwhile (the dialog) hears the mouse, the keyboard and the shortcuts; no command runs
+// under the dialog.
+using CModalInput = CInputCapture;
 
 // The "font" sprite the dialogs write with, from the application's resources; null without.
 const CSprite* FindDialogFont(CResourceManager* resources);
@@ -38,7 +29,7 @@ const CSprite* FindDialogFont(CResourceManager* resources);
 // is then left not done: the caller takes it as Cancel); then waits up to half a second for the
 // release of the click that closed it.
 // View offers Place(int32_t width, int32_t height), DrawOverlay(), IsDone() and IsButtonHeld().
-// The caller parks the input (CModalInput) before it makes the view.
+// The caller captures the input (CModalInput) before it makes the view.
 template <class View>
 void RunModalView(CApp& app, View& view)
 {

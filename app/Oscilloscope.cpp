@@ -446,8 +446,11 @@ void COscilloscope::OnClick(CButton* button)
         model.SetEnvelopeOn(m_envelopeBox.IsDown());
     if (button == &m_loop) {
         model.SetLoop(m_loop.IsDown());
-        changed.Emit(); // the loop is not heard, but a click on any box announces a change
+        changed.Emit(); // the loop is not heard, but a click on the switch is a change
     }
+    // A click that changed nothing (the checked box of a group) made the model announce
+    // nothing: the boxes show it again.
+    ShowModel(false);
 }
 
 void COscilloscope::Relayout()
@@ -550,56 +553,104 @@ bool COscilloscope::TakesWheelAt(int32_t x, int32_t y) const
            m_focused->HitTest(x, y);
 }
 
+bool COscilloscope::OverPanel(int32_t x, int32_t y) const
+{
+    if (!IsVisible() || !InClip(x, y))
+        return false;
+    const CVector at = GetAbsolutePosition();
+    const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    return fx >= at.x && fx <= at.x + kWidth && fy >= at.y && fy <= at.y + GetHeight();
+}
+
+CGUI* COscilloscope::ChildAt(int32_t x, int32_t y) const
+{
+    for (uint32_t i = 0; i < m_childCount; ++i)
+        if (m_children[i]->HitTest(x, y))
+            return m_children[i];
+    return nullptr;
+}
+
 void COscilloscope::ProcessInput(CInputMap& event)
 {
     // A wheel turn carries no position: it happens where the pointer is.
     const CVector at = event.action == InputWheel ? GetMousePosition() : event.position;
     const int32_t x = PixelOf(at.x), y = PixelOf(at.y);
-    // Outside the clip the controls are out of sight: the point is over none of them.
-    const bool inside = InClip(x, y);
-    for (uint32_t i = 0; i < m_childCount; ++i) {
-        if (inside && m_children[i]->HitTest(x, y))
-            m_children[i]->onMouseOver.Emit();
-        else
-            m_children[i]->onMouseOut.Emit();
-    }
-
-    const bool press = event.action == InputPress || event.action == InputDoubleClick;
-    if (press && !inside) {
-        DropFocus(); // as a press anywhere else does
-        return;
-    }
-    // The focused slider takes the wheel only under the pointer; elsewhere the wheel is the
-    // owner's (it scrolls the panels).
-    if (event.action == InputWheel && !TakesWheelAt(x, y))
-        return;
-    CGUI* hit = nullptr;
-    if (press) {
-        for (uint32_t i = 0; i < m_childCount && !hit; ++i)
-            if (m_children[i]->HitTest(x, y))
-                hit = m_children[i];
-        if (hit) {
-            if (m_focused) {
-                m_focused->SetFocus(false);
-                SetBoxFocusColours(m_focused, false);
-            }
+    CGUI* focused = m_focused && m_focused->HasFocus() ? m_focused : nullptr;
+    switch (event.action) {
+    case InputPress:
+    case InputDoubleClick: {
+        // Outside the clip, or where a router in front took the press, the controls are out
+        // of reach: it is a press elsewhere.
+        CGUI* hit = !event.handled && OverPanel(x, y) ? ChildAt(x, y) : nullptr;
+        if (!hit) {
+            DropFocus();
+            return;
+        }
+        event.handled = true;
+        if (hit != m_focused) {
+            DropFocus();
             m_focused = hit;
             if (hit->GetKind() == GUIEdit) {
                 SetBoxFocusColours(hit, true);
                 selected.Emit();
             }
+        } else if (hit->GetKind() == GUIEdit) {
+            SetBoxFocusColours(hit, true);
         }
+        SetPointerCapture(hit);
+        hit->RouteInput(event); // the focus, onPress, and the press for the control's parts
+        return;
     }
+    case InputRelease:
+        if (m_focused && GetPointerCapture() == m_focused)
+            SetPointerCapture(nullptr);
+        if (focused)
+            focused->RouteInput(event);
+        return;
+    case InputWheel:
+        // The focused slider takes the wheel only under the pointer; elsewhere the wheel is
+        // the owner's (it scrolls the panels).
+        if (focused && TakesWheelAt(x, y))
+            focused->RouteInput(event);
+        return;
+    case InputMove:
+        if (focused)
+            focused->RouteInput(event); // drags the focused control's thumb
+        break;
+    default:
+        return;
+    }
+    if (GetPointerCapture())
+        return; // a held button keeps every hover as it is
+    CGUI* hover = !event.handled && OverPanel(x, y) ? ChildAt(x, y) : nullptr;
+    if (hover) {
+        event.handled = true;
+        m_hovered = hover;
+        SetPointerHover(hover);
+    } else if (m_hovered) {
+        if (GetPointerHover() == m_hovered)
+            SetPointerHover(nullptr);
+        m_hovered = nullptr;
+    }
+}
 
-    if (m_focused) {
-        CGUI* focused = m_focused;
-        focused->RouteInput(event);
-        // A press elsewhere took the focus from a value box: it shows that too.
-        if (focused == m_focused && focused->GetKind() == GUIEdit && !focused->HasFocus())
-            SetBoxFocusColours(focused, false);
-    } else if (!hit) {
-        RouteInput(event);
+void COscilloscope::GetTabStops(std::vector<CGUI*>& stops)
+{
+    const size_t first = stops.size();
+    for (uint32_t i = 0; i < m_childCount; ++i) {
+        CGUI* child = m_children[i];
+        const int32_t kind = child->GetKind();
+        const bool takesKeys = kind == GUIButton || kind == GUICheckBox || kind == GUIEdit || kind == GUIScroll;
+        if (takesKeys && child->IsEnabled() && child->IsVisible())
+            stops.push_back(child);
     }
+    // Rows 8 pixels apart: a value box and its slider, the close button and the boxes beside
+    // it, stand on one row each.
+    auto row = [this](CGUI* c) { return static_cast<int32_t>((c->GetAbsolutePosition().y - GetY() + 4.0f) / 8.0f); };
+    std::stable_sort(stops.begin() + static_cast<std::ptrdiff_t>(first), stops.end(), [&](CGUI* a, CGUI* b) {
+        const int32_t ra = row(a), rb = row(b);
+        return ra != rb ? ra < rb : a->GetAbsolutePosition().x < b->GetAbsolutePosition().x;
+    });
 }
 
 void COscilloscope::DropFocus()

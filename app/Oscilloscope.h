@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CGUIManager;
 class CInputMap;
@@ -100,9 +101,15 @@ public:
 
     // The panel, its areas and controls, then the traces (clipped to their screens).
     void Render() override;
-    // Mouse events: hover for every control, focus to the control under a press, and the
-    // event routed to the focused control; a wheel turn only when TakesWheelAt the pointer.
+    // Mouse events: the hover of the one control under the pointer (CGUI::SetPointerHover)
+    // while no element holds the pointer; a press on a control gives it the focus and the
+    // pointer until the release; moves and the release go to the focused control; a wheel
+    // turn only when TakesWheelAt the pointer. Points a router in front claimed
+    // (CInputMap::handled) are over no control; a control hit claims the event.
     virtual void ProcessInput(CInputMap& event);
+    // Appends the controls the keyboard reaches (value boxes, sliders, check boxes, the close
+    // button) that are shown, in reading order: row by row from the top, left to right.
+    void GetTabStops(std::vector<CGUI*>& stops);
     // Takes the focus from the focused control (its value box colours too); later mouse
     // events still go to it.
     void DropFocus();
@@ -167,7 +174,7 @@ public:
     uint32_t GetChildCount() const { return m_childCount; }
     CGUI* GetChild(uint32_t index) const { return index < m_childCount ? m_children[index] : nullptr; }
 
-    CSignal<> changed;  // the sound changed (the model's Sound changes; a click on any box)
+    CSignal<> changed;  // the sound changed (once per change of the model that is heard; a Loop click)
     CSignal<> closed;   // the close button was clicked
     CSignal<> resized;  // an area was shown or hidden: GetHeight changed
     CSignal<> selected; // a value box took the focus
@@ -188,6 +195,10 @@ private:
     void UpdateTraces() { m_tracesStale = true; }
     void RefreshTraces() const;
     bool InClip(int32_t x, int32_t y) const;
+    // Whether (x, y) lies on the visible panel (areas included) inside the clip.
+    bool OverPanel(int32_t x, int32_t y) const;
+    // The first control hit at (x, y); null when none is.
+    CGUI* ChildAt(int32_t x, int32_t y) const;
     void RenderTrace(CTrace& trace, const CGUI& screen, bool clip);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
@@ -196,6 +207,7 @@ private:
     CGUI* m_children[kChildren] = {};
     uint32_t m_childCount = 0;
     CGUI* m_focused = nullptr; // not owned: one of the children
+    CGUI* m_hovered = nullptr; // the child this panel last made the pointer's hover
     bool m_showing = false;    // the panel is setting its controls from the model: do not write back
 
     std::unique_ptr<CVoiceModel> m_ownModel; // only for a panel made without a model

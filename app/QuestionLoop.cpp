@@ -15,7 +15,7 @@ int32_t RunQuestion(const QuestionRequest& request, CResourceManager* fonts)
     CApp* app = GetApp();
     if (!app || !app->GetWindow())
         return NormaliseQuestion(request).cancelButton;
-    CModalInput parked; // before the view connects: only the box hears the input
+    CModalInput capture; // before the view connects: only the box hears the input
     CQuestionView view(request, FindDialogFont(fonts));
     CQuestionView* const outer = g_running;
     g_running = &view;

@@ -15,7 +15,11 @@ CSceneHistory::~CSceneHistory()
     m_watched.clear();
 }
 
-void CSceneHistory::Attach() { m_slots.Connect(GetMouseSignal(), this, &CSceneHistory::OnMouse); }
+void CSceneHistory::Attach()
+{
+    m_slots.Connect(GetMouseSignal(), this, &CSceneHistory::OnMouse);
+    m_slots.Connect(GetKeyboardSignal(), this, &CSceneHistory::OnKey);
+}
 
 void CSceneHistory::Detach()
 {
@@ -61,6 +65,14 @@ void CSceneHistory::OnVoiceChanged(VoiceChange, const CVoiceModel* voice)
 void CSceneHistory::OnMouse(CInputMap& event)
 {
     if (event.action != InputMove)
+        EndGesture();
+}
+
+void CSceneHistory::OnKey(CInputMap& event)
+{
+    // A key a text box typed is part of its burst of typing; a held key's repeats merge.
+    const bool key = !event.character || event.value == ' ';
+    if (event.action == InputPress && key && !event.repeat && !event.handled)
         EndGesture();
 }
 

@@ -3,7 +3,8 @@
 // back to the scene's voices and panels. It hears every voice model's change itself; the scene
 // tells it about its commands (Add Sound, close, New, Open) and the name box's edits. A
 // gesture (and so a step that merges a drag or a burst of typing) ends at every mouse press,
-// release and wheel turn, and at every command. Main thread only; owned by the scene.
+// release and wheel turn, at every key press that no text box typed (the repeats of a held
+// key merge, as a drag does), and at every command. Main thread only; owned by the scene.
 #pragma once
 
 #include "synth/History.h"
@@ -21,9 +22,9 @@ public:
     CSceneHistory(const CSceneHistory&) = delete;
     CSceneHistory& operator=(const CSceneHistory&) = delete;
 
-    // Listens to the mouse for gesture ends (call before any panel exists, so that a press
-    // ends the previous gesture before a panel acts on it) / stops listening and forgets the
-    // voices and every step.
+    // Listens to the mouse and the keyboard for gesture ends (call before any panel and the
+    // focus ring exist, so that a press ends the previous gesture before they act on it) /
+    // stops listening and forgets the voices and every step.
     void Attach();
     void Detach();
     // Forgets every step: the project as the scene now holds it is where undo stops.
@@ -68,6 +69,7 @@ private:
 
     void OnVoiceChanged(VoiceChange change, const CVoiceModel* voice);
     void OnMouse(CInputMap& event);
+    void OnKey(CInputMap& event);
     // The voice's index in the scene's list, or the list's size.
     size_t IndexOf(const CVoiceModel* voice) const;
 

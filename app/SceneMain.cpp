@@ -12,6 +12,7 @@
 #include "gui/Edit.h"
 #include "gui/Menu.h"
 #include "gui/Font.h"
+#include "media/DrawState.h"
 #include "platform/Window.h"
 #include "synth/Project.h"
 #include "xml/XMLDocument.h"
@@ -148,12 +149,20 @@ void CSceneMain::Enter()
     NewProject();
     m_history.Reset(); // the first project is where undo stops
     MarkSaved();
+
+    // After every text box and the history: the keys a box types stay with it, and a key
+    // ends the gesture before it changes a value.
+    m_focusRing.SetStops([this](std::vector<CGUI*>& stops) { ListTabStops(stops); });
+    m_focusRing.SetMenu(m_mnuGenerate);
+    m_focusRing.Attach();
+    m_slots.Connect(m_focusRing.onFocus, this, &CSceneMain::OnKeyboardFocus);
 }
 
 void CSceneMain::Leave()
 {
     // A left scene lives on and must hear nothing until it is entered again.
     m_history.Detach();
+    m_focusRing.Detach();
     m_slots.Clear();
     m_voiceSlots.Clear();
     m_mixStale = false;
@@ -173,6 +182,15 @@ void CSceneMain::Update()
 {
     CSceneGeneric::Update();
     m_area.Render();
+    // A panel's control shows its ring where the panel shows: never over the control bar.
+    if (PanelOf(m_focusRing.GetFocus()) < m_panels.size()) {
+        float clip[4];
+        m_area.GetPanelClip(clip);
+        const CClipScope scope(clip[0], clip[1], clip[2], clip[3]);
+        m_focusRing.Render();
+    } else {
+        m_focusRing.Render();
+    }
 }
 
 // [SECTION] Voices and layout
@@ -230,6 +248,7 @@ void CSceneMain::DisconnectPanel(COscilloscope& panel)
                                static_cast<CEventBase*>(&panel.selected), static_cast<CEventBase*>(&panel.resized)})
         m_voiceSlots.Disconnect(*signal);
     panel.SetVisible(false); // out of reach of the mouse until it is deleted
+    m_focusRing.Forget(&panel);
 }
 
 void CSceneMain::RemoveVoice(const CVoiceModel* voice)
@@ -365,6 +384,42 @@ void CSceneMain::OnVoiceSelected(COscilloscope* panel)
 }
 
 void CSceneMain::OnVoiceResized() { LayoutVoices(); }
+
+void CSceneMain::ListTabStops(std::vector<CGUI*>& stops)
+{
+    const float barBottom = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
+    CGUIManager& gui = GetGUI();
+    for (uint32_t i = 0; i < gui.GetElementCount(); ++i) {
+        CGUI* element = gui.GetElement(i);
+        const int32_t kind = element->GetKind();
+        const bool control = kind == GUIButton || kind == GUICheckBox || kind == GUIEdit ||
+                             (kind == GUIMenu && !static_cast<CMenu*>(element)->IsItem());
+        const CVector at = element->GetAbsolutePosition();
+        if (control && at.x >= 0.0f && at.y >= 0.0f && at.y < barBottom) // templates lie off-screen
+            stops.push_back(element);
+    }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](CGUI* a, CGUI* b) { return a->GetAbsolutePosition().x < b->GetAbsolutePosition().x; });
+    for (const auto& panel : m_panels)
+        panel->GetTabStops(stops);
+}
+
+size_t CSceneMain::PanelOf(const CGUI* element) const
+{
+    const CGUI* top = element;
+    while (top && top->GetParent())
+        top = top->GetParent();
+    for (size_t i = 0; top && i < m_panels.size(); ++i)
+        if (m_panels[i].get() == top)
+            return i;
+    return SIZE_MAX;
+}
+
+void CSceneMain::OnKeyboardFocus(CGUI* element)
+{
+    m_area.ShowPanel(PanelOf(element)); // nothing for a control outside the panels
+    RequestRedraw();
+}
 
 void CSceneMain::OnDeletionTimer()
 {

@@ -19,6 +19,7 @@
 #include "app/Scene.h"
 #include "events/Timer.h"
 #include "gui/FileDialog.h"
+#include "gui/FocusRing.h"
 #include "gui/QuestionBox.h"
 #include "sound/Sound.h"
 #include "sound/SoundCapture.h"
@@ -172,6 +173,10 @@ public:
     CEdit* GetProjectNameBox() const { return m_editProjectName; }
     CEdit* GetSeedBox() const { return m_editSeed; }
     CSceneHistory& GetHistory() { return m_history; }
+    // The keyboard focus: Tab walks the control bar left to right, then each shown voice's
+    // panel in voice order (GetTabStops); F10 or Alt opens the Generate menu. A focused panel
+    // control is scrolled into view.
+    CFocusRing& GetFocusRing() { return m_focusRing; }
 
 private:
     friend class CSceneHistory;
@@ -190,6 +195,12 @@ private:
     void OnVoiceClosed(COscilloscope* voice);
     void OnVoiceSelected(COscilloscope* voice);
     void OnVoiceResized();
+    // The ring's stops: the control bar's buttons, switches, text boxes and menus by their
+    // place, then every panel's.
+    void ListTabStops(std::vector<CGUI*>& stops);
+    void OnKeyboardFocus(CGUI* element);
+    // The index of the panel that holds element; SIZE_MAX for an element outside the panels.
+    size_t PanelOf(const CGUI* element) const;
     void OnDeletionTimer();
     void OnResize(int32_t width, int32_t height, CDisplay::SizeType type);
     // The voice area's bounds from the window's client size and the control bar.
@@ -296,6 +307,7 @@ private:
     mutable bool m_modified = false;
     String m_shownTitle;
     String m_soundEnding = ".wav"; // of the last export, proposed again
+    CFocusRing m_focusRing;
     // The last members, so that they go before anything they call into.
     CSlotList m_slots;
     CSlotList m_voiceSlots; // per-voice connections, apart from the scene's own slots

@@ -124,13 +124,23 @@ void CVoiceArea::Layout()
     PlaceBar();
 }
 
+void CVoiceArea::GetPanelClip(float clip[4]) const
+{
+    clip[0] = 0.0f;
+    clip[1] = m_top;
+    clip[2] = std::max(0.0f, m_width - kBarWidth);
+    clip[3] = std::max(0.0f, m_height - m_top);
+}
+
 void CVoiceArea::PlacePanels()
 {
+    float clip[4];
+    GetPanelClip(clip);
     const size_t count = std::min(m_places.size(), m_panels.size());
     for (size_t i = 0; i < count; ++i) {
         COscilloscope& panel = *m_panels[i];
         panel.SetPosition(m_places[i].x, m_places[i].y - m_scroll);
-        panel.SetClip(0.0f, m_top, std::max(0.0f, m_width - kBarWidth), std::max(0.0f, m_height - m_top));
+        panel.SetClip(clip[0], clip[1], clip[2], clip[3]);
     }
 }
 
@@ -219,19 +229,31 @@ void CVoiceArea::OnMouse(CInputMap& event)
         m_pendingWheel = static_cast<int32_t>(std::clamp<int64_t>(pending, -1200000, 1200000));
         return;
     }
-    if (!m_bar.IsVisible())
-        return;
-    // The bar's own routing: focus, the thumb's drag. The wheel never steps it: that is the
-    // area's, above.
-    m_bar.RouteInput(event);
     const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
     const bool press = event.action == InputPress || event.action == InputDoubleClick;
-    if (press && event.button == MouseLeft && m_bar.HitTest(x, y) && !m_bar.GetThumb().HitTest(x, y)) {
-        // A click on the track pages towards it.
-        const float page = std::max(kWheelStep, m_height - m_top - kGap);
-        const bool above = static_cast<float>(y) < m_bar.GetThumb().GetAbsolutePosition().y;
-        ScrollTo(m_scroll + (above ? -page : page));
+    if (press) {
+        // The bar lies in front of the panels: a press on it is not theirs.
+        const bool onBar = !event.handled && m_bar.IsVisible() && m_bar.HitTest(x, y);
+        if (onBar) {
+            event.handled = true;
+            CGUI::SetPointerCapture(&m_bar);
+        }
+        m_bar.RouteInput(event); // the focus; the thumb's drag
+        if (onBar && event.button == MouseLeft && !m_bar.GetThumb().HitTest(x, y)) {
+            // A click on the track pages towards it.
+            const float page = std::max(kWheelStep, m_height - m_top - kGap);
+            const bool above = static_cast<float>(y) < m_bar.GetThumb().GetAbsolutePosition().y;
+            ScrollTo(m_scroll + (above ? -page : page));
+        }
+        return;
     }
+    if (event.action == InputRelease && CGUI::GetPointerCapture() == &m_bar)
+        CGUI::SetPointerCapture(nullptr);
+    if (!m_bar.HasFocus())
+        return;
+    // The bar's own routing: the thumb's drag. The wheel never steps it: that is the area's,
+    // above.
+    m_bar.RouteInput(event);
 }
 
 // [SECTION] Drawing

@@ -53,6 +53,8 @@ public:
     float GetMaxScroll() const { return m_maxScroll; }
     uint32_t GetColumnCount() const { return m_columns; }
     CScroll& GetBar() { return m_bar; }
+    // The rectangle the panels are clipped to (client pixels): x, y, width, height.
+    void GetPanelClip(float clip[4]) const;
 
     // Scrolls by the wheel turns heard since the last call. A turn is only recorded when it
     // happens: it is applied here, after every listener has seen the pointer where it was.

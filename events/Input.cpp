@@ -4,6 +4,7 @@
 
 namespace {
 
+CInputCapture* s_capture = nullptr; // the innermost open capture
 int32_t s_mouseX = 0;
 int32_t s_mouseY = 0;
 
@@ -33,23 +34,27 @@ void EmitKeyboard(CInputMap& event)
 
 } // namespace
 
+CInputCapture::CInputCapture() : m_outer(s_capture) { s_capture = this; }
+
+CInputCapture::~CInputCapture() { s_capture = m_outer; }
+
 CSignal<CInputMap&>& GetKeyboardSignal()
 {
     // Never destroyed: receivers in static objects may disconnect from it at exit.
     static CSignal<CInputMap&>* signal = new CSignal<CInputMap&>;
-    return *signal;
+    return s_capture ? s_capture->keyboard : *signal;
 }
 
 CSignal<CInputMap&>& GetShortcutSignal()
 {
     static CSignal<CInputMap&>* signal = new CSignal<CInputMap&>;
-    return *signal;
+    return s_capture ? s_capture->shortcuts : *signal;
 }
 
 CSignal<CInputMap&>& GetMouseSignal()
 {
     static CSignal<CInputMap&>* signal = new CSignal<CInputMap&>;
-    return *signal;
+    return s_capture ? s_capture->mouse : *signal;
 }
 
 CVector GetMousePosition()

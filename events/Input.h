@@ -1,7 +1,8 @@
-// Keyboard and mouse input: the CInputMap event record, the two process-wide input signals
-// that carry it, and the last mouse position. The window's event handling emits the events
-// (CApp); anything may listen, on the main thread. The signals are made on first use and
-// never destroyed, so listeners may outlive the application object.
+// Keyboard and mouse input: the CInputMap event record, the process-wide input signals that
+// carry it, the input captures of modal dialogs, and the last mouse position. The window's
+// event handling emits the events (CApp); anything may listen, on the main thread. The
+// signals are made on first use and never destroyed, so listeners may outlive the
+// application object.
 #pragma once
 
 #include "events/Signal.h"
@@ -55,6 +56,7 @@ enum KeyCode : int32_t {
     Key0 = 48, // to Key0 + 9
     KeyA = 65, // to KeyA + 25
     KeyF1 = 112, // to KeyF1 + 11
+    KeyF10 = 121,
 };
 
 // Modifier keys held during a key press, as bits.
@@ -87,18 +89,41 @@ public:
     bool control = false;
     // Key presses: set by the listener of the keyboard signal that used the key (a focused
     // edit box typed it), so that listeners after it leave the event alone; a handled press
-    // does not reach the shortcut signal. Emitters start it false.
+    // does not reach the shortcut signal. Mouse moves and presses: set by the router that
+    // found one of its elements under the pointer (the topmost, as routers listen in front
+    // to back order), so that routers after it take the point as covered: no hover there,
+    // and a press there is a press elsewhere. Emitters start it false.
     bool handled = false;
 };
 
-// The process-wide input signals. Listeners may change the event they are given; later
-// listeners see the change (a listener that uses an event marks it handled).
+// The input signals. Listeners may change the event they are given; later listeners see the
+// change (a listener that uses an event marks it handled). While an input capture is open
+// (CInputCapture), each returns the innermost capture's own signal, and the events are
+// emitted there only.
 CSignal<CInputMap&>& GetKeyboardSignal();
 CSignal<CInputMap&>& GetMouseSignal();
 // Key presses (characters and keys) that no keyboard listener marked handled, emitted right
 // after the keyboard signal: the application's shortcuts, which thus come after whatever
 // holds the keyboard, whenever either was connected.
 CSignal<CInputMap&>& GetShortcutSignal();
+
+// A modal layer of input (a dialog's loop): from its construction to its destruction every
+// input event goes to the receivers that connected to the input signals meanwhile (the
+// dialog), and none reaches those connected before, which hear input again once it ends.
+// Nothing is moved or disconnected. Captures nest; each ends before the one opened before
+// it (they live on the stack).
+class CInputCapture {
+public:
+    CInputCapture();
+    ~CInputCapture();
+    CInputCapture(const CInputCapture&) = delete;
+    CInputCapture& operator=(const CInputCapture&) = delete;
+
+    CSignal<CInputMap&> mouse, keyboard, shortcuts;
+
+private:
+    CInputCapture* m_outer;
+};
 
 // The position of the last mouse move, in client pixels: (x, y, 0, 0); (0, 0, 0, 0) before
 // the first move.

@@ -165,6 +165,16 @@ void CButton::OnInput(CInputMap& event)
         SetState(StateDown);
 }
 
+bool CButton::TakeKey(const CInputMap& event)
+{
+    const bool space = event.character && event.value == ' ';
+    const bool enter = !event.character && !event.control && event.value == KeyEnter;
+    if (event.action != InputPress || !(space || enter) || event.repeat)
+        return false;
+    onRelease.Emit(); // may delete the button: nothing follows
+    return true;
+}
+
 // Hover arrives on every mouse move: only a real change is shown and announced.
 void CButton::OnHoverIn()
 {

@@ -70,6 +70,10 @@ public:
     void SetStateColour(State state, float r, float g, float b, float a);
     const float* GetStateColour(State state) const { return m_stateColours[state & 3]; }
 
+    // Space or Enter presses the button as a click does: onRelease (a check box toggles
+    // first). True for those keys.
+    bool TakeKey(const CInputMap& event) override;
+
     CSignal<State> onState; // every SetState, with the new state
 
 protected:

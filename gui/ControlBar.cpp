@@ -12,6 +12,8 @@ CControlBar::CControlBar()
     m_slots.Connect(onRelease, this, &CControlBar::OnClick);
     m_slots.Connect(onResize, this, &CControlBar::Layout);
     m_slots.Connect(m_buttons[1].onRelease, this, &CControlBar::OnToggle);
+    m_slots.Connect(onMouseOver, this, &CControlBar::OnHover);
+    m_slots.Connect(onMouseOut, this, &CControlBar::OnHoverOut);
 }
 
 CVector CControlBar::CursorScreenPosition() const { return GetCursorScreenPosition(); }
@@ -79,8 +81,10 @@ void CControlBar::Layout(float width, float height)
     }
 }
 
-bool CControlBar::HitTest(int32_t x, int32_t y)
+void CControlBar::OnHover()
 {
+    const CVector mouse = GetMousePosition();
+    const int32_t x = PixelOf(mouse.x), y = PixelOf(mouse.y);
     for (CButton& button : m_buttons) {
         if (!button.IsEnabled() || !button.IsVisible())
             continue;
@@ -89,7 +93,12 @@ bool CControlBar::HitTest(int32_t x, int32_t y)
         else
             button.onMouseOut.Emit();
     }
-    return CGUI::HitTest(x, y);
+}
+
+void CControlBar::OnHoverOut()
+{
+    for (CButton& button : m_buttons)
+        button.onMouseOut.Emit();
 }
 
 void CControlBar::SetSprite(const CSprite& sprite)

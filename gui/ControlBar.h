@@ -18,9 +18,6 @@ public:
 
     // The bar, the buttons one step in front, then ReportDrag.
     void Render() override;
-    // The bar's own test; on the way each enabled, visible button hears onMouseOver or
-    // onMouseOut for the point, which drives its hover state.
-    bool HitTest(int32_t x, int32_t y) override;
     // The three buttons, then the bar, take the sprite.
     void SetSprite(const CSprite& sprite) override;
     // Base frame b: the bar shows b (keeping its size), the first button b + 1 to b + 4, the
@@ -45,6 +42,10 @@ protected:
     virtual CVector CursorScreenPosition() const;
 
 private:
+    // While the bar is the hover, each enabled, visible button hears onMouseOver or
+    // onMouseOut for the pointer; when the hover leaves, all hear out.
+    void OnHover();
+    void OnHoverOut();
     void OnInput(CInputMap& event);
     void OnClick();
     void OnToggle();

@@ -23,6 +23,39 @@ CGUI::CGUI() : m_moveSlot(this, &CGUI::OnDrag)
 
 CGUI::CGUI(const CGUI& other) : CQuad(), m_moveSlot(this, &CGUI::OnDrag) { CGUI::CopyFrom(other); }
 
+namespace {
+
+CGUI* s_pointerCapture = nullptr;
+CGUI* s_pointerHover = nullptr;
+
+} // namespace
+
+CGUI::~CGUI()
+{
+    if (s_pointerCapture == this)
+        s_pointerCapture = nullptr;
+    if (s_pointerHover == this)
+        s_pointerHover = nullptr;
+}
+
+CGUI* CGUI::GetPointerCapture() { return s_pointerCapture; }
+
+void CGUI::SetPointerCapture(CGUI* element) { s_pointerCapture = element; }
+
+CGUI* CGUI::GetPointerHover() { return s_pointerHover; }
+
+void CGUI::SetPointerHover(CGUI* element)
+{
+    CGUI* old = s_pointerHover;
+    s_pointerHover = element;
+    if (old && old != element)
+        old->onMouseOut.Emit(); // may delete elements: the new hover is looked at again
+    if (element && s_pointerHover == element)
+        element->onMouseOver.Emit();
+}
+
+bool CGUI::TakeKey(const CInputMap&) { return false; }
+
 void CGUI::CopyFrom(const CGUI& other)
 {
     if (&other == this)

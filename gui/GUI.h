@@ -52,6 +52,29 @@ public:
     // A new element with the other's state (CopyFrom): its own signals, slots and focus.
     CGUI(const CGUI& other);
     CGUI& operator=(const CGUI&) = delete;
+    // An element that holds the pointer or the hover lets go of it.
+    ~CGUI() override;
+
+    // --- the pointer, shared by every router (the GUI manager, the composites that route
+    // to their own parts, the voice area)
+
+    // The element a mouse button went down on, which holds the pointer until the button goes
+    // up: the moves and the release are its alone, and no element's hover changes meanwhile.
+    // Null while no button is down on an element. The router that delivered the press sets
+    // it, and clears it at the release before delivering that.
+    static CGUI* GetPointerCapture();
+    static void SetPointerCapture(CGUI* element);
+    // The one element under the pointer, as the router that found it says: element hears
+    // onMouseOver (at every move it is there), and the element hovered before hears
+    // onMouseOut once when it is another. Null: the pointer is over no element.
+    static CGUI* GetPointerHover();
+    static void SetPointerHover(CGUI* element);
+
+    // --- the keyboard
+
+    // A key press for the element holding the keyboard focus (a Tab stop, gui/FocusRing.h);
+    // true when the element used it. Nothing here; sliders, buttons and menus take theirs.
+    virtual bool TakeKey(const CInputMap& event);
 
     // --- virtual operations
 
@@ -153,8 +176,8 @@ public:
 
     // --- signals
     CSignal<CInputMap&> onInput;      // a mouse event while the element holds the focus
-    CSignal<> onMouseOver;            // the mouse moved over it (manager: on every move)
-    CSignal<> onMouseOut;             // the mouse moved and it is not the element under it
+    CSignal<> onMouseOver;            // the mouse moved over it (at every move it is the hover)
+    CSignal<> onMouseOut;             // the hover went from it to another element or to none
     CSignal<bool> onFocus;            // focus gained (true) or lost (false)
     CSignal<bool> onEnable;           // SetEnabled
     CSignal<bool> onVisible;          // SetVisible

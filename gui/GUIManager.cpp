@@ -328,6 +328,7 @@ void CGUIManager::SetTooltipBounds(float width, float height)
 void CGUIManager::DeleteAll()
 {
     m_focus = nullptr;
+    m_hover = nullptr;
     m_elementsAlive.End();
     m_tooltip = nullptr;
     std::vector<CGUI*> elements;
@@ -354,14 +355,13 @@ void CGUIManager::OnMouse(CInputMap& event)
     if (m_tooltip && event.action != InputMove && event.action != InputRelease)
         m_tooltip->Dismiss();
     if (event.action == InputPress || event.action == InputDoubleClick) {
-        CGUI* hit = nullptr;
-        for (size_t i = 0; i < m_elements.size() && !hit; ++i) {
-            CGUI* element = m_elements[i];
-            const bool inside = element->HitTest(x, y);
-            if (deleted())
-                return;
-            if (inside)
-                hit = element;
+        // A point a router in front claimed is over none of this manager's elements.
+        CGUI* hit = event.handled ? nullptr : ElementAt(x, y);
+        if (deleted())
+            return;
+        if (hit) {
+            event.handled = true;
+            CGUI::SetPointerCapture(hit);
         }
         if (event.action == InputDoubleClick && hit && hit == m_focus) {
             hit->onInput.Emit(event);
@@ -397,6 +397,8 @@ void CGUIManager::OnMouse(CInputMap& event)
         return;
     }
 
+    if (event.action == InputRelease && m_focus && CGUI::GetPointerCapture() == m_focus)
+        CGUI::SetPointerCapture(nullptr);
     if (CGUI* focus = m_focus) {
         focus->onInput.Emit(event);
         if (deleted())
@@ -407,30 +409,30 @@ void CGUIManager::OnMouse(CInputMap& event)
             return;
         }
     }
-    if (event.action != InputMove)
+    if (event.action != InputMove || CGUI::GetPointerCapture())
+        return; // a held button keeps every hover as it is
+    CGUI* hit = event.handled ? nullptr : ElementAt(x, y);
+    if (deleted())
         return;
-    bool found = false;
-    for (size_t i = 0; i < m_elements.size(); ++i) {
-        CGUI* element = m_elements[i];
-        if (!element->IsEnabled() || !element->IsVisible())
-            continue;
-        // Every element is tested, also after the first hit: lists track their hover there.
-        const bool hit = element->HitTest(x, y);
-        if (deleted())
-            return;
-        if (hit && !found) {
-            found = true;
-            if (m_tooltip) {
-                const auto* button = dynamic_cast<const CButton*>(element);
-                m_tooltip->Track(element, button ? button->GetTooltip() : String(), x, y);
-            }
-            element->onMouseOver.Emit();
-        } else {
-            element->onMouseOut.Emit();
-        }
-        if (deleted())
-            return;
+    if (m_tooltip) {
+        const auto* button = dynamic_cast<const CButton*>(hit);
+        m_tooltip->Track(hit, button ? button->GetTooltip() : String(), x, y);
     }
-    if (!found && m_tooltip)
-        m_tooltip->Track(nullptr, String(), x, y);
+    if (hit) {
+        event.handled = true;
+        m_hover = hit;
+        CGUI::SetPointerHover(hit);
+    } else if (m_hover) {
+        if (CGUI::GetPointerHover() == m_hover)
+            CGUI::SetPointerHover(nullptr);
+        m_hover = nullptr;
+    }
+}
+
+CGUI* CGUIManager::ElementAt(int32_t x, int32_t y) const
+{
+    for (CGUI* element : m_elements)
+        if (element->HitTest(x, y))
+            return element;
+    return nullptr;
 }

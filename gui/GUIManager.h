@@ -1,6 +1,7 @@
 // CGUIManager: owns the elements of GUI descriptions, builds them through its element
-// factory, finds them by name, draws them, and routes the process-wide mouse signal to them:
-// focus on a press, the click on a release, hover on every move. Elements are kept in
+// factory, finds them by name, draws them, and routes the mouse signal to them: focus and the
+// pointer (CGUI::SetPointerCapture) on a press, the click on a release, the hover of the one
+// element under the pointer on a move. Elements are kept in
 // description order, and the first in the list is the topmost: it is drawn last and wins the
 // mouse. The first "tooltip" element of the descriptions shows the tip of the button the
 // pointer rests on, in front of everything. Resources named by a description must outlive the
@@ -72,14 +73,17 @@ public:
     void SetTooltipBounds(float width, float height);
 
     // Mouse routing, connected to the mouse signal. A press (any button) moves the focus to
-    // the first element hit (or to none) and the new focus emits onInput and onPress; a
-    // double click on the focused element emits onInput and onDoubleClick there, and one that
-    // lands anywhere else is routed as a press (action 1); a release or wheel turn goes to
-    // the focused element as onInput, followed by onRelease when a release is still over
-    // it; a move goes to the focused element as onInput, then every enabled, visible
-    // element is hit-tested and the first hit emits onMouseOver, every other one
-    // onMouseOut, on every move. The tooltip follows the first hit of every move (a
-    // button's tip) and goes at every press, double click and wheel turn.
+    // the first element hit (or to none), which takes the pointer, and the new focus emits
+    // onInput and onPress; a double click on the focused element emits onInput and
+    // onDoubleClick there, and one that lands anywhere else is routed as a press (action 1);
+    // a release or wheel turn goes to the focused element as onInput, followed by onRelease
+    // when a release is still over it (the release ends its hold on the pointer first); a
+    // move goes to the focused element as onInput and, unless an element holds the pointer,
+    // makes the first enabled, visible element hit the hover (CGUI::SetPointerHover), or
+    // takes the hover from this manager's element when none is hit. Elements a router in
+    // front claimed (CInputMap::handled) are never hit; a hit claims the event. The tooltip
+    // follows the hover of every move (a button's tip) and goes at every press, double
+    // click and wheel turn.
     void OnMouse(CInputMap& event);
     // Connected to the keyboard signal; keys reach only the widgets that listen themselves.
     // A key press takes the tooltip away.
@@ -100,9 +104,12 @@ private:
     // with that menu's depth, colours and size); then the menu joins the list and the
     // element nodes inside its node are loaded.
     void LoadMenu(CMenu& menu, CXMLNode& node, CResourceManager& resources, const CFont* font);
+    // The first element hit at (x, y), the topmost; null when none is.
+    CGUI* ElementAt(int32_t x, int32_t y) const;
 
     std::vector<CGUI*> m_elements; // owned, in description order
     CGUI* m_focus = nullptr;
+    CGUI* m_hover = nullptr; // the element this manager last made the hover
     // Ends at every DeleteAll and with the manager: work under way stops when it does.
     CLiveness m_elementsAlive;
     CTooltip* m_tooltip = nullptr; // one of m_elements

@@ -79,6 +79,7 @@ CList::CList()
     m_slots.Connect(onRelease, this, &CList::OnClick);
     m_slots.Connect(onDoubleClick, this, &CList::OnDoubleClick);
     m_slots.Connect(onFocus, this, &CList::OnFocus);
+    m_slots.Connect(onMouseOut, this, &CList::OnHoverOut);
     m_slots.Connect(m_scroll.onValue, this, &CList::OnScrollValue);
 }
 
@@ -413,6 +414,8 @@ bool CList::HitTest(int32_t x, int32_t y)
     }
     return CGUI::HitTest(x, y);
 }
+
+void CList::OnHoverOut() { m_hovered = -1; }
 
 void CList::OnClick()
 {

@@ -131,6 +131,8 @@ private:
     void OnClick();
     void OnDoubleClick();
     void OnFocus(bool focus);
+    // The pointer's hover went elsewhere: no row is under it.
+    void OnHoverOut();
     // Sets the highlight over row i's place for drawing.
     void PlaceHighlight(CGUI& highlight, float x, float y, float z, float height);
 

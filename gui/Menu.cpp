@@ -160,6 +160,10 @@ void CMenu::OnHoverOut()
     m_hot = false;
     if (IsItem())
         ShowItems(false);
+    // The item this one belongs to heard no out while the pointer went over its items: it
+    // does now, unless the pointer is back on it.
+    if (m_holder && m_holder->IsItem() && m_holder->m_hot && !m_holder->IsMouseOver())
+        m_holder->OnHoverOut();
 }
 
 void CMenu::OnFocus(bool focus)
@@ -168,6 +172,69 @@ void CMenu::OnFocus(bool focus)
         return;
     m_open = m_hot = false;
     ShowItems(false);
+}
+
+int32_t CMenu::HotItem() const
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i]->m_hot && m_items[i]->m_listed)
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+void CMenu::MakeHot(int32_t index)
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        m_items[i]->m_hot = static_cast<int32_t>(i) == index;
+}
+
+bool CMenu::TakeKey(const CInputMap& event)
+{
+    if (IsItem() || m_items.empty())
+        return false;
+    const int32_t key = event.character ? (event.value == ' ' ? KeyEnter : 0) : event.value;
+    if (event.control || key == 0)
+        return false;
+    const int32_t count = static_cast<int32_t>(m_items.size());
+    // The next listed item from `from` in the direction step (wrapping), or -1.
+    auto listed = [&](int32_t from, int32_t step) {
+        for (int32_t n = 1; n <= count; ++n) {
+            const int32_t i = ((from + step * n) % count + count) % count;
+            if (m_items[static_cast<size_t>(i)]->m_listed)
+                return i;
+        }
+        return -1;
+    };
+    if (!m_open) {
+        if (key != KeyF10 && key != KeyAlt && key != KeyEnter && key != KeyDown)
+            return false;
+        m_open = true;
+        ShowItems(true);
+        MakeHot(listed(-1, 1));
+        return true;
+    }
+    switch (key) {
+    case KeyDown:
+    case KeyUp: {
+        const int32_t hot = HotItem();
+        MakeHot(listed(hot < 0 ? (key == KeyDown ? -1 : 0) : hot, key == KeyDown ? 1 : -1));
+        return true;
+    }
+    case KeyEnter: {
+        const int32_t hot = HotItem();
+        if (hot >= 0)
+            m_items[static_cast<size_t>(hot)]->onRelease.Emit(); // closes the tree, reports the choice
+        return true;
+    }
+    case KeyEscape:
+    case KeyF10:
+    case KeyAlt:
+        m_open = m_hot = false;
+        ShowItems(false);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CMenu::Render()

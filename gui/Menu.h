@@ -63,6 +63,11 @@ public:
     CGUI& GetHoverHighlight() { return m_hover; }
     CGUI& GetIcon() { return m_icon; }
 
+    // A top-level menu's keys: F10, Alt, Enter, Space or Down open it with its first listed
+    // item hot; while open, Down and Up move the hot item (wrapping), Enter or Space choose
+    // it as its click does, and Escape closes the menu. True for the keys it used.
+    bool TakeKey(const CInputMap& event) override;
+
     CSignal<const String&> onChoose; // a top-level menu's own name on its click, or an item's
 
 private:
@@ -72,6 +77,9 @@ private:
     void OnHoverIn();
     void OnHoverOut();
     void OnItemChosen(CMenu* item);
+    // The listed item that is hot, or -1; MakeHot(i) cools the others.
+    int32_t HotItem() const;
+    void MakeHot(int32_t index);
 
     std::vector<CMenu*> m_items;   // not owned
     CMenu* m_holder = nullptr;     // the menu this one is an item of

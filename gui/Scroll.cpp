@@ -8,6 +8,7 @@
 #include "events/Input.h"
 #include "xml/XMLDocument.h"
 
+#include <algorithm>
 #include <cstdint>
 
 // [SECTION] Construction and copying
@@ -25,6 +26,8 @@ CScroll::CScroll()
     m_slots.Connect(m_thumb.onMove, this, &CScroll::OnThumbMoved);
     m_slots.Connect(m_decrease.onRelease, this, &CScroll::Decrease);
     m_slots.Connect(m_increase.onRelease, this, &CScroll::Increase);
+    m_slots.Connect(onMouseOver, this, &CScroll::OnHover);
+    m_slots.Connect(onMouseOut, this, &CScroll::OnHoverOut);
 }
 
 CScroll::CScroll(const CScroll& other) : CScroll() { Assign(other); }
@@ -66,9 +69,11 @@ void CScroll::SetValue(float value)
         value = m_min;
     else if (value > m_max)
         value = m_max;
+    const bool changed = value != m_value;
     m_value = value;
     PlaceThumb();
-    onValue.Emit(m_value);
+    if (changed)
+        onValue.Emit(m_value);
 }
 
 void CScroll::SetRange(float min, float max)
@@ -80,16 +85,44 @@ void CScroll::SetRange(float min, float max)
 
 void CScroll::Increase()
 {
+    const float before = m_value;
     SetValue(m_value + m_increment);
-    onIncrease.Emit(m_value);
-    onValue.Emit(m_value);
+    if (m_value != before)
+        onIncrease.Emit(m_value);
 }
 
 void CScroll::Decrease()
 {
+    const float before = m_value;
     SetValue(m_value - m_increment);
-    onDecrease.Emit(m_value);
-    onValue.Emit(m_value);
+    if (m_value != before)
+        onDecrease.Emit(m_value);
+}
+
+bool CScroll::TakeKey(const CInputMap& event)
+{
+    if (event.action != InputPress || event.character || event.control)
+        return false;
+    const float page = std::max(m_increment, (m_max - m_min) / 10.0f);
+    float step = 0.0f;
+    switch (event.value) {
+    case KeyLeft: step = -m_increment; break;
+    case KeyRight: step = m_increment; break;
+    case KeyUp: step = m_vertical ? -m_increment : m_increment; break;
+    case KeyDown: step = m_vertical ? m_increment : -m_increment; break;
+    case KeyPageUp: step = m_vertical ? -page : page; break;
+    case KeyPageDown: step = m_vertical ? page : -page; break;
+    case KeyHome: SetValue(m_min); return true;
+    case KeyEnd: SetValue(m_max); return true;
+    default: return false;
+    }
+    const float before = m_value;
+    SetValue(m_value + step);
+    if (m_value > before)
+        onIncrease.Emit(m_value);
+    else if (m_value < before)
+        onDecrease.Emit(m_value);
+    return true;
 }
 
 void CScroll::SetVertical(bool vertical)
@@ -164,9 +197,11 @@ void CScroll::OnThumbMoved(float x, float y)
         value = m_max;
     if (!(value >= m_min))
         value = m_min;
+    const bool changed = value != m_value;
     m_value = value;
     m_thumb.transform.SetTranslation(x, y, m_thumb.GetZ());
-    onValue.Emit(m_value);
+    if (changed)
+        onValue.Emit(m_value);
 }
 
 // [SECTION] Input: parts, dragging, arrows and wheel
@@ -225,8 +260,10 @@ void CScroll::OnClick()
         m_captured->onRelease.Emit();
 }
 
-bool CScroll::HitTest(int32_t x, int32_t y)
+void CScroll::OnHover()
 {
+    const CVector mouse = GetMousePosition();
+    const int32_t x = PixelOf(mouse.x), y = PixelOf(mouse.y);
     for (CButton* part : {&m_thumb, &m_decrease, &m_increase}) {
         if (!part->IsEnabled() || !part->IsVisible())
             continue;
@@ -235,7 +272,12 @@ bool CScroll::HitTest(int32_t x, int32_t y)
         else
             part->onMouseOut.Emit();
     }
-    return CGUI::HitTest(x, y);
+}
+
+void CScroll::OnHoverOut()
+{
+    for (CButton* part : {&m_thumb, &m_decrease, &m_increase})
+        part->onMouseOut.Emit();
 }
 
 // [SECTION] Sprite frames, drawing and description attributes

@@ -1,8 +1,9 @@
 // CScroll: the scroll bar and slider. The element itself is the track; it holds a thumb and
 // a decrease and an increase button, and maps the thumb's place on the track linearly onto a
 // float value between min and max. The value changes by dragging the thumb, by clicking the
-// arrows (on release), by the wheel while the bar has the focus, and by SetValue. Every
-// change is announced on onValue. Needs no OpenGL context except to Render.
+// arrows (on release), by the wheel while the bar has the focus, by the keys while it holds
+// the keyboard focus (TakeKey), and by SetValue. Every change is announced once on onValue;
+// what changes nothing announces nothing. Needs no OpenGL context except to Render.
 #pragma once
 
 #include "gui/Button.h"
@@ -18,9 +19,6 @@ public:
     // The common attributes, then "vertical" (bool; laid out again), "min" and "max" (floats;
     // the value is clamped again) and "increment" (float).
     void LoadFromNode(CXMLNode& node) override;
-    // The bar's own HitTest. On the way, each enabled, visible part hears onMouseOver or
-    // onMouseOut for the point, which drives its hover state.
-    bool HitTest(int32_t x, int32_t y) override;
     // The bar and its three parts take the sprite; then SetFrame(0).
     void SetSprite(const CSprite& sprite) override;
     // Base frame b: the track shows b, the thumb b + 1 to b + 4, the decrease button b + 5
@@ -31,7 +29,8 @@ public:
     // CopyFrom, then orientation, value, range and increment, and each part from the other's.
     void Assign(const CScroll& other);
 
-    // Clamps v into [min, max] (NaN gives min), places the thumb for it and emits onValue.
+    // Clamps v into [min, max] (NaN gives min), places the thumb for it and emits onValue
+    // when the value differs from the one before.
     // With max equal to min the value is min and the thumb stays at the start of the track.
     void SetValue(float value);
     float GetValue() const { return m_value; }
@@ -41,8 +40,8 @@ public:
     float GetMax() const { return m_max; }
     void SetIncrement(float increment) { m_increment = increment; }
     float GetIncrement() const { return m_increment; }
-    // SetValue(value ± increment), then onIncrease or onDecrease and onValue: a step emits
-    // onValue twice, with the same value.
+    // SetValue(value ± increment), then onIncrease or onDecrease: a step emits onValue and
+    // its direction's signal once each, and nothing at the end of the range.
     void Increase();
     void Decrease();
 
@@ -54,8 +53,14 @@ public:
     CButton& GetDecreaseButton() { return m_decrease; }
     CButton& GetIncreaseButton() { return m_increase; }
 
-    CSignal<float> onIncrease; // after an increase step, with the value
-    CSignal<float> onDecrease; // after a decrease step, with the value
+    // Arrows step by the increment, Page Up / Page Down by a tenth of the range (at least
+    // the increment), Home and End go to min and max. A horizontal slider increases with
+    // Right, Up and Page Up; a vertical bar with Down, Right and Page Down (its thumb goes
+    // down). True when the key is one of those, whether or not the value moved.
+    bool TakeKey(const CInputMap& event) override;
+
+    CSignal<float> onIncrease; // after an increase step that moved the value, with the value
+    CSignal<float> onDecrease; // after a decrease step that moved the value, with the value
     CSignal<float> onValue;    // after every change of the value, with the value
 
 private:
@@ -68,6 +73,10 @@ private:
     void OnThumbMoved(float x, float y);
     void OnInput(CInputMap& event);
     void OnClick();
+    // While the bar is the hover, each enabled, visible part hears onMouseOver or onMouseOut
+    // for the pointer, which drives its hover state; when the hover leaves, all hear out.
+    void OnHover();
+    void OnHoverOut();
     // The parts' parents, the thumb's dragging.
     void AdoptParts();
 

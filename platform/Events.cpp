@@ -75,8 +75,8 @@ SDL_Keycode KeyOfVirtualKey(int32_t virtualKey)
 }
 
 // The press a key-down gives, marked as a key: the keys whose characters text input does not
-// deliver, the arrows and the navigation keys, and any key with a virtual-key code while Ctrl
-// is held (Ctrl+S is a shortcut, not typing). 0 for every other key: its presses come from
+// deliver, the arrows and the navigation keys, F10 and Alt (the menu keys), and any key with
+// a virtual-key code while Ctrl is held (Ctrl+S is a shortcut, not typing). 0 for every other key: its presses come from
 // text input.
 int32_t KeyPressOf(const SDL_Keysym& keysym)
 {
@@ -96,6 +96,9 @@ int32_t KeyPressOf(const SDL_Keysym& keysym)
     case SDLK_DOWN: return 40;
     case SDLK_INSERT: return 45;
     case SDLK_DELETE: return 46;
+    case SDLK_F10: return 121; // opens the menu, as Alt pressed and released alone does
+    case SDLK_LALT:
+    case SDLK_RALT: return (keysym.mod & KMOD_CTRL) ? 0 : 18;
     default: break;
     }
     if (!(keysym.mod & KMOD_CTRL))

@@ -151,9 +151,14 @@ auto& ParameterOf(Params& params, int32_t value)
 
 float CVoiceModel::GetParameter(int32_t value) const { return IsValue(value) ? ParameterOf(m_params, value) : 0.0f; }
 
-void CVoiceModel::Store(int32_t value, float parameter)
+void CVoiceModel::Store(int32_t value, float position, float shown, float parameter)
 {
-    ParameterOf(m_params, value) = parameter;
+    float& stored = ParameterOf(m_params, value);
+    if (SameBits(m_position[value], position) && SameBits(m_shown[value], shown) && SameBits(stored, parameter))
+        return; // the envelope's refit too depends on nothing else
+    m_position[value] = position;
+    m_shown[value] = shown;
+    stored = parameter;
     const bool envelopeValue = IsEnvelopeValue(value);
     if (envelopeValue && IsEnvelopeOn())
         m_params.wave.period = EnvelopeLength(m_params.envelope);
@@ -171,9 +176,8 @@ void CVoiceModel::SetSlider(int32_t value, float position)
     else if (position > max)
         position = max;
     position += 0.0f; // a slider at -0 shows and stores 0
-    m_position[value] = position;
-    m_shown[value] = ReadShownNumber(SliderText(value, position));
-    Store(value, IsFrequency(value) ? m_shown[value] : position / 100.0f);
+    const float shown = ReadShownNumber(SliderText(value, position));
+    Store(value, position, shown, IsFrequency(value) ? shown : position / 100.0f);
 }
 
 void CVoiceModel::SetTyped(int32_t value, float typed)
@@ -186,9 +190,7 @@ void CVoiceModel::SetTyped(int32_t value, float typed)
     float min, max;
     GetRange(value, min, max);
     if (IsFrequency(value)) {
-        m_position[value] = std::clamp(typed, min, max) + 0.0f;
-        m_shown[value] = typed;
-        Store(value, typed);
+        Store(value, std::clamp(typed, min, max) + 0.0f, typed, typed);
         return;
     }
     // The limits over 100 are exact (-1, 0, 1, 4, 10), so the typed number itself is compared;
@@ -197,21 +199,24 @@ void CVoiceModel::SetTyped(int32_t value, float typed)
         SetSlider(value, typed < min / 100.0f ? min : max); // the box shows the limit, not the text
         return;
     }
-    m_position[value] = 100.0f * typed + 0.0f;
-    m_shown[value] = typed;
-    Store(value, typed);
+    Store(value, 100.0f * typed + 0.0f, typed, typed);
 }
 
 // [SECTION] Types, modulation and switches
 
 void CVoiceModel::SetWaveType(int32_t type)
 {
+    if (type == m_params.wave.type)
+        return; // nothing changes: nothing is announced
     m_params.wave.type = type;
     Announce(VoiceChange::Sound);
 }
 
 void CVoiceModel::SetSeed(uint32_t seed)
 {
+    if (seed == m_seed && m_params.wave.noiseKey == NoiseKey(seed, false) &&
+        m_params.carrier.noiseKey == NoiseKey(seed, true))
+        return; // nothing changes: nothing is announced
     m_seed = seed;
     m_params.wave.noiseKey = NoiseKey(seed, false);
     m_params.carrier.noiseKey = NoiseKey(seed, true);
@@ -220,6 +225,8 @@ void CVoiceModel::SetSeed(uint32_t seed)
 
 void CVoiceModel::SetCarrierType(int32_t type)
 {
+    if (type == m_params.carrier.type)
+        return; // nothing changes: nothing is announced
     m_params.carrier.type = type;
     Announce(VoiceChange::Sound);
 }
@@ -231,6 +238,9 @@ ModulationMode CVoiceModel::GetModulation() const
 
 void CVoiceModel::SetModulation(int32_t mode)
 {
+    if (mode == m_modulation && m_params.am == (mode == AM) && m_params.fm == (mode == FM) &&
+        m_params.pm == (mode == PM))
+        return; // nothing changes: nothing is announced
     m_modulation = mode;
     m_params.am = mode == AM;
     m_params.fm = mode == FM;
@@ -240,6 +250,8 @@ void CVoiceModel::SetModulation(int32_t mode)
 
 void CVoiceModel::SetEnvelopeOn(bool on)
 {
+    if (on == m_params.envelopeOn)
+        return; // nothing changes: nothing is announced
     m_params.envelopeOn = on;
     m_params.wave.period = on ? EnvelopeLength(m_params.envelope) : m_shown[ValuePeriod];
     Announce(VoiceChange::Sound);
@@ -247,18 +259,24 @@ void CVoiceModel::SetEnvelopeOn(bool on)
 
 void CVoiceModel::SetCarrierOn(bool on)
 {
+    if (on == m_params.carrierOn)
+        return; // nothing changes: nothing is announced
     m_params.carrierOn = on;
     Announce(VoiceChange::Sound);
 }
 
 void CVoiceModel::SetMute(bool on)
 {
+    if (on == m_mute)
+        return; // nothing changes: nothing is announced
     m_mute = on;
     Announce(VoiceChange::Sound);
 }
 
 void CVoiceModel::SetLoop(bool on)
 {
+    if (on == m_loop)
+        return; // nothing changes: nothing is announced
     m_loop = on;
     Announce(VoiceChange::Shown);
 }
@@ -280,6 +298,8 @@ VoiceState CVoiceModel::GetState() const
 
 void CVoiceModel::SetState(const VoiceState& state)
 {
+    if (state == GetState())
+        return;
     m_params = state.params;
     m_modulation = state.modulation;
     m_loop = state.loop;

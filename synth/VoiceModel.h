@@ -139,14 +139,17 @@ public:
     // --- the whole voice at once
     VoiceState GetState() const;
     // Takes every field as it is, applying no rule (a state comes from GetState of some
-    // voice), then emits changed once (Sound).
+    // voice), then emits changed once (Sound) when the voice was in another state.
     void SetState(const VoiceState& state);
 
-    // After every setter, with what the change reached.
+    // After every setter that changed the voice (once); a setter that changes nothing
+    // announces nothing. With what the change reached.
     CSignal<VoiceChange> changed;
 
 private:
-    void Store(int32_t value, float parameter);
+    // Sets a value's slider position, shown number and parameter (refitting the period for an
+    // envelope value) and announces the change; nothing when all three are as they were.
+    void Store(int32_t value, float position, float shown, float parameter);
     void Announce(VoiceChange change) { changed.Emit(change); }
 
     VoiceParams m_params;        // am/fm/pm follow m_modulation

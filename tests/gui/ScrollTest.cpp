@@ -155,7 +155,7 @@ TEST_F(ScrollBars, ArrowsStepOnReleaseOverThem)
     bar->SetValue(50);
     log->Take();
     Click(108, 242); // the increase arrow, at y 234 to 250
-    EXPECT_EQ(log->Take(), (Values{60, 60}));
+    EXPECT_EQ(log->Take(), (Values{60}));
     EXPECT_EQ(log->increases, 1);
     EXPECT_EQ(bar->GetIncreaseButton().GetState(), CButton::StateHover);
 
@@ -171,13 +171,13 @@ TEST_F(ScrollBars, ArrowsStepOnReleaseOverThem)
     EXPECT_EQ(bar->GetDecreaseButton().GetState(), CButton::StateNormal);
 
     Click(108, 58);
-    EXPECT_EQ(log->Take(), (Values{50, 50}));
+    EXPECT_EQ(log->Take(), (Values{50}));
     EXPECT_EQ(log->decreases, 1);
 
     bar->SetValue(95);
     log->Take();
     Click(108, 242);
-    EXPECT_EQ(log->Take(), (Values{100, 100})); // clamped, and still announced
+    EXPECT_EQ(log->Take(), (Values{100})); // clamped: announced once
 }
 
 TEST_F(ScrollBars, EveryPressOfADoubleClickOnAnArrowSteps)
@@ -218,7 +218,7 @@ TEST_F(ScrollBars, CompositesRoutingEventsThemselvesGetTheSameArrowsAndDrags)
     EXPECT_TRUE(log->Take().empty());
     route(InputPress, 108, 58);
     route(InputRelease, 108, 58);
-    EXPECT_EQ(log->Take(), (Values{49, 49}));
+    EXPECT_EQ(log->Take(), (Values{49}));
 
     bar->SetValue(50);
     log->Take();
@@ -236,13 +236,13 @@ TEST_F(ScrollBars, CompositesRoutingEventsThemselvesGetTheSameArrowsAndDrags)
     route(InputRelease, 108, 100);
     route(InputDoubleClick, 108, 58);
     route(InputRelease, 108, 58);
-    EXPECT_EQ(log->Take(), (Values{49, 49}));
+    EXPECT_EQ(log->Take(), (Values{49}));
     route(InputPress, 108, 58);
     route(InputRelease, 108, 58);
     bar->SetFocus(false);
     route(InputDoubleClick, 108, 58);
     route(InputRelease, 108, 58);
-    EXPECT_EQ(log->Take(), (Values{48, 48, 47, 47}));
+    EXPECT_EQ(log->Take(), (Values{48, 47}));
 }
 
 TEST_F(ScrollBars, TheWheelStepsWhileTheBarHasTheFocus)
@@ -253,10 +253,10 @@ TEST_F(ScrollBars, TheWheelStepsWhileTheBarHasTheFocus)
     Send(InputRelease, 108, 150);
     EXPECT_TRUE(log->Take().empty());
     Send(InputWheel, 0, 0, -120); // towards the user
-    EXPECT_EQ(log->Take(), (Values{1, 1}));
+    EXPECT_EQ(log->Take(), (Values{1}));
     EXPECT_EQ(log->increases, 1);
     Send(InputWheel, 0, 0, 240);
-    EXPECT_EQ(log->Take(), (Values{0, 0}));
+    EXPECT_EQ(log->Take(), (Values{0}));
     EXPECT_EQ(log->decreases, 1);
     EXPECT_EQ(bar->GetThumb().GetY(), 16.0f);
 }
