@@ -93,6 +93,13 @@ void CSceneHistory::NameEdited(const String& name)
     ++m_revision;
 }
 
+void CSceneHistory::MasterChanged(const MixMaster& master)
+{
+    EndGesture();
+    m_history.RecordMaster(master);
+    ++m_revision;
+}
+
 bool CSceneHistory::Undo()
 {
     ++m_revision;
@@ -153,3 +160,7 @@ void CSceneHistory::ReplaceVoices(const std::vector<VoiceState>& states)
     m_scene.LayoutVoices();
     m_scene.ShowNothingPlays();
 }
+
+MixMaster CSceneHistory::GetMaster() const { return m_scene.GetMaster(); }
+
+void CSceneHistory::SetMaster(const MixMaster& master) { m_scene.m_master = master; }

@@ -151,7 +151,7 @@ TEST_F(SceneMain, SaveSoundWritesTheRenderersBytes)
     answers = {dir.File("mix.wav")};
     scene->SaveSound();
     CSound mix;
-    RenderVoices(scene->GetVoices(), mix, kMixChannels, kMixRate, kMixBits);
+    RenderVoices(scene->GetVoices(), mix, kMixChannels, kMixRate, kMixBits, nullptr, scene->GetMaster());
     ASSERT_TRUE(WriteMixWav(dir.File("reference.wav").c_str(), mix));
     EXPECT_EQ(ReadFileBytes(dir.File("mix.wav")), ReadFileBytes(dir.File("reference.wav")));
 }
