@@ -1,5 +1,7 @@
-// The mixing renderer: every unmuted voice of a list, averaged into one block of PCM data.
-// The voices are read once, before the sample loop; the loop itself allocates nothing.
+// The mixing renderer: every unmuted voice of a list, averaged (or, through the project's master
+// settings, summed, scaled and faded: synth/Master.h) into one block of PCM data. The voices
+// are read once, before the sample loop; the loop itself allocates nothing (a mastered mix
+// keeps one double per value for its second pass).
 #pragma once
 
 #include "sound/Sound.h"
