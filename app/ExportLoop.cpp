@@ -52,11 +52,11 @@ ExportRender Outcome(bool ok) { return ok ? ExportRender::Rendered : ExportRende
 
 CProgressView* GetRunningExport() { return g_running; }
 
-ExportRender RunExportRender(std::vector<MixVoice> voices, CSound& sound, MixStats& stats, const String& title,
-                             const String& text, CResourceManager* fonts)
+ExportRender RunExportRender(std::vector<MixVoice> voices, const MixMaster& master, uint32_t rate, CSound& sound,
+                             MixStats& stats, const String& title, const String& text, CResourceManager* fonts)
 {
     CRenderJob job(0); // no cache: an export is rendered once, and the playback's cache stays as it is
-    job.Start(std::move(voices), kMixChannels, kMixRate, kMixBits);
+    job.Start(std::move(voices), kMixChannels, rate, kMixBits, master);
     bool ok = false;
     CApp* app = GetApp();
     if (!app || !app->GetWindow()) {

@@ -18,12 +18,12 @@ enum class ExportRender {
     Cancelled, // Cancel was chosen or the application stopped running
 };
 
-// Renders voices as CRenderJob does (mix format: kMixChannels, kMixRate, kMixBits) into sound,
-// which a cancelled render leaves as it was and a failed one empty. The box (titled title, showing text) opens
+// Renders voices through master as CRenderJob does (kMixChannels, kMixBits, at rate, one of
+// kRenderRates) into sound, which a cancelled render leaves as it was and a failed one empty. The box (titled title, showing text) opens
 // only when the render has not finished within a moment, so that short exports do not flash it.
 // fonts provides the "font" sprite (null: the texts stay undrawn); stats receives the render's.
-ExportRender RunExportRender(std::vector<MixVoice> voices, CSound& sound, MixStats& stats, const String& title,
-                             const String& text, CResourceManager* fonts);
+ExportRender RunExportRender(std::vector<MixVoice> voices, const MixMaster& master, uint32_t rate, CSound& sound,
+                             MixStats& stats, const String& title, const String& text, CResourceManager* fonts);
 
 // The box RunExportRender is showing, or null: for scripted runs and tests that look at it
 // (and press its Cancel) from the frame tick while it runs.

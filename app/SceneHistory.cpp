@@ -105,6 +105,13 @@ void CSceneHistory::NameEdited(const String& name)
     ++m_revision;
 }
 
+void CSceneHistory::MasterChanged(const MixMaster& master)
+{
+    EndGesture();
+    m_history.RecordMaster(master);
+    ++m_revision;
+}
+
 bool CSceneHistory::Undo()
 {
     ++m_revision;
@@ -165,3 +172,7 @@ void CSceneHistory::ReplaceVoices(const std::vector<VoiceState>& states)
     m_scene.LayoutVoices();
     m_scene.ShowNothingPlays();
 }
+
+MixMaster CSceneHistory::GetMaster() const { return m_scene.GetMaster(); }
+
+void CSceneHistory::SetMaster(const MixMaster& master) { m_scene.m_master = master; }

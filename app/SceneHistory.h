@@ -41,6 +41,8 @@ public:
     void ProjectReplaced();
     // The name box's text changed by typing.
     void NameEdited(const String& name);
+    // The scene's master settings changed.
+    void MasterChanged(const MixMaster& master);
     // While paused (nested), voice changes are not recorded: the scene is building voices.
     void Pause() { ++m_paused; }
     void Resume() { --m_paused; }
@@ -63,6 +65,8 @@ public:
     String GetName() const override;
     void SetName(const String& name) override;
     void ReplaceVoices(const std::vector<VoiceState>& states) override;
+    MixMaster GetMaster() const override;
+    void SetMaster(const MixMaster& master) override;
 
 private:
     using VoiceSlot = CSlotUser2<CSceneHistory, VoiceChange, const CVoiceModel*>;

@@ -296,10 +296,11 @@ void CSceneMain::ClearVoices()
     m_deletionTimer.SetEnabled(true);
 }
 
-void CSceneMain::ReplaceProject(VoiceList voices, const String& name)
+void CSceneMain::ReplaceProject(VoiceList voices, const String& name, const MixMaster& master)
 {
     {
         CHistoryPause pause(m_history);
+        m_master = ClampMaster(master);
         if (m_player)
             m_player->Clear();
         ClearVoices();
@@ -490,12 +491,12 @@ void CSceneMain::RenderMix()
     if (m_voices.empty()) {
         m_mix.Release();
         m_mixStats = MixStats();
-        m_render.Start({}, kMixChannels, kMixRate, kMixBits); // supersedes a render in progress
+        m_render.Start({}, kMixChannels, kMixRate, kMixBits, m_master); // supersedes a render in progress
         CSound none;
         m_render.Wait(none, m_mixStats);
         m_mixStats = MixStats();
     } else {
-        m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits);
+        m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits, m_master);
         CSound rendered;
         bool ok = false;
         // A render that fails (no memory for the block) leaves the mix as it was, as RenderMix does.
@@ -507,7 +508,7 @@ void CSceneMain::RenderMix()
 
 void CSceneMain::StartRender()
 {
-    m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits);
+    m_render.Start(MixVoices(), kMixChannels, kMixRate, kMixBits, m_master);
     RequestTickWithin(kRenderPollMs); // this tick's OnFrame may have looked already
 }
 
@@ -697,7 +698,7 @@ void CSceneMain::Generate(SoundCategory category)
 {
     // Over a generated sound nobody touched, the next seed is one click.
     const bool userEdited =
-        IsModified() && !(m_hasGenerated && MatchesMirror(m_generatedVoices, m_generatedName));
+        IsModified() && !(m_hasGenerated && MatchesMirror(m_generatedVoices, m_generatedName, m_generatedMaster));
     if (userEdited && !ConfirmDiscard())
         return;
     uint32_t seed = 0;
@@ -713,6 +714,7 @@ void CSceneMain::Generate(SoundCategory category)
     m_forceModified = false;
     m_generatedVoices = m_history.Get().GetMirrorVoices();
     m_generatedName = m_history.Get().GetMirrorName();
+    m_generatedMaster = m_history.Get().GetMirrorMaster();
     m_hasGenerated = true;
 }
 
@@ -728,7 +730,7 @@ void CSceneMain::Mutate()
 // [SECTION] Files
 
 bool CSceneMain::AskPath(bool save, const char* title, const char* description, const char* pattern, String& path,
-                         const String& name)
+                         const String& name, const std::vector<String>& options, int32_t* option)
 {
     if (!m_dialogs)
         return false;
@@ -738,6 +740,11 @@ bool CSceneMain::AskPath(bool save, const char* title, const char* description, 
     request.filterDescription = description;
     request.pattern = pattern;
     request.name = name;
+    if (option) {
+        request.options = options;
+        request.option = *option;
+        request.onOption = [option](int32_t chosen) { *option = chosen; };
+    }
     // A project with a file keeps its sounds and copies beside it.
     const int32_t slash = LastIndexOf(m_projectPath, '/');
     if (slash >= 0)
@@ -756,6 +763,7 @@ void CSceneMain::NewProject()
             m_player->Clear();
         ClearVoices();
         AddVoice();
+        m_master = NewProjectMaster();
         if (m_editProjectName)
             m_editProjectName->SetText("New Project");
         ShowNothingPlays();
@@ -829,6 +837,7 @@ bool CSceneMain::OpenProjectDocument(const String& path, const ProjectContents& 
     m_area.ScrollTo(0.0f); // an opened project shows from its first voice
     if (m_editProjectName)
         m_editProjectName->SetText(project.name);
+    m_master = ClampMaster(project.master);
     ShowNothingPlays();
     m_history.ProjectReplaced();
     m_hasGenerated = false;
@@ -864,7 +873,7 @@ bool CSceneMain::WriteProject(const String& chosen)
     const String name = m_editProjectName ? m_editProjectName->GetText() : String();
     const String path = ProjectSavePath(chosen);
     int error = 0;
-    if (!SaveProjectFile(path, name, m_voices, &error)) {
+    if (!SaveProjectFile(path, name, m_voices, m_master, &error)) {
         WarnNotSaved("Save Project", path, error);
         return false;
     }
@@ -879,9 +888,18 @@ void CSceneMain::SaveSound()
 {
     String path;
     // The ending chooses the format; a name typed without one gets ".wav" from the dialog.
+    // The rate is chosen beside it.
+    std::vector<String> rates;
+    int32_t rate = 0;
+    for (uint32_t r : kRenderRates) {
+        if (r == m_exportRate)
+            rate = static_cast<int32_t>(rates.size());
+        rates.push_back(String::Format("%u Hz", r));
+    }
     if (!AskPath(true, "Save Sound", "Sound Files (*.wav, *.flac, *.ogg)", "*.wav;*.flac;*.ogg", path,
-                 FileNameOf(GetDisplayName()) + m_soundEnding))
+                 FileNameOf(GetDisplayName()) + m_soundEnding, rates, &rate))
         return;
+    SetExportRate(kRenderRates[rate]);
     SoundFileFormat format;
     if (!SoundFileFormatFromPath(path, format)) {
         Warn("Save Sound", String::Format("Could not save \"%s\": the name must end with .wav, .flac or .ogg",
@@ -894,7 +912,8 @@ void CSceneMain::SaveSound()
     CSound sound;
     MixStats stats;
     const String file = path.Substring(LastIndexOf(path, '/') + 1);
-    switch (RunExportRender(MixVoices(), sound, stats, "Save Sound", "Rendering " + file, &GetResources())) {
+    switch (RunExportRender(MixVoices(), m_master, m_exportRate, sound, stats, "Save Sound", "Rendering " + file,
+                            &GetResources())) {
     case ExportRender::Cancelled:
         return;
     case ExportRender::Failed:
@@ -964,10 +983,12 @@ String CSceneMain::GetDisplayName() const
     return name.IsEmpty() ? String("Untitled") : name;
 }
 
-bool CSceneMain::MatchesMirror(const std::vector<VoiceState>& voices, const String& name) const
+bool CSceneMain::MatchesMirror(const std::vector<VoiceState>& voices, const String& name,
+                               const MixMaster& master) const
 {
     const CProjectHistory& history = const_cast<CSceneMain*>(this)->m_history.Get();
-    return history.GetMirrorName() == name && history.GetMirrorVoices() == voices;
+    return history.GetMirrorName() == name && history.GetMirrorMaster() == master &&
+           history.GetMirrorVoices() == voices;
 }
 
 bool CSceneMain::IsModified() const
@@ -976,7 +997,7 @@ bool CSceneMain::IsModified() const
         return true;
     const uint64_t revision = const_cast<CSceneMain*>(this)->m_history.GetRevision();
     if (revision != m_modifiedRevision) {
-        m_modified = !MatchesMirror(m_savedVoices, m_savedName);
+        m_modified = !MatchesMirror(m_savedVoices, m_savedName, m_savedMaster);
         m_modifiedRevision = revision;
     }
     return m_modified;
@@ -986,6 +1007,7 @@ void CSceneMain::MarkSaved()
 {
     m_savedVoices = m_history.Get().GetMirrorVoices();
     m_savedName = m_history.Get().GetMirrorName();
+    m_savedMaster = m_history.Get().GetMirrorMaster();
     m_forceModified = false;
     m_modifiedRevision = UINT64_MAX;
 }
@@ -1039,6 +1061,24 @@ void CSceneMain::WarnNotSaved(const char* caption, const String& path, int error
 // [SECTION] Undo, redo and shortcuts
 
 void CSceneMain::OnNameEdited(const String& name) { m_history.NameEdited(name); }
+
+void CSceneMain::SetMaster(const MixMaster& master)
+{
+    const MixMaster clamped = ClampMaster(master);
+    if (clamped == m_master)
+        return;
+    m_master = clamped;
+    m_history.MasterChanged(m_master);
+    StartChangeTimer(); // heard like any edit
+}
+
+void CSceneMain::SetExportRate(uint32_t rate)
+{
+    if (!IsRenderRate(rate) || rate == m_exportRate)
+        return;
+    m_exportRate = rate;
+    onExportRate.Emit(rate);
+}
 
 void CSceneMain::Undo()
 {

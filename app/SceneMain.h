@@ -25,6 +25,7 @@
 #include "sound/SoundCapture.h"
 #include "sound/SoundStream.h"
 #include "synth/Generate.h"
+#include "synth/Project.h"
 #include "synth/RenderJob.h"
 #include "app/Oscilloscope.h"
 #include "app/VoiceArea.h"
@@ -117,12 +118,22 @@ public:
     // does not fit makes the columns taller and the voice area scrolls (CVoiceArea).
     void LayoutVoices();
     // The whole project at once: stops playback, lets go of every voice, takes these voices
-    // (with panels while there is room) and the name, and shows that nothing plays.
-    void ReplaceProject(VoiceList voices, const String& name);
+    // (with panels while there is room), the name and the master settings (a new project's by
+    // default), and shows that nothing plays.
+    void ReplaceProject(VoiceList voices, const String& name, const MixMaster& master = NewProjectMaster());
     // The area below the control bar that places, scrolls and clips the panels.
     CVoiceArea& GetVoiceArea() { return m_area; }
     // Every voice, in screen and file order.
     const VoiceList& GetVoices() const { return m_voices; }
+    // The project's master settings: kept, saved, autosaved, undone and heard with the voices.
+    // A change (clamped, ClampMaster) is one undo step and is heard as an edit is.
+    const MixMaster& GetMaster() const { return m_master; }
+    void SetMaster(const MixMaster& master);
+    // The rate Save Sound renders at (one of kRenderRates; 44100 at first). The Save Sound
+    // dialog offers the choice; onExportRate tells the session, which keeps it between runs.
+    uint32_t GetExportRate() const { return m_exportRate; }
+    void SetExportRate(uint32_t rate);
+    CSignal<uint32_t> onExportRate;
     // Panel i shows voice i.
     const PanelList& GetPanels() const { return m_panels; }
 
@@ -240,8 +251,9 @@ private:
     bool IsChecked(const CButton* button) const;
     void SetChecked(CButton* button, bool checked);
     void SetEnabledIfPresent(CButton* button, bool enabled);
+    // options and option (when given): a choice the dialog offers, which it sets when accepted.
     bool AskPath(bool save, const char* title, const char* description, const char* pattern, String& path,
-                 const String& name = String());
+                 const String& name = String(), const std::vector<String>& options = {}, int32_t* option = nullptr);
     // Reads a project file for Open; false, with a warning that says why, when it does not.
     bool ReadForOpen(const String& path, ProjectContents& project);
     // Replaces the project with the contents read from path (no question); false, with a
@@ -253,7 +265,7 @@ private:
     // generation made.
     void MarkSaved();
     // The project equals the history's state that was recorded as saved / generated.
-    bool MatchesMirror(const std::vector<VoiceState>& voices, const String& name) const;
+    bool MatchesMirror(const std::vector<VoiceState>& voices, const String& name, const MixMaster& master) const;
     // An undo or redo brought back another whole project: it has no file of its own.
     void LeaveProjectFile();
     // Keeps the application window's title in step with the project.
@@ -299,8 +311,12 @@ private:
     // The unmodified project (as last opened, saved or made new) and the last generated one.
     std::vector<VoiceState> m_savedVoices;
     String m_savedName;
+    MixMaster m_savedMaster;
     std::vector<VoiceState> m_generatedVoices;
     String m_generatedName;
+    MixMaster m_generatedMaster;
+    MixMaster m_master = NewProjectMaster();
+    uint32_t m_exportRate = kMixRate;
     bool m_hasGenerated = false;
     bool m_forceModified = false; // recovered work counts as modified until saved
     mutable uint64_t m_modifiedRevision = UINT64_MAX; // the history revision m_modified is for

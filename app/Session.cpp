@@ -21,6 +21,8 @@ void CSession::Load()
 {
     if (!m_configFolder.empty())
         m_settings = LoadSettings(m_configFolder);
+    if (m_settings.soundRate)
+        m_scene.SetExportRate(m_settings.soundRate);
     ShowRecent();
 }
 
@@ -29,6 +31,7 @@ void CSession::Attach()
     m_slots.Connect(GetFrameTick(), this, &CSession::OnTick);
     m_slots.Connect(m_autosaveTimer.onExpire, this, &CSession::OnAutosaveTimer);
     m_slots.Connect(m_scene.onProjectFile, this, &CSession::OnProjectFile);
+    m_slots.Connect(m_scene.onExportRate, this, &CSession::OnExportRate);
     ShowRecent();
 }
 
@@ -71,7 +74,7 @@ uint64_t CSession::WriteAutosave()
     const auto start = std::chrono::steady_clock::now();
     CXMLDocument document;
     const CEdit* nameBox = m_scene.GetProjectNameBox();
-    BuildProjectDocument(document, nameBox ? nameBox->GetText() : String(), m_scene.GetVoices());
+    BuildProjectDocument(document, nameBox ? nameBox->GetText() : String(), m_scene.GetVoices(), m_scene.GetMaster());
     int error = 0;
     if (!m_autosave.Write(ProjectDocumentText(document), &error))
         return 0; // the work is still on screen; the next change tries again
@@ -164,6 +167,12 @@ void CSession::SetFolder(const String& kind, const String& folder)
     if (!slot || *slot == folder.CStr())
         return;
     *slot = folder.CStr();
+    SaveSettings();
+}
+
+void CSession::OnExportRate(uint32_t rate)
+{
+    m_settings.soundRate = rate;
     SaveSettings();
 }
 

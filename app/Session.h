@@ -2,7 +2,7 @@
 // work (written within kAutosaveDelayMs of a change, on a termination signal, removed by a
 // save, an undo back to the saved state and a clean quit; offered for recovery at the next
 // start after a crash or a kill), and the settings (recent projects, the file dialogs' last
-// folders by kind, the window's size) in the configuration folder. Files go to
+// folders by kind, the window's size, Save Sound's rate) in the configuration folder. Files go to
 // PlatformStateFolder() and PlatformConfigFolder(); a folder that cannot be written only
 // costs what it would keep. Main thread; owned by the application, after the scene it serves.
 #pragma once
@@ -66,6 +66,7 @@ private:
     void OnTick();
     void OnAutosaveTimer();
     void OnProjectFile(const String& path);
+    void OnExportRate(uint32_t rate);
     void SaveSettings();
     void ShowRecent();
 

@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include "synth/Project.h"
+
 #include "platform/Paths.h"
 #include "util/FileWrite.h"
 #include "xml/XMLDocument.h"
@@ -81,6 +83,11 @@ Settings ParseSettings(const char* bytes, size_t size)
             settings.windowHeight = height;
         }
     }
+    if (const CXMLNode* rate = doc.FindChild("soundRate")) {
+        const int32_t hz = rate->GetAttributeInt("hz");
+        if (hz > 0 && IsRenderRate(static_cast<uint32_t>(hz)))
+            settings.soundRate = static_cast<uint32_t>(hz);
+    }
     return settings;
 }
 
@@ -100,6 +107,11 @@ std::string SettingsText(const Settings& settings)
         window.AddAttribute("width", String::Format("%d", settings.windowWidth));
         window.AddAttribute("height", String::Format("%d", settings.windowHeight));
         doc.AddChild(std::move(window));
+    }
+    if (IsRenderRate(settings.soundRate)) {
+        CXMLNode rate("soundRate");
+        rate.AddAttribute("hz", String::Format("%u", settings.soundRate));
+        doc.AddChild(std::move(rate));
     }
     std::string text = "<?xml version=\"1.0\"?>\n\n";
     doc.SerializeTo(text);

@@ -9,6 +9,7 @@
 //       <projectFolder path="/abs/folder" />
 //       <soundFolder path="/abs/folder" />
 //       <window width="1024" height="640" />
+//       <soundRate hz="48000" />               (the rate Save Sound renders at)
 //   </settings>
 // Each write replaces the whole file in one step: when two instances both write, the file is
 // one or the other's, never a mix (the last one wins).
@@ -28,10 +29,12 @@ struct Settings {
     std::string projectFolder;               // last folder a project was opened from or saved to
     std::string soundFolder;                 // last folder a sound was exported to
     int32_t windowWidth = 0, windowHeight = 0; // last client size; 0 = none kept
+    uint32_t soundRate = 0;                  // last rate chosen for Save Sound (kRenderRates); 0 = none kept
 };
 
 // Reads folder/settings.xml; a missing, unreadable or malformed file (or any value out of
-// range: sizes kept only within 1..16384, both or neither; paths only when absolute, under
+// range: sizes kept only within 1..16384, both or neither; a rate only when one of
+// kRenderRates; paths only when absolute, under
 // 4096 bytes and text that the file can hold unchanged; repeats and recent projects past the
 // tenth dropped) gives the defaults for what it cannot read. The file is read only up to
 // kMaxSettingsBytes; a larger one, or one that is not a regular file, gives the defaults.

@@ -21,7 +21,7 @@ void Check(bool condition)
 
 bool Same(const ProjectContents& a, const ProjectContents& b)
 {
-    return a.name == b.name && a.voices == b.voices;
+    return a.name == b.name && a.voices == b.voices && a.master == b.master;
 }
 
 } // namespace
@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     tree.name = ApplyProjectDocument(doc, [&]() { return voices.emplace_back(std::make_unique<CVoiceModel>()).get(); });
     for (const auto& voice : voices)
         tree.voices.push_back(voice->GetState());
+    tree.master = ReadMasterAttributes(doc);
     Check(Same(streamed, tree));
     return 0;
 }

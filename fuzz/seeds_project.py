@@ -2,7 +2,7 @@
 """Writes the seed corpus of fuzz_project: projects of both formats as the program writes them,
 and files whose name, voices and format sit where the reader must look closely: a name with
 child elements, a second name, voices nested below the root, unknown elements, another root,
-broken values. Usage: seeds_project.py CORPUS_ROOT"""
+broken values, master settings out of range. Usage: seeds_project.py CORPUS_ROOT"""
 import sys
 
 from xmlseeds import document, write_corpus
@@ -33,6 +33,8 @@ SEEDS = {
     'hostile_values.xml': project('<oscilloscope amplitude="nan" frequency="1e999" period="-inf" '
                                   'attack="0x10" seed="99999999999" type="2147483648" />', attrs=' format=" 2"'),
     'broken.xml': project('<name>cut', VOICE1),
+    'master.xml': project('<name>m</name>', VOICE2,
+                          attrs=' format="2" gain="-6.5" normalize="TRUE" fade="77ms" mix="Sum"'),
 }
 
 if __name__ == '__main__':

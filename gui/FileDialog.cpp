@@ -251,6 +251,8 @@ void CFileDialog::SetShowHidden(bool show)
 void CFileDialog::Open(const FileDialogRequest& request)
 {
     m_request = request;
+    const int32_t options = static_cast<int32_t>(request.options.size());
+    m_option = request.option >= 0 && request.option < options ? request.option : 0;
     m_done = false;
     m_accepted = false;
     m_result.Clear();
@@ -476,6 +478,14 @@ void CFileDialog::Finish(const String& path)
     m_accepted = true;
     m_done = true;
     m_message.Clear();
+    if (!m_request.options.empty() && m_request.onOption)
+        m_request.onOption(m_option);
+}
+
+void CFileDialog::NextOption()
+{
+    const int32_t options = static_cast<int32_t>(m_request.options.size());
+    m_option = options > 0 ? (m_option + 1) % options : 0;
 }
 
 void CFileDialog::Cancel()
@@ -648,8 +658,16 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_message = PlaceInDialog(*window, new CFont(look), kDialogMargin, 270.0f, inner, kDialogRowHeight, 4.0f);
     PaintDialogElement(*m_message, 0.98f, 0.76f, 0.36f);
     const float buttonsY = kHeight - kDialogMargin - kDialogButtonHeight;
-    m_filterLine = PlaceInDialog(*window, new CFont(look), kDialogMargin, buttonsY, inner - 2 * (kDialogButtonWidth + kDialogMargin),
-                           kDialogButtonHeight, 4.0f);
+    // The request's option, as a button left of OK that steps through the options.
+    const float optionWidth = request.options.empty() ? 0.0f : kDialogButtonWidth + kDialogMargin;
+    if (!request.options.empty()) {
+        m_optionButton = PlaceInDialog(*window, new CButton, kWidth - 3 * (kDialogButtonWidth + kDialogMargin), buttonsY,
+                                       kDialogButtonWidth, kDialogButtonHeight, 4.0f);
+        PaintDialogButton(*m_optionButton, kDialogWell[0], kDialogWell[1], kDialogWell[2]);
+        m_optionButton->SetFont(&look);
+    }
+    m_filterLine = PlaceInDialog(*window, new CFont(look), kDialogMargin, buttonsY,
+                                 inner - 2 * (kDialogButtonWidth + kDialogMargin) - optionWidth, kDialogButtonHeight, 4.0f);
     PaintDialogElement(*m_filterLine, 0.62f, 0.64f, 0.68f);
     SetDialogText(*m_filterLine, request.filterDescription);
 
@@ -665,6 +683,8 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_cancel->GetLabel().SetText("Cancel");
 
     // The first element is the topmost: the parts before the window behind them.
+    if (m_optionButton)
+        m_manager->AddElement(m_optionButton);
     for (CGUI* element : std::initializer_list<CGUI*>{m_ok, m_cancel, m_hidden, m_hiddenLabel, m_edit, m_list,
                                                       m_message, m_filterLine, m_folderLine, m_listBack,
                                                       m_listOutline, m_editBack, m_window})
@@ -682,6 +702,8 @@ CFileDialogView::CFileDialogView(const FileDialogRequest& request, const CSprite
     m_slots.Connect(m_hidden->onRelease, this, &CFileDialogView::OnHiddenClick);
     m_slots.Connect(m_hiddenLabel->onRelease, this, &CFileDialogView::OnHiddenLabelClick);
     m_slots.Connect(m_ok->onRelease, this, &CFileDialogView::OnOk);
+    if (m_optionButton)
+        m_slots.Connect(m_optionButton->onRelease, this, &CFileDialogView::OnOptionClick);
     m_slots.Connect(m_cancel->onRelease, this, &CFileDialogView::OnCancel);
     m_slots.Connect(m_window->GetCloseButton().onRelease, this, &CFileDialogView::OnCancel);
 
@@ -714,6 +736,8 @@ void CFileDialogView::Sync()
     }
     m_list->SetSelected(m_model.GetSelected());
     m_hidden->SetDown(m_model.GetShowHidden());
+    if (m_optionButton)
+        m_optionButton->GetLabel().SetText(m_model.GetRequest().options[static_cast<size_t>(m_model.GetOption())]);
     SetDialogText(m_edit->GetTextElement(), m_model.GetPathText());
     ScrollPath();
     SetDialogText(*m_message, FitTail(*m_message, m_model.GetMessage(), m_message->GetWidth()));
@@ -928,6 +952,12 @@ void CFileDialogView::OnHiddenClick()
 void CFileDialogView::OnHiddenLabelClick()
 {
     m_model.SetShowHidden(!m_model.GetShowHidden());
+    Sync();
+}
+
+void CFileDialogView::OnOptionClick()
+{
+    m_model.NextOption();
     Sync();
 }
 

@@ -43,6 +43,12 @@ struct FileDialogRequest {
     String folder;
     // A save dialog's proposed file name, in the path box at the start; empty for none.
     String name;
+    // A choice offered beside the filter line (a sound's rate beside its format): the
+    // options' labels, the one chosen at the start, and what hears the chosen one when the
+    // dialog is accepted (never when it is cancelled). No options: nothing is shown.
+    std::vector<String> options;
+    int32_t option = 0;
+    std::function<void(int32_t option)> onOption;
 };
 
 // Longest path the dialogs return, in bytes.
@@ -126,6 +132,10 @@ public:
     void Accept();
     // Ends the dialog without a path, unless it has ended already.
     void Cancel();
+    // The request's option chosen now (its start value, kept within the options); Next moves
+    // to the following one, round to the first.
+    int32_t GetOption() const { return m_option; }
+    void NextOption();
     // Replaces the permission test Accept uses (access(2) by default): check(path, mode) with
     // mode R_OK or W_OK | X_OK, false with errno set when refused. Folders end with "/".
     using AccessCheck = std::function<bool(const String& path, int mode)>;
@@ -177,6 +187,7 @@ private:
     String m_confirmed;  // the existing file the last OK asked about replacing
     AccessCheck m_access;
     String m_result;
+    int32_t m_option = 0;
     bool m_done = false;
     bool m_accepted = false;
 };
@@ -233,6 +244,9 @@ public:
     bool ListHasKeys() const { return m_listKeys; }
     // The message line's text element.
     CFont& GetMessageText() { return *m_message; }
+    // The button that shows the request's option and steps to the next on a click; null when
+    // the request offers none.
+    CButton* GetOptionButton() { return m_optionButton; }
 
 private:
     void OnKey(CInputMap& event);
@@ -247,6 +261,7 @@ private:
     void OnEditPress();
     void OnHiddenClick();
     void OnHiddenLabelClick();
+    void OnOptionClick();
     void OnOk();
     void OnCancel();
     // Keeps the end of the path field's text in view.
@@ -273,6 +288,7 @@ private:
     CButton* m_ok = nullptr;
     CButton* m_cancel = nullptr;
     CButton* m_hidden = nullptr;           // a check box
+    CButton* m_optionButton = nullptr;     // the request's option, when it has any
     CFont* m_hiddenLabel = nullptr;
     CGUI* m_listOutline = nullptr;         // shown while the list has the keyboard
     CFont* m_folderLine = nullptr;

@@ -56,6 +56,7 @@ void CProjectHistory::Reset(const CUndoTarget& project)
     Forget();
     m_voices = StatesOf(project);
     m_name = project.GetName();
+    m_master = project.GetMaster();
 }
 
 void CProjectHistory::Forget()
@@ -142,6 +143,18 @@ void CProjectHistory::RecordName(const String& name)
     Push(std::move(step));
 }
 
+void CProjectHistory::RecordMaster(const MixMaster& master)
+{
+    if (m_applying || master == m_master)
+        return;
+    Step step;
+    step.kind = Kind::Master;
+    step.masterBefore = m_master;
+    step.masterAfter = master;
+    m_master = master;
+    Push(std::move(step));
+}
+
 void CProjectHistory::RecordInsert(size_t index, const CVoiceModel& voice)
 {
     if (m_applying || index > m_voices.size())
@@ -176,8 +189,11 @@ void CProjectHistory::RecordReplace(const CUndoTarget& project)
     step.nameAfter = project.GetName();
     step.voicesBefore = std::move(m_voices);
     step.voicesAfter = StatesOf(project);
+    step.masterBefore = m_master;
+    step.masterAfter = project.GetMaster();
     m_voices = step.voicesAfter;
     m_name = step.nameAfter;
+    m_master = step.masterAfter;
     Push(std::move(step));
 }
 
@@ -198,13 +214,12 @@ bool CProjectHistory::Apply(const Step& step, bool undo, CUndoTarget& project)
     case Kind::Insert: fits = fits && (undo ? step.index < count : step.index <= count); break;
     case Kind::Erase: fits = fits && (undo ? step.index <= count : step.index < count); break;
     case Kind::Name:
-    case Kind::Replace: break;
+    case Kind::Replace:
+    case Kind::Master: break;
     }
     if (!fits) {
         // The project changed without being recorded: no step can be trusted any more.
-        Forget();
-        m_voices = StatesOf(project);
-        m_name = project.GetName();
+        Reset(project);
         return false;
     }
     const auto at = m_voices.begin() + static_cast<std::ptrdiff_t>(step.index);
@@ -234,8 +249,14 @@ bool CProjectHistory::Apply(const Step& step, bool undo, CUndoTarget& project)
     case Kind::Replace:
         m_name = undo ? step.nameBefore : step.nameAfter;
         m_voices = undo ? step.voicesBefore : step.voicesAfter;
+        m_master = undo ? step.masterBefore : step.masterAfter;
         project.SetName(m_name);
         project.ReplaceVoices(m_voices);
+        project.SetMaster(m_master);
+        break;
+    case Kind::Master:
+        m_master = undo ? step.masterBefore : step.masterAfter;
+        project.SetMaster(m_master);
         break;
     }
     m_applying = false;

@@ -1,4 +1,5 @@
-// CProjectHistory: the undo and redo history of a project (its name and its voices). The owner
+// CProjectHistory: the undo and redo history of a project (its name, its voices and its
+// master settings). The owner
 // makes a change to the project first and records it afterwards; the history keeps a mirror of
 // the project as last recorded, so each step holds what changed and nothing more: a voice edit
 // keeps that voice's state before and after (never the whole project), Add Sound and close keep
@@ -8,6 +9,7 @@
 // Main thread only.
 #pragma once
 
+#include "synth/Render.h"
 #include "synth/VoiceModel.h"
 #include "util/String.h"
 
@@ -35,6 +37,9 @@ public:
     // Every voice replaced by voices in these states, in order. By default: erase each voice
     // from the last, then insert the new ones; a target with a cheaper way overrides it.
     virtual void ReplaceVoices(const std::vector<VoiceState>& states);
+    // The project's master settings; a target without any keeps the defaults.
+    virtual MixMaster GetMaster() const { return MixMaster(); }
+    virtual void SetMaster(const MixMaster&) {}
 };
 
 class CProjectHistory {
@@ -55,11 +60,13 @@ public:
     // own change notifications come back here), and for an index the mirror does not have.
     void RecordVoice(size_t index, const CVoiceModel& voice);
     void RecordName(const String& name);
+    // The master settings changed (one step each; never merged).
+    void RecordMaster(const MixMaster& master);
     // A voice was inserted at index (Add Sound appends).
     void RecordInsert(size_t index, const CVoiceModel& voice);
     // The voice at index was removed.
     void RecordErase(size_t index);
-    // The whole project was replaced (New, Open).
+    // The whole project was replaced (New, Open), master settings included.
     void RecordReplace(const CUndoTarget& project);
     // The gesture is over (mouse release, the focus moved, a command): the last step takes
     // no more changes.
@@ -89,9 +96,10 @@ public:
     // The project as last recorded.
     const std::vector<VoiceState>& GetMirrorVoices() const { return m_voices; }
     const String& GetMirrorName() const { return m_name; }
+    const MixMaster& GetMirrorMaster() const { return m_master; }
 
 private:
-    enum class Kind : uint8_t { Voice, Name, Insert, Erase, Replace };
+    enum class Kind : uint8_t { Voice, Name, Insert, Erase, Replace, Master };
     struct Step {
         Kind kind = Kind::Voice;
         bool open = true;   // may still take merged changes
@@ -101,6 +109,7 @@ private:
         VoiceState after;   // Voice, Insert
         String nameBefore, nameAfter;                    // Name, Replace
         std::vector<VoiceState> voicesBefore, voicesAfter; // Replace
+        MixMaster masterBefore, masterAfter;               // Replace, Master
     };
 
     static size_t Bytes(const Step& step);
@@ -119,4 +128,5 @@ private:
     bool m_applying = false;
     std::vector<VoiceState> m_voices; // the mirror
     String m_name;
+    MixMaster m_master;
 };

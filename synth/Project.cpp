@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <strings.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -83,11 +84,19 @@ void ApplyValues(const CXMLNode& element, CVoiceModel& voice, const ValueAttribu
 
 } // namespace
 
-void BeginProjectDocument(CXMLDocument& doc, const String& name)
+void BeginProjectDocument(CXMLDocument& doc, const String& name, const MixMaster& master)
 {
     doc.Clear();
     doc.name = "project";
     doc.AddAttribute("format", String::Format("%d", kProjectFormat));
+    if (master.gain != 0.0f)
+        doc.AddAttribute("gain", ExactText(master.gain));
+    if (master.normalize)
+        doc.AddAttribute("normalize", "true");
+    if (master.fade != 0.0f)
+        doc.AddAttribute("fade", ExactText(master.fade));
+    if (master.sum)
+        doc.AddAttribute("mix", "sum");
     CXMLNode nameNode("name");
     nameNode.SetText(name);
     doc.AddChild(std::move(nameNode));
@@ -162,6 +171,25 @@ String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceM
     return project.GetChildText("name");
 }
 
+MixMaster ReadMasterAttributes(const CXMLNode& project)
+{
+    MixMaster master;
+    master.gain = ExactNumber(project, "gain");
+    master.fade = ExactNumber(project, "fade");
+    master.normalize = project.GetAttributeBool("normalize");
+    const String mix = project.GetAttributeString("mix");
+    master.sum = mix.CStr() && strcasecmp(mix.CStr(), "sum") == 0;
+    return ClampMaster(master);
+}
+
+bool IsRenderRate(uint32_t rate)
+{
+    for (uint32_t r : kRenderRates)
+        if (r == rate)
+            return true;
+    return false;
+}
+
 int32_t ProjectFormat(const CXMLNode& project)
 {
     const int32_t format = project.GetAttributeInt("format");
@@ -188,13 +216,16 @@ const int16_t* MixSamples(const CSound& mix, size_t& frames)
     return reinterpret_cast<const int16_t*>(mix.GetData());
 }
 
+// The rate a mix was rendered at; kMixRate for an empty mix that has none.
+uint32_t MixRate(const CSound& mix) { return mix.samplesPerSec ? mix.samplesPerSec : kMixRate; }
+
 } // namespace
 
 bool WriteMixFile(const String& path, SoundFileFormat format, const CSound& mix, int* error)
 {
     size_t frames = 0;
     const int16_t* samples = MixSamples(mix, frames);
-    return WriteSoundFile(path, format, kMixChannels, kMixRate, samples, frames, error);
+    return WriteSoundFile(path, format, kMixChannels, MixRate(mix), samples, frames, error);
 }
 
 bool WriteMixWav(const String& path, const CSound& mix, int* error)
@@ -206,7 +237,7 @@ bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, in
 {
     size_t frames = 0;
     const int16_t* samples = MixSamples(mix, frames);
-    return EncodeSoundFile(format, kMixChannels, kMixRate, samples, frames, bytes, error);
+    return EncodeSoundFile(format, kMixChannels, MixRate(mix), samples, frames, bytes, error);
 }
 
 namespace {
@@ -241,6 +272,7 @@ private:
         if (m_depth == 1) {
             m_isProject = std::strcmp(name, "project") == 0;
             m_format = ProjectFormat(Element(name, attributes));
+            m_contents.master = ReadMasterAttributes(m_element);
         } else if (m_depth == 2 && std::strcmp(name, "oscilloscope") == 0) {
             if (m_contents.voices.size() >= m_voiceLimit)
                 return kTooManyVoices;

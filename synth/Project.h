@@ -12,6 +12,7 @@
 #pragma once
 
 #include "sound/SoundFile.h"
+#include "synth/Master.h"
 #include "synth/Render.h"
 #include "synth/VoiceModel.h"
 #include "xml/XMLDocument.h"
@@ -21,10 +22,15 @@
 #include <string>
 #include <vector>
 
-// The format every mix is rendered and saved in: mono, 44100 Hz, 16 bits.
+// The format every mix is rendered and saved in: mono, 44100 Hz, 16 bits. A sound may also
+// be rendered at another of the render rates, never resampled: the voices are functions of
+// time.
 constexpr uint32_t kMixChannels = 1;
 constexpr uint32_t kMixRate = 44100;
 constexpr uint32_t kMixBits = 16;
+constexpr uint32_t kRenderRates[] = {22050, 44100, 48000};
+// True for one of kRenderRates.
+bool IsRenderRate(uint32_t rate);
 
 // --- project documents
 
@@ -36,8 +42,16 @@ constexpr int32_t kProjectFormat = 2;
 // The format of a loaded document's root, by those rules.
 int32_t ProjectFormat(const CXMLNode& project);
 
-// Empties doc and makes it a project of that name with no voices, marked format="2".
-void BeginProjectDocument(CXMLDocument& doc, const String& name);
+// Empties doc and makes it a project of that name with no voices, marked format="2", with
+// the master settings that differ from their absent state as root attributes: gain (dB) and
+// fade (ms) in the shortest text that reads back to the same float, normalize="true",
+// mix="sum".
+void BeginProjectDocument(CXMLDocument& doc, const String& name, const MixMaster& master = MixMaster());
+// The master settings of a project root: gain and fade are numbers read as the voices' are
+// (a text that does not start with one, nan and inf included, is absent) and clamped to
+// their ranges; normalize is a switch read as the voices' are; mix is "sum" or "average" in
+// any letter case. Anything absent or malformed takes the default, which is today's sound.
+MixMaster ReadMasterAttributes(const CXMLNode& project);
 // Appends the voice's "oscilloscope" element in the file's attribute order: type, the main
 // oscillator's and envelope's values, carrier type and modulation ("%d"; a choice outside
 // AM, FM and PM is saved as FM), the carrier's values, the switches ("true"/"false") and the
@@ -47,9 +61,10 @@ void BeginProjectDocument(CXMLDocument& doc, const String& name);
 void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice);
 
 template <class VoiceList>
-void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList& voices)
+void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList& voices,
+                          const MixMaster& master = MixMaster())
 {
-    BeginProjectDocument(doc, name);
+    BeginProjectDocument(doc, name, master);
     for (const auto& voice : voices)
         AppendVoiceElement(doc, *voice);
 }
@@ -77,10 +92,12 @@ bool ParseSeed(const String& text, uint32_t& seed);
 // first "name" child (empty when there is none).
 String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice);
 
-// What a project file holds: its name and its voices, in the file's order.
+// What a project file holds: its name, its voices in the file's order and its master
+// settings (ReadMasterAttributes of the root).
 struct ProjectContents {
     String name;
     std::vector<VoiceState> voices;
+    MixMaster master;
 };
 
 // A file of any size may hold this many voices; beyond them, one per this many bytes of the
@@ -125,16 +142,23 @@ String ProjectSavePath(const String& chosen);
 // Builds the document and saves it under ProjectSavePath(chosen). False when the path is
 // empty or the file could not be written, with *error (when given) set to the errno value.
 template <class VoiceList>
-bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& voices, int* error = nullptr)
+bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& voices, const MixMaster& master,
+                     int* error = nullptr)
 {
     CXMLDocument doc;
-    BuildProjectDocument(doc, name, voices);
+    BuildProjectDocument(doc, name, voices, master);
     return WriteProjectDocument(ProjectSavePath(chosen), doc, error);
+}
+// The same with the default master settings.
+template <class VoiceList>
+bool SaveProjectFile(const String& chosen, const String& name, const VoiceList& voices, int* error = nullptr)
+{
+    return SaveProjectFile(chosen, name, voices, MixMaster(), error);
 }
 
 // --- sound export
 
-// Writes mix (in the mix format) as a sound file of that format (sound/SoundFile.h): WAV,
+// Writes mix (in the mix format, at its own rate: kMixRate when it has none) as a sound file of that format (sound/SoundFile.h): WAV,
 // FLAC or Ogg Vorbis; an empty mix (no unmuted voice) gives a valid file with no sound. False
 // when the file could not be written in full, with *error (when given) set to the errno value;
 // the previous file then stays as it was.
@@ -147,14 +171,16 @@ bool EncodeMix(SoundFileFormat format, const CSound& mix, std::string& bytes, in
 
 // Renders voices into mix in the mix format and writes it in format (WriteMixFile). An empty
 // voice list renders silence rather than keeping the mix's previous data. *clipped (when
-// given) receives how many values the render clamped.
+// given) receives how many values the render clamped. master and rate (one of
+// kRenderRates) are the render's.
 template <class VoiceList>
 bool SaveSoundFile(const String& path, SoundFileFormat format, const VoiceList& voices, CSound& mix,
-                   int* error = nullptr, uint64_t* clipped = nullptr)
+                   int* error = nullptr, uint64_t* clipped = nullptr, const MixMaster& master = MixMaster(),
+                   uint32_t rate = kMixRate)
 {
     if (voices.empty())
         mix.Release();
-    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, clipped);
+    RenderVoices(voices, mix, kMixChannels, rate, kMixBits, clipped, master);
     return WriteMixFile(path, format, mix, error);
 }
 

@@ -6,6 +6,8 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <cmath>
+#include <new>
 #include <vector>
 
 namespace {
@@ -71,6 +73,7 @@ uint64_t MixLoop(const RenderVoice* voices, uint32_t count, uint8_t* out, uint32
 
 // Values per part are a multiple of this, so that only the last part has a scalar tail.
 constexpr uint32_t kPartGrain = 64;
+static_assert(kPartGrain % kMasterBlock == 0, "parts start on whole blocks");
 // Below this many voice evaluations a render is not worth waking the pool for.
 constexpr uint64_t kMinParallelWork = 1u << 15;
 // Above it a render is cut into parts of about this many (some tens of milliseconds), so
@@ -81,8 +84,41 @@ constexpr uint64_t kMaxParts = 512;
 
 } // namespace
 
+namespace {
+
+// The reference's mastered mix: the peak of the levels over every value (when normalising),
+// then each value from its level.
+template <int Bits>
+uint64_t MasteredLoop(const RenderVoice* voices, uint32_t count, CSound& sound, double step, MasterPlan plan)
+{
+    if (plan.normalize) {
+        double t = 0.0, peak = 0.0;
+        for (uint32_t index = 0; index < plan.samples; ++index, t += step) {
+            const double level = std::fabs(MasterLevel(plan, MixCentredReference<Bits>(voices, count, t, plan.sum), index));
+            peak = level > peak ? level : peak;
+        }
+        plan.scale = MasterScale(plan, peak);
+    }
+    double t = 0.0;
+    uint64_t clipped = 0;
+    bool clip = false;
+    for (uint32_t index = 0; index < plan.samples; ++index, t += step) {
+        StoreMixValue<Bits>(sound.data, sound.dataSize, index, MixValueReference<Bits>(voices, count, t, index, plan, &clip));
+        clipped += clip;
+    }
+    return clipped;
+}
+
+uint32_t ValueCount(const CSound& sound, uint32_t bits)
+{
+    const uint32_t bytesPerValue = bits / 8;
+    return sound.dataSize / bytesPerValue + sound.dataSize % bytesPerValue;
+}
+
+} // namespace
+
 bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-                        uint32_t rate, uint32_t bits, uint64_t* clipped)
+                        uint32_t rate, uint32_t bits, uint64_t* clipped, const MixMaster& master)
 {
     if (clipped)
         *clipped = 0;
@@ -90,6 +126,14 @@ bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound
     bool rendered = false;
     if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
         return rendered;
+    if (!IsNeutralMaster(master)) {
+        const MasterPlan plan = MakeMasterPlan(master, rate, ValueCount(sound, bits), static_cast<int>(bits));
+        const uint64_t n = bits == 8 ? MasteredLoop<8>(voices, count, sound, step, plan)
+                                     : MasteredLoop<16>(voices, count, sound, step, plan);
+        if (clipped)
+            *clipped = n;
+        return true;
+    }
     const uint64_t n = bits == 8 ? MixLoop<8>(voices, count, sound.data, sound.dataSize, step)
                                  : MixLoop<16>(voices, count, sound.data, sound.dataSize, step);
     if (clipped)
@@ -98,7 +142,8 @@ bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound
 }
 
 bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-               uint32_t rate, uint32_t bits, uint64_t* clipped, RenderCancel cancel, RenderProgress* progress)
+               uint32_t rate, uint32_t bits, uint64_t* clipped, RenderCancel cancel, RenderProgress* progress,
+               const MixMaster& master)
 {
     if (clipped)
         *clipped = 0;
@@ -111,14 +156,13 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     plans.reserve(count);
     for (uint32_t i = 0; i < count; ++i)
         plans.push_back(MakeVoicePlan(voices[i].params));
-    const uint32_t bytesPerValue = bits / 8;
     MixJob job;
     job.voices = voices;
     job.plans = plans.data();
     job.count = count;
     job.out = sound.data;
     job.size = sound.dataSize;
-    job.samples = sound.dataSize / bytesPerValue + sound.dataSize % bytesPerValue;
+    job.samples = ValueCount(sound, bits);
     job.step = step;
     job.bits = static_cast<int>(bits);
 
@@ -137,10 +181,21 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     if (parts > grains)
         parts = grains;
     const uint32_t grainsPerPart = (grains + parts - 1) / parts;
+    const bool mastered = !IsNeutralMaster(master);
     std::vector<uint64_t> partClips(parts, 0);
+    std::vector<double> centred, bounds;
+    if (mastered) {
+        try {
+            centred.resize(job.samples);
+            bounds.resize((job.samples + kMasterBlock - 1) / kMasterBlock);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
     if (progress) {
         progress->done.store(0);
-        progress->total.store(parts);
+        const uint32_t partValues = grainsPerPart * kPartGrain;
+        progress->total.store(parts + (mastered ? (job.samples + partValues - 1) / partValues : 0));
     }
     auto mixPart = [&](uint32_t part) {
         const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
@@ -148,8 +203,12 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
         if (first < job.samples && !cancel()) {
             const unsigned own = _mm_getcsr();
             _mm_setcsr(control);
-            partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first),
-                                       static_cast<uint32_t>(end < job.samples ? end : job.samples));
+            const uint32_t last = static_cast<uint32_t>(end < job.samples ? end : job.samples);
+            if (mastered)
+                MixCentredRange(job, kernel, static_cast<uint32_t>(first), last, master.sum, centred.data(),
+                                bounds.data());
+            else
+                partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first), last);
             _mm_setcsr(own);
         }
         if (progress)
@@ -158,6 +217,11 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     RunParts(parts, mixPart);
     if (cancel())
         return false;
+    if (mastered) {
+        CentredMix mix{voices, count, centred.data(), bounds.data(), step,
+                       MakeMasterPlan(master, rate, job.samples, job.bits), sound.data, sound.dataSize};
+        return FinishMasteredMix(mix, grainsPerPart * kPartGrain, control, cancel, progress, clipped);
+    }
     if (clipped)
         for (uint64_t n : partClips)
             *clipped += n;

@@ -1,5 +1,7 @@
-// The mixing renderer: every unmuted voice of a list, averaged into one block of PCM data.
-// The voices are read once, before the sample loop; the loop itself allocates nothing.
+// The mixing renderer: every unmuted voice of a list, averaged (or, through the project's master
+// settings, summed, scaled and faded: synth/Master.h) into one block of PCM data. The voices
+// are read once, before the sample loop; the loop itself allocates nothing (a mastered mix
+// keeps one double per value for its second pass).
 #pragma once
 
 #include "sound/Sound.h"
@@ -37,6 +39,20 @@ struct RenderProgress {
     }
 };
 
+// A project's master settings (synth/Master.h has their ranges and formulas); the defaults
+// are the mix as it always was.
+struct MixMaster {
+    float gain = 0.0f;      // dB, applied to the combined voices
+    bool normalize = false; // the peak after the gain (and fade) scaled to -1 dBFS
+    float fade = 0.0f;      // ms of fade-in and fade-out
+    bool sum = false;       // voices summed instead of averaged
+    bool operator==(const MixMaster& o) const
+    {
+        return gain == o.gain && normalize == o.normalize && fade == o.fade && sum == o.sum;
+    }
+    bool operator!=(const MixMaster& o) const { return !(*this == o); }
+};
+
 // Mixes voices (all unmuted) into sound: the length is the longest voice, the value at each
 // step the average of the voices, clamped to the format's range. The block is the byte count
 // channels × rate × length × bytes per value (float arithmetic, truncated) cut down to whole
@@ -47,16 +63,18 @@ struct RenderProgress {
 // cannot be allocated. *clipped (when given) receives how many values the clamp took: the
 // average lay outside the format's range (0 when nothing was rendered). When cancel answers
 // true the render stops at its next part and returns false, the sound holding part of the mix.
-// progress (when given) is counted as RenderProgress says.
+// progress (when given) is counted as RenderProgress says. A master that is not neutral
+// (IsNeutralMaster) replaces the average and its clamp by the master stage's formulas
+// (synth/Master.h); *clipped then counts the values its final clamp took.
 bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
                uint32_t rate, uint32_t bits, uint64_t* clipped = nullptr, RenderCancel cancel = RenderCancel(),
-               RenderProgress* progress = nullptr);
+               RenderProgress* progress = nullptr, const MixMaster& master = MixMaster());
 
 // Renders a list of voice pointers (any container of pointers to CVoice or classes derived
 // from it). An empty list leaves the sound as it was.
 template <typename VoiceList>
 void RenderVoices(const VoiceList& voices, CSound& sound, uint32_t channels, uint32_t rate,
-                  uint32_t bits, uint64_t* clipped = nullptr)
+                  uint32_t bits, uint64_t* clipped = nullptr, const MixMaster& master = MixMaster())
 {
     if (clipped)
         *clipped = 0;
@@ -67,5 +85,6 @@ void RenderVoices(const VoiceList& voices, CSound& sound, uint32_t channels, uin
     for (const auto& voice : voices)
         if (!voice->IsMuted())
             unmuted.push_back(RenderVoice{voice->GetParams(), voice->GetLength()});
-    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), sound, channels, rate, bits, clipped);
+    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), sound, channels, rate, bits, clipped,
+              RenderCancel(), nullptr, master);
 }

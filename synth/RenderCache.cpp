@@ -1,5 +1,6 @@
 #include "synth/RenderCache.h"
 
+#include "synth/Master.h"
 #include "synth/RenderKernel.h"
 #include "synth/WorkerPool.h"
 
@@ -82,7 +83,7 @@ void CRenderCache::Recount()
 
 bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
                           uint32_t rate, uint32_t bits, MixStats* statsOut, RenderCancel cancel,
-                          RenderProgress* progress)
+                          RenderProgress* progress, const MixMaster& master)
 {
     MixStats stats;
     struct Report {
@@ -140,7 +141,7 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         // Past the budget: the plain renderer, keeping nothing.
         Clear();
         stats.voicesRendered = n;
-        const bool ok = RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped, cancel, progress);
+        const bool ok = RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped, cancel, progress, master);
         stats.cancelled = cancel();
         return ok && !stats.cancelled;
     }
@@ -185,7 +186,7 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         Clear();
         stats.cached = false;
         stats.voicesRendered = n;
-        const bool ok = RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped, cancel, progress);
+        const bool ok = RenderMix(heard.data(), n, sound, channels, rate, bits, &stats.clipped, cancel, progress, master);
         stats.cancelled = cancel();
         return ok && !stats.cancelled;
     }
@@ -196,9 +197,19 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
     const double scale = bits == 8 ? 127.0 : 32767.0;
     const uint32_t partsPerVoice = (samples + kPartValues - 1) / kPartValues;
     const uint32_t contributionParts = static_cast<uint32_t>(work.size()) * partsPerVoice;
+    const bool mastered = !IsNeutralMaster(master);
+    std::vector<double> centred, centredBounds;
+    try {
+        if (mastered) {
+            centred.resize(samples);
+            centredBounds.resize(blocks);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (progress) {
         progress->done.store(0);
-        progress->total.store(contributionParts + partsPerVoice);
+        progress->total.store(contributionParts + (mastered ? 2 : 1) * partsPerVoice);
     }
     struct Count {
         RenderProgress* progress;
@@ -249,10 +260,18 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         const uint32_t end = samples - first < kPartValues ? samples : first + kPartValues;
         const unsigned own = _mm_getcsr();
         _mm_setcsr(control);
-        clips[part] = MixContributions(mix, first, end);
+        if (mastered)
+            CentredContributions(mix, master.sum, first, end, centred.data(), centredBounds.data());
+        else
+            clips[part] = MixContributions(mix, first, end);
         _mm_setcsr(own);
     };
     RunParts(partsPerVoice, mixPart);
+    if (mastered && !cancel()) {
+        CentredMix mastering{heard.data(), n, centred.data(), centredBounds.data(), step,
+                             MakeMasterPlan(master, rate, samples, static_cast<int>(bits)), sound.data, sound.dataSize};
+        FinishMasteredMix(mastering, kPartValues, control, cancel, progress, &stats.clipped);
+    }
     if (cancel()) {
         stats.cancelled = true;
         return false;

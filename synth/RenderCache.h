@@ -53,9 +53,10 @@ public:
     // at the next part, returns false with stats.cancelled set, and keeps only contributions
     // that were finished. The caller's floating-point control is the one the render honours,
     // as RenderMix honours its caller's. progress (when given) is counted as RenderProgress says.
+    // master is RenderMix's; the contributions kept do not depend on it.
     bool Render(const MixVoice* voices, uint32_t count, CSound& sound, uint32_t channels, uint32_t rate,
                 uint32_t bits, MixStats* stats = nullptr, RenderCancel cancel = RenderCancel(),
-                RenderProgress* progress = nullptr);
+                RenderProgress* progress = nullptr, const MixMaster& master = MixMaster());
 
 private:
     struct Entry;

@@ -17,6 +17,7 @@ struct CRenderJob::State {
         std::vector<MixVoice> voices;
         uint32_t channels = 0, rate = 0, bits = 0;
         unsigned control = 0;
+        MixMaster master;
     };
 
     std::mutex mutex;
@@ -65,7 +66,7 @@ struct CRenderJob::State {
         _mm_setcsr(job.control);
         const bool ok = cache.Render(job.voices.data(), static_cast<uint32_t>(job.voices.size()), sound,
                                      job.channels, job.rate, job.bits, &jobStats,
-                                     RenderCancel{&State::Superseded, &token}, &progress);
+                                     RenderCancel{&State::Superseded, &token}, &progress, job.master);
         _mm_setcsr(own);
         bytes.store(cache.GetBytes());
 
@@ -136,7 +137,8 @@ CRenderJob::~CRenderJob()
         m_state->thread.join();
 }
 
-void CRenderJob::Start(std::vector<MixVoice> voices, uint32_t channels, uint32_t rate, uint32_t bits)
+void CRenderJob::Start(std::vector<MixVoice> voices, uint32_t channels, uint32_t rate, uint32_t bits,
+                       const MixMaster& master)
 {
     State& s = *m_state;
     std::unique_lock<std::mutex> lock(s.mutex);
@@ -144,6 +146,7 @@ void CRenderJob::Start(std::vector<MixVoice> voices, uint32_t channels, uint32_t
     s.request.channels = channels;
     s.request.rate = rate;
     s.request.bits = bits;
+    s.request.master = master;
     s.request.control = _mm_getcsr();
     s.latest.fetch_add(1);
     if (!s.thread.joinable() && !s.noThread) {

@@ -24,8 +24,10 @@ public:
     CRenderJob& operator=(const CRenderJob&) = delete;
 
     // Starts mixing voices (a muted voice is not heard) as RenderMix does; any earlier render
-    // not yet taken is superseded. The owner's floating-point control applies.
-    void Start(std::vector<MixVoice> voices, uint32_t channels, uint32_t rate, uint32_t bits);
+    // not yet taken is superseded. The owner's floating-point control applies. master is
+    // RenderMix's.
+    void Start(std::vector<MixVoice> voices, uint32_t channels, uint32_t rate, uint32_t bits,
+               const MixMaster& master = MixMaster());
     // A started render whose result has not been taken.
     bool IsPending() const;
     // When the last started render has finished: its sound replaces sound's block and format

@@ -196,6 +196,22 @@ KERNEL_TARGET_END()
 
 namespace {
 
+// The time of value first: first steps added one at a time from 0, as the reference loop
+// forms it.
+double StartTime(double step, uint32_t first)
+{
+    double t = 0.0;
+    for (uint32_t i = 0; i < first; ++i)
+        t += step;
+    return t;
+}
+
+MixKernel Capped(MixKernel kernel)
+{
+    const MixKernel best = BestMixKernel();
+    return static_cast<int>(kernel) > static_cast<int>(best) ? best : kernel;
+}
+
 void AddFallbacks(const MixFallbacks& fallbacks)
 {
     if (fallbacks.voiceLanes > 0)
@@ -254,13 +270,9 @@ void MixKernelVoice(MixKernel kernel, const VoicePlan& plan, const double* times
 
 uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end)
 {
-    double t = 0.0;
-    for (uint32_t i = 0; i < first; ++i)
-        t += job.step;
+    double t = StartTime(job.step, first);
     const double sineRel = 0x1p-48 * g_errorScale.load();
-    const MixKernel best = BestMixKernel();
-    if (static_cast<int>(kernel) > static_cast<int>(best))
-        kernel = best;
+    kernel = Capped(kernel);
     MixFallbacks fallbacks{0, 0};
     uint64_t clipped = 0;
     switch (kernel) {
@@ -290,18 +302,44 @@ uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t 
     return clipped;
 }
 
+void MixCentredRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end, bool sum, double* values,
+                     double* bounds)
+{
+    double t = StartTime(job.step, first);
+    const double sineRel = 0x1p-48 * g_errorScale.load();
+    kernel = Capped(kernel);
+    MixFallbacks fallbacks{0, 0};
+    switch (kernel) {
+    case MixKernel::Avx512:
+        avx512::CentredLanes(job, first, end, t, sineRel, sum, values, bounds, fallbacks);
+        break;
+    case MixKernel::Avx2:
+        avx2::CentredLanes(job, first, end, t, sineRel, sum, values, bounds, fallbacks);
+        break;
+    case MixKernel::Sse41:
+        sse41::CentredLanes(job, first, end, t, sineRel, sum, values, bounds, fallbacks);
+        break;
+    case MixKernel::Scalar:
+        for (uint32_t index = first; index < end; ++index) {
+            if (index % kMasterBlock == 0)
+                bounds[index / kMasterBlock] = 0.0;
+            values[index] = job.bits == 8 ? MixCentredReference<8>(job.voices, job.count, t, sum)
+                                          : MixCentredReference<16>(job.voices, job.count, t, sum);
+            t += job.step;
+        }
+        return;
+    }
+    AddFallbacks(fallbacks);
+}
+
 // [SECTION] Contributions ----------------------------------------------------------------------
 
 void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
                        MixKernel kernel, uint32_t first, uint32_t end, const Contribution& out)
 {
-    double t = 0.0;
-    for (uint32_t i = 0; i < first; ++i)
-        t += step;
+    double t = StartTime(step, first);
     const double sineRel = 0x1p-48 * g_errorScale.load();
-    const MixKernel best = BestMixKernel();
-    if (static_cast<int>(kernel) > static_cast<int>(best))
-        kernel = best;
+    kernel = Capped(kernel);
     MixFallbacks fallbacks{0, 0};
     switch (kernel) {
     case MixKernel::Avx512:
@@ -411,4 +449,41 @@ uint64_t MixContributionRange(const ContributionMix& mix, uint32_t first, uint32
 uint64_t MixContributions(const ContributionMix& mix, uint32_t first, uint32_t end)
 {
     return mix.bits == 8 ? MixContributionRange<8>(mix, first, end) : MixContributionRange<16>(mix, first, end);
+}
+
+void CentredContributions(const ContributionMix& mix, bool sum, uint32_t first, uint32_t end, double* values,
+                          double* bounds)
+{
+    const double voiceCount = static_cast<double>(mix.count);
+    const double silence = mix.bits == 8 ? (sum ? 127.0 * mix.count : 127.0) : 0.0;
+    for (uint32_t start = first; start < end; start += kContributionBlock) {
+        const uint32_t n = end - start < kContributionBlock ? end - start : kContributionBlock;
+        double* x = values + start;
+        // Voice by voice over the block: each value still takes its voices in the mix's order.
+        for (uint32_t i = 0; i < n; ++i)
+            x[i] = 0.0;
+        for (uint32_t k = 0; k < mix.count; ++k) {
+            const double* contribution = mix.contributions[k].values + start;
+            for (uint32_t i = 0; i < n; ++i)
+                x[i] = mix.bits == 8 ? x[i] + contribution[i] + 127.0 : x[i] + contribution[i];
+        }
+        double peak = 0.0;
+        for (uint32_t i = 0; i < n; ++i) {
+            if (!sum)
+                x[i] = x[i] / voiceCount;
+            if (mix.bits == 8)
+                x[i] = x[i] - silence;
+            peak = std::fabs(x[i]) > peak ? std::fabs(x[i]) : peak;
+        }
+        // The sum's bound, carried through the division and the subtraction, each rounding
+        // adding its share.
+        double bound = BlockSumBound(mix, start / kContributionBlock);
+        if (bound > 0.0) {
+            if (!sum)
+                bound = bound / voiceCount * (1.0 + kSlack) + peak * kSlack + kFloor;
+            if (mix.bits == 8)
+                bound = bound * (1.0 + kSlack) + (peak + bound) * kSlack + kFloor;
+        }
+        bounds[start / kContributionBlock] = bound;
+    }
 }

@@ -9,13 +9,16 @@
 // caller splits the samples (see WorkerPool.h).
 #pragma once
 
+#include "synth/Master.h"
 #include "synth/Render.h"
 
 #include <cstdint>
 
-// RenderMix computed by the plain scalar loop; same contract, same bytes.
+// RenderMix computed by the plain scalar loop; same contract, same bytes. A master that is not
+// neutral takes two loops: the peak (when normalising), then the values.
 bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
-                        uint32_t rate, uint32_t bits, uint64_t* clipped = nullptr);
+                        uint32_t rate, uint32_t bits, uint64_t* clipped = nullptr,
+                        const MixMaster& master = MixMaster());
 
 // Checks the depth, finds the length of the longest voice, allocates the sound's block and
 // works out the time step: what every way of rendering shares. Returns false when nothing is
@@ -29,14 +32,7 @@ bool PrepareMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32
 template <int Bits>
 inline int MixValueReference(const RenderVoice* voices, uint32_t count, double t, bool* clipped = nullptr)
 {
-    double sum = 0.0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if constexpr (Bits == 8)
-            sum = sum + SampleVoice(voices[i].params, t) * 127 + 127;
-        else
-            sum = sum + SampleVoice(voices[i].params, t) * 32767;
-    }
-    sum = sum / static_cast<double>(count);
+    double sum = MixVoiceSum<Bits>(voices, count, t) / static_cast<double>(count);
     if (clipped)
         *clipped = Bits == 8 ? (sum < 0.0 || sum > 255.0) : (sum < -32767.0 || sum > 32767.0);
     if constexpr (Bits == 8)
@@ -133,6 +129,11 @@ struct MixJob {
 // any split of the values gives the same bytes. Returns how many of them the clamp took (the
 // reference's count, whatever the kernel).
 uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end);
+// The job's combined values [first, end) (first a multiple of kMasterBlock) as
+// MixCentredReference forms them, summed or averaged, to within each block's bound
+// (CentredMix), for a master that is not neutral.
+void MixCentredRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t end, bool sum, double* values,
+                     double* bounds);
 
 // --- One voice's share of a mix, kept apart so that a mix can be summed again without it.
 // A voice's contribution to value i is SampleVoice(params, t_i) × scale, scale being 32767 for
@@ -170,3 +171,7 @@ struct ContributionMix {
 // Values [first, end) of the mix (first a multiple of kContributionBlock): the bytes and the
 // clip count RenderMix gives for the same voices. Returns the clip count of the range.
 uint64_t MixContributions(const ContributionMix& mix, uint32_t first, uint32_t end);
+// The same values as MixCentredRange, from the contributions.
+void CentredContributions(const ContributionMix& mix, bool sum, uint32_t first, uint32_t end, double* values,
+                          double* bounds);
+static_assert(kMasterBlock == kContributionBlock, "a block's bound covers the same values either way");

@@ -185,6 +185,40 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
     }
 }
 
+// The voices of the job at times, added in list order as the reference adds them (the 8-bit
+// silence level after each voice): sum, with bound its distance from the reference's.
+QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixFallbacks& fallbacks, VD& sum,
+                               VD& bound)
+{
+    const bool eight = job.bits == 8;
+    const double scale = eight ? 127.0 : 32767.0;
+    sum = Zero();
+    bound = Zero();
+    for (uint32_t k = 0; k < job.count; ++k) {
+        VD v, e;
+        VM bad = (VM)Zero();
+        VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
+        bad |= ~(e <= kHuge);
+        if (unsigned lanes = AnyLane(bad)) {
+            for (int l = 0; l < W; ++l) {
+                if (lanes & (1u << l)) {
+                    ++fallbacks.voiceLanes;
+                    v[l] = SampleVoice(job.voices[k].params, times[l]);
+                    e[l] = 0.0;
+                }
+            }
+        }
+        const VD scaled = v * scale;
+        const VD es = Round(Scale(Splat(scale), e), scaled);
+        sum = sum + scaled;
+        bound = Round(bound + es, sum);
+        if (eight) {
+            sum = sum + 127.0;
+            bound = Round(bound, sum);
+        }
+    }
+}
+
 // Values [first, end) of the job; t is the time of value first. Returns the clip count.
 inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel,
                          MixFallbacks& fallbacks)
@@ -195,7 +229,6 @@ inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double
     const double voiceCount = job.count;
     const double low = eight ? 0.0 : -32767.0;
     const double high = eight ? 255.0 : 32767.0;
-    const double scale = eight ? 127.0 : 32767.0;
     uint32_t index = first;
     for (; end - index >= static_cast<uint32_t>(W); index += W) {
         VD times;
@@ -203,30 +236,8 @@ inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double
             times[l] = t;
             t += job.step;
         }
-        VD sum = Zero(), bound = Zero();
-        for (uint32_t k = 0; k < job.count; ++k) {
-            VD v, e;
-            VM bad = (VM)Zero();
-            VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
-            bad |= ~(e <= kHuge);
-            if (unsigned lanes = AnyLane(bad)) {
-                for (int l = 0; l < W; ++l) {
-                    if (lanes & (1u << l)) {
-                        ++fallbacks.voiceLanes;
-                        v[l] = SampleVoice(job.voices[k].params, times[l]);
-                        e[l] = 0.0;
-                    }
-                }
-            }
-            const VD scaled = v * scale;
-            const VD es = Round(Scale(Splat(scale), e), scaled);
-            sum = sum + scaled;
-            bound = Round(bound + es, sum);
-            if (eight) {
-                sum = sum + 127.0;
-                bound = Round(bound, sum);
-            }
-        }
+        VD sum, bound;
+        SumLanes(job, times, sineRel, fallbacks, sum, bound);
         const VD mean = sum / voiceCount;
         const VD eMean = Round(bound > 0.0 ? bound / voiceCount + kTiny : Zero(), mean);
         const VD clamped = mean < low ? Splat(low) : (mean > high ? Splat(high) : mean);
@@ -267,6 +278,49 @@ inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double
         t += job.step;
     }
     return clipped;
+}
+
+// Values [first, end) of the job as MixCentredReference forms them (first a multiple of
+// kMasterBlock), with each block's bound; t is the time of value first.
+inline void CentredLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel, bool sumVoices,
+                         double* values, double* bounds, MixFallbacks& fallbacks)
+{
+    const bool eight = job.bits == 8;
+    const double voiceCount = job.count;
+    const double silence = eight ? (sumVoices ? 127.0 * job.count : 127.0) : 0.0;
+    for (uint32_t index = first; index < end; index += W) {
+        double& blockBound = bounds[index / kMasterBlock];
+        if (index % kMasterBlock == 0)
+            blockBound = 0.0;
+        if (end - index < static_cast<uint32_t>(W)) { // the tail, exactly
+            for (; index < end; ++index) {
+                values[index] = eight ? MixCentredReference<8>(job.voices, job.count, t, sumVoices)
+                                      : MixCentredReference<16>(job.voices, job.count, t, sumVoices);
+                t += job.step;
+            }
+            return;
+        }
+        VD times;
+        for (int l = 0; l < W; ++l) {
+            times[l] = t;
+            t += job.step;
+        }
+        VD x, e;
+        SumLanes(job, times, sineRel, fallbacks, x, e);
+        if (!sumVoices) {
+            x = x / voiceCount;
+            e = Round(e > 0.0 ? e / voiceCount + kTiny : Zero(), x);
+        }
+        if (eight) {
+            x = x - silence;
+            e = Round(e, x);
+        }
+        for (int l = 0; l < W; ++l) {
+            values[index + l] = x[l];
+            if (!(e[l] <= blockBound))
+                blockBound = e[l]; // a NaN stays: the block is unknown
+        }
+    }
 }
 
 // Values [first, end) of one voice's contribution (first a multiple of kContributionBlock); t

@@ -1,8 +1,8 @@
 // quillwave-render: renders project files to sound files without a window, OpenGL or sound
 // device. A project is loaded into voice models as the program opens it (ReadProjectFile, which
 // streams the file and refuses what is not a project; no panel is built) and the mix is
-// written as Save Sound writes it:
-// mono, 44100 Hz, 16 bits, as WAV, FLAC or Ogg Vorbis by the output's ending (or --format),
+// written as Save Sound writes it, through the project's master stage:
+// mono, 44100 Hz (or --rate), 16 bits, as WAV, FLAC or Ogg Vorbis by the output's ending (or --format),
 // replacing the output file in one step (a failed write leaves an existing file as it was).
 // "-" as output writes to standard output. With -o DIR every project named is rendered into
 // DIR, several at once on a machine with many cores; one that fails does not stop the others.
@@ -45,8 +45,9 @@ const char kUsage[] =
     "       quillwave-render [OPTIONS] -o DIR PROJECT.xml...\n"
     "       quillwave-render [OPTIONS] --generate CATEGORY [--seed N] [--project FILE.xml] OUT\n"
     "\n"
-    "Renders the mix of every unmuted voice of a Quillwave project and writes it as a sound file\n"
-    "(1 channel, 44100 Hz, 16 bits), exactly as the program's Save Sound does. The output's\n"
+    "Renders the mix of every unmuted voice of a Quillwave project, through the project's gain,\n"
+    "normalisation and fade, and writes it as a sound file (1 channel, 44100 Hz unless --rate\n"
+    "says otherwise, 16 bits), exactly as the program's Save Sound does. The output's\n"
     "ending chooses the format: .wav (PCM), .flac (lossless) or .ogg (Ogg Vorbis, quality 0.6);\n"
     "a name without an extension is WAV. \"-\" writes the sound to standard output (WAV unless\n"
     "--format says otherwise), for a pipe such as \"| aplay\". A project whose voices are all\n"
@@ -58,11 +59,14 @@ const char kUsage[] =
     "\n"
     "With --generate it writes a generated sound, as the program's Generate menu makes it:\n"
     "CATEGORY is one of coin (or pickup), laser (shoot), explosion, power-up, hit (hurt), jump,\n"
-    "blip (select) or random; the same category and seed always give the same sound.\n"
+    "blip (select) or random; the same category and seed always give the same sound (with the\n"
+    "2 ms fade of a new project).\n"
     "\n"
     "  -o DIR           render every project named into the existing folder DIR\n"
     "  --format FORMAT  wav, flac or ogg: the format whatever the output's ending (with -o, the\n"
     "                   default is wav)\n"
+    "  --rate HZ        render at 22050, 44100 (the default) or 48000 values a second: the voices\n"
+    "                   are computed at that rate, never resampled\n"
     "  -v               print each sound's length, the number of voices and the time taken (on\n"
     "                   standard error when the sound goes to standard output)\n"
     "  -q               no progress line (one is shown on a terminal when a run takes over a\n"
@@ -78,7 +82,8 @@ const char kUsage[] =
     "Exit status: 0 when every sound was written; 1 when a project cannot be read, is not\n"
     "well-formed XML or is not a Quillwave project, an output cannot be written (an existing\n"
     "output file is then left as it was), the reader of standard output went away, -v's output\n"
-    "could not be written, or the command line is wrong. Rendering costs time in proportion to\n"
+    "could not be written, or the command line is wrong; 2 when --rate names another rate.\n"
+    "Rendering costs time in proportion to\n"
     "voices × seconds of sound (see the manual page).\n";
 
 // Standard output or error closed when the tool started: /dev/null stands in for it, so that
@@ -218,7 +223,8 @@ bool WriteStandardOutput(const std::string& bytes)
 }
 
 // Loads the project, renders it and writes the sound; the exit status.
-int Render(const char* projectPath, const char* outputPath, SoundFileFormat format, bool verbose, Messages& messages)
+int Render(const char* projectPath, const char* outputPath, SoundFileFormat format, uint32_t rate, bool verbose,
+           Messages& messages)
 {
     const auto start = std::chrono::steady_clock::now();
     const bool toStandardOutput = IsStandardOutput(outputPath);
@@ -241,12 +247,14 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
                 unmuted.push_back(RenderVoice{model.GetParams(), model.GetLength()});
         }
     }
+    const MixMaster master = project.master;
     project = ProjectContents(); // the list holds everything now: free the states before the mix grows
 
     CSound mix;
     int error = 0;
     uint64_t clipped = 0;
-    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), mix, kMixChannels, kMixRate, kMixBits, &clipped);
+    RenderMix(unmuted.data(), static_cast<uint32_t>(unmuted.size()), mix, kMixChannels, rate, kMixBits, &clipped,
+              RenderCancel(), nullptr, master);
     if (toStandardOutput) {
         std::string bytes;
         if (!EncodeMix(format, mix, bytes, &error))
@@ -261,7 +269,7 @@ int Render(const char* projectPath, const char* outputPath, SoundFileFormat form
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
         messages.info += String::Format("%s: %.3f s (%u samples), %zu voices (%u unmuted), rendered in %.3f s\n",
-                                        outputPath, static_cast<double>(samples) / kMixRate, samples,
+                                        outputPath, static_cast<double>(samples) / rate, samples,
                                         voiceCount, static_cast<uint32_t>(unmuted.size()), seconds)
                              .CStr();
         messages.info += String::Format("clipped: %llu samples\n", static_cast<unsigned long long>(clipped)).CStr();
@@ -277,8 +285,8 @@ struct GenerateRequest {
 };
 
 // Generates the sound, saves its project when asked, and writes the sound; the exit status.
-int Generate(const GenerateRequest& request, const char* outputPath, SoundFileFormat format, bool verbose,
-             Messages& messages)
+int Generate(const GenerateRequest& request, const char* outputPath, SoundFileFormat format, uint32_t rate,
+             bool verbose, Messages& messages)
 {
     const auto start = std::chrono::steady_clock::now();
     SoundCategory category;
@@ -293,20 +301,21 @@ int Generate(const GenerateRequest& request, const char* outputPath, SoundFileFo
             return Fail(messages, String::Format("the project and the sound cannot both be %s", outputPath));
     }
     const GeneratedVoices voices = GenerateVoices(category, request.seed);
+    const MixMaster master = NewProjectMaster();
     int error = 0;
     if (request.project &&
-        !SaveProjectFile(request.project, GeneratedName(category, request.seed), voices, &error))
+        !SaveProjectFile(request.project, GeneratedName(category, request.seed), voices, master, &error))
         return Fail(messages, String::Format("cannot write %s: %s", ProjectSavePath(request.project).CStr(),
                                              std::strerror(error ? error : EIO)));
     CSound mix;
-    if (!SaveSoundFile(outputPath, format, voices, mix, &error))
+    if (!SaveSoundFile(outputPath, format, voices, mix, &error, nullptr, master, rate))
         return Fail(messages,
                     String::Format("cannot write %s: %s", outputPath, std::strerror(error ? error : EIO)));
     if (verbose) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const uint32_t samples = mix.GetDataSize() / (kMixBits / 8);
         messages.info += String::Format("%s: %.3f s (%u samples), %zu voices, generated in %.3f s\n", outputPath,
-                                        static_cast<double>(samples) / kMixRate, samples, voices.size(), seconds)
+                                        static_cast<double>(samples) / rate, samples, voices.size(), seconds)
                              .CStr();
     }
     return 0;
@@ -314,11 +323,11 @@ int Generate(const GenerateRequest& request, const char* outputPath, SoundFileFo
 
 // Render with its failures turned into messages: it may run on a worker thread, where nothing
 // may escape.
-int RenderCaught(const char* projectPath, const char* outputPath, SoundFileFormat format, bool verbose,
-                 Messages& messages)
+int RenderCaught(const char* projectPath, const char* outputPath, SoundFileFormat format, uint32_t rate,
+                 bool verbose, Messages& messages)
 {
     try {
-        return Render(projectPath, outputPath, format, verbose, messages);
+        return Render(projectPath, outputPath, format, rate, verbose, messages);
     } catch (const std::bad_alloc&) {
         return Fail(messages, String::Format("not enough memory to render %s", projectPath));
     } catch (const std::exception& e) {
@@ -356,8 +365,8 @@ struct BatchJob {
 };
 
 // Renders every project into folder; the exit status (1 when any failed).
-int RenderBatch(const std::vector<const char*>& projects, const char* folder, SoundFileFormat format, bool verbose,
-                CProgressLine& progress)
+int RenderBatch(const std::vector<const char*>& projects, const char* folder, SoundFileFormat format, uint32_t rate,
+                bool verbose, CProgressLine& progress)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -379,7 +388,7 @@ int RenderBatch(const std::vector<const char*>& projects, const char* folder, So
             job.status = Fail(job.messages, String::Format("%s: another project named before it also writes %s",
                                                            job.project, job.output.c_str()));
         else
-            job.status = RenderCaught(job.project, job.output.c_str(), format, verbose, job.messages);
+            job.status = RenderCaught(job.project, job.output.c_str(), format, rate, verbose, job.messages);
         progress.PartDone();
     };
     // Several projects at once (each rendering on its own thread) when there are enough of
@@ -420,6 +429,7 @@ int main(int argc, char** argv)
     std::vector<const char*> paths;
     GenerateRequest generate;
     bool seedGiven = false;
+    uint32_t rate = kMixRate;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -437,6 +447,18 @@ int main(int argc, char** argv)
             if (i + 1 >= argc || !end || *end != '\0' || end == argv[i + 1] || n < 0 || n > long(kMaxRenderThreads))
                 return Fail(String::Format("--threads takes a number from 0 to %u", kMaxRenderThreads));
             SetRenderThreads(static_cast<uint32_t>(n));
+            ++i;
+            continue;
+        }
+        if (options && std::strcmp(arg, "--rate") == 0) {
+            char* end = nullptr;
+            const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
+            if (i + 1 >= argc || !end || *end != '\0' || end == argv[i + 1] || n < 0 || n > 1000000 ||
+                !IsRenderRate(static_cast<uint32_t>(n))) {
+                Fail("--rate takes 22050, 44100 or 48000 (values a second)");
+                return 2;
+            }
+            rate = static_cast<uint32_t>(n);
             ++i;
             continue;
         }
@@ -497,7 +519,7 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     CProgressLine progress(!quiet);
     if (folder)
-        return RenderBatch(paths, folder, format, verbose, progress);
+        return RenderBatch(paths, folder, format, rate, verbose, progress);
 
     const char* output = generate.category ? paths[0] : paths[1];
     const bool toStandardOutput = IsStandardOutput(output);
@@ -515,12 +537,12 @@ int main(int argc, char** argv)
     progress.Say(what.c_str());
     if (generate.category) {
         try {
-            status = Generate(generate, output, format, verbose, messages);
+            status = Generate(generate, output, format, rate, verbose, messages);
         } catch (const std::bad_alloc&) {
             status = Fail(messages, "not enough memory to generate the sound");
         }
     } else {
-        status = RenderCaught(paths[0], output, format, verbose, messages);
+        status = RenderCaught(paths[0], output, format, rate, verbose, messages);
     }
     progress.Stop();
     return Finish(status, Print(messages, toStandardOutput ? stderr : stdout));

@@ -139,7 +139,8 @@ TEST_F(EndToEnd, SliderDragWhilePlayingIsHeardAgain)
     ASSERT_FALSE(after.empty());
     ASSERT_NE(before, after);
     std::vector<int16_t> left = Left();
-    // Each rises over the mixer's ramp when it starts; from there on it is the mix itself.
+    // Each rises over the mixer's ramp when it starts (past a new project's 2 ms fade-in too);
+    // from there on it is the mix itself.
     const size_t ramp = 44100 * kAudioRampMs / 1000;
     size_t first = Find(left, std::vector<int16_t>(before.begin() + ramp, before.begin() + ramp + 2000));
     ASSERT_NE(first, std::string::npos);

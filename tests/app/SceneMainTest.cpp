@@ -153,9 +153,37 @@ TEST_F(SceneMain, SaveSoundWritesTheRenderersBytes)
     answers = {dir.File("mix.wav")};
     scene->SaveSound();
     CSound mix;
-    RenderVoices(scene->GetVoices(), mix, kMixChannels, kMixRate, kMixBits);
+    RenderVoices(scene->GetVoices(), mix, kMixChannels, kMixRate, kMixBits, nullptr, scene->GetMaster());
     ASSERT_TRUE(WriteMixWav(dir.File("reference.wav").c_str(), mix));
     EXPECT_EQ(ReadFileBytes(dir.File("mix.wav")), ReadFileBytes(dir.File("reference.wav")));
+}
+
+// The project's master settings: a new project's fade, a file's settings on Open, undone with
+// it, saved back; the export renders through them at the rate chosen.
+TEST_F(SceneMain, MasterSettingsReachUndoTheFileAndTheExportAtItsRate)
+{
+    EXPECT_TRUE(scene->GetMaster() == NewProjectMaster());
+    const MixMaster loud{6.0f, true, 10.0f, true};
+    WriteFileBytes(dir.File("loud.xml"), "<project format=\"2\" gain=\"6\" normalize=\"true\" fade=\"10\" mix=\"sum\">"
+                                         "<name>L</name><oscilloscope frequency=\"440\" amplitude=\"1\" period=\"0.3\"/>"
+                                         "</project>");
+    scene->OpenProjectAsked(dir.File("loud.xml").c_str());
+    EXPECT_TRUE(scene->GetMaster() == loud);
+    EXPECT_FALSE(scene->IsModified());
+    scene->Undo();
+    EXPECT_TRUE(scene->GetMaster() == NewProjectMaster());
+    scene->Redo();
+    ASSERT_TRUE(scene->GetMaster() == loud);
+    scene->SetExportRate(48000);
+    answers = {dir.File("loud.wav"), dir.File("again.xml")};
+    scene->SaveSound();
+    CSound mix;
+    RenderVoices(scene->GetVoices(), mix, kMixChannels, 48000, kMixBits, nullptr, loud);
+    ASSERT_TRUE(WriteMixWav(dir.File("reference.wav").c_str(), mix));
+    EXPECT_EQ(ReadFileBytes(dir.File("loud.wav")), ReadFileBytes(dir.File("reference.wav")));
+    scene->SaveProjectAs();
+    EXPECT_NE(ReadFileBytes(dir.File("again.xml")).find("gain=\"6\" normalize=\"true\" fade=\"10\" mix=\"sum\""),
+              std::string::npos);
 }
 
 TEST_F(SceneMain, AFailedOpenChangesNothing)

@@ -22,11 +22,13 @@ TEST(SettingsTest, WhatIsSavedLoadsBack)
     saved.soundFolder = "/s";
     saved.windowWidth = 800;
     saved.windowHeight = 16384;
+    saved.soundRate = 48000;
     ASSERT_TRUE(SaveSettings(folder, saved));
     const Settings loaded = LoadSettings(folder);
     EXPECT_EQ(loaded.recentProjects, (Paths{"/p/a\"&<b>.xml", "/p/\xC3\xA9t\xC3\xA9\n.xml"})); // not the others
     EXPECT_EQ(loaded.projectFolder + loaded.soundFolder, "/p/s");
     EXPECT_EQ(loaded.windowWidth * 100000 + loaded.windowHeight, 80016384);
+    EXPECT_EQ(loaded.soundRate, 48000u);
 }
 
 TEST(SettingsTest, DamagedFilesGiveDefaultsForWhatCannotBeKept)

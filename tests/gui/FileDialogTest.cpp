@@ -322,6 +322,27 @@ TEST(FileDialogModel, SaveWithAChoiceOfFormatsAddsTheFirstOnlyToANameWithoutExte
     }
 }
 
+// The request's choice (Save Sound's rate): stepped round, told only when the dialog accepts.
+TEST(FileDialogModel, AChoiceStepsRoundAndIsToldOnlyOnAccept)
+{
+    DialogFolder folder;
+    for (const bool accept : {true, false}) {
+        FileDialogRequest request = folder.Request(true);
+        request.options = {"22050 Hz", "44100 Hz", "48000 Hz"};
+        request.option = 2;
+        int32_t told = -1;
+        request.onOption = [&](int32_t option) { told = option; };
+        CFileDialog dialog;
+        dialog.Open(request);
+        dialog.NextOption();
+        dialog.NextOption();
+        EXPECT_EQ(dialog.GetOption(), 1); // 2, then round to 0, then 1
+        dialog.SetPathText("new.wav");
+        accept ? dialog.Accept() : dialog.Cancel();
+        EXPECT_EQ(told, accept ? 1 : -1);
+    }
+}
+
 TEST(FileDialogModel, SavingOntoAFolderOrASpecialFileIsRefused)
 {
     DialogFolder folder;

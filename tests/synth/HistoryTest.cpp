@@ -36,6 +36,8 @@ public:
     void EraseVoice(size_t index) override { voices.erase(voices.begin() + static_cast<std::ptrdiff_t>(index)); }
     String GetName() const override { return name; }
     void SetName(const String& text) override { name = text; }
+    MixMaster GetMaster() const override { return master; }
+    void SetMaster(const MixMaster& settings) override { master = settings; }
 
     // --- the user's commands, recorded as the scene records them
     CVoiceModel& Add()
@@ -63,6 +65,7 @@ public:
             Watch(*voices.back());
         }
         name = "New Project";
+        master = NewProjectMaster();
         m_history.RecordReplace(*this);
     }
 
@@ -82,6 +85,7 @@ public:
 
     std::vector<std::unique_ptr<CVoiceModel>> voices;
     String name = "New Project";
+    MixMaster master;
 
 private:
     void Watch(CVoiceModel& voice) { m_slots.ConnectUser(voice.changed, this, &CModelProject::OnChanged, &voice); }
@@ -279,11 +283,17 @@ TEST(History, NameTypingMergesAndCommandsUndoWhole)
     history.EndGesture();
     project.voices[0]->SetSlider(ValueFrequency, 220);
     history.EndGesture();
+    const MixMaster loud{6.0f, true, 0.0f, true};
+    project.master = loud;
+    history.RecordMaster(loud);
     project.New(1);
-    EXPECT_EQ(history.GetUndoCount(), 3u);
-    ASSERT_TRUE(history.Undo(project)); // New is no loss
+    EXPECT_EQ(history.GetUndoCount(), 4u);
+    ASSERT_TRUE(history.Undo(project)); // New is no loss, its master settings included
     EXPECT_STREQ(project.name.CStr(), "New Project!!");
     EXPECT_EQ(project.voices[0]->GetShown(ValueFrequency), 220.0f);
+    EXPECT_TRUE(project.master == loud);
+    ASSERT_TRUE(history.Undo(project));
+    EXPECT_TRUE(project.master == MixMaster());
     ASSERT_TRUE(history.Undo(project));
     ASSERT_TRUE(history.Undo(project));
     EXPECT_STREQ(project.name.CStr(), "New Project");

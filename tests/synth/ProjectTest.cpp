@@ -243,15 +243,54 @@ TEST(ProjectModels, RandomEditsSaveAndReopenToTheSameSoundAndTheSameFile)
                 }
             }
         }
+        // Master settings from a generator of their own, so the voices stay those of before.
+        std::mt19937 other(static_cast<uint32_t>(sequence));
+        const MixMaster master = sequence % 4 == 0 ? MixMaster()
+                                                   : ClampMaster({std::uniform_real_distribution<float>(-60, 30)(other),
+                                                                  other() % 2 == 0,
+                                                                  std::uniform_real_distribution<float>(-5, 60)(other),
+                                                                  other() % 2 == 0});
         // The saved text kept in memory: a file save syncs the disk, slower than all the rest.
         CXMLDocument doc;
-        BuildProjectDocument(doc, "p", voices);
+        BuildProjectDocument(doc, "p", voices, master);
         const std::string saved = ProjectDocumentText(doc);
         ASSERT_TRUE(doc.Parse(saved.c_str()));
         ApplyProjectDocument(doc, [&]() { return reopened.emplace_back(std::make_unique<CVoiceModel>()).get(); });
         ASSERT_TRUE(Mix(reopened) == Mix(voices)) << sequence << "\n" << saved;
-        BuildProjectDocument(doc, "p", reopened);
+        ASSERT_TRUE(ReadMasterAttributes(doc) == master) << sequence << "\n" << saved;
+        BuildProjectDocument(doc, "p", reopened, ReadMasterAttributes(doc));
         ASSERT_EQ(ProjectDocumentText(doc), saved) << sequence;
+    }
+}
+
+// The root's master attributes: what each text reads as (clamped, or absent when malformed),
+// what a save writes for it, and that the streamed reader agrees.
+TEST(ProjectMaster, RootAttributesReadClampedAndSaveBack)
+{
+    const struct {
+        const char* attributes;
+        MixMaster expected;
+        const char* written; // the root's attributes after format="2"
+    } rows[] = {
+        {"", {}, ""},
+        {" gain=\"-6.5\" normalize=\"true\" fade=\"2\" mix=\"sum\"", {-6.5f, true, 2.0f, true},
+         " gain=\"-6.5\" normalize=\"true\" fade=\"2\" mix=\"sum\""},
+        {" gain=\"100\" fade=\"-3\"", {24.0f, false, 0.0f, false}, " gain=\"24\""},
+        {" gain=\"1e999\" fade=\"77ms\"", {24.0f, false, 50.0f, false}, " gain=\"24\" fade=\"50\""},
+        {" gain=\"loud\" fade=\"nan\" normalize=\"yes\" mix=\"both\"", {}, ""},
+        {" gain=\"0.1\" mix=\"SUM\" normalize=\"TRUE\" mix2=\"average\"", {0.1f, true, 0.0f, true},
+         " gain=\"0.1\" normalize=\"true\" mix=\"sum\""},
+    };
+    for (const auto& row : rows) {
+        const std::string text = std::string("<project format=\"2\"") + row.attributes + "><oscilloscope/></project>";
+        ProjectContents streamed;
+        String reason;
+        ASSERT_TRUE(ReadProjectText(text.data(), text.size(), streamed, reason)) << row.attributes;
+        EXPECT_TRUE(streamed.master == row.expected) << row.attributes;
+        CXMLDocument doc;
+        BuildProjectDocument(doc, "p", std::vector<CVoiceModel*>(), streamed.master);
+        const std::string saved = ProjectDocumentText(doc);
+        EXPECT_NE(saved.find(std::string("<project format=\"2\"") + row.written + ">"), std::string::npos) << saved;
     }
 }
 

@@ -104,14 +104,17 @@ std::vector<RenderVoice> Heard(const std::vector<MixVoice>& voices)
 
 // The cache's result against RenderMix's: bytes, return value and clip count.
 void ExpectSameAsRenderMix(CRenderCache& cache, const std::vector<MixVoice>& voices, uint32_t bits,
-                           const std::string& where, MixStats* statsOut = nullptr)
+                           const std::string& where, MixStats* statsOut = nullptr,
+                           const MixMaster& master = MixMaster())
 {
     const std::vector<RenderVoice> heard = Heard(voices);
     CSound full, cached;
     uint64_t clipped = 0;
-    const bool a = RenderMix(heard.data(), static_cast<uint32_t>(heard.size()), full, 1, 44100, bits, &clipped);
+    const bool a = RenderMix(heard.data(), static_cast<uint32_t>(heard.size()), full, 1, 44100, bits, &clipped,
+                             RenderCancel(), nullptr, master);
     MixStats stats;
-    const bool b = cache.Render(voices.data(), static_cast<uint32_t>(voices.size()), cached, 1, 44100, bits, &stats);
+    const bool b = cache.Render(voices.data(), static_cast<uint32_t>(voices.size()), cached, 1, 44100, bits, &stats,
+                                RenderCancel(), nullptr, master);
     ASSERT_EQ(a, b) << where;
     ASSERT_EQ(full.dataSize, cached.dataSize) << where;
     ASSERT_TRUE(full.dataSize == 0 || std::memcmp(full.data, cached.data, full.dataSize) == 0) << where;
@@ -133,10 +136,14 @@ TEST(RenderCache, RandomEditSequencesGiveTheFullRendersBytesAndClipCount)
             CRenderCache cache;
             for (int step = 0; step < 40; ++step) {
                 MixStats stats;
+                // Every other step through a master stage: the kept contributions serve both.
+                const MixMaster master = step % 2 ? MixMaster{editor.Uniform(-12.0f, 12.0f), editor.Int(2) == 0,
+                                                              editor.Uniform(0.0f, 20.0f), editor.Int(2) == 0}
+                                                  : MixMaster();
                 ExpectSameAsRenderMix(cache, voices, bits,
                                       "bits " + std::to_string(bits) + " seed " + std::to_string(seed) + " step " +
                                           std::to_string(step),
-                                      &stats);
+                                      &stats, master);
                 clippedSeen += stats.clipped;
                 editor.Step(voices);
             }
@@ -160,7 +167,8 @@ TEST(RenderCache, EveryKernelAndForcedFallbacksGiveTheSameBytes)
             for (int step = 0; step < 8; ++step) {
                 for (uint32_t bits : {16u, 8u})
                     ExpectSameAsRenderMix(cache, voices, bits,
-                                          "kernel " + std::to_string(k) + " scale " + std::to_string(scale));
+                                          "kernel " + std::to_string(k) + " scale " + std::to_string(scale), nullptr,
+                                          MixMaster{3.0f, step % 2 == 0, 5.0f, step % 3 == 0});
                 editor.Step(voices);
             }
         }

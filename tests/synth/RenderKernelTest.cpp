@@ -24,6 +24,7 @@ struct Mix {
     uint32_t channels;
     uint32_t rate;
     uint32_t bits;
+    MixMaster master{}; // neutral in half the corpus
 };
 
 // Restores the process-wide settings a test changes.
@@ -56,6 +57,9 @@ public:
             if (!muted)
                 mix.voices.push_back(RenderVoice{p, length});
         }
+        if (Int(2) == 0)
+            mix.master = MixMaster{Pick({0.0f, 6.0f, -48.0f, 24.0f, Uniform(-48.0f, 24.0f)}), Int(2) == 0,
+                                   Pick({0.0f, 2.0f, 50.0f, Uniform(0.0f, 50.0f)}), Int(2) == 0};
         return mix;
     }
 
@@ -128,20 +132,21 @@ std::string Describe(const Mix& mix, size_t index)
 {
     return "mix " + std::to_string(index) + ": " + std::to_string(mix.voices.size()) + " voices, " +
            std::to_string(mix.channels) + " ch, " + std::to_string(mix.rate) + " Hz, " +
-           std::to_string(mix.bits) + " bits";
+           std::to_string(mix.bits) + " bits, " + (mix.master == MixMaster() ? "neutral" : "mastered");
 }
 
 // Renders through both paths; returns the first differing byte's index, or -1.
 long FirstDifference(const Mix& mix, uint32_t* bytes = nullptr)
 {
     CSound fast, reference;
+    uint64_t fastClips = 0, referenceClips = 0;
     const bool a = RenderMix(mix.voices.data(), static_cast<uint32_t>(mix.voices.size()), fast,
-                             mix.channels, mix.rate, mix.bits);
+                             mix.channels, mix.rate, mix.bits, &fastClips, RenderCancel(), nullptr, mix.master);
     const bool b = RenderMixReference(mix.voices.data(), static_cast<uint32_t>(mix.voices.size()),
-                                      reference, mix.channels, mix.rate, mix.bits);
+                                      reference, mix.channels, mix.rate, mix.bits, &referenceClips, mix.master);
     if (bytes)
         *bytes = reference.dataSize;
-    if (a != b || fast.dataSize != reference.dataSize)
+    if (a != b || fast.dataSize != reference.dataSize || fastClips != referenceClips)
         return 0;
     for (uint32_t i = 0; i < reference.dataSize; ++i)
         if (fast.data[i] != reference.data[i])
@@ -217,13 +222,13 @@ TEST(RenderKernel, OutputDoesNotDependOnTheThreadCount)
     for (const Mix& mix : corpus) {
         CSound reference;
         RenderMixReference(mix.voices.data(), static_cast<uint32_t>(mix.voices.size()), reference,
-                           mix.channels, mix.rate, mix.bits);
+                           mix.channels, mix.rate, mix.bits, nullptr, mix.master);
         for (uint32_t threads : {1u, 2u, 3u, 8u}) {
             SetRenderThreads(threads);
             EXPECT_EQ(RenderThreads(), threads);
             CSound fast;
             ASSERT_TRUE(RenderMix(mix.voices.data(), static_cast<uint32_t>(mix.voices.size()), fast,
-                                  mix.channels, mix.rate, mix.bits));
+                                  mix.channels, mix.rate, mix.bits, nullptr, RenderCancel(), nullptr, mix.master));
             ASSERT_EQ(fast.dataSize, reference.dataSize);
             EXPECT_EQ(std::memcmp(fast.data, reference.data, reference.dataSize), 0) << threads << " threads";
         }

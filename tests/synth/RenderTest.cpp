@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <list>
@@ -180,3 +181,61 @@ TEST_F(Render, TimeStepsSpanTheLengthOverTheValues)
 }
 
 } // namespace
+
+// The master stage row by row: each setting's effect on values a user can predict from
+// docs/sound.md. An index below 0 counts from the end.
+TEST_F(Render, TheMasterStageShapesTheWholeMix)
+{
+    VoiceParams sine;
+    sine.wave.amplitude = 0.3f;
+    sine.wave.frequency = 5.0f;
+    sine.wave.period = 1.0f;
+    struct Row {
+        const char* what;
+        std::vector<VoiceParams> voices;
+        MixMaster master;
+        uint32_t rate, bits, values;
+        std::vector<std::pair<int64_t, int>> at; // value index, expected value
+        int peak;                                // largest |value|, or -1
+        uint64_t clipped;
+    };
+    const Row rows[] = {
+        {"absent: today's average, no fade", {Constant(0.5f), Constant(0.25f)}, {}, 44100, 16, 44100,
+         {{0, 12287}, {-1, 12287}}, -1, 0},
+        {"gain -6 dB scales the average", {Constant(0.5f)}, {-6.0f, false, 0.0f, false}, 44100, 16, 44100,
+         {{0, 8211}}, -1, 0},
+        {"sum adds the voices", {Constant(0.5f), Constant(0.25f)}, {0.0f, false, 0.0f, true}, 44100, 16, 44100,
+         {{7, 24575}}, -1, 0},
+        {"a sum past full scale clips, counted", {Constant(0.75f), Constant(0.75f)}, {0.0f, false, 0.0f, true}, 44100,
+         16, 44100, {{7, 32767}}, -1, 44100},
+        {"normalize: the peak at -1 dBFS", {sine}, {-30.0f, true, 0.0f, false}, 44100, 16, 44100, {}, 29203, 0},
+        {"normalize at 8 bits", {Constant(0.1f)}, {0.0f, true, 0.0f, false}, 44100, 8, 44100, {{0, 240}}, -1, 0},
+        {"fade: from 0, full after 10 ms, back to 0", {Constant(0.5f)}, {0.0f, false, 10.0f, false}, 44100, 16,
+         44100, {{0, 0}, {220, 8173}, {441, 16383}, {-221, 8173}, {-1, 0}}, -1, 0},
+        {"shorter than two fades: the ramps meet", {Constant(0.5f, 0.01f)}, {0.0f, false, 50.0f, false}, 44100, 16,
+         441, {{0, 0}, {220, 1634}, {-1, 0}}, -1, 0},
+        {"22050 Hz: length x rate values", {Constant(0.5f)}, {}, 22050, 16, 22050, {{-1, 16383}}, -1, 0},
+        {"48000 Hz with a fade", {Constant(0.5f)}, {0.0f, false, 2.0f, false}, 48000, 16, 48000, {{96, 16383}}, -1,
+         0},
+    };
+    for (const Row& row : rows) {
+        owned.clear();
+        voices.clear();
+        for (const VoiceParams& p : row.voices)
+            Add(p);
+        uint64_t clipped = 0;
+        RenderVoices(voices, sound, 1, row.rate, row.bits, &clipped, row.master);
+        const uint32_t values = sound.dataSize / (row.bits / 8);
+        ASSERT_EQ(values, row.values) << row.what;
+        EXPECT_EQ(sound.samplesPerSec, row.rate) << row.what;
+        EXPECT_EQ(clipped, row.clipped) << row.what;
+        auto value = [&](uint32_t i) { return row.bits == 8 ? int(sound.data[i]) : int(Value16(sound, i)); };
+        for (const auto& [index, expected] : row.at)
+            EXPECT_EQ(value(static_cast<uint32_t>(index < 0 ? values + index : index)), expected)
+                << row.what << ", value " << index;
+        int peak = 0;
+        for (uint32_t i = 0; i < values; ++i)
+            peak = std::max(peak, std::abs(value(i)));
+        EXPECT_TRUE(row.peak < 0 || peak == row.peak) << row.what << ": peak " << peak;
+    }
+}

@@ -406,6 +406,12 @@ TEST_F(RenderTool, GeneratesASoundAndItsProjectFromACategoryAndSeed)
     EXPECT_NE(ReadFileBytes(project).find("<name>Laser 1234</name>"), std::string::npos);
     ASSERT_EQ(Render(project + " " + dir.File("out.wav")).status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("out.wav")), sound);
+    // --rate renders the same project at 48000 values a second: as long, a header that says so.
+    ASSERT_EQ(Render("--rate 48000 " + project + " " + b).status, 0);
+    const std::string fast = ReadFileBytes(b);
+    ASSERT_GT(fast.size(), 44u);
+    EXPECT_EQ(uint8_t(fast[24]) | uint8_t(fast[25]) << 8 | uint8_t(fast[26]) << 16, 48000);
+    EXPECT_EQ((fast.size() - 44) * 44100, (sound.size() - 44) * 48000);
     // The existing form still works beside it, and -v reports the generated sound.
     const ToolRun verbose = Render("-v --generate explosion " + a);
     EXPECT_EQ(verbose.status, 0);
@@ -414,15 +420,25 @@ TEST_F(RenderTool, GeneratesASoundAndItsProjectFromACategoryAndSeed)
 
 TEST_F(RenderTool, WrongGenerateOptionsFailWithOneLine)
 {
-    const std::string out = dir.File("out.wav");
-    for (const std::string& arguments :
-         {"--generate thunder " + out, "--generate laser --seed -1 " + out, "--generate laser --seed 4294967296 " + out,
-          "--seed 5 " + out, "--project " + dir.File("p.xml") + " " + out,           // the project would be saved over the sound
-          "--generate laser --project " + dir.File("same.wav") + ".xml " + dir.File("same.wav.xml"),
-          std::string("--generate"), "--generate laser --seed " + out}) {
-        const ToolRun run = Render(arguments);
-        EXPECT_EQ(run.status, 1) << arguments;
-        ASSERT_FALSE(run.err.empty()) << arguments;
+    const std::string out = dir.File("out.wav"), project = Project("<oscilloscope/>");
+    const struct {
+        std::string arguments;
+        int status;
+    } rows[] = {
+        {"--generate thunder " + out, 1}, {"--generate laser --seed -1 " + out, 1},
+        {"--generate laser --seed 4294967296 " + out, 1}, {"--seed 5 " + out, 1},
+        {"--project " + dir.File("p.xml") + " " + out, 1}, // the project would be saved over the sound
+        {"--generate laser --project " + dir.File("same.wav") + ".xml " + dir.File("same.wav.xml"), 1},
+        {"--generate", 1}, {"--generate laser --seed " + out, 1},
+        // Rates other than the three, whatever else is right.
+        {"--rate 44101 " + project + " " + out, 2}, {"--rate 48000Hz " + project + " " + out, 2},
+        {"--rate 4295011396 " + project + " " + out, 2}, {"--generate laser --rate " + out, 2},
+    };
+    for (const auto& row : rows) {
+        const ToolRun run = Render(row.arguments);
+        EXPECT_EQ(run.status, row.status) << row.arguments;
+        ASSERT_FALSE(run.err.empty()) << row.arguments;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     }
     EXPECT_FALSE(std::ifstream(out).good()) << "nothing was written";
     EXPECT_EQ(Render("--generate laser " + out + " " + dir.File("x.wav")).status, 1) << "one output only";
