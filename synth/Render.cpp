@@ -1,6 +1,7 @@
 #include "synth/Render.h"
 
 #include "synth/RenderKernel.h"
+#include "synth/VoiceTracks.h"
 #include "synth/WorkerPool.h"
 
 #include <xmmintrin.h>
@@ -90,6 +91,11 @@ bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound
     bool rendered = false;
     if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
         return rendered;
+    // Voices with stages run in sample order first, over every value.
+    const uint32_t samples = sound.dataSize / (bits / 8) + sound.dataSize % (bits / 8);
+    CVoiceTracks tracks(voices, count, step, samples, true);
+    tracks.Advance(0, samples, _mm_getcsr(), false);
+    voices = tracks.Voices();
     const uint64_t n = bits == 8 ? MixLoop<8>(voices, count, sound.data, sound.dataSize, step)
                                  : MixLoop<16>(voices, count, sound.data, sound.dataSize, step);
     if (clipped)
@@ -137,25 +143,37 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     if (parts > grains)
         parts = grains;
     const uint32_t grainsPerPart = (grains + parts - 1) / parts;
+    // Voices with stages run in sample order, a window of values at a time (one window, all
+    // the values, when there are none); each window's values are then mixed in parts.
+    CVoiceTracks tracks(voices, count, step, job.samples);
+    job.voices = tracks.Voices();
+    const uint32_t window = tracks.Window();
+    const uint32_t windows = (job.samples + window - 1) / window;
+    uint64_t from = 0, to = job.samples;
     std::vector<uint64_t> partClips(parts, 0);
     if (progress) {
         progress->done.store(0);
-        progress->total.store(parts);
+        progress->total.store(parts * windows);
     }
     auto mixPart = [&](uint32_t part) {
-        const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
-        const uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
-        if (first < job.samples && !cancel()) {
+        uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
+        uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
+        first = first > from ? first : from;
+        end = end < to ? end : to;
+        if (first < end && !cancel()) {
             const unsigned own = _mm_getcsr();
             _mm_setcsr(control);
-            partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first),
-                                       static_cast<uint32_t>(end < job.samples ? end : job.samples));
+            partClips[part] += MixRange(job, kernel, static_cast<uint32_t>(first), static_cast<uint32_t>(end));
             _mm_setcsr(own);
         }
         if (progress)
             progress->done.fetch_add(1, std::memory_order_relaxed);
     };
-    RunParts(parts, mixPart);
+    for (from = 0; from < job.samples && !cancel(); from = to) {
+        to = job.samples - from < window ? job.samples : from + window;
+        tracks.Advance(static_cast<uint32_t>(from), static_cast<uint32_t>(to), control);
+        RunParts(parts, mixPart);
+    }
     if (cancel())
         return false;
     if (clipped)

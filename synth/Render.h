@@ -9,10 +9,15 @@
 #include <cstdint>
 #include <vector>
 
+struct VoiceTrack;
+
 // One voice as the sample loop reads it.
 struct RenderVoice {
     VoiceParams params;
     float length;
+    // Callers leave it null. The renderer attaches to a voice with stages (UsesStages) its
+    // values at the render's times, computed in sample order (RenderKernel.h, VoiceTrack).
+    const VoiceTrack* track = nullptr;
 };
 
 // Asked between parts of a render; true stops it.

@@ -11,11 +11,33 @@
 
 #include "synth/Render.h"
 
+#include <cmath>
 #include <cstdint>
 
 // RenderMix computed by the plain scalar loop; same contract, same bytes.
 bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_t channels,
                         uint32_t rate, uint32_t bits, uint64_t* clipped = nullptr);
+
+// A voice with stages (VoiceStages.h) has state, so a render runs it in sample order from its
+// first value (CVoiceRun) and keeps its values for a window of the render's values: value i
+// of the render at values[i - first], for first <= i < end. The mix finds a value by its time,
+// which the render forms the same way for every voice (the sum of i steps).
+struct VoiceTrack {
+    const double* values = nullptr;
+    uint32_t first = 0, end = 0;
+    double step = 1.0;
+    double At(double t) const
+    {
+        const double i = std::floor(t / step + 0.5) - first; // any rounding mode
+        return values[i <= 0.0 ? 0 : (i >= end - first - 1.0 ? end - first - 1 : static_cast<uint32_t>(i))];
+    }
+};
+
+// A voice's value at time t of the render: its track's when it has one, else SampleVoice.
+inline double RenderVoiceValue(const RenderVoice& voice, double t)
+{
+    return voice.track ? voice.track->At(t) : SampleVoice(voice.params, t);
+}
 
 // Checks the depth, finds the length of the longest voice, allocates the sound's block and
 // works out the time step: what every way of rendering shares. Returns false when nothing is
@@ -32,9 +54,9 @@ inline int MixValueReference(const RenderVoice* voices, uint32_t count, double t
     double sum = 0.0;
     for (uint32_t i = 0; i < count; ++i) {
         if constexpr (Bits == 8)
-            sum = sum + SampleVoice(voices[i].params, t) * 127 + 127;
+            sum = sum + RenderVoiceValue(voices[i], t) * 127 + 127;
         else
-            sum = sum + SampleVoice(voices[i].params, t) * 32767;
+            sum = sum + RenderVoiceValue(voices[i], t) * 32767;
     }
     sum = sum / static_cast<double>(count);
     if (clipped)
@@ -149,10 +171,13 @@ struct Contribution {
     double* values;
     double* bounds;
     double* peaks;
+    double* track = nullptr; // a voice with stages: its own values, for a VoiceTrack
 };
 
 // Computes values [first, end) of the voice's contribution, first a multiple of
-// kContributionBlock, step the mix's time step. Blocks are filled whole except the last.
+// kContributionBlock, step the mix's time step. Blocks are filled whole except the last. A
+// voice with stages is run by the reference in sample order from value 0 (so give it one
+// range from 0), its values also kept in out.track; its bounds are 0.
 void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
                        MixKernel kernel, uint32_t first, uint32_t end, const Contribution& out);
 

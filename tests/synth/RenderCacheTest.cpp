@@ -61,6 +61,15 @@ public:
         p.envelope.decay = Uniform(0.0f, m_seconds / 4);
         p.envelope.hold = Uniform(0.0f, m_seconds / 4);
         p.envelope.release = Uniform(0.0f, m_seconds / 4);
+        if (Int(3) == 0) { // some stages: they run in sample order, one part per voice
+            p.stages.frequencyEnd = Uniform(0.0f, 2000.0f);
+            p.stages.vibratoDepth = Uniform(0.0f, 2.0f);
+            p.stages.vibratoRate = Uniform(0.0f, 20.0f);
+            p.stages.bandLimited = Int(2) == 0;
+            p.stages.lowpass = Int(2) ? Uniform(0.0f, 20000.0f) : 0.0f;
+            p.stages.resonance = Uniform(0.0f, 1.0f);
+            p.stages.span = Length(p);
+        }
         return p;
     }
 
@@ -84,7 +93,7 @@ public:
             case 2: p.carrier.frequency = Uniform(0.0f, 20.0f); break;
             default: p.wave.type = Int(4); break;
             }
-            v.voice.length = Length(p);
+            v.voice.length = p.stages.span = Length(p);
         }
     }
 

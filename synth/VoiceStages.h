@@ -1,0 +1,48 @@
+// The main oscillator's optional stages (VoiceStages in Voice.h): the pitch path (glide,
+// vibrato, arpeggio) as closed-form integrals of the frequency, repeat, the square's duty,
+// band-limited shapes, tremolo, and the two filters. Everything but the filters is a pure
+// function of time and the render's step (StagedValue); the filters keep state, so a voice
+// with stages is run in sample order from its first value by CVoiceRun, which defines its
+// output. No allocation, no threads: one run per voice, on whichever thread renders it.
+#pragma once
+
+#include "synth/Voice.h"
+
+// The value of a voice with stages at time t, before its filters: repeat, pitch path, duty,
+// band-limiting (for a render whose values are step seconds apart; 0 gives naive shapes),
+// carrier, envelope and tremolo applied.
+double StagedValue(const VoiceParams& voice, double t, double step);
+
+// The cycles the main oscillator has turned at its own time u (u = t + phase, or the time
+// after repeat) along the pitch path alone: the integral from 0 to u of the frequency that
+// glide, vibrato and arpeggio give. Without any of them it is frequency × u.
+double PitchCycles(const VoiceParams& voice, double u);
+// That frequency at u, in hertz.
+double PitchFrequency(const VoiceParams& voice, double u);
+
+// A voice's values in the order a render takes them: value i at t_i, the sum of i steps added
+// one at a time from 0, filters included. Value 0 comes first; the filters see every value of
+// the voice from there.
+class CVoiceRun {
+public:
+    CVoiceRun(const VoiceParams& voice, double step);
+
+    // The next n values, into out.
+    void Run(double* out, uint32_t n);
+
+private:
+    // A state-variable filter in trapezoidal form: stable for any cutoff below half the rate
+    // and any damping above 0.
+    struct Filter {
+        double ic1 = 0.0, ic2 = 0.0; // the integrators' states
+        double cutoff = -1.0;        // the cutoff the coefficients below belong to
+        double a1 = 0.0, a2 = 0.0, a3 = 0.0;
+        double Step(double in, double cutoff, double step, double damping, bool high);
+    };
+
+    VoiceParams m_voice;
+    double m_step;
+    double m_t = 0.0;
+    double m_lowDamping;
+    Filter m_low, m_high;
+};
