@@ -27,14 +27,7 @@ double Progress(double t, double span)
 
 namespace {
 
-// The constants of a voice's frequency path f(u) = g(u) × (1 + β sin(ωu)), g the glide.
-struct Path {
-    double f0, f1, span;
-    bool glide, exponential, vibrato;
-    double lambda; // exponential glide: g(u) = f0 × e^(λu)
-    double slope;  // linear glide: g(u) = f0 + slope × u
-    double beta, omega;
-};
+using Path = StagePlan::Path;
 
 Path MakePath(const VoiceParams& voice)
 {
@@ -69,9 +62,10 @@ double GlideCycles(const Path& p, double u)
     const double w = p.omega;
     if (p.exponential) {
         const double l = p.lambda;
-        double cycles = p.f0 * (l != 0.0 ? std::expm1(l * u) / l : u);
+        const double grown = std::expm1(l * u); // e^(λu) - 1
+        double cycles = p.f0 * (l != 0.0 ? grown / l : u);
         if (p.vibrato)
-            cycles += p.beta * p.f0 * (std::exp(l * u) * (l * std::sin(w * u) - w * std::cos(w * u)) + w) / (l * l + w * w);
+            cycles += p.beta * p.f0 * ((grown + 1.0) * (l * std::sin(w * u) - w * std::cos(w * u)) + w) / (l * l + w * w);
         return cycles;
     }
     const double k = p.slope;
@@ -99,32 +93,46 @@ double GlideFrequency(const Path& p, double u)
     return p.exponential ? p.f0 * std::exp(p.lambda * u) : p.f0 + p.slope * u;
 }
 
-double ArpeggioRatio(const VoiceStages& s) { return std::exp2(s.arpeggio / 12.0); }
-
 } // namespace
 
-double PitchCycles(const VoiceParams& voice, double u)
+StagePlan MakeStagePlan(const VoiceParams& voice)
 {
-    const Path p = MakePath(voice);
     const VoiceStages& s = voice.stages;
-    const double cycles = BaseCycles(p, u);
-    if (s.arpeggio == 0.0f || u <= s.arpeggioTime)
-        return cycles;
-    const double before = BaseCycles(p, s.arpeggioTime);
-    return before + ArpeggioRatio(s) * (cycles - before);
+    StagePlan plan;
+    plan.path = MakePath(voice);
+    plan.arpeggio = s.arpeggio != 0.0f;
+    plan.arpeggioTime = s.arpeggioTime;
+    plan.ratio = std::exp2(s.arpeggio / 12.0);
+    plan.before = BaseCycles(plan.path, plan.arpeggioTime);
+    return plan;
 }
 
-double PitchFrequency(const VoiceParams& voice, double u)
+namespace {
+
+double Cycles(const StagePlan& plan, double u)
 {
-    const Path p = MakePath(voice);
-    const VoiceStages& s = voice.stages;
+    const double cycles = BaseCycles(plan.path, u);
+    if (!plan.arpeggio || u <= plan.arpeggioTime)
+        return cycles;
+    return plan.before + plan.ratio * (cycles - plan.before);
+}
+
+double Frequency(const StagePlan& plan, double u)
+{
+    const Path& p = plan.path;
     double f = GlideFrequency(p, u);
     if (p.vibrato)
         f *= 1.0 + p.beta * std::sin(p.omega * u);
-    if (s.arpeggio != 0.0f && u > s.arpeggioTime)
-        f *= ArpeggioRatio(s);
+    if (plan.arpeggio && u > plan.arpeggioTime)
+        f *= plan.ratio;
     return f;
 }
+
+} // namespace
+
+double PitchCycles(const VoiceParams& voice, double u) { return Cycles(MakeStagePlan(voice), u); }
+
+double PitchFrequency(const VoiceParams& voice, double u) { return Frequency(MakeStagePlan(voice), u); }
 
 // [SECTION] Band-limited shapes ----------------------------------------------------------------
 //
@@ -227,6 +235,11 @@ double Shape(const Waveform& w, double x, double dt, double duty)
 
 double StagedValue(const VoiceParams& voice, double t, double step)
 {
+    return StagedValue(MakeStagePlan(voice), voice, t, step);
+}
+
+double StagedValue(const StagePlan& plan, const VoiceParams& voice, double t, double step)
+{
     const VoiceStages& s = voice.stages;
     if (s.repeat > 0.0f)
         t = std::fmod(t, static_cast<double>(s.repeat));
@@ -244,10 +257,10 @@ double StagedValue(const VoiceParams& voice, double t, double step)
         else
             return 0.0;
     }
-    const double cycles = PitchCycles(voice, u) + push * u;
+    const double cycles = Cycles(plan, u) + push * u;
     const double progress = Progress(t, s.span);
     const double duty = s.duty + (static_cast<double>(s.dutyEnd) - s.duty) * progress;
-    const double dt = s.bandLimited && step > 0.0 ? std::fabs(PitchFrequency(voice, u) + push) * step : 0.0;
+    const double dt = s.bandLimited && step > 0.0 ? std::fabs(Frequency(plan, u) + push) * step : 0.0;
     double value = Shape(w, cycles, dt, duty);
     if (voice.envelopeOn)
         value *= EnvelopeGain(voice.envelope, t);
@@ -299,7 +312,7 @@ double CVoiceRun::Filter::Step(double in, double wanted, double step, double dam
 }
 
 CVoiceRun::CVoiceRun(const VoiceParams& voice, double step)
-    : m_voice(voice), m_step(step), m_lowDamping(kSqrt2 * (1.0 - 0.97 * voice.stages.resonance))
+    : m_voice(voice), m_plan(MakeStagePlan(voice)), m_step(step), m_lowDamping(kSqrt2 * (1.0 - 0.97 * voice.stages.resonance))
 {
 }
 
@@ -314,15 +327,20 @@ void CVoiceRun::Run(double* out, uint32_t n)
             out[i] = SampleVoice(m_voice, t);
             continue;
         }
-        double v = StagedValue(m_voice, t, m_step);
+        double v = StagedValue(m_plan, m_voice, t, m_step);
         if (s.lowpass > 0.0f || s.highpass > 0.0f) {
-            const double local = s.repeat > 0.0f ? std::fmod(t, static_cast<double>(s.repeat)) : t;
-            const double progress = Progress(local, s.span);
+            if (m_index % kCutoffEvery == 0) {
+                const double local = s.repeat > 0.0f ? std::fmod(t, static_cast<double>(s.repeat)) : t;
+                const double progress = Progress(local, s.span);
+                m_lowCutoff = Cutoff(s.lowpass, s.lowpassEnd, progress);
+                m_highCutoff = Cutoff(s.highpass, s.highpassEnd, progress);
+            }
             if (s.lowpass > 0.0f)
-                v = m_low.Step(v, Cutoff(s.lowpass, s.lowpassEnd, progress), m_step, m_lowDamping, false);
+                v = m_low.Step(v, m_lowCutoff, m_step, m_lowDamping, false);
             if (s.highpass > 0.0f)
-                v = m_high.Step(v, Cutoff(s.highpass, s.highpassEnd, progress), m_step, kSqrt2, true);
+                v = m_high.Step(v, m_highCutoff, m_step, kSqrt2, true);
         }
+        ++m_index;
         out[i] = v;
     }
 }

@@ -8,10 +8,28 @@
 
 #include "synth/Voice.h"
 
+// What the pitch path of a voice works out once: f(u) = g(u) × (1 + β sin(ωu)), g the glide,
+// times the arpeggio's ratio after its time.
+struct StagePlan {
+    struct Path {
+        double f0, f1, span;
+        bool glide, exponential, vibrato;
+        double lambda; // exponential glide: g(u) = f0 × e^(λu)
+        double slope;  // linear glide: g(u) = f0 + slope × u
+        double beta, omega;
+    } path;
+    bool arpeggio;
+    double arpeggioTime, ratio;
+    double before; // the cycles at the arpeggio's time
+};
+StagePlan MakeStagePlan(const VoiceParams& voice);
+
 // The value of a voice with stages at time t, before its filters: repeat, pitch path, duty,
 // band-limiting (for a render whose values are step seconds apart; 0 gives naive shapes),
 // carrier, envelope and tremolo applied.
 double StagedValue(const VoiceParams& voice, double t, double step);
+// The same with the voice's plan worked out.
+double StagedValue(const StagePlan& plan, const VoiceParams& voice, double t, double step);
 
 // The cycles the main oscillator has turned at its own time u (u = t + phase, or the time
 // after repeat) along the pitch path alone: the integral from 0 to u of the frequency that
@@ -40,9 +58,16 @@ private:
         double Step(double in, double cutoff, double step, double damping, bool high);
     };
 
+    // The filters' cutoffs follow their sweeps at every kCutoffEvery-th value (0.36 ms at
+    // 44100 Hz) and hold in between, so that a sweep costs no more than a fixed cutoff.
+    static constexpr uint32_t kCutoffEvery = 16;
+
     VoiceParams m_voice;
+    StagePlan m_plan;
     double m_step;
     double m_t = 0.0;
+    uint64_t m_index = 0; // values run so far
+    double m_lowCutoff = 0.0, m_highCutoff = 0.0;
     double m_lowDamping;
     Filter m_low, m_high;
 };
