@@ -17,7 +17,8 @@ VOICE1 = ('<oscilloscope type="3" amplitude="1.234" frequency="2500" period="0.5
 
 
 def project(*entries, attrs=''):
-    return document('project' + attrs, *entries)
+    # The attributes go on the opening tag only: the closing one takes the bare name.
+    return document('project', *entries).replace('<project>', '<project' + attrs + '>', 1)
 
 
 SEEDS = {
@@ -33,6 +34,11 @@ SEEDS = {
     'hostile_values.xml': project('<oscilloscope amplitude="nan" frequency="1e999" period="-inf" '
                                   'attack="0x10" seed="99999999999" type="2147483648" />', attrs=' format=" 2"'),
     'broken.xml': project('<name>cut', VOICE1),
+    'stages.xml': project(VOICE2.replace(' />', ' frequencyEnd="880" glide="LINEAR" vibratoDepth="0.5" '
+                                         'vibratoRate="6" arpeggio="-7" arpeggioTime="0.1" repeat="0.2" '
+                                         'duty="0.25" bandLimited="true" tremoloDepth="2" tremoloRate="nan" '
+                                         'lowpass="1e999" lowpassEnd="300" resonance="0.9" highpass="x" '
+                                         'highpassEnd="-5" />'), attrs=' format="2"'),
 }
 
 if __name__ == '__main__':

@@ -5,8 +5,9 @@
 // from the reference's value, and a lane whose bound could change a rounding to float, a
 // square's sign or the final truncation is evaluated again with libm. Noise involves no
 // approximation: its step index comes from the same double operations as the reference and
-// its value from the same hash, one lane at a time. Not thread-aware: the
-// caller splits the samples (see WorkerPool.h).
+// its value from the same hash, one lane at a time. A voice with stages is run by the
+// reference in sample order before the mix (VoiceTrack); every kernel reads its values. Not
+// thread-aware: the caller splits the samples (see WorkerPool.h).
 #pragma once
 
 #include "synth/Render.h"

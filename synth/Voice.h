@@ -3,7 +3,8 @@
 // 32-bit float parameters, evaluated in double; no state, no device, no allocation. Noise is
 // no exception: its values are a hash of a key and a step index, so any time can be evaluated
 // alone, in any order, on any thread, with the same result. Times are seconds from the start
-// of the voice.
+// of the voice. The optional stages (VoiceStages) are the one exception: their filters keep
+// state, so a voice using any stage is rendered in sample order (VoiceStages.h).
 #pragma once
 
 #include <cmath>

@@ -60,18 +60,19 @@ double HeldCycles(const Path& p, double g, double a, double b)
 double GlideCycles(const Path& p, double u)
 {
     const double w = p.omega;
+    const double sine = p.vibrato ? std::sin(w * u) : 0.0, cosine = p.vibrato ? std::cos(w * u) : 1.0;
     if (p.exponential) {
         const double l = p.lambda;
         const double grown = std::expm1(l * u); // e^(λu) - 1
         double cycles = p.f0 * (l != 0.0 ? grown / l : u);
         if (p.vibrato)
-            cycles += p.beta * p.f0 * ((grown + 1.0) * (l * std::sin(w * u) - w * std::cos(w * u)) + w) / (l * l + w * w);
+            cycles += p.beta * p.f0 * ((grown + 1.0) * (l * sine - w * cosine) + w) / (l * l + w * w);
         return cycles;
     }
     const double k = p.slope;
     double cycles = p.f0 * u + k * u * u / 2.0;
     if (p.vibrato)
-        cycles += p.beta * ((p.f0 - (p.f0 + k * u) * std::cos(w * u)) / w + k * std::sin(w * u) / (w * w));
+        cycles += p.beta * ((p.f0 - (p.f0 + k * u) * cosine) / w + k * sine / (w * w));
     return cycles;
 }
 

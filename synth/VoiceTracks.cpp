@@ -8,8 +8,9 @@ namespace {
 
 // Values kept at a time over all voices with stages (8 bytes each): 64 MB.
 constexpr uint64_t kWindowValues = uint64_t(1) << 23;
-// A window is never cut finer than this many values per voice.
-constexpr uint32_t kMinWindow = 4096;
+// A window is never cut finer than this many values per voice: past 32768 voices with
+// stages the memory grows with the voices (2 KB each), as their plans' does.
+constexpr uint32_t kMinWindow = 256;
 
 } // namespace
 

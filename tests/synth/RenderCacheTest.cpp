@@ -87,7 +87,8 @@ public:
         } else {
             MixVoice& v = voices[static_cast<size_t>(Int(static_cast<int>(voices.size())))];
             VoiceParams& p = v.voice.params;
-            switch (Int(4)) {
+            switch (Int(5)) {
+            case 4: p.stages.tremoloDepth = Int(2) ? Uniform(0.0f, 1.0f) : 0.0f; p.stages.tremoloRate = 7.0f; break;
             case 0: p.wave.amplitude = Uniform(0.0f, 3.0f); break;
             case 1: p.wave.frequency = Uniform(0.0f, 2000.0f); break;
             case 2: p.carrier.frequency = Uniform(0.0f, 20.0f); break;
