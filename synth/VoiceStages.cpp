@@ -82,7 +82,7 @@ double BaseCycles(const Path& p, double u)
         return HeldCycles(p, p.f0, 0.0, u);
     if (u <= p.span)
         return GlideCycles(p, u);
-    return GlideCycles(p, p.span) + HeldCycles(p, p.f1, p.span, u);
+    return p.glideCycles + HeldCycles(p, p.f1, p.span, u);
 }
 
 double GlideFrequency(const Path& p, double u)
@@ -101,6 +101,7 @@ StagePlan MakeStagePlan(const VoiceParams& voice)
     const VoiceStages& s = voice.stages;
     StagePlan plan;
     plan.path = MakePath(voice);
+    plan.path.glideCycles = plan.path.glide ? GlideCycles(plan.path, plan.path.span) : 0.0;
     plan.arpeggio = s.arpeggio != 0.0f;
     plan.arpeggioTime = s.arpeggioTime;
     plan.ratio = std::exp2(s.arpeggio / 12.0);

@@ -17,6 +17,7 @@ struct StagePlan {
         double lambda; // exponential glide: g(u) = f0 × e^(λu)
         double slope;  // linear glide: g(u) = f0 + slope × u
         double beta, omega;
+        double glideCycles; // the cycles over the whole glide, from 0 to span
     } path;
     bool arpeggio;
     double arpeggioTime, ratio;
