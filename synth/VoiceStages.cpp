@@ -47,51 +47,59 @@ Path MakePath(const VoiceParams& voice)
     return p;
 }
 
-// ∫ f from a to b at a held glide frequency g.
-double HeldCycles(const Path& p, double g, double a, double b)
+// The pitch at u: the cycles turned since 0 and the frequency. sine and cosine are sin(ωu)
+// and cos(ωu) (0 and 1 without vibrato), worked out once for every term that needs them.
+struct Pitch {
+    double cycles, frequency;
+};
+
+// ∫ f over length seconds held at glide frequency g, from where cos(ω × start) is cosStart.
+double HeldCycles(const Path& p, double g, double length, double cosStart, double cosine)
 {
-    double cycles = g * (b - a);
+    double cycles = g * length;
     if (p.vibrato)
-        cycles += p.beta * g * (std::cos(p.omega * a) - std::cos(p.omega * b)) / p.omega;
+        cycles += p.beta * g * (cosStart - cosine) / p.omega;
     return cycles;
 }
 
-// ∫ f from 0 to u, 0 ≤ u ≤ span, while the glide moves.
-double GlideCycles(const Path& p, double u)
+// ∫ f from 0 to u, 0 ≤ u ≤ span, while the glide moves; g receives the glide's frequency.
+double GlideCycles(const Path& p, double u, double sine, double cosine, double& g)
 {
     const double w = p.omega;
-    const double sine = p.vibrato ? std::sin(w * u) : 0.0, cosine = p.vibrato ? std::cos(w * u) : 1.0;
     if (p.exponential) {
         const double l = p.lambda;
         const double grown = std::expm1(l * u); // e^(λu) - 1
+        g = p.f0 * (grown + 1.0);
         double cycles = p.f0 * (l != 0.0 ? grown / l : u);
         if (p.vibrato)
             cycles += p.beta * p.f0 * ((grown + 1.0) * (l * sine - w * cosine) + w) / (l * l + w * w);
         return cycles;
     }
     const double k = p.slope;
+    g = p.f0 + k * u;
     double cycles = p.f0 * u + k * u * u / 2.0;
     if (p.vibrato)
         cycles += p.beta * ((p.f0 - (p.f0 + k * u) * cosine) / w + k * sine / (w * w));
     return cycles;
 }
 
-double BaseCycles(const Path& p, double u)
+Pitch BasePitch(const Path& p, double u)
 {
-    if (!p.glide || u <= 0.0)
-        return HeldCycles(p, p.f0, 0.0, u);
-    if (u <= p.span)
-        return GlideCycles(p, u);
-    return p.glideCycles + HeldCycles(p, p.f1, p.span, u);
-}
-
-double GlideFrequency(const Path& p, double u)
-{
-    if (!p.glide || u <= 0.0)
-        return p.f0;
-    if (u >= p.span)
-        return p.f1;
-    return p.exponential ? p.f0 * std::exp(p.lambda * u) : p.f0 + p.slope * u;
+    double sine = 0.0, cosine = 1.0;
+    if (p.vibrato)
+        ::sincos(p.omega * u, &sine, &cosine);
+    double g;
+    double cycles;
+    if (!p.glide || u <= 0.0) {
+        g = p.f0;
+        cycles = HeldCycles(p, g, u, 1.0, cosine);
+    } else if (u <= p.span) {
+        cycles = GlideCycles(p, u, sine, cosine, g);
+    } else {
+        g = p.f1;
+        cycles = p.glideCycles + HeldCycles(p, g, u - p.span, p.cosSpan, cosine);
+    }
+    return Pitch{cycles, g * (1.0 + p.beta * sine)};
 }
 
 } // namespace
@@ -100,41 +108,41 @@ StagePlan MakeStagePlan(const VoiceParams& voice)
 {
     const VoiceStages& s = voice.stages;
     StagePlan plan;
-    plan.path = MakePath(voice);
-    plan.path.glideCycles = plan.path.glide ? GlideCycles(plan.path, plan.path.span) : 0.0;
+    Path& p = plan.path;
+    p = MakePath(voice);
+    p.cosSpan = p.vibrato ? std::cos(p.omega * p.span) : 1.0;
+    double g;
+    p.glideCycles = 0.0;
+    if (p.glide) {
+        double sine = 0.0, cosine = 1.0;
+        if (p.vibrato)
+            ::sincos(p.omega * p.span, &sine, &cosine);
+        p.glideCycles = GlideCycles(p, p.span, sine, cosine, g);
+    }
     plan.arpeggio = s.arpeggio != 0.0f;
     plan.arpeggioTime = s.arpeggioTime;
     plan.ratio = std::exp2(s.arpeggio / 12.0);
-    plan.before = BaseCycles(plan.path, plan.arpeggioTime);
+    plan.before = BasePitch(p, plan.arpeggioTime).cycles;
     return plan;
 }
 
 namespace {
 
-double Cycles(const StagePlan& plan, double u)
+Pitch PitchAt(const StagePlan& plan, double u)
 {
-    const double cycles = BaseCycles(plan.path, u);
-    if (!plan.arpeggio || u <= plan.arpeggioTime)
-        return cycles;
-    return plan.before + plan.ratio * (cycles - plan.before);
-}
-
-double Frequency(const StagePlan& plan, double u)
-{
-    const Path& p = plan.path;
-    double f = GlideFrequency(p, u);
-    if (p.vibrato)
-        f *= 1.0 + p.beta * std::sin(p.omega * u);
-    if (plan.arpeggio && u > plan.arpeggioTime)
-        f *= plan.ratio;
-    return f;
+    Pitch pitch = BasePitch(plan.path, u);
+    if (plan.arpeggio && u > plan.arpeggioTime) {
+        pitch.cycles = plan.before + plan.ratio * (pitch.cycles - plan.before);
+        pitch.frequency *= plan.ratio;
+    }
+    return pitch;
 }
 
 } // namespace
 
-double PitchCycles(const VoiceParams& voice, double u) { return Cycles(MakeStagePlan(voice), u); }
+double PitchCycles(const VoiceParams& voice, double u) { return PitchAt(MakeStagePlan(voice), u).cycles; }
 
-double PitchFrequency(const VoiceParams& voice, double u) { return Frequency(MakeStagePlan(voice), u); }
+double PitchFrequency(const VoiceParams& voice, double u) { return PitchAt(MakeStagePlan(voice), u).frequency; }
 
 // [SECTION] Band-limited shapes ----------------------------------------------------------------
 //
@@ -259,10 +267,11 @@ double StagedValue(const StagePlan& plan, const VoiceParams& voice, double t, do
         else
             return 0.0;
     }
-    const double cycles = Cycles(plan, u) + push * u;
+    const Pitch pitch = PitchAt(plan, u);
+    const double cycles = pitch.cycles + push * u;
     const double progress = Progress(t, s.span);
     const double duty = s.duty + (static_cast<double>(s.dutyEnd) - s.duty) * progress;
-    const double dt = s.bandLimited && step > 0.0 ? std::fabs(Frequency(plan, u) + push) * step : 0.0;
+    const double dt = s.bandLimited && step > 0.0 ? std::fabs(pitch.frequency + push) * step : 0.0;
     double value = Shape(w, cycles, dt, duty);
     if (voice.envelopeOn)
         value *= EnvelopeGain(voice.envelope, t);

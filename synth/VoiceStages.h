@@ -18,6 +18,7 @@ struct StagePlan {
         double slope;  // linear glide: g(u) = f0 + slope × u
         double beta, omega;
         double glideCycles; // the cycles over the whole glide, from 0 to span
+        double cosSpan;     // cos(ω × span)
     } path;
     bool arpeggio;
     double arpeggioTime, ratio;
