@@ -1,6 +1,7 @@
 // CVoiceModel: one voice of a project as data with the rules of its editor. It owns the
 // parameters the renderer reads, the four switches, the modulation choice, and for each of the
-// fifteen slider-driven values its slider position and the number its value box shows. Every
+// fifteen slider-driven values its slider position and the number its value box shows, and
+// the main oscillator's stages (clamped to their ranges; no panel shows them yet). Every
 // setter applies the panel's rules (clamping to the slider's range; a slider shows two decimals
 // or whole hertz, a typed number is used exactly as typed) and then emits changed. No widget, window, device or GL: the render tool and the project reader use it
 // alone, and a panel (COscilloscope) only shows and edits it. Main thread only.
