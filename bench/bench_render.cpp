@@ -264,7 +264,13 @@ BENCHMARK(BM_PerVoice)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5)
     ->UseRealTime();
-BENCHMARK(BM_HeavyMixAllStages)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_HeavyMixAllStages)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
 BENCHMARK(BM_VoiceRunFilters)->ArgName("filters")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_LibmFloor)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK_MAIN();

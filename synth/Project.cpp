@@ -127,7 +127,8 @@ void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice)
     element.AddAttribute("seed", String::Format("%u", voice.GetSeed()));
     for (const StageAttribute& entry : kStages) {
         const float value = voice.GetStage(entry.stage);
-        const float unwritten = entry.stage == StageDutyEnd ? voice.GetStage(StageDuty) : CVoiceModel::GetStageDefault(entry.stage);
+        const float unwritten =
+            entry.stage == StageDutyEnd ? voice.GetStage(StageDuty) : CVoiceModel::GetStageDefault(entry.stage);
         if (value != unwritten)
             element.AddAttribute(entry.attribute, ExactText(value));
         if (entry.stage == StageFrequencyEnd && voice.GetGlide() == GlideLinear)

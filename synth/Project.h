@@ -42,7 +42,8 @@ void BeginProjectDocument(CXMLDocument& doc, const String& name);
 // Appends the voice's "oscilloscope" element in the file's attribute order: type, the main
 // oscillator's and envelope's values, carrier type and modulation ("%d"; a choice outside
 // AM, FM and PM is saved as FM), the carrier's values, the switches ("true"/"false"), the
-// seed, then each stage that is not off (dutyEnd only when it differs from duty), exactly. Each of the fifteen values is written as what the sound depends on, in the shortest
+// seed, then each stage that is not off (dutyEnd only when it differs from duty), exactly.
+// Each of the fifteen values is written as what the sound depends on, in the shortest
 // text that reads back to the same float: the parameter (CVoiceModel::GetParameter), except
 // the period, which is the number shown because it fixes the length.
 void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice);

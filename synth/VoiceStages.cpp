@@ -323,7 +323,8 @@ double CVoiceRun::Filter::Step(double in, double wanted, double step, double dam
 }
 
 CVoiceRun::CVoiceRun(const VoiceParams& voice, double step)
-    : m_voice(voice), m_plan(MakeStagePlan(voice)), m_step(step), m_lowDamping(kSqrt2 * (1.0 - 0.97 * voice.stages.resonance))
+    : m_voice(voice), m_plan(MakeStagePlan(voice)), m_step(step),
+      m_lowDamping(kSqrt2 * (1.0 - 0.97 * voice.stages.resonance))
 {
 }
 

@@ -24,7 +24,8 @@ CVoiceTracks::CVoiceTracks(const RenderVoice* voices, uint32_t count, double ste
         return;
     if (!whole && uint64_t(samples) * staged > kWindowValues) {
         const uint64_t share = kWindowValues / staged;
-        m_window = static_cast<uint32_t>(share < kMinWindow ? kMinWindow : share / kContributionBlock * kContributionBlock);
+        m_window = static_cast<uint32_t>(share < kMinWindow ? kMinWindow
+                                                            : share / kContributionBlock * kContributionBlock);
     }
     m_runs.reserve(staged);
     m_attached.assign(voices, voices + count);

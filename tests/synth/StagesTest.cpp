@@ -47,10 +47,10 @@ struct Sound {
             r = f(r, v[i], i);
         return r;
     }
-    double Peak(double from, double to) const { return Over(from, to, [](double r, double x, uint32_t) { return std::max(r, std::fabs(x)); }); }
-    double Share(double from, double to) const { return Over(from, to, [](double r, double x, uint32_t) { return r + (x > 0.0); }) / (At(to) - At(from)); }
-    double Rms(double from, double to) const { return std::sqrt(Over(from, to, [](double r, double x, uint32_t) { return r + x * x; }) / (At(to) - At(from))); }
-    double Jump(double from, double to) const { return Over(from, to, [&](double r, double x, uint32_t i) { return std::max(r, std::fabs(x - v[i - 1])); }); }
+    double Peak(double a, double b) const { return Over(a, b, [](double r, double x, uint32_t) { return std::max(r, std::fabs(x)); }); }
+    double Share(double a, double b) const { return Over(a, b, [](double r, double x, uint32_t) { return r + (x > 0.0); }) / (At(b) - At(a)); }
+    double Rms(double a, double b) const { return std::sqrt(Over(a, b, [](double r, double x, uint32_t) { return r + x * x; }) / (At(b) - At(a))); }
+    double Jump(double a, double b) const { return Over(a, b, [&](double r, double x, uint32_t i) { return std::max(r, std::fabs(x - v[i - 1])); }); }
     // Energy off the harmonics of f over that under them, in dB, from a DFT of the 0.1 s from 0.1 s.
     double Aliasing(double f) const
     {
