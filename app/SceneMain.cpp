@@ -1069,7 +1069,7 @@ void CSceneMain::SetMaster(const MixMaster& master)
         return;
     m_master = clamped;
     m_history.MasterChanged(m_master);
-    StartChangeTimer(); // heard like any edit
+    MixChanged(); // heard like any edit
 }
 
 void CSceneMain::SetExportRate(uint32_t rate)

@@ -8,10 +8,12 @@
 // mix's latency, and the cache's memory as a counter), and a frame loop of 8 ms frames that
 // polls a render job while the whole heavy project renders in the background (frames per
 // second and the longest frame).
+// Stages: the heavy mix with every stage on every voice, and what the filters add per value.
 #include "synth/Render.h"
 #include "synth/RenderCache.h"
 #include "synth/RenderJob.h"
 #include "synth/RenderKernel.h"
+#include "synth/VoiceStages.h"
 #include "synth/WorkerPool.h"
 
 #include <benchmark/benchmark.h>
@@ -132,6 +134,69 @@ void BM_LibmFloor(benchmark::State& state)
     SetCounters(state, static_cast<double>(values) * mix.size());
 }
 
+// Every stage on voice i of the heavy mix: a glide, vibrato, an arpeggio, repeat, a swept duty
+// (the voice is a square), band-limiting, tremolo and both filters swept.
+void AllStages(RenderVoice& v, int i)
+{
+    VoiceStages& s = v.params.stages;
+    v.params.wave.type = Square;
+    s.frequencyEnd = v.params.wave.frequency * 1.5f;
+    s.vibratoDepth = 0.5f;
+    s.vibratoRate = 5.0f;
+    s.arpeggio = 7.0f;
+    s.arpeggioTime = 0.3f;
+    s.repeat = 2.0f;
+    s.duty = 0.3f;
+    s.dutyEnd = 0.6f;
+    s.bandLimited = true;
+    s.tremoloDepth = 0.3f;
+    s.tremoloRate = 3.0f;
+    s.lowpass = 500.0f + 100.0f * static_cast<float>(i);
+    s.lowpassEnd = 8000.0f;
+    s.resonance = 0.5f;
+    s.highpass = 40.0f;
+    s.highpassEnd = 200.0f;
+    s.span = v.length;
+}
+
+// The heavy project with every stage on every voice (argument: threads), against BM_HeavyMix.
+void BM_HeavyMixAllStages(benchmark::State& state)
+{
+    std::vector<RenderVoice> mix = FmMix(16, 10.0f);
+    for (int i = 0; i < 16; ++i)
+        AllStages(mix[static_cast<size_t>(i)], i);
+    Render(state, mix, false, static_cast<uint32_t>(state.range(0)));
+}
+
+// One voice run in sample order (CVoiceRun) for 10 s: argument 0 a sine with a stage that
+// changes nothing of it (duty), 1 with a low-pass added, 2 swept and resonant, 3 both filters
+// swept. The differences from 0 are what the filters cost per value.
+void BM_VoiceRunFilters(benchmark::State& state)
+{
+    VoiceParams p = FmVoice(3, 10.0f).params;
+    p.carrierOn = false;
+    p.stages.span = 10.0f;
+    p.stages.duty = 0.3f;
+    const int64_t filters = state.range(0);
+    if (filters >= 1)
+        p.stages.lowpass = 1000.0f;
+    if (filters >= 2) {
+        p.stages.lowpassEnd = 8000.0f;
+        p.stages.resonance = 0.7f;
+    }
+    if (filters >= 3) {
+        p.stages.highpass = 50.0f;
+        p.stages.highpassEnd = 500.0f;
+    }
+    std::vector<double> values(Rate * 10);
+    for (auto _ : state) {
+        CVoiceRun run(p, 1.0 / Rate);
+        run.Run(values.data(), static_cast<uint32_t>(values.size()));
+        benchmark::DoNotOptimize(values.data());
+    }
+    SetCounters(state, static_cast<double>(values.size()));
+}
+
 std::vector<MixVoice> HeavyProject()
 {
     std::vector<MixVoice> voices;
@@ -199,5 +264,13 @@ BENCHMARK(BM_PerVoice)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5)
     ->UseRealTime();
+BENCHMARK(BM_HeavyMixAllStages)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
+BENCHMARK(BM_VoiceRunFilters)->ArgName("filters")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_LibmFloor)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK_MAIN();

@@ -17,7 +17,8 @@ VOICE1 = ('<oscilloscope type="3" amplitude="1.234" frequency="2500" period="0.5
 
 
 def project(*entries, attrs=''):
-    return document('project' + attrs, *entries)
+    # The attributes go on the opening tag only: the closing one takes the bare name.
+    return document('project', *entries).replace('<project>', '<project' + attrs + '>', 1)
 
 
 SEEDS = {
@@ -35,6 +36,11 @@ SEEDS = {
     'broken.xml': project('<name>cut', VOICE1),
     'master.xml': project('<name>m</name>', VOICE2,
                           attrs=' format="2" gain="-6.5" normalize="TRUE" fade="77ms" mix="Sum"'),
+    'stages.xml': project(VOICE2.replace(' />', ' frequencyEnd="880" glide="LINEAR" vibratoDepth="0.5" '
+                                         'vibratoRate="6" arpeggio="-7" arpeggioTime="0.1" repeat="0.2" '
+                                         'duty="0.25" bandLimited="true" tremoloDepth="2" tremoloRate="nan" '
+                                         'lowpass="1e999" lowpassEnd="300" resonance="0.9" highpass="x" '
+                                         'highpassEnd="-5" />'), attrs=' format="2"'),
 }
 
 if __name__ == '__main__':

@@ -14,6 +14,10 @@ int32_t ChangedValue(const VoiceState& a, const VoiceState& b)
     if (p.wave.type != q.wave.type || p.carrier.type != q.carrier.type || p.envelopeOn != q.envelopeOn ||
         p.carrierOn != q.carrierOn || a.modulation != b.modulation || a.loop != b.loop || a.mute != b.mute)
         return -1;
+    VoiceState withStages = a; // a stage's change is a step of its own
+    withStages.params.stages = q.stages;
+    if (withStages != a)
+        return -1;
     int32_t changed = -1;
     for (int32_t i = 0; i < VoiceValueCount; ++i) {
         if (std::memcmp(&a.position[i], &b.position[i], sizeof(float)) == 0 &&

@@ -50,9 +50,9 @@ inline double MixVoiceSum(const RenderVoice* voices, uint32_t count, double t)
     double acc = 0.0;
     for (uint32_t i = 0; i < count; ++i) {
         if constexpr (Bits == 8)
-            acc = acc + SampleVoice(voices[i].params, t) * 127 + 127;
+            acc = acc + RenderVoiceValue(voices[i], t) * 127 + 127;
         else
-            acc = acc + SampleVoice(voices[i].params, t) * 32767;
+            acc = acc + RenderVoiceValue(voices[i], t) * 32767;
     }
     return acc;
 }

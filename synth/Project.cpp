@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <new>
 #include <strings.h>
 #include <sys/stat.h>
@@ -36,6 +37,20 @@ const ValueAttribute kCarrierValues[] = {
     {ValueCarrierAmplitude, "amplitudeCarrier", 100.0f}, {ValueCarrierOffset, "amplitudeOffsetCarrier", 100.0f},
     {ValueCarrierFrequency, "frequencyCarrier", 1.0f},   {ValueCarrierPeriod, "periodCarrier", 100.0f},
     {ValueCarrierPhase, "phaseCarrier", 100.0f}};
+
+// The stages' numbers, in the file's order after the seed; each is written only while it is
+// not at its default (CVoiceModel::GetStageDefault), dutyEnd only while it differs from duty.
+struct StageAttribute {
+    StageValue stage;
+    const char* attribute;
+};
+
+const StageAttribute kStages[] = {
+    {StageFrequencyEnd, "frequencyEnd"}, {StageVibratoDepth, "vibratoDepth"}, {StageVibratoRate, "vibratoRate"},
+    {StageArpeggio, "arpeggio"},         {StageArpeggioTime, "arpeggioTime"}, {StageRepeat, "repeat"},
+    {StageDuty, "duty"},                 {StageDutyEnd, "dutyEnd"},           {StageTremoloDepth, "tremoloDepth"},
+    {StageTremoloRate, "tremoloRate"},   {StageLowpass, "lowpass"},           {StageLowpassEnd, "lowpassEnd"},
+    {StageResonance, "resonance"},       {StageHighpass, "highpass"},         {StageHighpassEnd, "highpassEnd"}};
 
 // The shortest text that reads back as value, whatever the locale.
 String ExactText(float value)
@@ -120,6 +135,17 @@ void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice)
     flag("loop", voice.IsLoopOn());
     flag("mute", voice.IsMuted());
     element.AddAttribute("seed", String::Format("%u", voice.GetSeed()));
+    for (const StageAttribute& entry : kStages) {
+        const float value = voice.GetStage(entry.stage);
+        const float unwritten =
+            entry.stage == StageDutyEnd ? voice.GetStage(StageDuty) : CVoiceModel::GetStageDefault(entry.stage);
+        if (value != unwritten)
+            element.AddAttribute(entry.attribute, ExactText(value));
+        if (entry.stage == StageFrequencyEnd && voice.GetGlide() == GlideLinear)
+            element.AddAttribute("glide", "linear");
+        if (entry.stage == StageDutyEnd && voice.IsBandLimited())
+            flag("bandLimited", true);
+    }
     project.AddChild(std::move(element));
 }
 
@@ -156,6 +182,21 @@ void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice, int32_t form
     if (!ParseSeed(element.GetAttributeString("seed"), seed))
         seed = 0;
     voice.SetSeed(seed);
+    // The stages, in any format: an absent attribute, or one that does not start with a
+    // number ("nan" and "inf" included), leaves the stage off (dutyEnd: equal to duty); a
+    // number is clamped to the stage's range.
+    for (const StageAttribute& entry : kStages) {
+        const CXMLAttribute* found = element.FindAttribute(entry.attribute);
+        float number = 0.0f;
+        if (found && ParseNumber(found->value.CStr(), number))
+            voice.SetStage(entry.stage, std::clamp(number, -FLT_MAX, FLT_MAX));
+        else
+            voice.SetStage(entry.stage, entry.stage == StageDutyEnd ? voice.GetStage(StageDuty)
+                                                                     : CVoiceModel::GetStageDefault(entry.stage));
+    }
+    voice.SetGlide(strcasecmp(element.GetAttributeString("glide").CStr(), "linear") == 0 ? GlideLinear
+                                                                                         : GlideExponential);
+    voice.SetBandLimited(element.GetAttributeBool("bandLimited"));
 }
 
 String ApplyProjectDocument(const CXMLNode& project, const std::function<CVoiceModel*()>& addVoice)

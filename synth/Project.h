@@ -1,6 +1,7 @@
 // Project files and the sound export (WAV, FLAC or Ogg Vorbis by the file's ending) shared by the main scene and the command-line renderer.
 // A project document is the root "project" with a "name" child and one "oscilloscope"
-// element of 23 attributes per voice (the noise seed last). Files are written in the exact
+// element of 23 attributes per voice (the noise seed last), then those of the voice's stages
+// that are not off (docs/sound.md, "The stages"). Files are written in the exact
 // format (format="2" on the root): every value is the shortest text that reads back as the
 // same float, so a reopened project renders the same bytes; loading one sets each value as
 // typed (CVoiceModel::SetTyped). A file without the mark is of the first format (values as
@@ -54,8 +55,9 @@ void BeginProjectDocument(CXMLDocument& doc, const String& name, const MixMaster
 MixMaster ReadMasterAttributes(const CXMLNode& project);
 // Appends the voice's "oscilloscope" element in the file's attribute order: type, the main
 // oscillator's and envelope's values, carrier type and modulation ("%d"; a choice outside
-// AM, FM and PM is saved as FM), the carrier's values, the switches ("true"/"false") and the
-// seed. Each of the fifteen values is written as what the sound depends on, in the shortest
+// AM, FM and PM is saved as FM), the carrier's values, the switches ("true"/"false"), the
+// seed, then each stage that is not off (dutyEnd only when it differs from duty), exactly.
+// Each of the fifteen values is written as what the sound depends on, in the shortest
 // text that reads back to the same float: the parameter (CVoiceModel::GetParameter), except
 // the period, which is the number shown because it fixes the length.
 void AppendVoiceElement(CXMLNode& project, const CVoiceModel& voice);
@@ -78,7 +80,9 @@ void BuildProjectDocument(CXMLDocument& doc, const String& name, const VoiceList
 // non-frequency value's range it is clamped; a frequency is taken as it is. Either way a
 // missing attribute or one that does not start with a decimal number reads as 0 (so do "nan"
 // and "inf"), a magnitude beyond the float range as FLT_MAX, a missing switch as false; a
-// seed that is not a decimal number from 0 to 4294967295 reads as 0.
+// seed that is not a decimal number from 0 to 4294967295 reads as 0. The stages are read in
+// any format: absent or not a number ("nan", "inf") leaves a stage off, a number is clamped
+// to its range (CVoiceModel::SetStage), a missing dutyEnd equals duty.
 void ApplyVoiceElement(const CXMLNode& element, CVoiceModel& voice, int32_t format = 1);
 
 // A decimal number from 0 to 4294967295, digits only. False (seed unchanged) for anything else.

@@ -1,6 +1,7 @@
 #include "synth/Render.h"
 
 #include "synth/RenderKernel.h"
+#include "synth/VoiceTracks.h"
 #include "synth/WorkerPool.h"
 
 #include <xmmintrin.h>
@@ -126,8 +127,13 @@ bool RenderMixReference(const RenderVoice* voices, uint32_t count, CSound& sound
     bool rendered = false;
     if (!PrepareMix(voices, count, sound, channels, rate, bits, step, rendered))
         return rendered;
+    // Voices with stages run in sample order first, over every value.
+    const uint32_t samples = ValueCount(sound, bits);
+    CVoiceTracks tracks(voices, count, step, samples, true);
+    tracks.Advance(0, samples, _mm_getcsr(), false);
+    voices = tracks.Voices();
     if (!IsNeutralMaster(master)) {
-        const MasterPlan plan = MakeMasterPlan(master, rate, ValueCount(sound, bits), static_cast<int>(bits));
+        const MasterPlan plan = MakeMasterPlan(master, rate, samples, static_cast<int>(bits));
         const uint64_t n = bits == 8 ? MasteredLoop<8>(voices, count, sound, step, plan)
                                      : MasteredLoop<16>(voices, count, sound, step, plan);
         if (clipped)
@@ -182,6 +188,16 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
         parts = grains;
     const uint32_t grainsPerPart = (grains + parts - 1) / parts;
     const bool mastered = !IsNeutralMaster(master);
+    // Voices with stages run in sample order, a window of values at a time (one window, all
+    // the values, when there are none); each window's values are then mixed in parts.
+    CVoiceTracks tracks(voices, count, step, job.samples);
+    job.voices = tracks.Voices();
+    const uint32_t window = tracks.Window();
+    const uint32_t windows = (job.samples + window - 1) / window;
+    uint64_t from = 0, to = job.samples;
+    // The mastering pass may ask for a value again after its window has gone: with stages,
+    // the combined values are made exact (the reference's, bound 0) while the window is there.
+    const MixKernel centredKernel = tracks.Any() ? MixKernel::Scalar : kernel;
     std::vector<uint64_t> partClips(parts, 0);
     std::vector<double> centred, bounds;
     if (mastered) {
@@ -195,30 +211,35 @@ bool RenderMix(const RenderVoice* voices, uint32_t count, CSound& sound, uint32_
     if (progress) {
         progress->done.store(0);
         const uint32_t partValues = grainsPerPart * kPartGrain;
-        progress->total.store(parts + (mastered ? (job.samples + partValues - 1) / partValues : 0));
+        progress->total.store(parts * windows + (mastered ? (job.samples + partValues - 1) / partValues : 0));
     }
     auto mixPart = [&](uint32_t part) {
-        const uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
-        const uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
-        if (first < job.samples && !cancel()) {
+        uint64_t first = static_cast<uint64_t>(part) * grainsPerPart * kPartGrain;
+        uint64_t end = first + static_cast<uint64_t>(grainsPerPart) * kPartGrain;
+        first = first > from ? first : from;
+        end = end < to ? end : to;
+        if (first < end && !cancel()) {
             const unsigned own = _mm_getcsr();
             _mm_setcsr(control);
-            const uint32_t last = static_cast<uint32_t>(end < job.samples ? end : job.samples);
             if (mastered)
-                MixCentredRange(job, kernel, static_cast<uint32_t>(first), last, master.sum, centred.data(),
-                                bounds.data());
+                MixCentredRange(job, centredKernel, static_cast<uint32_t>(first), static_cast<uint32_t>(end),
+                                master.sum, centred.data(), bounds.data());
             else
-                partClips[part] = MixRange(job, kernel, static_cast<uint32_t>(first), last);
+                partClips[part] += MixRange(job, kernel, static_cast<uint32_t>(first), static_cast<uint32_t>(end));
             _mm_setcsr(own);
         }
         if (progress)
             progress->done.fetch_add(1, std::memory_order_relaxed);
     };
-    RunParts(parts, mixPart);
+    for (from = 0; from < job.samples && !cancel(); from = to) {
+        to = job.samples - from < window ? job.samples : from + window;
+        tracks.Advance(static_cast<uint32_t>(from), static_cast<uint32_t>(to), control);
+        RunParts(parts, mixPart);
+    }
     if (cancel())
         return false;
     if (mastered) {
-        CentredMix mix{voices, count, centred.data(), bounds.data(), step,
+        CentredMix mix{job.voices, count, centred.data(), bounds.data(), step,
                        MakeMasterPlan(master, rate, job.samples, job.bits), sound.data, sound.dataSize};
         return FinishMasteredMix(mix, grainsPerPart * kPartGrain, control, cancel, progress, clipped);
     }

@@ -8,14 +8,41 @@
 #include "synth/Voice.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <vector>
+
+struct VoiceTrack;
 
 // One voice as the sample loop reads it.
 struct RenderVoice {
     VoiceParams params;
     float length;
+    // Callers leave it null. The renderer attaches to a voice with stages (UsesStages) its
+    // values at the render's times, computed in sample order (RenderKernel.h, VoiceTrack).
+    const VoiceTrack* track = nullptr;
 };
+
+// A voice with stages (VoiceStages.h) has state, so a render runs it in sample order from its
+// first value (CVoiceRun) and keeps its values for a window of the render's values: value i
+// of the render at values[i - first], for first <= i < end. The mix finds a value by its time,
+// which the render forms the same way for every voice (the sum of i steps).
+struct VoiceTrack {
+    const double* values = nullptr;
+    uint32_t first = 0, end = 0;
+    double step = 1.0;
+    double At(double t) const
+    {
+        const double i = std::floor(t / step + 0.5) - first; // any rounding mode
+        return values[i <= 0.0 ? 0 : (i >= end - first - 1.0 ? end - first - 1 : static_cast<uint32_t>(i))];
+    }
+};
+
+// A voice's value at time t of the render: its track's when it has one, else SampleVoice.
+inline double RenderVoiceValue(const RenderVoice& voice, double t)
+{
+    return voice.track ? voice.track->At(t) : SampleVoice(voice.params, t);
+}
 
 // Asked between parts of a render; true stops it.
 struct RenderCancel {

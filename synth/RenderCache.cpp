@@ -2,6 +2,7 @@
 
 #include "synth/Master.h"
 #include "synth/RenderKernel.h"
+#include "synth/VoiceStages.h"
 #include "synth/WorkerPool.h"
 
 #include <xmmintrin.h>
@@ -41,9 +42,11 @@ void AppendWave(std::vector<uint8_t>& key, const Waveform& w)
 
 struct CRenderCache::Entry {
     std::vector<double> values, bounds, peaks;
+    std::vector<double> track; // a voice with stages: its values unscaled, for the mix's reference
+    VoiceTrack view;
     bool complete = false;
-    size_t Bytes() const { return (values.size() + bounds.size() + peaks.size()) * sizeof(double); }
-    Contribution View() { return Contribution{values.data(), bounds.data(), peaks.data()}; }
+    size_t Bytes() const { return (values.size() + bounds.size() + peaks.size() + track.size()) * sizeof(double); }
+    Contribution View() { return Contribution{values.data(), bounds.data(), peaks.data(), track.data()}; }
 };
 
 CRenderCache::CRenderCache(size_t budgetBytes) : m_budget(budgetBytes) {}
@@ -71,6 +74,15 @@ CRenderCache::Key CRenderCache::KeyOf(const VoiceParams& p)
     Append(key, p.envelope.release);
     for (bool flag : {p.envelopeOn, p.carrierOn, p.am, p.fm, p.pm})
         key.push_back(flag ? 1 : 0);
+    if (UsesStages(p)) {
+        const VoiceStages& s = p.stages;
+        for (float value : {s.frequencyEnd, s.vibratoDepth, s.vibratoRate, s.arpeggio, s.arpeggioTime, s.repeat,
+                            s.duty, s.dutyEnd, s.tremoloDepth, s.tremoloRate, s.lowpass, s.lowpassEnd, s.resonance,
+                            s.highpass, s.highpassEnd, s.span})
+            Append(key, value);
+        Append(key, s.glide);
+        key.push_back(s.bandLimited ? 1 : 0);
+    }
     return key;
 }
 
@@ -127,17 +139,18 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
 
     // Which entries the list needs; the others go. Heard voices come first in the budget.
     std::set<Key> needed, kept;
+    size_t neededBytes = 0; // a voice with stages also keeps its unscaled values
     for (uint32_t i = 0; i < count; ++i) {
         Key key = KeyOf(voices[i].voice.params);
-        if (!voices[i].muted)
-            needed.insert(key);
+        if (!voices[i].muted && needed.insert(key).second)
+            neededBytes += perVoice + (UsesStages(voices[i].voice.params) ? samples * sizeof(double) : 0);
         kept.insert(std::move(key));
     }
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         const bool usable = it->second->complete && kept.count(it->first);
         it = usable ? std::next(it) : m_entries.erase(it);
     }
-    if (needed.size() * perVoice > m_budget) {
+    if (neededBytes > m_budget) {
         // Past the budget: the plain renderer, keeping nothing.
         Clear();
         stats.voicesRendered = n;
@@ -148,7 +161,7 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
     stats.cached = true;
     // Muted voices' contributions stay only while everything fits.
     Recount();
-    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes + (needed.size() * perVoice) > m_budget;) {
+    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes + neededBytes > m_budget;) {
         if (needed.count(it->first)) {
             ++it;
             continue;
@@ -177,6 +190,10 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
                 entry->values.resize(samples);
                 entry->bounds.resize(blocks);
                 entry->peaks.resize(blocks);
+                if (UsesStages(heard[h].params)) {
+                    entry->track.resize(samples);
+                    entry->view = VoiceTrack{entry->track.data(), 0, samples, step};
+                }
                 work.push_back(Work{entry.get(), &heard[h], MakeVoicePlan(heard[h].params)});
                 found = m_entries.emplace(std::move(key), std::move(entry)).first;
             }
@@ -192,11 +209,29 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
     }
     Recount();
     stats.voicesRendered = static_cast<uint32_t>(work.size());
+    // The mix's reference finds the values of voices with stages in their contributions.
+    for (uint32_t h = 0; h < n; ++h)
+        if (UsesStages(heard[h].params))
+            heard[h].track = &m_entries.find(KeyOf(heard[h].params))->second->view;
 
     const MixKernel kernel = (control & kRoundingAndFlushing) == 0 ? CurrentMixKernel() : MixKernel::Scalar;
     const double scale = bits == 8 ? 127.0 : 32767.0;
     const uint32_t partsPerVoice = (samples + kPartValues - 1) / kPartValues;
-    const uint32_t contributionParts = static_cast<uint32_t>(work.size()) * partsPerVoice;
+    // A part is kPartValues values of a voice, or the whole of a voice with stages, which runs
+    // in sample order.
+    struct Part {
+        uint32_t work, first, end;
+    };
+    std::vector<Part> parts;
+    for (uint32_t k = 0; k < work.size(); ++k) {
+        if (UsesStages(work[k].voice->params)) {
+            parts.push_back(Part{k, 0, samples});
+            continue;
+        }
+        for (uint32_t first = 0; first < samples; first += kPartValues)
+            parts.push_back(Part{k, first, samples - first < kPartValues ? samples : first + kPartValues});
+    }
+    const uint32_t contributionParts = static_cast<uint32_t>(parts.size());
     const bool mastered = !IsNeutralMaster(master);
     std::vector<double> centred, centredBounds;
     try {
@@ -223,12 +258,10 @@ bool CRenderCache::Render(const MixVoice* voices, uint32_t count, CSound& sound,
         const Count count{progress};
         if (cancel())
             return;
-        const Work& w = work[part / partsPerVoice];
-        const uint32_t first = (part % partsPerVoice) * kPartValues;
-        const uint32_t end = samples - first < kPartValues ? samples : first + kPartValues;
+        const Work& w = work[parts[part].work];
         const unsigned own = _mm_getcsr();
         _mm_setcsr(control);
-        ContributionRange(*w.voice, w.plan, scale, step, kernel, first, end, w.entry->View());
+        ContributionRange(*w.voice, w.plan, scale, step, kernel, parts[part].first, parts[part].end, w.entry->View());
         _mm_setcsr(own);
     };
     RunParts(contributionParts, contributionPart);

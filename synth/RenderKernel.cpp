@@ -10,6 +10,8 @@
 
 #include "synth/RenderKernel.h"
 
+#include "synth/VoiceStages.h"
+
 #include <immintrin.h>
 #include <sleef.h>
 
@@ -334,6 +336,34 @@ void MixCentredRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32
 
 // [SECTION] Contributions ----------------------------------------------------------------------
 
+namespace {
+
+// A voice with stages, through the reference in sample order from value 0.
+void ContributionRun(const VoiceParams& params, double scale, double step, uint32_t first, uint32_t end,
+                     const Contribution& out)
+{
+    CVoiceRun run(params, step);
+    double values[kContributionBlock];
+    for (uint32_t start = 0; start < end; start += kContributionBlock) {
+        const uint32_t n = end - start < kContributionBlock ? end - start : kContributionBlock;
+        run.Run(values, n);
+        if (start < first)
+            continue;
+        const uint32_t block = start / kContributionBlock;
+        out.bounds[block] = out.peaks[block] = 0.0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const double scaled = values[i] * scale;
+            out.values[start + i] = scaled;
+            if (out.track)
+                out.track[start + i] = values[i];
+            if (!(std::fabs(scaled) <= out.peaks[block]))
+                out.peaks[block] = std::fabs(scaled);
+        }
+    }
+}
+
+} // namespace
+
 void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
                        MixKernel kernel, uint32_t first, uint32_t end, const Contribution& out)
 {
@@ -341,6 +371,10 @@ void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double s
     const double sineRel = 0x1p-48 * g_errorScale.load();
     kernel = Capped(kernel);
     MixFallbacks fallbacks{0, 0};
+    if (UsesStages(voice.params)) {
+        ContributionRun(voice.params, scale, step, first, end, out);
+        return;
+    }
     switch (kernel) {
     case MixKernel::Avx512:
         avx512::ContributionLanes(voice, plan, scale, step, first, end, t, sineRel, out, fallbacks);

@@ -5,13 +5,15 @@
 // from the reference's value, and a lane whose bound could change a rounding to float, a
 // square's sign or the final truncation is evaluated again with libm. Noise involves no
 // approximation: its step index comes from the same double operations as the reference and
-// its value from the same hash, one lane at a time. Not thread-aware: the
-// caller splits the samples (see WorkerPool.h).
+// its value from the same hash, one lane at a time. A voice with stages is run by the
+// reference in sample order before the mix (VoiceTrack); every kernel reads its values. Not
+// thread-aware: the caller splits the samples (see WorkerPool.h).
 #pragma once
 
 #include "synth/Master.h"
 #include "synth/Render.h"
 
+#include <cmath>
 #include <cstdint>
 
 // RenderMix computed by the plain scalar loop; same contract, same bytes. A master that is not
@@ -150,10 +152,13 @@ struct Contribution {
     double* values;
     double* bounds;
     double* peaks;
+    double* track = nullptr; // a voice with stages: its own values, for a VoiceTrack
 };
 
 // Computes values [first, end) of the voice's contribution, first a multiple of
-// kContributionBlock, step the mix's time step. Blocks are filled whole except the last.
+// kContributionBlock, step the mix's time step. Blocks are filled whole except the last. A
+// voice with stages is run by the reference in sample order from value 0 (so give it one
+// range from 0), its values also kept in out.track; its bounds are 0.
 void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double scale, double step,
                        MixKernel kernel, uint32_t first, uint32_t end, const Contribution& out);
 

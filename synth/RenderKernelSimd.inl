@@ -197,13 +197,19 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixF
     for (uint32_t k = 0; k < job.count; ++k) {
         VD v, e;
         VM bad = (VM)Zero();
-        VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
+        if (const VoiceTrack* track = job.voices[k].track) { // the reference's own values
+            for (int l = 0; l < W; ++l)
+                v[l] = track->At(times[l]);
+            e = Zero();
+        } else {
+            VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
+        }
         bad |= ~(e <= kHuge);
         if (unsigned lanes = AnyLane(bad)) {
             for (int l = 0; l < W; ++l) {
                 if (lanes & (1u << l)) {
                     ++fallbacks.voiceLanes;
-                    v[l] = SampleVoice(job.voices[k].params, times[l]);
+                    v[l] = RenderVoiceValue(job.voices[k], times[l]);
                     e[l] = 0.0;
                 }
             }

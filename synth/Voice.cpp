@@ -1,5 +1,7 @@
 #include "synth/Voice.h"
 
+#include "synth/VoiceStages.h"
+
 #include <cmath>
 
 namespace {
@@ -61,8 +63,18 @@ float EnvelopeLength(const Envelope& envelope)
     return length;
 }
 
-double SampleVoice(const VoiceParams& voice, double t)
+bool UsesStages(const VoiceParams& voice)
 {
+    const VoiceStages& s = voice.stages;
+    return s.frequencyEnd > 0.0f || (s.vibratoDepth > 0.0f && s.vibratoRate > 0.0f) || s.arpeggio != 0.0f ||
+           s.repeat > 0.0f || s.duty != 0.5f || s.dutyEnd != 0.5f || s.bandLimited ||
+           (s.tremoloDepth > 0.0f && s.tremoloRate > 0.0f) || s.lowpass > 0.0f || s.highpass > 0.0f;
+}
+
+double SampleVoice(const VoiceParams& voice, double t, double step)
+{
+    if (UsesStages(voice))
+        return StagedValue(voice, t, step);
     double result;
     if (voice.carrierOn) {
         double c = SampleWave(voice.carrier, t);

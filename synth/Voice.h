@@ -3,7 +3,8 @@
 // 32-bit float parameters, evaluated in double; no state, no device, no allocation. Noise is
 // no exception: its values are a hash of a key and a step index, so any time can be evaluated
 // alone, in any order, on any thread, with the same result. Times are seconds from the start
-// of the voice.
+// of the voice. The optional stages (VoiceStages) are the one exception: their filters keep
+// state, so a voice using any stage is rendered in sample order (VoiceStages.h).
 #pragma once
 
 #include <cmath>
@@ -78,6 +79,37 @@ struct Envelope {
     float release = 0.1f;
 };
 
+enum GlideShape : int32_t {
+    GlideExponential = 0, // equal musical steps in equal times
+    GlideLinear = 1,      // equal hertz in equal times
+};
+
+// The optional stages of the main oscillator (docs/sound.md, "The stages"). Every one is off
+// at its default, and a voice with all of them off sounds exactly as before they existed.
+// Ranges as CVoiceModel::SetStage clamps them; frequencies in hertz, times in seconds.
+struct VoiceStages {
+    float frequencyEnd = 0.0f;     // glide target, 0..20000; 0: no glide
+    int32_t glide = GlideExponential;
+    float vibratoDepth = 0.0f;     // semitones, 0..12
+    float vibratoRate = 0.0f;      // 0..50
+    float arpeggio = 0.0f;         // semitones, -24..24; 0: no jump
+    float arpeggioTime = 0.0f;     // 0..10
+    float repeat = 0.0f;           // 0..10; 0: no repeat
+    float duty = 0.5f;             // the square's high share, 0.01..0.99
+    float dutyEnd = 0.5f;          // ... at the end of the voice's length
+    bool bandLimited = false;      // sawtooth, square and triangle without aliasing
+    float tremoloDepth = 0.0f;     // 0..1
+    float tremoloRate = 0.0f;      // 0..50
+    float lowpass = 0.0f;          // cutoff, 0..20000; 0: no low-pass
+    float lowpassEnd = 0.0f;       // ... at the end of the length; 0: the same as lowpass
+    float resonance = 0.0f;        // 0..1
+    float highpass = 0.0f;         // cutoff, 0..20000; 0: no high-pass
+    float highpassEnd = 0.0f;      // ... at the end of the length; 0: the same as highpass
+    // L, the length the glide and the sweeps span: CVoice::GetLength. The voice model fills
+    // it in GetParams; it is not a setting of its own.
+    float span = 1.0f;
+};
+
 // Everything the formulas read of one voice, as it stands at one moment.
 struct VoiceParams {
     Waveform wave;
@@ -90,6 +122,7 @@ struct VoiceParams {
     bool am = false;
     bool fm = true;
     bool pm = false;
+    VoiceStages stages;
 };
 
 // The oscillator's output at time t.
@@ -99,8 +132,13 @@ double SampleWave(const Waveform& wave, double t);
 double EnvelopeGain(const Envelope& envelope, double t);
 // decay + attack + hold + release, summed in that order in 32-bit float arithmetic.
 float EnvelopeLength(const Envelope& envelope);
-// The voice's output at time t, carrier and envelope applied.
-double SampleVoice(const VoiceParams& voice, double t);
+// Whether any of the voice's stages is on (VoiceStages). A voice without stages is a pure
+// function of time; one with stages is rendered in sample order (VoiceStages.h).
+bool UsesStages(const VoiceParams& voice);
+// The voice's output at time t, carrier and envelope applied. For a voice with stages, the
+// value before its filters, band-limited for a render of that time step (0: the naive shapes,
+// as a trace of the voice on screen draws them).
+double SampleVoice(const VoiceParams& voice, double t, double step = 0.0);
 
 // A voice as the renderer sees it. The voice model (CVoiceModel) implements it; the
 // renderer reads the parameters once per render through GetParams.

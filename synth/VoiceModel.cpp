@@ -34,10 +34,31 @@ bool SameWave(const Waveform& a, const Waveform& b)
            SameBits(a.frequency, b.frequency) && SameBits(a.period, b.period) && SameBits(a.phase, b.phase);
 }
 
+// The stage a StageValue names, in stages (const or not); stage is one of them.
+template <class Stages>
+auto& StageOf(Stages& s, int32_t stage)
+{
+    decltype(&s.duty) const targets[StageValueCount] = {
+        &s.frequencyEnd, &s.vibratoDepth, &s.vibratoRate, &s.arpeggio,  &s.arpeggioTime,
+        &s.repeat,       &s.duty,         &s.dutyEnd,     &s.tremoloDepth, &s.tremoloRate,
+        &s.lowpass,      &s.lowpassEnd,   &s.resonance,   &s.highpass,  &s.highpassEnd};
+    return *targets[stage];
+}
+
+bool SameStages(const VoiceStages& a, const VoiceStages& b)
+{
+    for (int32_t i = 0; i < StageValueCount; ++i)
+        if (!SameBits(StageOf(a, i), StageOf(b, i)))
+            return false;
+    return a.glide == b.glide && a.bandLimited == b.bandLimited;
+}
+
 } // namespace
 
 bool operator==(const VoiceState& a, const VoiceState& b)
 {
+    if (!SameStages(a.params.stages, b.params.stages))
+        return false;
     const Envelope &x = a.params.envelope, &y = b.params.envelope;
     if (!SameWave(a.params.wave, b.params.wave) || !SameWave(a.params.carrier, b.params.carrier) ||
         !SameBits(x.attack, y.attack) || !SameBits(x.decay, y.decay) || !SameBits(x.sustain, y.sustain) ||
@@ -111,7 +132,12 @@ float CVoiceModel::GetLength() const
     return IsEnvelopeOn() ? EnvelopeLength(m_params.envelope) : m_shown[ValuePeriod];
 }
 
-VoiceParams CVoiceModel::GetParams() const { return m_params; }
+VoiceParams CVoiceModel::GetParams() const
+{
+    VoiceParams params = m_params;
+    params.stages.span = GetLength();
+    return params;
+}
 
 float CVoiceModel::GetShown(int32_t value) const { return IsValue(value) ? m_shown[value] : 0.0f; }
 
@@ -200,6 +226,56 @@ void CVoiceModel::SetTyped(int32_t value, float typed)
         return;
     }
     Store(value, 100.0f * typed + 0.0f, typed, typed);
+}
+
+// [SECTION] Stages
+
+namespace {
+
+bool IsStage(int32_t stage) { return stage >= 0 && stage < StageValueCount; }
+
+} // namespace
+
+void CVoiceModel::GetStageRange(int32_t stage, float& min, float& max)
+{
+    static const float kRanges[StageValueCount][2] = {
+        {0, 20000}, {0, 12}, {0, 50}, {-24, 24}, {0, 10}, {0, 10}, {0.01f, 0.99f}, {0.01f, 0.99f},
+        {0, 1},     {0, 50}, {0, 20000}, {0, 20000}, {0, 1}, {0, 20000}, {0, 20000}};
+    min = max = 0.0f;
+    if (!IsStage(stage))
+        return;
+    min = kRanges[stage][0];
+    max = kRanges[stage][1];
+}
+
+float CVoiceModel::GetStageDefault(int32_t stage)
+{
+    return stage == StageDuty || stage == StageDutyEnd ? 0.5f : 0.0f;
+}
+
+float CVoiceModel::GetStage(int32_t stage) const { return IsStage(stage) ? StageOf(m_params.stages, stage) : 0.0f; }
+
+void CVoiceModel::SetStage(int32_t stage, float value)
+{
+    if (!IsStage(stage))
+        return;
+    float min, max;
+    GetStageRange(stage, min, max);
+    value = value == value ? std::clamp(value, min, max) + 0.0f : GetStageDefault(stage);
+    StageOf(m_params.stages, stage) = value;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetGlide(int32_t shape)
+{
+    m_params.stages.glide = shape == GlideLinear ? GlideLinear : GlideExponential;
+    Announce(VoiceChange::Sound);
+}
+
+void CVoiceModel::SetBandLimited(bool on)
+{
+    m_params.stages.bandLimited = on;
+    Announce(VoiceChange::Sound);
 }
 
 // [SECTION] Types, modulation and switches

@@ -1,6 +1,7 @@
 // CVoiceModel: one voice of a project as data with the rules of its editor. It owns the
 // parameters the renderer reads, the four switches, the modulation choice, and for each of the
-// fifteen slider-driven values its slider position and the number its value box shows. Every
+// fifteen slider-driven values its slider position and the number its value box shows, and
+// the main oscillator's stages (clamped to their ranges; no panel shows them yet). Every
 // setter applies the panel's rules (clamping to the slider's range; a slider shows two decimals
 // or whole hertz, a typed number is used exactly as typed) and then emits changed. No widget, window, device or GL: the render tool and the project reader use it
 // alone, and a panel (COscilloscope) only shows and edits it. Main thread only.
@@ -33,6 +34,26 @@ enum VoiceValue : int32_t {
     VoiceValueCount,
 };
 
+// The number-valued stages of the main oscillator (VoiceStages), in the project file's order.
+enum StageValue : int32_t {
+    StageFrequencyEnd = 0,
+    StageVibratoDepth,
+    StageVibratoRate,
+    StageArpeggio,
+    StageArpeggioTime,
+    StageRepeat,
+    StageDuty,
+    StageDutyEnd,
+    StageTremoloDepth,
+    StageTremoloRate,
+    StageLowpass,
+    StageLowpassEnd,
+    StageResonance,
+    StageHighpass,
+    StageHighpassEnd,
+    StageValueCount,
+};
+
 // What a change reached, as carried by CVoiceModel::changed.
 enum class VoiceChange : int32_t {
     Sound, // anything the renderer reads: a listener playing the mix renders again
@@ -45,7 +66,7 @@ enum class VoiceChange : int32_t {
 float ReadShownNumber(const String& text);
 
 // Everything a voice model holds, as a plain value: what the undo history keeps of a voice
-// (about 200 bytes). Two voices in equal states are saved as the same bytes and sound the same.
+// (about 270 bytes). Two voices in equal states are saved as the same bytes and sound the same.
 struct VoiceState {
     VoiceParams params;  // am/fm/pm follow modulation
     int32_t modulation = FM;
@@ -104,6 +125,24 @@ public:
     // the box its format, as SetSlider(limit) would. The exact project reader (Project.h)
     // sets every value this way.
     void SetTyped(int32_t value, float typed);
+
+    // --- the stages (VoiceStages; all off for a new voice). An index outside StageValue reads
+    // 0 and sets nothing.
+    // The range a stage is clamped to: frequencies 0..20000 Hz, vibrato depth 0..12 and
+    // arpeggio -24..24 semitones, rates 0..50 Hz, times 0..10 s, duties 0.01..0.99, depths and
+    // resonance 0..1.
+    static void GetStageRange(int32_t stage, float& min, float& max);
+    // The value a stage has while off (duty 0.5, every other 0).
+    static float GetStageDefault(int32_t stage);
+    float GetStage(int32_t stage) const;
+    // Clamped to the range; NaN sets the stage's default.
+    void SetStage(int32_t stage, float value);
+    // GlideExponential or GlideLinear; any other shape is exponential.
+    int32_t GetGlide() const { return m_params.stages.glide; }
+    void SetGlide(int32_t shape);
+    bool IsBandLimited() const { return m_params.stages.bandLimited; }
+    void SetBandLimited(bool on);
+    const VoiceStages& GetStages() const { return m_params.stages; }
 
     // --- types, modulation and switches
     int32_t GetWaveType() const { return m_params.wave.type; }

@@ -117,7 +117,8 @@ void RandomEdit(CModelProject& project, CProjectHistory& history, std::mt19937& 
     }
     CVoiceModel& voice = *project.voices[static_cast<size_t>(pick(static_cast<int>(project.voices.size())))];
     const int32_t value = pick(VoiceValueCount);
-    switch (pick(14)) {
+    switch (pick(15)) {
+    case 13: voice.SetStage(pick(StageValueCount), static_cast<float>(pick(4000)) / 100.0f); break;
     case 0:
     case 1:
     case 2: voice.SetSlider(value, static_cast<float>(pick(2400) - 200)); break;

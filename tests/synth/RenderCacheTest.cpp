@@ -61,6 +61,15 @@ public:
         p.envelope.decay = Uniform(0.0f, m_seconds / 4);
         p.envelope.hold = Uniform(0.0f, m_seconds / 4);
         p.envelope.release = Uniform(0.0f, m_seconds / 4);
+        if (Int(3) == 0) { // some stages: they run in sample order, one part per voice
+            p.stages.frequencyEnd = Uniform(0.0f, 2000.0f);
+            p.stages.vibratoDepth = Uniform(0.0f, 2.0f);
+            p.stages.vibratoRate = Uniform(0.0f, 20.0f);
+            p.stages.bandLimited = Int(2) == 0;
+            p.stages.lowpass = Int(2) ? Uniform(0.0f, 20000.0f) : 0.0f;
+            p.stages.resonance = Uniform(0.0f, 1.0f);
+            p.stages.span = Length(p);
+        }
         return p;
     }
 
@@ -78,13 +87,14 @@ public:
         } else {
             MixVoice& v = voices[static_cast<size_t>(Int(static_cast<int>(voices.size())))];
             VoiceParams& p = v.voice.params;
-            switch (Int(4)) {
+            switch (Int(5)) {
+            case 4: p.stages.tremoloDepth = Int(2) ? Uniform(0.0f, 1.0f) : 0.0f; p.stages.tremoloRate = 7.0f; break;
             case 0: p.wave.amplitude = Uniform(0.0f, 3.0f); break;
             case 1: p.wave.frequency = Uniform(0.0f, 2000.0f); break;
             case 2: p.carrier.frequency = Uniform(0.0f, 20.0f); break;
             default: p.wave.type = Int(4); break;
             }
-            v.voice.length = Length(p);
+            v.voice.length = p.stages.span = Length(p);
         }
     }
 
