@@ -96,12 +96,11 @@ void CSceneMain::OnFrame()
     ShowTitle();
     TakeRender();
     // A change is rendered as soon as the render before it is done: edits are heard after
-    // the render's own time, and a drag never queues renders behind each other.
+    // the render's own time, and a drag never queues renders behind each other. It is
+    // rendered while nothing plays too, so that the clip indicator always tells the truth.
     if (m_mixStale && !m_render.IsPending()) {
         m_mixStale = false;
-        CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
-        if (IsPlaying(buffer)) // otherwise heard at the next Play
-            StartRender();
+        StartRender();
     }
 }
 
@@ -125,7 +124,7 @@ void CSceneMain::TakeRender()
         return; // the monitor plays; the mix waits for the next Play
     CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
     if (!IsPlaying(buffer))
-        return; // stopped meanwhile: heard at the next Play
+        return; // not playing: heard at the next Play
     // The new mix takes the playing one's place from its start, crossfaded by the device.
     if (!m_mix.GetData() || m_mix.GetDataSize() == 0 || !buffer->Replace(&m_mix))
         Play();

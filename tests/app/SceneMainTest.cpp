@@ -3,6 +3,7 @@
 // failed save or open tells the user and leaves alone, and what the buttons show whenever
 // nothing is left to play.
 #include "app/SceneMain.h"
+#include "events/FrameTick.h"
 
 #include "gui/Button.h"
 #include "gui/Edit.h"
@@ -17,11 +18,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -314,6 +317,21 @@ TEST_F(SceneMain, TheGenerateMenuReplacesTheProjectAndShowsTheSeed)
     scene->Generate(SoundCategory::Jump);
     EXPECT_STRNE(seedBox->GetText().CStr(), "not a seed");
     EXPECT_EQ("Jump " + std::string(seedBox->GetText().CStr()), scene->GetProjectNameBox()->GetText().CStr());
+}
+
+// Every change is rendered, playing or not, so the indicator always says whether the mix clips.
+TEST_F(SceneMain, TheClipIndicatorFollowsEditsWhileNothingPlays)
+{
+    CGUI* indicator = scene->GetGUI().FindElement("clipIndicator");
+    ASSERT_NE(indicator, nullptr);
+    for (const auto& [amplitude, clips] : {std::pair{400.0f, true}, {50.0f, false}}) {
+        scene->GetVoices()[0]->SetSlider(ValueAmplitude, amplitude); // 4 clips, 0.5 does not
+        for (int i = 0; i < 2000 && (scene->IsRenderPending() || i < 2); ++i) { // 10 s at most
+            GetFrameTick().Emit();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(indicator->IsVisible(), clips) << amplitude;
+    }
 }
 
 TEST_F(SceneMain, MutateNudgesTheVoicesInPlace)
