@@ -334,6 +334,36 @@ TEST_F(UndoAndShortcuts, NoShortcutRunsUnderTheFileDialog)
     EXPECT_EQ(voicesAfter, 1u) << "Add Sound ran under the dialog";
 }
 
+TEST_F(UndoAndShortcuts, CtrlGGeneratesAgainAndCtrlRMutates)
+{
+    std::string first, again;
+    float before = 0, mutated = 0;
+    {
+        Application app;
+        CFrameScript script;
+        CSceneMain& scene = app.GetMainScene();
+        script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
+        script.After(5, [&] { Shortcut('G'); });
+        script.After(2, [&] {
+            first = scene.GetProjectNameBox()->GetText().CStr();
+            scene.Generate(SoundCategory::Hit);
+            Shortcut('G');
+        });
+        script.After(2, [&] {
+            again = scene.GetProjectNameBox()->GetText().CStr();
+            before = scene.GetVoices()[1]->GetShown(ValueFrequency);
+            for (int i = 0; i < 3; ++i) // a nudge may round back to the same hertz
+                Shortcut('R');
+        });
+        script.After(2, [&] { mutated = scene.GetVoices()[1]->GetShown(ValueFrequency); });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_EQ(first.rfind("Random ", 0), 0u) << first;
+    EXPECT_EQ(again.rfind("Hit ", 0), 0u) << again;
+    EXPECT_NE(mutated, before);
+}
+
 // [SECTION] Tooltips
 
 // Reads one pixel of the finished frame (client pixels, y down) when asked, after everything
