@@ -36,6 +36,9 @@ const CategoryWords kCategories[kSoundCategoryCount] = {
     {SoundCategory::Jump, "Jump", {nullptr, nullptr}},
     {SoundCategory::Blip, "Blip", {"select", nullptr}},
     {SoundCategory::Random, "Random", {nullptr, nullptr}},
+    {SoundCategory::Synth, "Synth", {nullptr, nullptr}},
+    {SoundCategory::Tone, "Tone", {nullptr, nullptr}},
+    {SoundCategory::Click, "Click", {nullptr, nullptr}},
 };
 
 bool SameWord(const char* a, const char* b)
@@ -338,6 +341,51 @@ void Blip(CSynthRandom& r, GeneratedVoices& voices)
     voices.push_back(std::move(voice));
 }
 
+// A note of the tempered scale from A2 (110 Hz) up to octaves above it.
+double Note(CSynthRandom& r, uint32_t octaves) { return 110.0 * std::exp2(r.Below(12 * octaves) / 12.0); }
+
+// A held note, sawtooth or square, through a resonant low-pass that opens as it sounds, with
+// a slow, slight vibrato; half the time doubled a few cents sharp.
+void Synth(CSynthRandom& r, GeneratedVoices& voices)
+{
+    const double note = Note(r, 3);
+    Stages e = Shaped(r, {0.05, 0.2}, {0.2, 0.6}, {0.2, 0.5});
+    e.attack = Quantised(r.Uniform(0.01, 0.1));
+    const int32_t shape = r.Chance(0.6) ? Sawtooth : Square;
+    const double open[2] = {r.Uniform(400.0, 1200.0), r.Uniform(2500.0, 6000.0)};
+    const double resonance = r.Uniform(0.3, 0.7), depth = r.Uniform(0.1, 0.3);
+    const uint32_t count = r.Chance(0.5) ? 2 : 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        auto voice = ToneVoice(r, shape, note * (i == 0 ? 1.0 : 1.004), e);
+        SetStage(*voice, StageLowpass, open[0]);
+        SetStage(*voice, StageLowpassEnd, open[1]);
+        SetStage(*voice, StageResonance, resonance);
+        SetStage(*voice, StageVibratoDepth, depth);
+        SetStage(*voice, StageVibratoRate, 5.0);
+        voices.push_back(std::move(voice));
+    }
+}
+
+// A plain sine or triangle note of 0.3 to 1.3 s with soft edges.
+void Tone(CSynthRandom& r, GeneratedVoices& voices)
+{
+    const double note = Note(r, 3) * 2.0; // 220 to 1661 Hz
+    Stages e = Shaped(r, {0.05, 0.1}, {0.2, 0.8}, {0.05, 0.3});
+    e.attack = Quantised(r.Uniform(0.01, 0.05));
+    const int32_t shape = r.Chance(0.7) ? Sine : Triangle;
+    voices.push_back(ToneVoice(r, shape, note, e));
+}
+
+// A tick of 0.055 to 0.075 s: hiss through a high-pass at 1.5 to 5 kHz, cut short.
+void Click(CSynthRandom& r, GeneratedVoices& voices)
+{
+    Stages e = Shaped(r, {0.01, 0.01}, {0.01, 0.02}, {0.035, 0.045});
+    e.sustain = 0.3;
+    auto voice = HissVoice(r, e, 1.0);
+    SetStage(*voice, StageHighpass, r.Uniform(1500.0, 5000.0));
+    voices.push_back(std::move(voice));
+}
+
 // Each of the stages, on by chance, within bounds that keep the voice audible and tame
 // (resonance at most 0.5).
 void RandomStages(CSynthRandom& r, CVoiceModel& voice, double frequency, double length)
@@ -435,6 +483,9 @@ GeneratedVoices GenerateVoices(SoundCategory category, uint32_t seed)
     case SoundCategory::Jump: Jump(random, voices); break;
     case SoundCategory::Blip: Blip(random, voices); break;
     case SoundCategory::Random: RandomSound(random, voices); break;
+    case SoundCategory::Synth: Synth(random, voices); break;
+    case SoundCategory::Tone: Tone(random, voices); break;
+    case SoundCategory::Click: Click(random, voices); break;
     }
     return voices;
 }

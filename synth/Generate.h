@@ -25,8 +25,11 @@ enum class SoundCategory : int32_t {
     Jump,
     Blip,       // blip, select
     Random,
+    Synth,      // a held note through an opening filter
+    Tone,       // a plain note
+    Click,      // a tick of high-passed noise
 };
-constexpr int32_t kSoundCategoryCount = 8;
+constexpr int32_t kSoundCategoryCount = 11;
 
 // The category's name as the menu and the project name show it ("Coin", "Laser", "Power-up").
 const char* CategoryName(SoundCategory category);
