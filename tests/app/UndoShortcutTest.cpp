@@ -334,33 +334,6 @@ TEST_F(UndoAndShortcuts, NoShortcutRunsUnderTheFileDialog)
     EXPECT_EQ(voicesAfter, 1u) << "Add Sound ran under the dialog";
 }
 
-TEST_F(UndoAndShortcuts, CtrlGGeneratesAndCtrlRMutates)
-{
-    std::string name;
-    std::vector<float> before, after;
-    {
-        Application app;
-        CFrameScript script;
-        CSceneMain& scene = app.GetMainScene();
-        const auto positions = [&](std::vector<float>& into) {
-            for (int32_t value = 0; value < VoiceValueCount; ++value)
-                into.push_back(scene.GetVoices()[0]->GetPosition(value));
-        };
-        script.Until(300, [&] { return scene.GetProjectNameBox() && !scene.GetPanels().empty(); }); // the scene is up
-        script.After(5, [&] { Shortcut('G'); });
-        script.After(2, [&] {
-            name = scene.GetProjectNameBox()->GetText().CStr();
-            positions(before);
-            Shortcut('R');
-        });
-        script.After(2, [&] { positions(after); });
-        app.Run(0, nullptr);
-        EXPECT_TRUE(script.Finished());
-    }
-    EXPECT_EQ(name.rfind("Random ", 0), 0u) << name;
-    EXPECT_NE(after, before);
-}
-
 // [SECTION] Tooltips
 
 // Reads one pixel of the finished frame (client pixels, y down) when asked, after everything

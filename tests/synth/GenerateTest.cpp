@@ -148,7 +148,6 @@ double Brightness(const std::vector<double>& x, size_t from, size_t to)
     return change / all;
 }
 
-
 TEST(Generate, ALaserFallsAndAJumpRises)
 {
     for (uint32_t seed : kSeeds) {
@@ -191,10 +190,8 @@ TEST(Generate, EachCategorySoundsLikeItsName)
          }},
         {SoundCategory::Jump, [](const GeneratedVoices&, Sound x, double end) {
              EXPECT_GT(PitchAt(x, end - 0.03), 1.4 * PitchAt(x, 0.015));
-             EXPECT_GT(PitchAt(x, end / 2.0), PitchAt(x, 0.015));
          }},
-        {SoundCategory::Explosion, [](const GeneratedVoices&, Sound x, double) {
-             EXPECT_GT(Breadth(Quarter(x, 0)), 0.2) << "noise";
+        {SoundCategory::Explosion, [](const GeneratedVoices&, Sound x, double) { // noise: AnExplosionIsBroadAndDecays
              EXPECT_LT(Brightness(x, x.size() * 3 / 4, x.size()), 0.25 * Brightness(x, 0, 2048)) << "the low-pass closes";
          }},
         {SoundCategory::Hit, [](const GeneratedVoices& voices, Sound, double end) {
@@ -276,7 +273,7 @@ TEST(Generate, NamesAndCategoryWords)
         {"coin", SoundCategory::Pickup},     {"PICKUP", SoundCategory::Pickup},    {"shoot", SoundCategory::Laser},
         {"Explosion", SoundCategory::Explosion}, {"powerup", SoundCategory::PowerUp}, {"power-up", SoundCategory::PowerUp},
         {"hurt", SoundCategory::Hit},        {"jump", SoundCategory::Jump},        {"select", SoundCategory::Blip},
-        {"random", SoundCategory::Random}};
+        {"random", SoundCategory::Random},   {"SYNTH", SoundCategory::Synth},      {"tone", SoundCategory::Tone},      {"Click", SoundCategory::Click}};
     for (const auto& [word, expected] : words) {
         ASSERT_TRUE(ParseCategory(word, category)) << word;
         EXPECT_EQ(category, expected) << word;
