@@ -159,7 +159,6 @@ std::unique_ptr<CVoiceModel> MakeVoice(CSynthRandom& random, const Oscillator& m
     return voice;
 }
 
-
 // A stage as a saved project holds it tidily: frequencies in whole hertz, the rest in
 // hundredths.
 void SetStage(CVoiceModel& voice, int32_t stage, double value)
@@ -172,7 +171,7 @@ void SetStage(CVoiceModel& voice, int32_t stage, double value)
 // A frequency drawn evenly in musical steps between lo and hi hertz.
 double Pitch(CSynthRandom& r, double lo, double hi) { return std::exp(r.Uniform(std::log(lo), std::log(hi))); }
 
-// A band-limited voice of the shape: a square starts at duty (the rest ignore it).
+// A band-limited voice of the shape: a square holds duty (until a caller sets a DutyEnd).
 std::unique_ptr<CVoiceModel> ToneVoice(CSynthRandom& r, int32_t shape, double frequency, const Stages& e,
                                        double duty = 0.5)
 {
@@ -182,8 +181,10 @@ std::unique_ptr<CVoiceModel> ToneVoice(CSynthRandom& r, int32_t shape, double fr
     main.frequency = frequency;
     auto voice = MakeVoice(r, main, e);
     voice->SetBandLimited(true);
-    if (shape == Square)
+    if (shape == Square) {
         SetStage(*voice, StageDuty, duty);
+        SetStage(*voice, StageDutyEnd, duty);
+    }
     return voice;
 }
 
