@@ -252,6 +252,8 @@ void Application::OnKey(CInputMap& event)
             m_main.Press("btnAddSound");
         break;
     case 'M': m_main.Press("btnMic"); break;
+    case 'G': m_main.GenerateAgain(); break;
+    case 'R': m_main.Mutate(); break;
     case 'Q': PlatformPushQuit(); break;
     default: break;
     }

@@ -44,7 +44,8 @@ public:
     // The shortcuts, from the keys nothing else used (GetShortcutSignal): Space Play or Stop,
     // Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo, Ctrl+N New, Ctrl+O Open, Ctrl+S Save,
     // Ctrl+Shift+S Save As, Ctrl+E Export Sound, Ctrl+Shift+A and Insert Add Sound, Ctrl+M
-    // Mic, Ctrl+Q quit (after the question about unsaved work).
+    // Mic, Ctrl+G generate again (the last category, a new seed), Ctrl+R Mutate, Ctrl+Q quit
+    // (after the question about unsaved work).
     // Commands go through their buttons: one that is disabled or missing does nothing.
     void OnKey(CInputMap& event);
 

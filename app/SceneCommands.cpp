@@ -65,7 +65,9 @@ void CSceneMain::Generate(SoundCategory category)
     m_seedTyped = false;
     if (m_editSeed)
         m_editSeed->SetText(String::Format("%u", seed));
-    ReplaceProject(GenerateVoices(category, seed), GeneratedName(category, seed));
+    GeneratedVoices voices = GenerateVoices(category, seed);
+    const MixMaster master = GeneratedMaster(voices);
+    ReplaceProject(std::move(voices), GeneratedName(category, seed), master);
     // A new sound, saved nowhere yet: Save must not put it over the file of the last project.
     m_projectPath.Clear();
     m_forceModified = false;
@@ -73,6 +75,13 @@ void CSceneMain::Generate(SoundCategory category)
     m_generatedName = m_history.Get().GetMirrorName();
     m_generatedMaster = m_history.Get().GetMirrorMaster();
     m_hasGenerated = true;
+    m_lastCategory = category;
+    PlayResult();
+}
+
+void CSceneMain::GenerateAgain()
+{
+    Generate(m_lastCategory);
 }
 
 void CSceneMain::Mutate()
@@ -82,6 +91,13 @@ void CSceneMain::Mutate()
         MutateVoices(m_voices, GetRandom().Next());
     }
     m_history.ProjectReplaced(); // every voice's nudge is one step
+    PlayResult();
+}
+
+void CSceneMain::PlayResult()
+{
+    if (!m_btnPlay || m_btnPlay->IsEnabled())
+        Play();
 }
 
 // [SECTION] Files

@@ -78,10 +78,17 @@ public:
     // the seed box since the last generation, or else a fresh seed, which the box then shows;
     // the project is named after both ("Laser 1234"). It asks about unsaved changes only when
     // the user edited the project since it was opened, saved, made new or generated: trying
-    // seed after seed stays one click each.
+    // seed after seed stays one click each. The project's master is the sound's
+    // (GeneratedMaster: its level and the 2 ms fade), and the sound plays at once (PlayResult).
     void Generate(SoundCategory category);
-    // Nudges every value of every voice a little (MutateVoices, a fresh seed each time).
+    // Ctrl+G: Generate again in the last category generated (Random before any).
+    void GenerateAgain();
+    // Nudges every value of every voice a little (MutateVoices, a fresh seed each time), then
+    // plays the result (PlayResult).
     void Mutate();
+    // Generate's and Mutate's Play: skipped while Play is disabled (the microphone is
+    // monitored), so the sound is there to hear once monitoring ends.
+    void PlayResult();
     // Undo and redo of the last change to the project (values, switches, the name, Add
     // Sound, close, New, Open); the sound is rendered again as after any edit.
     void Undo();
@@ -318,6 +325,7 @@ private:
     MixMaster m_master = NewProjectMaster();
     uint32_t m_exportRate = kMixRate;
     bool m_hasGenerated = false;
+    SoundCategory m_lastCategory = SoundCategory::Random; // what Ctrl+G generates
     bool m_forceModified = false; // recovered work counts as modified until saved
     mutable uint64_t m_modifiedRevision = UINT64_MAX; // the history revision m_modified is for
     mutable bool m_modified = false;

@@ -1,16 +1,16 @@
 // Index: [SECTION] Names and random numbers  [SECTION] Setting a voice  [SECTION] Categories
-//        [SECTION] Mutate
+//        [SECTION] The level  [SECTION] Mutate
 //
-// How the pitch sweeps work. With frequency modulation the voice evaluates its main
-// oscillator with the frequency f(t) = f0 + 100·c(t) in sin(2π·(t + phase)·f(t)), so the pitch
-// heard is the rate of (t + phase)·f(t): f(t) + (t + phase)·f'(t). A sawtooth carrier of
-// amplitude A and frequency fc rises linearly (f' = 200·A·fc) through one ramp of 1 / fc
-// seconds; started near the bottom of a ramp (s0 = -0.96) with the main phase at 0, the heard
-// pitch is P(t) = f0 + 100·(O + A·s0) + 400·A·fc·t, a straight line that rises at 400·A·fc Hz
-// per second. A positive start rises (a jump). A negative start is heard as its size, which
-// then falls toward 0 (a laser): P0 = -100·(O + A·s0), at most 100 + 96·A Hz with f0 = 0 and
-// O = -1. A square carrier instead holds f(t) at f0 + 100·(O ± A), two notes (a coin).
+// The categories are built on the main oscillator's stages (VoiceStages.h): a glide makes a
+// laser fall and a jump or a power-up rise, an arpeggio steps a coin up without a click, a
+// vibrato wobbles a power-up, a closing low-pass darkens an explosion's noise. The pitch
+// sweeps are integrated in closed form, so they never jump or drift; the square, sawtooth and
+// triangle are band-limited, so a high laser does not alias. Noise meant as hiss is a Noise
+// oscillator typed above the slider's range (a new value at nearly every sample).
 #include "synth/Generate.h"
+
+#include "synth/Master.h"
+#include "synth/Project.h"
 
 #include <algorithm>
 #include <cctype>
@@ -36,6 +36,9 @@ const CategoryWords kCategories[kSoundCategoryCount] = {
     {SoundCategory::Jump, "Jump", {nullptr, nullptr}},
     {SoundCategory::Blip, "Blip", {"select", nullptr}},
     {SoundCategory::Random, "Random", {nullptr, nullptr}},
+    {SoundCategory::Synth, "Synth", {nullptr, nullptr}},
+    {SoundCategory::Tone, "Tone", {nullptr, nullptr}},
+    {SoundCategory::Click, "Click", {nullptr, nullptr}},
 };
 
 bool SameWord(const char* a, const char* b)
@@ -122,7 +125,13 @@ void SetOscillator(CVoiceModel& voice, bool carrier, const Oscillator& o, double
         voice.SetWaveType(o.type);
     voice.SetSlider(base + 0, Hundredths(o.amplitude));
     voice.SetSlider(base + 1, Hundredths(o.offset));
-    voice.SetSlider(base + 2, Hertz(o.frequency));
+    // Above the slider's range only a typed number holds a frequency (hiss, a high laser).
+    float low, high;
+    CVoiceModel::GetRange(base + 2, low, high);
+    if (Hertz(o.frequency) > high)
+        voice.SetTyped(base + 2, Hertz(o.frequency));
+    else
+        voice.SetSlider(base + 2, Hertz(o.frequency));
     voice.SetSlider(base + 3, Hundredths(period));
     voice.SetSlider(base + 4, Hundredths(o.phase));
 }
@@ -150,221 +159,274 @@ std::unique_ptr<CVoiceModel> MakeVoice(CSynthRandom& random, const Oscillator& m
     return voice;
 }
 
-// A percussive envelope of about length seconds: no attack, a short fall to the sustain level,
-// a hold, then the release takes the rest (at least 0.02 s).
-Stages Percussive(CSynthRandom& r, double length, double holdShare)
+// A stage as a saved project holds it tidily: frequencies in whole hertz, the rest in
+// hundredths.
+void SetStage(CVoiceModel& voice, int32_t stage, double value)
 {
-    Stages e;
-    e.decay = Quantised(r.Uniform(0.01, 0.05));
-    e.sustain = r.Uniform(0.5, 0.85);
-    e.hold = Quantised(length * holdShare);
-    e.release = std::max(0.02, Quantised(length - e.decay - e.hold));
-    return e;
+    const bool hertz = stage == StageFrequencyEnd || stage == StageLowpass || stage == StageLowpassEnd ||
+                       stage == StageHighpass || stage == StageHighpassEnd;
+    voice.SetStage(stage, hertz ? Hertz(value) : static_cast<float>(Quantised(value)));
 }
 
-// The sawtooth carrier that sweeps a main oscillator as described at the top: one ramp,
-// started at s0 = -0.96 (phase 0.52 s at 1 Hz).
-constexpr double kRampStart = -0.96;
+// A frequency drawn evenly in musical steps between lo and hi hertz.
+double Pitch(CSynthRandom& r, double lo, double hi) { return std::exp(r.Uniform(std::log(lo), std::log(hi))); }
 
-Oscillator SweepCarrier(double amplitude, double offset)
+// A band-limited voice of the shape: a square holds duty (until a caller sets a DutyEnd).
+std::unique_ptr<CVoiceModel> ToneVoice(CSynthRandom& r, int32_t shape, double frequency, const Stages& e,
+                                       double duty = 0.5)
 {
-    Oscillator c;
-    c.type = Sawtooth;
-    c.amplitude = Quantised(amplitude);
-    c.offset = Quantised(offset);
-    c.frequency = 1.0;
-    c.phase = 0.52;
-    return c;
+    Oscillator main;
+    main.type = shape;
+    main.amplitude = r.Uniform(0.5, 0.8);
+    main.frequency = frequency;
+    auto voice = MakeVoice(r, main, e);
+    voice->SetBandLimited(true);
+    if (shape == Square) {
+        SetStage(*voice, StageDuty, duty);
+        SetStage(*voice, StageDutyEnd, duty);
+    }
+    return voice;
+}
+
+// Hiss: a Noise oscillator far above the slider's range, so that the held values change at
+// nearly every sample and the low-pass alone shapes the colour.
+std::unique_ptr<CVoiceModel> HissVoice(CSynthRandom& r, const Stages& e, double amplitude)
+{
+    Oscillator main;
+    main.type = Noise;
+    main.amplitude = amplitude;
+    main.frequency = Hertz(r.Uniform(30000.0, 44000.0));
+    return MakeVoice(r, main, e);
+}
+
+// A tone's envelope: no attack, a fall to a sustain level of 0.6 to 0.9, held, released;
+// each time drawn from its [lo, hi) pair in that order. (One draw per statement: the order in
+// which a call's arguments are evaluated is the compiler's, and the sound must not be.)
+Stages Shaped(CSynthRandom& r, const double (&decay)[2], const double (&hold)[2], const double (&release)[2])
+{
+    Stages e;
+    e.decay = Quantised(r.Uniform(decay[0], decay[1]));
+    e.sustain = r.Uniform(0.6, 0.9);
+    e.hold = Quantised(r.Uniform(hold[0], hold[1]));
+    e.release = Quantised(r.Uniform(release[0], release[1]));
+    return e;
 }
 
 // [SECTION] Categories
 
-// A short bright tone that steps up a musical interval: a square carrier holds the first,
-// lower note for first seconds and the second for the rest of the sound.
+// A bright tone that steps up a musical interval once (an arpeggio at 0.05 to 0.1 s): the
+// phase carries on through the step, so there is no click.
 void Pickup(CSynthRandom& r, GeneratedVoices& voices)
 {
-    const double ratios[4] = {1.25, 4.0 / 3.0, 1.5, 2.0};
-    const double low = r.Uniform(600.0, 1100.0);
-    const double step = std::min(800.0, low * (ratios[r.Below(4)] - 1.0));
-    Oscillator carrier;
-    carrier.type = Square;
-    carrier.amplitude = Quantised(step / 200.0);
-    carrier.frequency = 1.0;
-    const double first = Quantised(r.Uniform(0.04, 0.09));
-    carrier.phase = 1.0 - first;
-    Oscillator main;
-    main.type = r.Chance(0.75) ? Square : Sine;
-    main.amplitude = r.Uniform(0.5, 0.8);
-    main.frequency = low + 100.0 * carrier.amplitude;
-    Stages e;
-    e.decay = Quantised(r.Uniform(0.01, 0.04));
-    e.sustain = r.Uniform(0.55, 0.85);
-    e.hold = std::max(0.0, Quantised(first + r.Uniform(0.02, 0.1) - e.decay));
-    e.release = r.Uniform(0.08, 0.3);
-    voices.push_back(MakeVoice(r, main, e, &carrier));
+    const double intervals[4] = {4.0, 5.0, 7.0, 12.0};
+    const double low = Pitch(r, 600.0, 1200.0);
+    const double interval = intervals[r.Below(4)];
+    const double step = Quantised(r.Uniform(0.05, 0.1));
+    Stages e = Shaped(r, {0.01, 0.03}, {0.03, 0.1}, {0.1, 0.3});
+    e.hold = std::max(0.0, Quantised(e.hold + step - e.decay)); // the step falls inside the hold
+    const int32_t shape = r.Chance(0.7) ? Square : Sine;
+    const double duty = r.Chance(0.5) ? 0.5 : 0.25;
+    auto voice = ToneVoice(r, shape, low, e, duty);
+    SetStage(*voice, StageArpeggio, interval);
+    SetStage(*voice, StageArpeggioTime, step);
+    voices.push_back(std::move(voice));
 }
 
-// A falling buzz: a sawtooth carrier sweeps the main oscillator's pitch down from a few
-// hundred hertz; the second voice, when there is one, plays the same sweep in another shape.
+// A falling buzz: from 700 to 2500 Hz down 2.5 to 3.5 octaves over its 0.15 to 0.38 s, a
+// square's duty narrowing as it goes.
 void Laser(CSynthRandom& r, GeneratedVoices& voices)
 {
-    const double a = Quantised(r.Uniform(2.5, 4.0));
-    const double o = Quantised(r.Uniform(-1.0, -0.6));
-    const double start = -100.0 * (o + a * kRampStart); // Hz, heard at t = 0
-    const double fall = 400.0 * a;                        // Hz per second
-    const double length = std::clamp(r.Uniform(0.5, 0.9) * 0.8 * start / fall, 0.1, 0.35);
-    const Oscillator carrier = SweepCarrier(a, o);
-    const Stages e = Percussive(r, length, r.Uniform(0.2, 0.5));
-    const int32_t shapes[2] = {Sawtooth, Square};
-    const uint32_t first = r.Below(2);
-    const uint32_t count = r.Chance(0.5) ? 2 : 1;
-    for (uint32_t i = 0; i < count; ++i) {
-        Oscillator main;
-        main.type = shapes[(first + i) % 2];
-        main.amplitude = r.Uniform(0.5, 0.85);
-        main.frequency = 0.0;
-        voices.push_back(MakeVoice(r, main, e, &carrier));
-    }
+    const double start = Pitch(r, 700.0, 2500.0);
+    const double octaves = r.Uniform(2.5, 3.5);
+    const Stages e = Shaped(r, {0.02, 0.05}, {0.05, 0.15}, {0.08, 0.18});
+    const bool square = r.Chance(0.5);
+    auto voice = ToneVoice(r, square ? Square : Sawtooth, start, e);
+    SetStage(*voice, StageFrequencyEnd, start / std::exp2(octaves));
+    if (square)
+        SetStage(*voice, StageDutyEnd, r.Uniform(0.1, 0.3));
+    voices.push_back(std::move(voice));
 }
 
-// A carrier for phase modulation that turns held noise into hiss: its swing moves the noise's
-// step index by dozens of steps per sample, so nearly every sample is a new value.
-Oscillator Scatter(CSynthRandom& r)
-{
-    Oscillator c;
-    c.type = Sine;
-    c.amplitude = Quantised(r.Uniform(0.01, 0.03));
-    c.frequency = Hertz(r.Uniform(300.0, 1200.0));
-    return c;
-}
-
-// Decaying noise: a short blast of hiss over a longer rumble held at 80 to 300 Hz; sometimes a
-// crackle between them, made uneven by a slow carrier.
+// Noise whose low-pass closes from 8-14 kHz down to 150-400 Hz, sometimes crackling (a
+// tremolo), over a deep rumble half the time.
 void Explosion(CSynthRandom& r, GeneratedVoices& voices)
 {
-    Oscillator blast;
-    blast.type = Noise;
-    blast.amplitude = r.Uniform(0.8, 1.0);
-    blast.frequency = r.Uniform(1200.0, 2000.0);
     Stages e;
     e.attack = Quantised(r.Uniform(0.0, 0.02));
-    e.decay = Quantised(r.Uniform(0.05, 0.15));
-    e.sustain = r.Uniform(0.3, 0.5);
-    e.hold = Quantised(r.Uniform(0.05, 0.15));
-    e.release = Quantised(r.Uniform(0.3, 0.6));
-    const Oscillator scatter = Scatter(r);
-    voices.push_back(MakeVoice(r, blast, e, &scatter, PM));
-
-    Oscillator rumble;
-    rumble.type = Noise;
-    rumble.amplitude = r.Uniform(0.4, 0.7);
-    rumble.frequency = r.Uniform(80.0, 300.0);
-    Stages longer;
-    longer.attack = e.attack;
-    longer.decay = Quantised(r.Uniform(0.1, 0.3));
-    longer.sustain = r.Uniform(0.4, 0.7);
-    longer.hold = Quantised(r.Uniform(0.1, 0.3));
-    longer.release = Quantised(r.Uniform(0.4, 0.9));
-    voices.push_back(MakeVoice(r, rumble, longer));
-
+    e.decay = Quantised(r.Uniform(0.1, 0.3));
+    e.sustain = r.Uniform(0.5, 0.7);
+    e.hold = Quantised(r.Uniform(0.2, 0.5));
+    e.release = Quantised(r.Uniform(0.2, 0.5));
+    auto blast = HissVoice(r, e, r.Uniform(0.8, 1.0));
+    SetStage(*blast, StageLowpass, r.Uniform(8000.0, 14000.0));
+    SetStage(*blast, StageLowpassEnd, r.Uniform(150.0, 400.0));
+    SetStage(*blast, StageResonance, r.Uniform(0.0, 0.2));
     if (r.Chance(0.4)) {
-        Oscillator crackle = blast;
-        crackle.frequency = r.Uniform(500.0, 1200.0);
-        Oscillator slow;
-        slow.type = Sine;
-        slow.amplitude = Quantised(r.Uniform(0.5, 2.0));
-        slow.frequency = Hertz(r.Uniform(2.0, 8.0));
-        Stages middle = longer;
-        middle.release = Quantised(r.Uniform(0.2, 0.5));
-        voices.push_back(MakeVoice(r, crackle, middle, &slow));
+        SetStage(*blast, StageTremoloDepth, r.Uniform(0.2, 0.5));
+        SetStage(*blast, StageTremoloRate, r.Uniform(8.0, 25.0));
+    }
+    voices.push_back(std::move(blast));
+    if (r.Chance(0.5)) {
+        Oscillator rumble;
+        rumble.type = Noise;
+        rumble.amplitude = r.Uniform(0.3, 0.6);
+        rumble.frequency = r.Uniform(150.0, 500.0);
+        Stages longer = e;
+        longer.hold = Quantised(e.hold + r.Uniform(0.0, 0.2));
+        auto voice = MakeVoice(r, rumble, longer);
+        SetStage(*voice, StageLowpass, r.Uniform(300.0, 600.0));
+        voices.push_back(std::move(voice));
     }
 }
 
-// A rising arpeggio-sweep: a fast sawtooth carrier restarts the rise several times, each ramp
-// starting higher than the one before (the pitch grows with t·f'); sometimes doubled by a
-// slightly detuned sine.
+// A rise of one to two octaves over 0.3 to 0.9 s with a vibrato of 0.5 to 1.5 semitones.
 void PowerUp(CSynthRandom& r, GeneratedVoices& voices)
 {
-    const double length = r.Uniform(0.3, 0.8);
-    const double fc = Hertz(r.Uniform(4.0, 10.0));
-    const double a = Quantised(std::min(r.Uniform(0.4, 1.2), 1500.0 / (400.0 * fc * length)));
-    Oscillator carrier;
-    carrier.type = Sawtooth;
-    carrier.amplitude = std::max(0.01, a);
-    carrier.frequency = fc;
-    Oscillator main;
-    main.type = r.Chance(0.6) ? Square : Triangle;
-    main.amplitude = r.Uniform(0.5, 0.8);
-    main.frequency = r.Uniform(250.0, 700.0);
-    const Stages e = Percussive(r, length, r.Uniform(0.4, 0.7));
-    voices.push_back(MakeVoice(r, main, e, &carrier));
-    if (r.Chance(0.5)) {
-        Oscillator doubled = main;
-        doubled.type = Sine;
-        doubled.frequency += r.Uniform(2.0, 6.0);
-        voices.push_back(MakeVoice(r, doubled, e, &carrier));
-    }
+    const double start = Pitch(r, 200.0, 500.0);
+    const Stages e = Shaped(r, {0.02, 0.06}, {0.2, 0.5}, {0.1, 0.3});
+    const bool square = r.Chance(0.6);
+    auto voice = ToneVoice(r, square ? Square : Triangle, start, e);
+    SetStage(*voice, StageFrequencyEnd, start * std::exp2(r.Uniform(1.0, 2.0)));
+    SetStage(*voice, StageVibratoDepth, r.Uniform(0.5, 1.5));
+    SetStage(*voice, StageVibratoRate, r.Uniform(6.0, 14.0));
+    if (square)
+        SetStage(*voice, StageDutyEnd, r.Uniform(0.2, 0.5));
+    voices.push_back(std::move(voice));
 }
 
-// A short burst of hiss over a quick falling buzz.
+// A short burst of hiss, darkening, over a buzz that falls one to two octaves.
 void Hit(CSynthRandom& r, GeneratedVoices& voices)
 {
-    const double length = r.Uniform(0.08, 0.22);
-    Oscillator hiss;
-    hiss.type = Noise;
-    hiss.amplitude = r.Uniform(0.6, 0.9);
-    hiss.frequency = r.Uniform(1000.0, 2000.0);
-    const Oscillator scatter = Scatter(r);
-    voices.push_back(MakeVoice(r, hiss, Percussive(r, length, r.Uniform(0.1, 0.3)), &scatter, PM));
-
-    Oscillator buzz;
-    buzz.type = r.Chance(0.5) ? Square : Sawtooth;
-    buzz.amplitude = r.Uniform(0.5, 0.8);
-    const Oscillator carrier = SweepCarrier(r.Uniform(2.5, 4.0), r.Uniform(-1.0, -0.7));
-    voices.push_back(MakeVoice(r, buzz, Percussive(r, length, r.Uniform(0.2, 0.4)), &carrier));
+    const Stages burst = Shaped(r, {0.01, 0.02}, {0.0, 0.02}, {0.03, 0.06});
+    auto hiss = HissVoice(r, burst, 0.8);
+    SetStage(*hiss, StageLowpass, r.Uniform(4000.0, 9000.0));
+    SetStage(*hiss, StageLowpassEnd, r.Uniform(500.0, 1500.0));
+    voices.push_back(std::move(hiss));
+    const double start = Pitch(r, 300.0, 900.0);
+    const Stages e = Shaped(r, {0.02, 0.02}, {0.05, 0.1}, {0.06, 0.12});
+    const int32_t shape = r.Chance(0.5) ? Square : Sawtooth;
+    auto buzz = ToneVoice(r, shape, start, e);
+    SetStage(*buzz, StageFrequencyEnd, start / std::exp2(r.Uniform(1.0, 2.0)));
+    voices.push_back(std::move(buzz));
 }
 
-// A rising sweep from a low note: a slow sawtooth carrier lifts the pitch by 40 % or more.
+// A slide up from a low note by 1.6 to 2.6 times, in equal hertz or equal steps.
 void Jump(CSynthRandom& r, GeneratedVoices& voices)
 {
-    const double start = r.Uniform(140.0, 350.0);
-    const double length = r.Uniform(0.18, 0.4);
-    const double a = Quantised(std::clamp(std::max(r.Uniform(0.6, 2.0), 0.5 * start / (400.0 * length)), 0.01, 4.0));
-    const Oscillator carrier = SweepCarrier(a, 0.0);
-    Oscillator main;
-    main.type = r.Chance(0.7) ? Square : Triangle;
-    main.amplitude = r.Uniform(0.5, 0.8);
-    main.frequency = start - 100.0 * a * kRampStart;
-    voices.push_back(MakeVoice(r, main, Percussive(r, length, r.Uniform(0.3, 0.6)), &carrier));
+    const double start = Pitch(r, 150.0, 400.0);
+    const Stages e = Shaped(r, {0.02, 0.05}, {0.08, 0.2}, {0.08, 0.18});
+    const bool square = r.Chance(0.7);
+    const double duty = r.Uniform(0.25, 0.5);
+    auto voice = ToneVoice(r, square ? Square : Triangle, start, e, duty);
+    SetStage(*voice, StageFrequencyEnd, start * r.Uniform(1.6, 2.6));
+    voice->SetGlide(r.Chance(0.5) ? GlideLinear : GlideExponential);
+    voices.push_back(std::move(voice));
 }
 
-// A very short tone, sometimes stepping up half way through.
+// A tone of at most 0.12 s, sometimes an octave up half way through, sometimes thinned by a
+// high-pass.
 void Blip(CSynthRandom& r, GeneratedVoices& voices)
 {
-    Oscillator main;
-    main.type = r.Chance(0.7) ? Square : Sine;
-    main.amplitude = r.Uniform(0.5, 0.8);
-    main.frequency = r.Uniform(300.0, 1400.0);
-    Stages e;
-    e.decay = Quantised(r.Uniform(0.01, 0.03));
-    e.sustain = r.Uniform(0.5, 0.9);
-    e.hold = Quantised(r.Uniform(0.02, 0.06));
-    e.release = Quantised(r.Uniform(0.02, 0.05));
-    if (r.Chance(0.35)) {
-        Oscillator carrier;
-        carrier.type = Square;
-        carrier.amplitude = Quantised(std::min(4.0, main.frequency * 0.25 / 200.0));
-        carrier.frequency = 1.0;
-        carrier.phase = 1.0 - Quantised(e.decay + e.hold / 2.0);
-        main.frequency += 100.0 * carrier.amplitude;
-        voices.push_back(MakeVoice(r, main, e, &carrier));
-    } else {
-        voices.push_back(MakeVoice(r, main, e));
+    const int32_t shapes[3] = {Square, Sine, Triangle};
+    const double frequency = Pitch(r, 400.0, 1500.0);
+    const Stages e = Shaped(r, {0.01, 0.02}, {0.02, 0.05}, {0.02, 0.05});
+    const int32_t shape = shapes[r.Below(3)];
+    const double duty = r.Chance(0.5) ? 0.5 : 0.25;
+    auto voice = ToneVoice(r, shape, frequency, e, duty);
+    if (r.Chance(0.3)) {
+        SetStage(*voice, StageArpeggio, 12.0);
+        SetStage(*voice, StageArpeggioTime, (e.decay + e.hold) / 2.0);
+    }
+    if (r.Chance(0.3))
+        SetStage(*voice, StageHighpass, frequency / 2.0);
+    voices.push_back(std::move(voice));
+}
+
+// A note of the tempered scale from A2 (110 Hz) up to octaves above it.
+double Note(CSynthRandom& r, uint32_t octaves) { return 110.0 * std::exp2(r.Below(12 * octaves) / 12.0); }
+
+// A held note, sawtooth or square, through a resonant low-pass that opens as it sounds, with
+// a slow, slight vibrato; half the time doubled a few cents sharp.
+void Synth(CSynthRandom& r, GeneratedVoices& voices)
+{
+    const double note = Note(r, 3);
+    Stages e = Shaped(r, {0.05, 0.2}, {0.2, 0.6}, {0.2, 0.5});
+    e.attack = Quantised(r.Uniform(0.01, 0.1));
+    const int32_t shape = r.Chance(0.6) ? Sawtooth : Square;
+    const double open[2] = {r.Uniform(400.0, 1200.0), r.Uniform(2500.0, 6000.0)};
+    const double resonance = r.Uniform(0.3, 0.7), depth = r.Uniform(0.1, 0.3);
+    const uint32_t count = r.Chance(0.5) ? 2 : 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        auto voice = ToneVoice(r, shape, note * (i == 0 ? 1.0 : 1.004), e);
+        SetStage(*voice, StageLowpass, open[0]);
+        SetStage(*voice, StageLowpassEnd, open[1]);
+        SetStage(*voice, StageResonance, resonance);
+        SetStage(*voice, StageVibratoDepth, depth);
+        SetStage(*voice, StageVibratoRate, 5.0);
+        voices.push_back(std::move(voice));
     }
 }
 
-// Anything the voice can do, within bounds that keep it audible and unclipped: every shape,
-// any modulation (AM only as a ring modulator, whose gain stays within 1).
+// A plain sine or triangle note of 0.3 to 1.3 s with soft edges.
+void Tone(CSynthRandom& r, GeneratedVoices& voices)
+{
+    const double note = Note(r, 3) * 2.0; // 220 to 1661 Hz
+    Stages e = Shaped(r, {0.05, 0.1}, {0.2, 0.8}, {0.05, 0.3});
+    e.attack = Quantised(r.Uniform(0.01, 0.05));
+    const int32_t shape = r.Chance(0.7) ? Sine : Triangle;
+    voices.push_back(ToneVoice(r, shape, note, e));
+}
+
+// A tick of 0.055 to 0.075 s: hiss through a high-pass at 1.5 to 5 kHz, cut short.
+void Click(CSynthRandom& r, GeneratedVoices& voices)
+{
+    Stages e = Shaped(r, {0.01, 0.01}, {0.01, 0.02}, {0.035, 0.045});
+    e.sustain = 0.3;
+    auto voice = HissVoice(r, e, 1.0);
+    SetStage(*voice, StageHighpass, r.Uniform(1500.0, 5000.0));
+    voices.push_back(std::move(voice));
+}
+
+// Each of the stages, on by chance, within bounds that keep the voice audible and tame
+// (resonance at most 0.5).
+void RandomStages(CSynthRandom& r, CVoiceModel& voice, double frequency, double length)
+{
+    if (r.Chance(0.3)) {
+        SetStage(voice, StageFrequencyEnd, frequency * std::exp2(r.Uniform(-3.0, 2.0)));
+        voice.SetGlide(static_cast<int32_t>(r.Below(2)));
+    }
+    if (r.Chance(0.25)) {
+        SetStage(voice, StageVibratoDepth, r.Uniform(0.2, 2.0));
+        SetStage(voice, StageVibratoRate, r.Uniform(3.0, 12.0));
+    }
+    if (r.Chance(0.25)) {
+        SetStage(voice, StageArpeggio, static_cast<double>(r.Below(24)) - 12.0);
+        SetStage(voice, StageArpeggioTime, length * r.Uniform(0.1, 0.6));
+    }
+    if (r.Chance(0.15))
+        SetStage(voice, StageRepeat, std::max(0.05, length * r.Uniform(0.2, 0.5)));
+    if (r.Chance(0.5)) {
+        SetStage(voice, StageDuty, r.Uniform(0.1, 0.9));
+        SetStage(voice, StageDutyEnd, r.Uniform(0.1, 0.9));
+    }
+    voice.SetBandLimited(r.Chance(0.6));
+    if (r.Chance(0.2)) {
+        SetStage(voice, StageTremoloDepth, r.Uniform(0.2, 0.8));
+        SetStage(voice, StageTremoloRate, r.Uniform(2.0, 20.0));
+    }
+    if (r.Chance(0.3)) {
+        SetStage(voice, StageLowpass, r.Uniform(500.0, 8000.0));
+        SetStage(voice, StageLowpassEnd, r.Uniform(200.0, 8000.0));
+        SetStage(voice, StageResonance, r.Uniform(0.0, 0.5));
+    }
+    if (r.Chance(0.15)) {
+        SetStage(voice, StageHighpass, r.Uniform(50.0, 400.0));
+        SetStage(voice, StageHighpassEnd, r.Uniform(50.0, 1000.0));
+    }
+}
+
+// Anything the voice can do, within bounds that keep it audible: every shape, any stage, any
+// modulation (AM only as a ring modulator, whose gain stays within 1).
 void RandomSound(CSynthRandom& r, GeneratedVoices& voices)
 {
     const uint32_t count = 1 + r.Below(3);
@@ -372,15 +434,17 @@ void RandomSound(CSynthRandom& r, GeneratedVoices& voices)
         Oscillator main;
         main.type = static_cast<int32_t>(r.Below(5));
         main.amplitude = r.Uniform(0.3, 1.0);
-        main.frequency = std::exp(r.Uniform(std::log(60.0), std::log(1500.0)));
+        main.frequency = Pitch(r, 60.0, 1500.0);
         Stages e;
         e.attack = Quantised(r.Uniform(0.0, 0.1));
         e.decay = Quantised(r.Uniform(0.02, 0.3));
         e.sustain = r.Uniform(0.3, 0.9);
         e.hold = Quantised(r.Uniform(0.0, 0.4));
         e.release = Quantised(r.Uniform(0.03, 0.6));
-        if (!r.Chance(0.5)) {
+        const double length = e.attack + e.decay + e.hold + e.release;
+        if (!r.Chance(0.3)) {
             voices.push_back(MakeVoice(r, main, e));
+            RandomStages(r, *voices.back(), main.frequency, length);
             continue;
         }
         Oscillator carrier;
@@ -420,8 +484,36 @@ GeneratedVoices GenerateVoices(SoundCategory category, uint32_t seed)
     case SoundCategory::Jump: Jump(random, voices); break;
     case SoundCategory::Blip: Blip(random, voices); break;
     case SoundCategory::Random: RandomSound(random, voices); break;
+    case SoundCategory::Synth: Synth(random, voices); break;
+    case SoundCategory::Tone: Tone(random, voices); break;
+    case SoundCategory::Click: Click(random, voices); break;
     }
     return voices;
+}
+
+// [SECTION] The level
+
+MixMaster GeneratedMaster(const GeneratedVoices& voices)
+{
+    MixMaster master = NewProjectMaster();
+    CSound mix;
+    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, nullptr, master);
+    const uint32_t count = mix.GetDataSize() / 2;
+    double sum = 0.0, peak = 0.0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* bytes = mix.GetData() + 2 * i;
+        const double v = static_cast<int16_t>(bytes[0] | (bytes[1] << 8)) / 32767.0;
+        sum += v * v;
+        peak = std::max(peak, std::fabs(v));
+    }
+    if (count == 0 || sum <= 0.0)
+        return master;
+    const double rms = 10.0 * std::log10(sum / count);
+    const double ceiling = kGeneratedPeak - 20.0 * std::log10(peak);
+    const double gain = std::min(kGeneratedLevel - rms, ceiling);
+    // Hundredths of a decibel, rounded down so that the peak stays under its ceiling.
+    master.gain = static_cast<float>(std::floor(gain * 100.0) / 100.0);
+    return ClampMaster(master);
 }
 
 // [SECTION] Mutate
@@ -432,6 +524,13 @@ void MutateVoice(CVoiceModel& voice, CSynthRandom& random)
         float min, max;
         CVoiceModel::GetRange(value, min, max);
         const float position = voice.GetPosition(value);
+        // A frequency typed above the slider's range (hiss) is nudged as typed: the slider
+        // would pull it back into the range.
+        const double shown = voice.GetShown(value);
+        if (CVoiceModel::IsFrequency(value) && shown > max) {
+            voice.SetTyped(value, static_cast<float>(std::round(shown * (1.0 + random.Uniform(-0.06, 0.06)))));
+            continue;
+        }
         const bool relative = CVoiceModel::IsFrequency(value) || value == ValuePeriod || value == ValueCarrierPeriod;
         const double reach = relative ? std::max(1.0, 0.06 * std::fabs(position)) : 0.04 * (max - min);
         const double moved = std::round(position + random.Uniform(-reach, reach));

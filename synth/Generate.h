@@ -8,6 +8,7 @@
 // never from process-wide state.
 #pragma once
 
+#include "synth/Render.h"
 #include "synth/VoiceModel.h"
 #include "util/String.h"
 
@@ -24,8 +25,11 @@ enum class SoundCategory : int32_t {
     Jump,
     Blip,       // blip, select
     Random,
+    Synth,      // a held note through an opening filter
+    Tone,       // a plain note
+    Click,      // a tick of high-passed noise
 };
-constexpr int32_t kSoundCategoryCount = 8;
+constexpr int32_t kSoundCategoryCount = 11;
 
 // The category's name as the menu and the project name show it ("Coin", "Laser", "Power-up").
 const char* CategoryName(SoundCategory category);
@@ -54,13 +58,27 @@ private:
 using GeneratedVoices = std::vector<std::unique_ptr<CVoiceModel>>;
 
 // One to three voices of the category, all enveloped, none muted, each with a seed of its own.
-// Every value is set through a slider at a whole position, so a saved project loads back to
-// the same sound. The sound lasts between 0.05 and 2 s and the mix stays within [-1, 1].
+// Every value sits at a whole slider position (a frequency above the slider's range is a
+// whole number typed) and every stage at whole hertz or hundredths, so a saved project loads
+// back to the same sound. The sound lasts between 0.05 and 2 s; its level is the master's
+// business (GeneratedMaster).
 GeneratedVoices GenerateVoices(SoundCategory category, uint32_t seed);
+
+// The level a generated sound is mixed at: its RMS in dBFS (the whole sound, fades included),
+// unless its peak would then pass kGeneratedPeak dBFS, which caps it.
+constexpr double kGeneratedLevel = -18.0;
+constexpr double kGeneratedPeak = -1.0;
+
+// The master a generated sound's project gets: the new project's 2 ms fade, the voices
+// averaged, no normalisation (it would undo the gain), and the gain, in whole hundredths of a
+// decibel rounded down, that puts the mix rendered at kMixRate at kGeneratedLevel (or its peak
+// at kGeneratedPeak, whichever is quieter). Renders the voices once; a silent mix keeps 0 dB.
+MixMaster GeneratedMaster(const GeneratedVoices& voices);
 
 // Nudges each of the voice's fifteen values by a random amount: a frequency or a period by up
 // to 6 % of itself (at least one step), any other value by up to 4 % of its slider's range,
-// always to a whole slider position inside the range. Types, switches and the seed stay.
+// always to a whole slider position inside the range; a frequency typed above the range is
+// nudged as typed, by up to 6 %. Types, switches, stages and the seed stay.
 void MutateVoice(CVoiceModel& voice, CSynthRandom& random);
 
 // Every voice of a list (any container of pointers to CVoiceModel), one generator for all.

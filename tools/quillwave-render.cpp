@@ -59,8 +59,9 @@ const char kUsage[] =
     "\n"
     "With --generate it writes a generated sound, as the program's Generate menu makes it:\n"
     "CATEGORY is one of coin (or pickup), laser (shoot), explosion, power-up, hit (hurt), jump,\n"
-    "blip (select) or random; the same category and seed always give the same sound (with the\n"
-    "2 ms fade of a new project).\n"
+    "blip (select), synth, tone, click or random; the same category and seed always give the\n"
+    "same sound (with the 2 ms fade of a new project and a gain that brings it to -18 dBFS\n"
+    "RMS).\n"
     "\n"
     "  -o DIR           render every project named into the existing folder DIR\n"
     "  --format FORMAT  wav, flac or ogg: the format whatever the output's ending (with -o, the\n"
@@ -301,7 +302,7 @@ int Generate(const GenerateRequest& request, const char* outputPath, SoundFileFo
             return Fail(messages, String::Format("the project and the sound cannot both be %s", outputPath));
     }
     const GeneratedVoices voices = GenerateVoices(category, request.seed);
-    const MixMaster master = NewProjectMaster();
+    const MixMaster master = GeneratedMaster(voices); // as the program's Generate sets it
     int error = 0;
     if (request.project &&
         !SaveProjectFile(request.project, GeneratedName(category, request.seed), voices, master, &error))

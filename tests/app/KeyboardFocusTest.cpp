@@ -129,14 +129,15 @@ TEST_F(KeyboardFocus, AFocusedSliderButtonSwitchAndMenuTakeTheirKeys)
             EXPECT_EQ(voice.GetPosition(ValueAmplitude), row.amplitude) << row.what;
             EXPECT_EQ(voice.IsMuted(), row.muted) << row.what;
             EXPECT_EQ(scene->GetVoices().size(), row.voices) << row.what;
+            EXPECT_FALSE(scene->IsSounding()) << row.what; // Space on a switch plays nothing
         } else {
             EXPECT_EQ(scene->GetDisplayName().Find("Laser"), 0) << row.what; // the second item
+            EXPECT_TRUE(scene->IsSounding()) << "a generated sound plays at once";
         }
         EXPECT_EQ(generate.IsOpen(), row.menuOpen) << row.what;
         if (row.voices == 2)
             scene->RemoveVoice(scene->GetVoices().back().get());
     }
-    EXPECT_FALSE(scene->IsSounding()); // Space on a switch played nothing
 }
 
 } // namespace

@@ -296,9 +296,9 @@ TEST_F(SceneMain, TheGenerateMenuReplacesTheProjectAndShowsTheSeed)
     const std::string seed = seedBox->GetText().CStr();
     ASSERT_FALSE(seed.empty());
     EXPECT_EQ(std::string(scene->GetProjectNameBox()->GetText().CStr()), "Laser " + seed);
-    EXPECT_FALSE(Playing());
-    ExpectNothingPlaysShown("after Generate");
+    EXPECT_TRUE(Playing()) << "a generated sound plays at once";
     const GeneratedVoices expected = GenerateVoices(SoundCategory::Laser, static_cast<uint32_t>(std::stoul(seed)));
+    EXPECT_EQ(scene->GetMaster(), GeneratedMaster(expected)) << "the level the render tool gives it too";
     ASSERT_EQ(scene->GetVoices().size(), expected.size());
     ASSERT_EQ(scene->GetPanels().size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -336,6 +336,8 @@ TEST_F(SceneMain, TheClipIndicatorFollowsEditsWhileNothingPlays)
 
 TEST_F(SceneMain, MutateNudgesTheVoicesInPlace)
 {
+    scene->GenerateAgain(); // before any Generate: Random
+    EXPECT_EQ(std::string(scene->GetProjectNameBox()->GetText().CStr()).rfind("Random ", 0), 0u);
     scene->Generate(SoundCategory::Blip);
     std::vector<const CVoiceModel*> voices;
     std::vector<float> frequencies;
@@ -355,6 +357,9 @@ TEST_F(SceneMain, MutateNudgesTheVoicesInPlace)
     for (size_t i = 0; i < voices.size(); ++i)
         EXPECT_EQ(scene->GetVoices()[i].get(), voices[i]) << "the same voices, changed";
     EXPECT_EQ(name, scene->GetProjectNameBox()->GetText().CStr());
+    EXPECT_TRUE(Playing()) << "the mutated sound plays at once";
+    scene->GenerateAgain(); // Ctrl+G: the last category, a new seed
+    EXPECT_EQ(std::string(scene->GetProjectNameBox()->GetText().CStr()).rfind("Blip ", 0), 0u);
 }
 
 TEST_F(SceneMain, ButtonsShowNothingPlaysOnceThePlayerIsEmpty)

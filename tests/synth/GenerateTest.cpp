@@ -11,17 +11,19 @@
 #include <cmath>
 #include <complex>
 #include <functional>
+#include <numeric>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-// The mix as Save Sound writes it, as values in [-1, 1].
-std::vector<double> Listen(const GeneratedVoices& voices)
+// The mix as Save Sound writes it, through master, as values in [-1, 1].
+template <class VoiceList>
+std::vector<double> Listen(const VoiceList& voices, const MixMaster& master = MixMaster())
 {
     CSound mix;
-    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits);
+    RenderVoices(voices, mix, kMixChannels, kMixRate, kMixBits, nullptr, master);
     std::vector<double> samples;
     for (uint32_t i = 0; i + 1 < mix.GetDataSize(); i += 2) {
         const int16_t v = static_cast<int16_t>(mix.GetData()[i] | (mix.GetData()[i + 1] << 8));
@@ -111,6 +113,41 @@ double Breadth(const std::vector<double>& x)
 
 constexpr uint32_t kSeeds[] = {1, 2, 3, 42, 1234, 65535, 99999, 4294967295u};
 
+// Pitch at t seconds: the median rate between successive upward zero crossings (interpolated)
+// whose midpoints lie within 5 ms of t; 0 when none do.
+double PitchAt(const std::vector<double>& x, double t)
+{
+    const auto cross = [&](size_t i) { return (static_cast<double>(i) - 1.0 + x[i - 1] / (x[i - 1] - x[i])) / kMixRate; };
+    std::vector<double> rates;
+    for (size_t i = 1, last = 0; i < x.size(); ++i)
+        if (x[i - 1] < 0.0 && x[i] >= 0.0) {
+            if (last && std::fabs((cross(i) + cross(last)) / 2.0 - t) <= 0.005)
+                rates.push_back(1.0 / (cross(i) - cross(last)));
+            last = i;
+        }
+    std::sort(rates.begin(), rates.end());
+    return rates.empty() ? 0.0 : rates[rates.size() / 2];
+}
+
+// The largest change from one value to the next between from and to seconds.
+double Steepest(const std::vector<double>& x, double from, double to)
+{
+    double steepest = 0.0;
+    for (size_t i = std::max<size_t>(1, from * kMixRate); i < x.size() && i < to * kMixRate; ++i)
+        steepest = std::max(steepest, std::fabs(x[i] - x[i - 1]));
+    return steepest;
+}
+
+// How bright values [from, to) are: the energy of their changes over their energy, which
+// weighs each frequency by 4 sin²(π f / rate): it grows as energy moves up the spectrum.
+double Brightness(const std::vector<double>& x, size_t from, size_t to)
+{
+    double change = 0.0, all = 1e-30;
+    for (size_t i = std::max<size_t>(from, 1); i < to; ++i)
+        change += std::pow(x[i] - x[i - 1], 2.0), all += x[i] * x[i];
+    return change / all;
+}
+
 TEST(Generate, ALaserFallsAndAJumpRises)
 {
     for (uint32_t seed : kSeeds) {
@@ -123,12 +160,73 @@ TEST(Generate, ALaserFallsAndAJumpRises)
     }
 }
 
+// Each category as heard, over eight seeds: its pitch path, colour and length, and a level
+// within 3 dB of kGeneratedLevel that starts and ends at silence.
+TEST(Generate, EachCategorySoundsLikeItsName)
+{
+    using Sound = const std::vector<double>&;
+    const std::pair<SoundCategory, std::function<void(const GeneratedVoices&, Sound, double)>> rows[] = {
+        {SoundCategory::Laser, [](const GeneratedVoices&, Sound x, double end) {
+             double start = PitchAt(x, 0.004), lowest = start; // 700-2500 Hz a few ms on
+             for (double t = 0.01; t < std::min(0.4, end - 0.01); t += 0.005)
+                 lowest = PitchAt(x, t) > 0.0 ? std::min(lowest, PitchAt(x, t)) : lowest;
+             EXPECT_TRUE(start >= 600.0 && start <= 2700.0 && lowest <= start / 4.0) << start << " to " << lowest;
+         }},
+        {SoundCategory::Pickup, [](const GeneratedVoices&, Sound x, double end) {
+             const double low = PitchAt(x, 0.015), high = PitchAt(x, end - 0.03), middle = std::sqrt(low * high);
+             std::vector<double> steps; // where the pitch passes from one note to the other
+             for (double t = 0.015; t < end - 0.03; t += 0.002)
+                 if ((PitchAt(x, t) < middle) != (PitchAt(x, t + 0.002) < middle))
+                     steps.push_back(t);
+             ASSERT_TRUE(high > 1.2 * low && steps.size() == 1u) << low << " to " << high << " in " << steps.size();
+             EXPECT_LE(Steepest(x, steps[0] - 0.004, steps[0] + 0.004), 1.2 * Steepest(x, steps[0] + 0.004, steps[0] + 0.03)) << "click";
+         }},
+        {SoundCategory::PowerUp, [](const GeneratedVoices&, Sound x, double end) {
+             double bend = 0.0; // the vibrato: how far the pitch (in semitones) leaves a straight line
+             for (double t = 0.035; t < end - 0.05; t += 0.02)
+                 bend += std::fabs(12.0 * std::log2(PitchAt(x, t - 0.02) * PitchAt(x, t + 0.02) / std::pow(PitchAt(x, t), 2.0)));
+             EXPECT_GT(PitchAt(x, end - 0.03), 1.5 * PitchAt(x, 0.015));
+             EXPECT_GT(bend * 0.02 / (end - 0.085), 0.1);
+         }},
+        {SoundCategory::Jump, [](const GeneratedVoices&, Sound x, double end) {
+             EXPECT_GT(PitchAt(x, end - 0.03), 1.4 * PitchAt(x, 0.015));
+         }},
+        {SoundCategory::Explosion, [](const GeneratedVoices&, Sound x, double) { // noise: AnExplosionIsBroadAndDecays
+             EXPECT_LT(Brightness(x, x.size() * 3 / 4, x.size()), 0.25 * Brightness(x, 0, 2048)) << "the low-pass closes";
+         }},
+        {SoundCategory::Hit, [](const GeneratedVoices& voices, Sound, double end) {
+             ASSERT_EQ(voices.size(), 2u);
+             EXPECT_TRUE(end < 0.3 && voices[0]->GetWaveType() == Noise && voices[0]->GetLength() <= voices[1]->GetLength());
+             const std::vector<double> tone = Listen(std::vector<const CVoice*>{voices[1].get()});
+             EXPECT_LT(PitchAt(tone, end - 0.03), 0.7 * PitchAt(tone, 0.015)) << "a falling tone";
+         }},
+        {SoundCategory::Blip, [](const GeneratedVoices&, Sound, double end) { EXPECT_LT(end, 0.15); }},
+        {SoundCategory::Random, [](const GeneratedVoices&, Sound, double) {}},
+        {SoundCategory::Synth, [](const GeneratedVoices&, Sound x, double) {
+             EXPECT_GT(Brightness(x, x.size() / 2, x.size() * 3 / 4), Brightness(x, 0, x.size() / 5)) << "the filter opens";
+         }},
+        {SoundCategory::Tone, [](const GeneratedVoices&, Sound x, double end) { EXPECT_NEAR(PitchAt(x, end / 2.0), PitchAt(x, 0.05), 1.0); }},
+        {SoundCategory::Click, [](const GeneratedVoices&, Sound, double end) { EXPECT_LT(end, 0.08); }},
+    };
+    for (const auto& [category, check] : rows) {
+        for (uint32_t seed = 1; seed <= 8; ++seed) {
+            SCOPED_TRACE(GeneratedName(category, seed).CStr());
+            const GeneratedVoices voices = GenerateVoices(category, seed);
+            const std::vector<double> x = Listen(voices, GeneratedMaster(voices));
+            ASSERT_FALSE(x.empty());
+            EXPECT_NEAR(10.0 * std::log10(std::inner_product(x.begin(), x.end(), x.begin(), 0.0) / x.size()), kGeneratedLevel, 3.0);
+            EXPECT_TRUE(x.front() == 0.0 && x.back() == 0.0) << "faded";
+            check(voices, x, static_cast<double>(x.size()) / kMixRate);
+        }
+    }
+}
+
 TEST(Generate, AnExplosionIsBroadAndDecays)
 {
     for (uint32_t seed : kSeeds) {
         const std::vector<double> boom = Listen(GenerateVoices(SoundCategory::Explosion, seed));
         const std::vector<double> blip = Listen(GenerateVoices(SoundCategory::Jump, seed));
-        EXPECT_GT(Breadth(boom), 0.2) << seed;
+        EXPECT_GT(Breadth(Quarter(boom, 0)), 0.2) << "broad as it starts; its low-pass then closes, seed " << seed;
         EXPECT_LT(Breadth(blip), 0.1) << "a tone is not broad: the measure tells them apart, seed " << seed;
         EXPECT_LT(Level(Quarter(boom, 3)), 0.5 * Level(Quarter(boom, 0))) << seed;
     }
@@ -143,7 +241,7 @@ TEST(Generate, EverySoundIsAudibleUnclippedAndOfASensibleLength)
             const GeneratedVoices voices = GenerateVoices(category, seed);
             ASSERT_GE(voices.size(), 1u);
             ASSERT_LE(voices.size(), 3u);
-            const std::vector<double> x = Listen(voices);
+            const std::vector<double> x = Listen(voices, GeneratedMaster(voices)); // its level is the master's
             const double seconds = static_cast<double>(x.size()) / kMixRate;
             EXPECT_GE(seconds, 0.05);
             EXPECT_LE(seconds, 2.0);
@@ -175,7 +273,7 @@ TEST(Generate, NamesAndCategoryWords)
         {"coin", SoundCategory::Pickup},     {"PICKUP", SoundCategory::Pickup},    {"shoot", SoundCategory::Laser},
         {"Explosion", SoundCategory::Explosion}, {"powerup", SoundCategory::PowerUp}, {"power-up", SoundCategory::PowerUp},
         {"hurt", SoundCategory::Hit},        {"jump", SoundCategory::Jump},        {"select", SoundCategory::Blip},
-        {"random", SoundCategory::Random}};
+        {"random", SoundCategory::Random},   {"SYNTH", SoundCategory::Synth},      {"tone", SoundCategory::Tone},      {"Click", SoundCategory::Click}};
     for (const auto& [word, expected] : words) {
         ASSERT_TRUE(ParseCategory(word, category)) << word;
         EXPECT_EQ(category, expected) << word;
@@ -231,7 +329,7 @@ TEST(Mutate, NudgesEveryVoiceALittleWithinTheRules)
             moved += now != was;
         }
     }
-    EXPECT_GT(moved, 10) << "most values move";
+    EXPECT_GT(moved, 7 * static_cast<int>(voices.size())) << "most values move";
     const std::vector<double> mutated = Listen(voices);
     EXPECT_NE(mutated, original);
     // Near, not elsewhere: the length and the level stay close.
