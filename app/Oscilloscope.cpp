@@ -216,6 +216,15 @@ void COscilloscope::Setup(const PanelTemplates& t)
         label.SetText(kLetters[i]);
         SetEmission(label, 1.0f, 1.0f, 1.0f, 0.0f);
     }
+    for (CFont& label : m_scaleLabels) {
+        if (t.text)
+            label.Assign(*t.text);
+        label.SetVisible(true);
+        label.SetAlign(2); // right-aligned, from the top
+        label.SetSize(kScaleLabelWidth, 11.0f);
+        label.SetText(String());
+        SetEmission(label, 0.95f, 0.85f, 0.3f, 0.0f);
+    }
     for (CEdit& box : m_boxes) {
         if (t.text) {
             box.SetFont(t.text);
@@ -312,10 +321,12 @@ void COscilloscope::Setup(const PanelTemplates& t)
         place(m_labels[i], screen.GetX() + screen.CGUI::GetWidth() + 3.0f, m_sliders[labelRows[i]].GetY());
     }
 
-    const float screenHeight = m_voiceScreen.CGUI::GetHeight();
-    m_voiceTrace.SetScale(180.0f, -0.5f * screenHeight, 1.0f);
-    m_carrierTrace.SetScale(180.0f, -0.5f * m_carrierScreen.CGUI::GetHeight(), 1.0f);
-    m_envelopeTrace.SetScale(36.0f, -m_envelopeScreen.CGUI::GetHeight(), 1.0f);
+    // The scale labels stand in their screens' top right corners, in front of the traces.
+    for (auto [label, screen] : {std::pair<CFont*, CGUI*>{&m_scaleLabels[0], &m_voiceScreen},
+                                 std::pair<CFont*, CGUI*>{&m_scaleLabels[1], &m_carrierScreen}}) {
+        label->SetPosition(screen->GetX() + screen->CGUI::GetWidth() - kScaleLabelWidth - 1.0f, screen->GetY() + 1.0f);
+        label->SetZ(screen->GetZ() + 2.0f);
+    }
 
     for (CGUI* area : {&m_carrierArea, &m_envelopeArea}) {
         area->CopyFrom(*this);
@@ -337,6 +348,8 @@ void COscilloscope::Setup(const PanelTemplates& t)
         m_labels[i].SetParent(&m_envelopeArea);
     m_carrierScreen.SetParent(&m_carrierArea);
     m_envelopeScreen.SetParent(&m_envelopeArea);
+    m_scaleLabels[0].SetParent(this);
+    m_scaleLabels[1].SetParent(&m_carrierArea);
     for (CCheckBox& box : m_carrierBoxes)
         box.SetParent(&m_carrierArea);
     for (CCheckBox& box : m_modeBoxes)
@@ -483,7 +496,19 @@ void FillOutline(CTrace& trace, const std::vector<OutlineColumn>& columns, doubl
     }
 }
 
+// "±range" (one decimal below 10), empty for a range of 1 or less.
+String ScaleText(double range)
+{
+    return range > 1.0 ? String::Format(range < 9.95 ? "\xC2\xB1%.1f" : "\xC2\xB1%.0f", range) : String();
+}
+
 } // namespace
+
+void COscilloscope::ShowScale(double peak, double& range, CFont& label)
+{
+    range = peak > 1.0 ? peak : 1.0;
+    label.SetText(ScaleText(range));
+}
 
 void COscilloscope::RefreshTraces() const
 {
@@ -491,11 +516,14 @@ void COscilloscope::RefreshTraces() const
         return;
     m_tracesStale = false;
     const VoiceParams voice = m_model->GetParams();
-    FillOutline(m_voiceTrace, OutlineVoice(voice, voice.wave.period, kWaveColumnsPerSecond, kScreenColumns),
-                kWaveColumnsPerSecond);
-    FillOutline(m_carrierTrace,
-                OutlineWave(voice.carrier, voice.carrier.period, kWaveColumnsPerSecond, kScreenColumns),
-                kWaveColumnsPerSecond);
+    const std::vector<OutlineColumn> voiceColumns =
+        OutlineVoice(voice, voice.wave.period, kWaveColumnsPerSecond, kScreenColumns);
+    const std::vector<OutlineColumn> carrierColumns =
+        OutlineWave(voice.carrier, voice.carrier.period, kWaveColumnsPerSecond, kScreenColumns);
+    FillOutline(m_voiceTrace, voiceColumns, kWaveColumnsPerSecond);
+    FillOutline(m_carrierTrace, carrierColumns, kWaveColumnsPerSecond);
+    ShowScale(OutlinePeak(voiceColumns), m_voiceRange, m_scaleLabels[0]);
+    ShowScale(OutlinePeak(carrierColumns), m_carrierRange, m_scaleLabels[1]);
     FillOutline(m_envelopeTrace,
                 OutlineEnvelope(voice.envelope, EnvelopeLength(voice.envelope), kEnvelopeColumnsPerSecond,
                                 kScreenColumns),
@@ -663,11 +691,13 @@ void COscilloscope::DropFocus()
 
 // [SECTION] Drawing
 
-void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
+void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, float pixelsPerSecond, double range)
 {
     const CVector origin = screen.GetAbsolutePosition();
     const float screenHeight = screen.CGUI::GetHeight();
+    const bool clip = range > 0.0;
     const float y = clip ? origin.y + 0.5f * screenHeight : origin.y + screenHeight;
+    trace.SetScale(pixelsPerSecond, clip ? static_cast<float>(-0.5 * screenHeight / range) : -screenHeight, 1.0f);
     trace.SetPosition(origin.x, y, screen.GetZ() + 1.0f);
     if (!clip) {
         trace.Draw();
@@ -690,11 +720,15 @@ void COscilloscope::Render()
     m_envelopeArea.Render();
     for (uint32_t i = 0; i < m_childCount; ++i)
         m_children[i]->Render();
-    RenderTrace(m_voiceTrace, m_voiceScreen, true);
-    if (m_carrierArea.GetVisibleFlag())
-        RenderTrace(m_carrierTrace, m_carrierScreen, true);
+    const float waveScale = static_cast<float>(kWaveColumnsPerSecond);
+    RenderTrace(m_voiceTrace, m_voiceScreen, waveScale, m_voiceRange);
+    m_scaleLabels[0].Render();
+    if (m_carrierArea.GetVisibleFlag()) {
+        RenderTrace(m_carrierTrace, m_carrierScreen, waveScale, m_carrierRange);
+        m_scaleLabels[1].Render();
+    }
     if (m_envelopeArea.GetVisibleFlag())
-        RenderTrace(m_envelopeTrace, m_envelopeScreen, false);
+        RenderTrace(m_envelopeTrace, m_envelopeScreen, static_cast<float>(kEnvelopeColumnsPerSecond), 0.0);
     if (m_clipped)
         PopClip();
 }

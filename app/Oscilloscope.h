@@ -82,7 +82,8 @@ public:
     // columns, the envelope screen 5 s. Each trace is an outline with two points per column
     // (x the column's middle in seconds, y the least and the greatest value over the
     // column's span, app/TraceOutline.h), from t = 0 to the wave's period (the envelope's
-    // length), cut at the screen's right edge.
+    // length), cut at the screen's right edge. A voice or carrier screen shows ±1 from top to
+    // bottom, or ±peak when its trace reaches past 1, with "±peak" in its top right corner.
     static constexpr uint32_t kScreenColumns = 180;
     static constexpr double kWaveColumnsPerSecond = 180.0;
     static constexpr double kEnvelopeColumnsPerSecond = 36.0;
@@ -170,6 +171,10 @@ public:
     const CTrace& VoiceTrace() const { RefreshTraces(); return m_voiceTrace; }
     const CTrace& CarrierTrace() const { RefreshTraces(); return m_carrierTrace; }
     const CTrace& EnvelopeTrace() const { RefreshTraces(); return m_envelopeTrace; }
+    // The scale labels of the voice and the carrier screens: "±peak" (one decimal below 10,
+    // e.g. "±3.5") while the trace reaches past ±1, empty otherwise.
+    const CFont& VoiceScaleLabel() const { RefreshTraces(); return m_scaleLabels[0]; }
+    const CFont& CarrierScaleLabel() const { RefreshTraces(); return m_scaleLabels[1]; }
     CGUI* GetFocusedChild() const { return m_focused; }
     uint32_t GetChildCount() const { return m_childCount; }
     CGUI* GetChild(uint32_t index) const { return index < m_childCount ? m_children[index] : nullptr; }
@@ -199,7 +204,11 @@ private:
     bool OverPanel(int32_t x, int32_t y) const;
     // The first control hit at (x, y); null when none is.
     CGUI* ChildAt(int32_t x, int32_t y) const;
-    void RenderTrace(CTrace& trace, const CGUI& screen, bool clip);
+    // Sets the range the screen shows (±range) and the label's text, from the trace's peak.
+    static void ShowScale(double peak, double& range, CFont& label);
+    // range > 0: the trace centred, ±range filling the screen's height, clipped to it; 0: the
+    // envelope's, 0 at the bottom and 1 at the top, unclipped.
+    void RenderTrace(CTrace& trace, const CGUI& screen, float pixelsPerSecond, double range);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
 
@@ -218,6 +227,9 @@ private:
     // A drawing cache of the model, hence mutable.
     mutable CTrace m_voiceTrace{0}, m_carrierTrace{0}, m_envelopeTrace{0};
     mutable bool m_tracesStale = true;
+    static constexpr float kScaleLabelWidth = 40.0f;
+    mutable double m_voiceRange = 1.0, m_carrierRange = 1.0; // what the screens show: ±range
+    mutable CFont m_scaleLabels[2];                         // voice, carrier; not children
     bool m_clipped = false;
     float m_clip[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // x, y, width, height
     CCheckBox m_loop, m_carrierBox, m_envelopeBox, m_mute;

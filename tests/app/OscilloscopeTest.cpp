@@ -505,3 +505,26 @@ TEST_F(PanelScreen, NothingIsDrawnOutsideTheClip)
 }
 
 } // namespace
+
+// A carrier that stays outside ±1 (a laser's sweep: a ramp from 1.07 up to 2.45, then from
+// -4.45) is drawn scaled to its range, with the range named in the screen's corner.
+TEST_F(PanelScreen, ACarrierBeyondOneIsDrawnScaledWithItsRangeShown)
+{
+    panel.SetCarrierOn(true);
+    panel.SetCarrierType(Sawtooth);
+    panel.Model().SetTyped(ValueCarrierAmplitude, 3.45f);
+    panel.Model().SetTyped(ValueCarrierOffset, -1.0f);
+    panel.Model().SetTyped(ValueCarrierFrequency, 0.3f);
+    panel.Model().SetTyped(ValueCarrierPhase, 1.0f);
+    panel.SetPosition(-2.0f, -COscilloscope::kPanelHeight - panel.Slider(ValueAttack).GetY());
+    Draw();
+    int lit = 0;
+    for (int x = 0; x < GLTestContext::kSide; ++x)
+        for (int y = 0; y < GLTestContext::kSide; ++y)
+            lit += Lit(x, y);
+    EXPECT_GE(lit, 60);
+    const std::string label = panel.CarrierScaleLabel().GetText().CStr();
+    ASSERT_EQ(label.rfind("\xC2\xB1", 0), 0u) << label;
+    EXPECT_NEAR(std::stod(label.substr(2)), 4.45, 0.051) << label;
+    EXPECT_EQ(std::string(panel.VoiceScaleLabel().GetText().CStr()), "");
+}
