@@ -149,6 +149,8 @@ void COscilloscope::Connect()
     SetEmission(m_voiceTrace, 0.85f, 0.85f, 0.85f, 0.0f);
     SetEmission(m_carrierTrace, 0.8f, 0.2f, 0.2f, 0.0f);
     SetEmission(m_envelopeTrace, 0.2f, 0.8f, 0.2f, 0.0f);
+    SetEmission(m_playheadLine, 0.95f, 0.85f, 0.3f, 0.0f);
+    m_playheadLine.SetPoint(1, 0.0f, 1.0f);
 
     m_slots.Connect(m_model->changed, this, &COscilloscope::OnModelChanged);
     for (uint32_t i = 0; i < VoiceValueCount; ++i) {
@@ -530,6 +532,21 @@ void COscilloscope::RefreshTraces() const
                 kEnvelopeColumnsPerSecond);
 }
 
+bool COscilloscope::SetPlayhead(double seconds, bool wrap)
+{
+    const double length = GetLength();
+    if (wrap && length > 0.0 && seconds >= 0.0)
+        seconds = std::fmod(seconds, length);
+    const double screenSeconds = std::max(kScreenColumns / kWaveColumnsPerSecond, kScreenColumns / kEnvelopeColumnsPerSecond);
+    const bool shown = seconds >= 0.0 && seconds < screenSeconds; // false for NaN
+    m_playhead = shown ? seconds : -1.0;
+    const int64_t column = shown ? static_cast<int64_t>(seconds * kWaveColumnsPerSecond) : -1;
+    if (column == m_playheadColumn)
+        return false;
+    m_playheadColumn = column;
+    return true;
+}
+
 // [SECTION] Height and slider
 
 float COscilloscope::GetHeight() const
@@ -708,6 +725,19 @@ void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, float pixelsP
     trace.Draw();
 }
 
+void COscilloscope::RenderPlayhead(const CGUI& screen, float pixelsPerSecond)
+{
+    const float x = static_cast<float>(std::floor(m_playhead * pixelsPerSecond)) + 0.5f;
+    const float width = screen.CGUI::GetWidth(), height = screen.CGUI::GetHeight();
+    if (m_playhead < 0.0 || !(x < width))
+        return;
+    const CVector origin = screen.GetAbsolutePosition();
+    m_playheadLine.SetScale(1.0f, height, 1.0f);
+    m_playheadLine.SetPosition(origin.x + x, origin.y, screen.GetZ() + 1.5f);
+    CClipScope scope(origin.x, origin.y, width, height);
+    m_playheadLine.Draw();
+}
+
 void COscilloscope::Render()
 {
     if (!IsVisible())
@@ -729,6 +759,11 @@ void COscilloscope::Render()
     }
     if (m_envelopeArea.GetVisibleFlag())
         RenderTrace(m_envelopeTrace, m_envelopeScreen, static_cast<float>(kEnvelopeColumnsPerSecond), 0.0);
+    RenderPlayhead(m_voiceScreen, waveScale);
+    if (m_carrierArea.GetVisibleFlag())
+        RenderPlayhead(m_carrierScreen, waveScale);
+    if (m_envelopeArea.GetVisibleFlag())
+        RenderPlayhead(m_envelopeScreen, static_cast<float>(kEnvelopeColumnsPerSecond));
     if (m_clipped)
         PopClip();
 }

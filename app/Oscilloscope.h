@@ -127,6 +127,15 @@ public:
     CVoiceModel& Model() { return *m_model; }
     const CVoiceModel& Model() const { return *m_model; }
 
+    // The playing position: a thin vertical line on each screen at seconds into the voice (on
+    // the envelope's screen at its own pace), wrapped by the voice's length when wrap (a
+    // looping mix) and that length is positive. Hidden for a negative or non-finite time, and
+    // on a screen whose right edge the time lies past. True when the line appears, goes or
+    // moves by a pixel column of the voice's screen: the caller then asks for a redraw.
+    bool SetPlayhead(double seconds, bool wrap);
+    // The playhead's time on the screens in seconds (after wrapping); negative while hidden.
+    double GetPlayhead() const { return m_playhead; }
+
     // --- the model's values and switches, for callers holding the panel
     bool IsMuted() const { return m_model->IsMuted(); }
     float GetLength() const { return m_model->GetLength(); }
@@ -209,6 +218,8 @@ private:
     // range > 0: the trace centred, ±range filling the screen's height, clipped to it; 0: the
     // envelope's, 0 at the bottom and 1 at the top, unclipped.
     void RenderTrace(CTrace& trace, const CGUI& screen, float pixelsPerSecond, double range);
+    // The playhead on screen, at pixelsPerSecond, clipped to it; nothing past its right edge.
+    void RenderPlayhead(const CGUI& screen, float pixelsPerSecond);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
 
@@ -230,6 +241,9 @@ private:
     static constexpr float kScaleLabelWidth = 40.0f;
     mutable double m_voiceRange = 1.0, m_carrierRange = 1.0; // what the screens show: ±range
     mutable CFont m_scaleLabels[2];                         // voice, carrier; not children
+    double m_playhead = -1.0;        // seconds; negative: hidden
+    int64_t m_playheadColumn = -1;   // its column on the voice's screen; -1: hidden
+    CTrace m_playheadLine{2};        // (0, 0) to (0, 1), scaled to a screen's height
     bool m_clipped = false;
     float m_clip[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // x, y, width, height
     CCheckBox m_loop, m_carrierBox, m_envelopeBox, m_mute;

@@ -290,3 +290,11 @@ void CVoiceArea::MinimumWindowSize(const CGUIManager& gui, const CGUI* controlBa
     width = static_cast<int32_t>(std::ceil(std::min(std::max(right + kGap, oneColumn), 16384.0f)));
     height = static_cast<int32_t>(std::ceil(std::clamp(firstRow, 0.0f, 8192.0f) + COscilloscope::kPanelHeight + kGap));
 }
+
+bool CVoiceArea::ShowPlayhead(double seconds, bool wrap)
+{
+    bool moved = false;
+    for (const auto& panel : m_panels)
+        moved = panel->SetPlayhead(seconds, wrap) || moved;
+    return moved;
+}

@@ -56,6 +56,10 @@ public:
     // The rectangle the panels are clipped to (client pixels): x, y, width, height.
     void GetPanelClip(float clip[4]) const;
 
+    // Every panel's playhead at seconds into the mix (COscilloscope::SetPlayhead; negative
+    // hides them). True when one moved on screen.
+    bool ShowPlayhead(double seconds, bool wrap);
+
     // Scrolls by the wheel turns heard since the last call. A turn is only recorded when it
     // happens: it is applied here, after every listener has seen the pointer where it was.
     void ApplyWheel();

@@ -528,3 +528,26 @@ TEST_F(PanelScreen, ACarrierBeyondOneIsDrawnScaledWithItsRangeShown)
     EXPECT_NEAR(std::stod(label.substr(2)), 4.45, 0.051) << label;
     EXPECT_EQ(std::string(panel.VoiceScaleLabel().GetText().CStr()), "");
 }
+
+// The playhead stands at the playing time (wrapped by the 1 s voice in a looping mix), drawn
+// as a one-pixel line, and reports a move only when its column changes: the scene redraws
+// for nothing else.
+TEST_F(PanelScreen, PlayheadFollowsThePlayingTimeAndReportsOnlyPixelMoves)
+{
+    const struct {
+        double seconds;
+        bool wrap;
+        double shown;
+        bool moved;
+    } rows[] = {{0.1, false, 0.1, true},  {0.102, false, 0.102, false}, {1.101, true, 0.101, false},
+                {1.5, false, 1.5, true},  {6.0, false, -1.0, true},     {std::nan(""), false, -1.0, false},
+                {0.1, false, 0.1, true}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(panel.SetPlayhead(row.seconds, row.wrap), row.moved) << row.seconds;
+        EXPECT_NEAR(panel.GetPlayhead(), row.shown, 1e-9) << row.seconds;
+    }
+    panel.SetSlider(ValueAmplitude, 0.0f);
+    Draw();
+    for (int y = 2; y < 38; ++y)
+        ASSERT_TRUE(Lit(18, y) && !Lit(17, y) && !Lit(19, y)) << y; // 0.1 s at 180 columns a second
+}
