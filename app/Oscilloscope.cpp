@@ -139,7 +139,7 @@ void COscilloscope::Connect()
     SetVertexColour(2, 90, 90, 90, 255);
     // The screens are black whatever the light: no emission and no reflected colour.
     constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen}) {
+    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen, &m_scaleBacks[0], &m_scaleBacks[1]}) {
         SetEmission(*screen, 0.0f, 0.0f, 0.0f, 0.0f);
         SetColour(screen->material.diffuse, kBlack);
         SetColour(screen->material.ambient, kBlack);
@@ -149,7 +149,7 @@ void COscilloscope::Connect()
     SetEmission(m_voiceTrace, 0.85f, 0.85f, 0.85f, 0.0f);
     SetEmission(m_carrierTrace, 0.8f, 0.2f, 0.2f, 0.0f);
     SetEmission(m_envelopeTrace, 0.2f, 0.8f, 0.2f, 0.0f);
-    SetEmission(m_playheadLine, 0.95f, 0.85f, 0.3f, 0.0f);
+    SetEmission(m_playheadLine, 1.0f, 0.55f, 0.0f, 0.0f); // orange: apart from every trace and band
     m_playheadLine.SetPoint(1, 0.0f, 1.0f);
 
     m_slots.Connect(m_model->changed, this, &COscilloscope::OnModelChanged);
@@ -324,10 +324,15 @@ void COscilloscope::Setup(const PanelTemplates& t)
     }
 
     // The scale labels stand in their screens' top right corners, in front of the traces.
-    for (auto [label, screen] : {std::pair<CFont*, CGUI*>{&m_scaleLabels[0], &m_voiceScreen},
-                                 std::pair<CFont*, CGUI*>{&m_scaleLabels[1], &m_carrierScreen}}) {
-        label->SetPosition(screen->GetX() + screen->CGUI::GetWidth() - kScaleLabelWidth - 1.0f, screen->GetY() + 1.0f);
-        label->SetZ(screen->GetZ() + 2.0f);
+    // on black backs of their own, so that a full band does not hide them.
+    const CGUI* scaled[2] = {&m_voiceScreen, &m_carrierScreen};
+    for (int32_t i = 0; i < 2; ++i) {
+        const float right = scaled[i]->GetX() + scaled[i]->CGUI::GetWidth(), top = scaled[i]->GetY();
+        m_scaleBacks[i].SetPosition(right - kScaleBackWidth, top);
+        m_scaleBacks[i].SetSize(kScaleBackWidth, 13.0f);
+        m_scaleBacks[i].SetZ(scaled[i]->GetZ() + 1.75f);
+        m_scaleLabels[i].SetPosition(right - kScaleLabelWidth - 1.0f, top + 1.0f);
+        m_scaleLabels[i].SetZ(scaled[i]->GetZ() + 2.0f);
     }
 
     for (CGUI* area : {&m_carrierArea, &m_envelopeArea}) {
@@ -352,6 +357,8 @@ void COscilloscope::Setup(const PanelTemplates& t)
     m_envelopeScreen.SetParent(&m_envelopeArea);
     m_scaleLabels[0].SetParent(this);
     m_scaleLabels[1].SetParent(&m_carrierArea);
+    m_scaleBacks[0].SetParent(this);
+    m_scaleBacks[1].SetParent(&m_carrierArea);
     for (CCheckBox& box : m_carrierBoxes)
         box.SetParent(&m_carrierArea);
     for (CCheckBox& box : m_modeBoxes)
@@ -725,6 +732,14 @@ void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, float pixelsP
     trace.Draw();
 }
 
+void COscilloscope::RenderScaleLabel(int32_t screen)
+{
+    if (m_scaleLabels[screen].GetText().IsEmpty())
+        return;
+    m_scaleBacks[screen].Render();
+    m_scaleLabels[screen].Render();
+}
+
 void COscilloscope::RenderPlayhead(const CGUI& screen, float pixelsPerSecond)
 {
     const float x = static_cast<float>(std::floor(m_playhead * pixelsPerSecond)) + 0.5f;
@@ -752,10 +767,10 @@ void COscilloscope::Render()
         m_children[i]->Render();
     const float waveScale = static_cast<float>(kWaveColumnsPerSecond);
     RenderTrace(m_voiceTrace, m_voiceScreen, waveScale, m_voiceRange);
-    m_scaleLabels[0].Render();
+    RenderScaleLabel(0);
     if (m_carrierArea.GetVisibleFlag()) {
         RenderTrace(m_carrierTrace, m_carrierScreen, waveScale, m_carrierRange);
-        m_scaleLabels[1].Render();
+        RenderScaleLabel(1);
     }
     if (m_envelopeArea.GetVisibleFlag())
         RenderTrace(m_envelopeTrace, m_envelopeScreen, static_cast<float>(kEnvelopeColumnsPerSecond), 0.0);

@@ -220,6 +220,8 @@ private:
     void RenderTrace(CTrace& trace, const CGUI& screen, float pixelsPerSecond, double range);
     // The playhead on screen, at pixelsPerSecond, clipped to it; nothing past its right edge.
     void RenderPlayhead(const CGUI& screen, float pixelsPerSecond);
+    // The scale label of screen 0 (voice) or 1 (carrier) on its back, when it has a text.
+    void RenderScaleLabel(int32_t screen);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
 
@@ -239,6 +241,8 @@ private:
     mutable CTrace m_voiceTrace{0}, m_carrierTrace{0}, m_envelopeTrace{0};
     mutable bool m_tracesStale = true;
     static constexpr float kScaleLabelWidth = 40.0f;
+    static constexpr float kScaleBackWidth = 28.0f;
+    CGUI m_scaleBacks[2]; // black, behind the scale labels; not children
     mutable double m_voiceRange = 1.0, m_carrierRange = 1.0; // what the screens show: ±range
     mutable CFont m_scaleLabels[2];                         // voice, carrier; not children
     double m_playhead = -1.0;        // seconds; negative: hidden
