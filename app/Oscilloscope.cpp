@@ -372,8 +372,41 @@ void COscilloscope::Setup(const PanelTemplates& t)
         m_sliders[i].SetParent(&m_envelopeArea);
     }
 
+    m_laidOut = true;
+    Widen(m_width - kWidth);
     m_showing = false;
     ShowModel(true);
+}
+
+void COscilloscope::SetWidth(float width)
+{
+    width = width > kWidth ? width : kWidth; // NaN too
+    const float extra = width - m_width;
+    m_width = width;
+    if (m_laidOut)
+        Widen(extra);
+}
+
+void COscilloscope::Widen(float extra)
+{
+    if (extra == 0.0f)
+        return;
+    // Everything right of the screens moves; the screens take the width.
+    const float right = m_voiceScreen.GetX() + m_voiceScreen.CGUI::GetWidth();
+    for (uint32_t i = 0; i < m_childCount; ++i) {
+        CGUI& child = *m_children[i];
+        if (&child == &m_voiceScreen || &child == &m_carrierScreen || &child == &m_envelopeScreen)
+            child.SetSize(child.CGUI::GetWidth() + extra, child.CGUI::GetHeight());
+        else if (child.GetX() >= right)
+            child.SetPosition(child.GetX() + extra, child.GetY());
+    }
+    for (CGUI* corner : {static_cast<CGUI*>(&m_scaleLabels[0]), static_cast<CGUI*>(&m_scaleLabels[1]),
+                         &m_scaleBacks[0], &m_scaleBacks[1]})
+        corner->SetPosition(corner->GetX() + extra, corner->GetY());
+    SetSize(m_width, kPanelHeight);
+    m_carrierArea.SetSize(m_width, kCarrierHeight);
+    m_envelopeArea.SetSize(m_width, kEnvelopeHeight);
+    UpdateTraces();
 }
 
 // [SECTION] Showing the model
@@ -505,6 +538,12 @@ void FillOutline(CTrace& trace, const std::vector<OutlineColumn>& columns, doubl
     }
 }
 
+uint32_t ScreenColumns(const CGUI& screen)
+{
+    const float width = screen.CGUI::GetWidth();
+    return width > COscilloscope::kScreenColumns ? static_cast<uint32_t>(std::min(width, 1.0e5f)) : COscilloscope::kScreenColumns;
+}
+
 // "±range" (one decimal below 10), empty for a range of 1 or less.
 String ScaleText(double range)
 {
@@ -525,18 +564,21 @@ void COscilloscope::RefreshTraces() const
         return;
     m_tracesStale = false;
     const VoiceParams voice = m_model->GetParams();
-    const std::vector<OutlineColumn> voiceColumns =
-        OutlineVoice(voice, voice.wave.period, kWaveColumnsPerSecond, kScreenColumns);
-    const std::vector<OutlineColumn> carrierColumns =
-        OutlineWave(voice.carrier, voice.carrier.period, kWaveColumnsPerSecond, kScreenColumns);
-    FillOutline(m_voiceTrace, voiceColumns, kWaveColumnsPerSecond);
-    FillOutline(m_carrierTrace, carrierColumns, kWaveColumnsPerSecond);
+    const CGUI* screens[3] = {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen};
+    const double lengths[3] = {voice.wave.period, voice.carrier.period, EnvelopeLength(voice.envelope)};
+    uint32_t columns[3];
+    for (int32_t i = 0; i < 3; ++i) {
+        columns[i] = ScreenColumns(*screens[i]);
+        m_span[i] = lengths[i] > 0.0 && std::isfinite(lengths[i]) ? lengths[i] : 0.0;
+        m_pace[i] = m_span[i] > 0.0 ? columns[i] / m_span[i] : kScreenColumns;
+    }
+    const std::vector<OutlineColumn> voiceColumns = OutlineVoice(voice, lengths[0], m_pace[0], columns[0]);
+    const std::vector<OutlineColumn> carrierColumns = OutlineWave(voice.carrier, lengths[1], m_pace[1], columns[1]);
+    FillOutline(m_voiceTrace, voiceColumns, m_pace[0]);
+    FillOutline(m_carrierTrace, carrierColumns, m_pace[1]);
     ShowScale(OutlinePeak(voiceColumns), m_voiceRange, m_scaleLabels[0]);
     ShowScale(OutlinePeak(carrierColumns), m_carrierRange, m_scaleLabels[1]);
-    FillOutline(m_envelopeTrace,
-                OutlineEnvelope(voice.envelope, EnvelopeLength(voice.envelope), kEnvelopeColumnsPerSecond,
-                                kScreenColumns),
-                kEnvelopeColumnsPerSecond);
+    FillOutline(m_envelopeTrace, OutlineEnvelope(voice.envelope, lengths[2], m_pace[2], columns[2]), m_pace[2]);
 }
 
 bool COscilloscope::SetPlayhead(double seconds, bool wrap)
@@ -544,10 +586,15 @@ bool COscilloscope::SetPlayhead(double seconds, bool wrap)
     const double length = GetLength();
     if (wrap && length > 0.0 && seconds >= 0.0)
         seconds = std::fmod(seconds, length);
-    const double screenSeconds = std::max(kScreenColumns / kWaveColumnsPerSecond, kScreenColumns / kEnvelopeColumnsPerSecond);
+    RefreshTraces();
+    double screenSeconds = m_span[0];
+    if (m_carrierArea.GetVisibleFlag())
+        screenSeconds = std::max(screenSeconds, m_span[1]);
+    if (m_envelopeArea.GetVisibleFlag())
+        screenSeconds = std::max(screenSeconds, m_span[2]);
     const bool shown = seconds >= 0.0 && seconds < screenSeconds; // false for NaN
     m_playhead = shown ? seconds : -1.0;
-    const int64_t column = shown ? static_cast<int64_t>(seconds * kWaveColumnsPerSecond) : -1;
+    const int64_t column = shown ? static_cast<int64_t>(std::min(seconds * m_pace[0], 1.0e9)) : -1;
     if (column == m_playheadColumn)
         return false;
     m_playheadColumn = column;
@@ -611,7 +658,7 @@ bool COscilloscope::OverPanel(int32_t x, int32_t y) const
         return false;
     const CVector at = GetAbsolutePosition();
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    return fx >= at.x && fx <= at.x + kWidth && fy >= at.y && fy <= at.y + GetHeight();
+    return fx >= at.x && fx <= at.x + m_width && fy >= at.y && fy <= at.y + GetHeight();
 }
 
 CGUI* COscilloscope::ChildAt(int32_t x, int32_t y) const
@@ -740,11 +787,11 @@ void COscilloscope::RenderScaleLabel(int32_t screen)
     m_scaleLabels[screen].Render();
 }
 
-void COscilloscope::RenderPlayhead(const CGUI& screen, float pixelsPerSecond)
+void COscilloscope::RenderPlayhead(const CGUI& screen, float pixelsPerSecond, double span)
 {
     const float x = static_cast<float>(std::floor(m_playhead * pixelsPerSecond)) + 0.5f;
     const float width = screen.CGUI::GetWidth(), height = screen.CGUI::GetHeight();
-    if (m_playhead < 0.0 || !(x < width))
+    if (m_playhead < 0.0 || !(m_playhead <= span) || !(x < width))
         return;
     const CVector origin = screen.GetAbsolutePosition();
     m_playheadLine.SetScale(1.0f, height, 1.0f);
@@ -765,20 +812,20 @@ void COscilloscope::Render()
     m_envelopeArea.Render();
     for (uint32_t i = 0; i < m_childCount; ++i)
         m_children[i]->Render();
-    const float waveScale = static_cast<float>(kWaveColumnsPerSecond);
-    RenderTrace(m_voiceTrace, m_voiceScreen, waveScale, m_voiceRange);
+    const float pace[3] = {static_cast<float>(m_pace[0]), static_cast<float>(m_pace[1]), static_cast<float>(m_pace[2])};
+    RenderTrace(m_voiceTrace, m_voiceScreen, pace[0], m_voiceRange);
     RenderScaleLabel(0);
     if (m_carrierArea.GetVisibleFlag()) {
-        RenderTrace(m_carrierTrace, m_carrierScreen, waveScale, m_carrierRange);
+        RenderTrace(m_carrierTrace, m_carrierScreen, pace[1], m_carrierRange);
         RenderScaleLabel(1);
     }
     if (m_envelopeArea.GetVisibleFlag())
-        RenderTrace(m_envelopeTrace, m_envelopeScreen, static_cast<float>(kEnvelopeColumnsPerSecond), 0.0);
-    RenderPlayhead(m_voiceScreen, waveScale);
+        RenderTrace(m_envelopeTrace, m_envelopeScreen, pace[2], 0.0);
+    RenderPlayhead(m_voiceScreen, pace[0], m_span[0]);
     if (m_carrierArea.GetVisibleFlag())
-        RenderPlayhead(m_carrierScreen, waveScale);
+        RenderPlayhead(m_carrierScreen, pace[1], m_span[1]);
     if (m_envelopeArea.GetVisibleFlag())
-        RenderPlayhead(m_envelopeScreen, static_cast<float>(kEnvelopeColumnsPerSecond));
+        RenderPlayhead(m_envelopeScreen, pace[2], m_span[2]);
     if (m_clipped)
         PopClip();
 }

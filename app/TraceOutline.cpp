@@ -316,8 +316,9 @@ std::vector<OutlineColumn> RunOutline(const VoiceParams& voice, double length, d
     std::vector<OutlineColumn> columns(OutlineColumnCount(length, columnsPerSecond, maxColumns));
     if (columns.empty())
         return columns;
+    const double most = std::max(double{kOutlineSamplesPerColumn}, std::floor(kOutlineRunValues / columns.size()));
     const uint32_t perColumn = static_cast<uint32_t>(
-        std::clamp(std::ceil(kOutlineRunRate / columnsPerSecond), double{kOutlineSamplesPerColumn}, 1024.0));
+        std::clamp(std::ceil(kOutlineRunRate / columnsPerSecond), double{kOutlineSamplesPerColumn}, std::min(most, 1024.0)));
     const double step = 1.0 / (columnsPerSecond * perColumn);
     const double end = std::min(length, columns.size() / columnsPerSecond);
     CVoiceRun run(voice, step);

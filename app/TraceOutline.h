@@ -22,8 +22,10 @@ struct OutlineColumn {
 // Evenly spaced samples per column (plus its end) where no closed form applies.
 constexpr uint32_t kOutlineSamplesPerColumn = 16;
 // The rate, in values per second, at which a staged voice is run for its outline (at least
-// kOutlineSamplesPerColumn values a column, at most 1024): its cost per second shown.
+// kOutlineSamplesPerColumn values a column, at most 1024, and no more than kOutlineRunValues
+// in all unless the columns' least needs more): its cost is bounded per outline.
 constexpr double kOutlineRunRate = 22050.0;
+constexpr double kOutlineRunValues = 65536.0;
 
 // The columns that cover 0 .. length seconds at columnsPerSecond, the last one possibly
 // partial, at most maxColumns; 0 for a length that is not positive (or not a number).

@@ -27,6 +27,7 @@ public:
     static constexpr float kMinThumb = 24.0f;  // the thumb's least height
     static constexpr float kWheelStep = 48.0f; // pixels per wheel notch (120 units)
     static constexpr float kUnbounded = 1.0e6f; // a side without a window
+    static constexpr float kMaxPanelWidth = 1000.0f; // the widest a panel grows
 
     // Listens to the mouse signal from now on; unbounded, no panels placed yet.
     explicit CVoiceArea(const PanelList& panels);
@@ -39,9 +40,11 @@ public:
     void SetBounds(float top, float firstRow, float width, float height);
     // Stacks the panels in list order down a column from firstRow, 10 apart, and starts the
     // next column when a panel would pass the window's bottom, from x = 10, 10 between
-    // columns, as many columns as fit left of the bar (at least one). Panels left over then
-    // make every column taller, as little as lets them all fit, and the area scrolls. Keeps
-    // the scroll position (clamped) and shows the bar only when there is something to scroll.
+    // columns, as many columns of COscilloscope::kWidth as fit left of the bar (at least one).
+    // Panels left over then make every column taller, as little as lets them all fit, and the
+    // area scrolls. The panels then widen (COscilloscope::SetWidth, at most kMaxPanelWidth) to
+    // share the width left of the bar between the columns used. Keeps the scroll position
+    // (clamped) and shows the bar only when there is something to scroll.
     void Layout();
 
     // Scrolls to offset pixels (clamped to 0 .. GetMaxScroll) and moves the panels.

@@ -111,11 +111,11 @@ TEST_F(Panel, FastVoicesFillTheirScreensWithABandShapedByTheEnvelope)
         EXPECT_NEAR(std::max(trace.PointY(2 * i), trace.PointY(2 * i + 1)), 0.8f, 1e-3f) << i;
     }
     // With the envelope, the band follows the gain: full at the attack's end, half in the
-    // hold, gone after the release. The trace runs over the envelope's 1.1 s, cut at 1 s.
+    // hold, gone after the release. The trace spans the envelope's whole length.
     panel.SetEnvelopeOn(true);
     panel.SetSlider(ValueAttack, 20.0f);
     auto highAt = [&](double t) {
-        const uint32_t i = static_cast<uint32_t>(t * 180.0);
+        const uint32_t i = static_cast<uint32_t>(t * 180.0 / panel.GetLength());
         return std::max(panel.VoiceTrace().PointY(2 * i), panel.VoiceTrace().PointY(2 * i + 1));
     };
     EXPECT_EQ(panel.VoiceTrace().VertexCount(), 360u);
@@ -213,12 +213,12 @@ TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
 {
     Counter changed(panel.changed);
     panel.SetSlider(ValueDecay, 30.0f);
-    // The envelope screen shows 0.9 s at 36 columns a second: 33 columns, the gain from 1
-    // down to the sustain level over the decay.
+    // The envelope screen shows its 0.9 s over its 180 columns: the gain from 1 down to the
+    // sustain level over the decay.
     const CTrace& envelope = panel.EnvelopeTrace();
-    ASSERT_EQ(envelope.VertexCount(), 66u);
+    ASSERT_EQ(envelope.VertexCount(), 360u);
     EXPECT_NEAR(std::max(envelope.PointY(0), envelope.PointY(1)), 1.0f, 1e-6f);
-    EXPECT_NEAR(std::min(envelope.PointY(20), envelope.PointY(21)), 0.5f, 1e-6f); // the hold, 0.3 s in
+    EXPECT_NEAR(std::min(envelope.PointY(120), envelope.PointY(121)), 0.5f, 1e-6f); // the hold, 0.3 s in
     EXPECT_EQ(panel.GetWave().period, 1.0f);
     EXPECT_EQ(changed.count, 0);
 
@@ -529,9 +529,9 @@ TEST_F(PanelScreen, ACarrierBeyondOneIsDrawnScaledWithItsRangeShown)
     EXPECT_EQ(std::string(panel.VoiceScaleLabel().GetText().CStr()), "");
 }
 
-// The playhead stands at the playing time (wrapped by the 1 s voice in a looping mix), drawn
-// as a one-pixel line, and reports a move only when its column changes: the scene redraws
-// for nothing else.
+// The playhead stands at the playing time (wrapped by the 1 s voice in a looping mix, gone
+// past it), drawn as a one-pixel line, and reports a move only when its column changes: the
+// scene redraws for nothing else.
 TEST_F(PanelScreen, PlayheadFollowsThePlayingTimeAndReportsOnlyPixelMoves)
 {
     const struct {
@@ -540,7 +540,7 @@ TEST_F(PanelScreen, PlayheadFollowsThePlayingTimeAndReportsOnlyPixelMoves)
         double shown;
         bool moved;
     } rows[] = {{0.1, false, 0.1, true},  {0.102, false, 0.102, false}, {1.101, true, 0.101, false},
-                {1.5, false, 1.5, true},  {6.0, false, -1.0, true},     {std::nan(""), false, -1.0, false},
+                {0.5, false, 0.5, true},  {6.0, false, -1.0, true},     {std::nan(""), false, -1.0, false},
                 {0.1, false, 0.1, true}};
     for (const auto& row : rows) {
         EXPECT_EQ(panel.SetPlayhead(row.seconds, row.wrap), row.moved) << row.seconds;
