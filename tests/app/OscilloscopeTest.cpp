@@ -551,3 +551,14 @@ TEST_F(PanelScreen, PlayheadFollowsThePlayingTimeAndReportsOnlyPixelMoves)
     for (int y = 2; y < 38; ++y)
         ASSERT_TRUE(Lit(18, y) && !Lit(17, y) && !Lit(19, y)) << y; // 0.1 s at 180 columns a second
 }
+
+// A wider panel gives its screens the width, a column a pixel over the voice's length, and
+// moves its controls with its right edge.
+TEST_F(Panel, AWiderPanelWidensItsScreensAndMovesItsControls)
+{
+    panel.SetWidth(600.0f);
+    EXPECT_EQ(panel.CloseButton().GetX(), 582.0f);
+    EXPECT_EQ(panel.ValueBox(ValueAmplitude).GetX(), 397.0f);
+    ASSERT_EQ(panel.VoiceTrace().VertexCount(), 760u);
+    EXPECT_FLOAT_EQ(panel.VoiceTrace().PointX(758), 379.5f / 380.0f);
+}
