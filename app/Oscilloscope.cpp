@@ -323,8 +323,8 @@ void COscilloscope::Setup(const PanelTemplates& t)
         place(m_labels[i], screen.GetX() + screen.CGUI::GetWidth() + 3.0f, m_sliders[labelRows[i]].GetY());
     }
 
-    // The scale labels stand in their screens' top right corners, in front of the traces.
-    // on black backs of their own, so that a full band does not hide them.
+    // The scale labels stand in their screens' top right corners, in front of the traces, on
+    // black backs of their own, so that a full band does not hide them.
     const CGUI* scaled[2] = {&m_voiceScreen, &m_carrierScreen};
     for (int32_t i = 0; i < 2; ++i) {
         const float right = scaled[i]->GetX() + scaled[i]->CGUI::GetWidth(), top = scaled[i]->GetY();
@@ -380,7 +380,7 @@ void COscilloscope::Setup(const PanelTemplates& t)
 
 void COscilloscope::SetWidth(float width)
 {
-    width = width > kWidth ? width : kWidth; // NaN too
+    width = width > kWidth ? std::min(width, kMaxWidth) : kWidth; // NaN too
     const float extra = width - m_width;
     m_width = width;
     if (m_laidOut)
@@ -538,10 +538,11 @@ void FillOutline(CTrace& trace, const std::vector<OutlineColumn>& columns, doubl
     }
 }
 
+// One column a pixel of the screen's width, at least kScreenColumns.
 uint32_t ScreenColumns(const CGUI& screen)
 {
     const float width = screen.CGUI::GetWidth();
-    return width > COscilloscope::kScreenColumns ? static_cast<uint32_t>(std::min(width, 1.0e5f)) : COscilloscope::kScreenColumns;
+    return width > COscilloscope::kScreenColumns ? static_cast<uint32_t>(width) : COscilloscope::kScreenColumns;
 }
 
 // "±range" (one decimal below 10), empty for a range of 1 or less.
@@ -570,7 +571,8 @@ void COscilloscope::RefreshTraces() const
     for (int32_t i = 0; i < 3; ++i) {
         columns[i] = ScreenColumns(*screens[i]);
         m_span[i] = lengths[i] > 0.0 && std::isfinite(lengths[i]) ? lengths[i] : 0.0;
-        m_pace[i] = m_span[i] > 0.0 ? columns[i] / m_span[i] : kScreenColumns;
+        // A length no one would type (a denormal) must not give a pace a float cannot hold.
+        m_pace[i] = m_span[i] > 0.0 ? std::min(columns[i] / m_span[i], 1.0e12) : kScreenColumns;
     }
     const std::vector<OutlineColumn> voiceColumns = OutlineVoice(voice, lengths[0], m_pace[0], columns[0]);
     const std::vector<OutlineColumn> carrierColumns = OutlineWave(voice.carrier, lengths[1], m_pace[1], columns[1]);

@@ -73,6 +73,7 @@ private:
 class COscilloscope : public CGUI {
 public:
     static constexpr float kWidth = 400.0f;
+    static constexpr float kMaxWidth = 4000.0f;
     static constexpr float kPanelHeight = 90.0f;
     static constexpr float kCarrierHeight = 90.0f;
     static constexpr float kEnvelopeHeight = 76.0f;
@@ -120,7 +121,7 @@ public:
     // there (inside the clip). Elsewhere the panel leaves the wheel alone.
     bool TakesWheelAt(int32_t x, int32_t y) const;
 
-    // The panel's width, at least kWidth (a smaller or NaN width gives kWidth): the screens
+    // The panel's width, kWidth to kMaxWidth (a smaller or NaN width gives kWidth): the screens
     // take what is added and everything right of them moves with its right edge. Any time,
     // before or after Setup; the height does not change, so resized is not emitted.
     void SetWidth(float width);
