@@ -139,7 +139,7 @@ void COscilloscope::Connect()
     SetVertexColour(2, 90, 90, 90, 255);
     // The screens are black whatever the light: no emission and no reflected colour.
     constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen}) {
+    for (CGUI* screen : {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen, &m_scaleBacks[0], &m_scaleBacks[1]}) {
         SetEmission(*screen, 0.0f, 0.0f, 0.0f, 0.0f);
         SetColour(screen->material.diffuse, kBlack);
         SetColour(screen->material.ambient, kBlack);
@@ -149,6 +149,8 @@ void COscilloscope::Connect()
     SetEmission(m_voiceTrace, 0.85f, 0.85f, 0.85f, 0.0f);
     SetEmission(m_carrierTrace, 0.8f, 0.2f, 0.2f, 0.0f);
     SetEmission(m_envelopeTrace, 0.2f, 0.8f, 0.2f, 0.0f);
+    SetEmission(m_playheadLine, 1.0f, 0.55f, 0.0f, 0.0f); // orange: apart from every trace and band
+    m_playheadLine.SetPoint(1, 0.0f, 1.0f);
 
     m_slots.Connect(m_model->changed, this, &COscilloscope::OnModelChanged);
     for (uint32_t i = 0; i < VoiceValueCount; ++i) {
@@ -215,6 +217,15 @@ void COscilloscope::Setup(const PanelTemplates& t)
         }
         label.SetText(kLetters[i]);
         SetEmission(label, 1.0f, 1.0f, 1.0f, 0.0f);
+    }
+    for (CFont& label : m_scaleLabels) {
+        if (t.text)
+            label.Assign(*t.text);
+        label.SetVisible(true);
+        label.SetAlign(2); // right-aligned, from the top
+        label.SetSize(kScaleLabelWidth, 11.0f);
+        label.SetText(String());
+        SetEmission(label, 0.95f, 0.85f, 0.3f, 0.0f);
     }
     for (CEdit& box : m_boxes) {
         if (t.text) {
@@ -312,10 +323,17 @@ void COscilloscope::Setup(const PanelTemplates& t)
         place(m_labels[i], screen.GetX() + screen.CGUI::GetWidth() + 3.0f, m_sliders[labelRows[i]].GetY());
     }
 
-    const float screenHeight = m_voiceScreen.CGUI::GetHeight();
-    m_voiceTrace.SetScale(180.0f, -0.5f * screenHeight, 1.0f);
-    m_carrierTrace.SetScale(180.0f, -0.5f * m_carrierScreen.CGUI::GetHeight(), 1.0f);
-    m_envelopeTrace.SetScale(36.0f, -m_envelopeScreen.CGUI::GetHeight(), 1.0f);
+    // The scale labels stand in their screens' top right corners, in front of the traces, on
+    // black backs of their own, so that a full band does not hide them.
+    const CGUI* scaled[2] = {&m_voiceScreen, &m_carrierScreen};
+    for (int32_t i = 0; i < 2; ++i) {
+        const float right = scaled[i]->GetX() + scaled[i]->CGUI::GetWidth(), top = scaled[i]->GetY();
+        m_scaleBacks[i].SetPosition(right - kScaleBackWidth, top);
+        m_scaleBacks[i].SetSize(kScaleBackWidth, 13.0f);
+        m_scaleBacks[i].SetZ(scaled[i]->GetZ() + 1.75f);
+        m_scaleLabels[i].SetPosition(right - kScaleLabelWidth - 1.0f, top + 1.0f);
+        m_scaleLabels[i].SetZ(scaled[i]->GetZ() + 2.0f);
+    }
 
     for (CGUI* area : {&m_carrierArea, &m_envelopeArea}) {
         area->CopyFrom(*this);
@@ -337,6 +355,10 @@ void COscilloscope::Setup(const PanelTemplates& t)
         m_labels[i].SetParent(&m_envelopeArea);
     m_carrierScreen.SetParent(&m_carrierArea);
     m_envelopeScreen.SetParent(&m_envelopeArea);
+    m_scaleLabels[0].SetParent(this);
+    m_scaleLabels[1].SetParent(&m_carrierArea);
+    m_scaleBacks[0].SetParent(this);
+    m_scaleBacks[1].SetParent(&m_carrierArea);
     for (CCheckBox& box : m_carrierBoxes)
         box.SetParent(&m_carrierArea);
     for (CCheckBox& box : m_modeBoxes)
@@ -350,8 +372,41 @@ void COscilloscope::Setup(const PanelTemplates& t)
         m_sliders[i].SetParent(&m_envelopeArea);
     }
 
+    m_laidOut = true;
+    Widen(m_width - kWidth);
     m_showing = false;
     ShowModel(true);
+}
+
+void COscilloscope::SetWidth(float width)
+{
+    width = width > kWidth ? std::min(width, kMaxWidth) : kWidth; // NaN too
+    const float extra = width - m_width;
+    m_width = width;
+    if (m_laidOut)
+        Widen(extra);
+}
+
+void COscilloscope::Widen(float extra)
+{
+    if (extra == 0.0f)
+        return;
+    // Everything right of the screens moves; the screens take the width.
+    const float right = m_voiceScreen.GetX() + m_voiceScreen.CGUI::GetWidth();
+    for (uint32_t i = 0; i < m_childCount; ++i) {
+        CGUI& child = *m_children[i];
+        if (&child == &m_voiceScreen || &child == &m_carrierScreen || &child == &m_envelopeScreen)
+            child.SetSize(child.CGUI::GetWidth() + extra, child.CGUI::GetHeight());
+        else if (child.GetX() >= right)
+            child.SetPosition(child.GetX() + extra, child.GetY());
+    }
+    for (CGUI* corner : {static_cast<CGUI*>(&m_scaleLabels[0]), static_cast<CGUI*>(&m_scaleLabels[1]),
+                         &m_scaleBacks[0], &m_scaleBacks[1]})
+        corner->SetPosition(corner->GetX() + extra, corner->GetY());
+    SetSize(m_width, kPanelHeight);
+    m_carrierArea.SetSize(m_width, kCarrierHeight);
+    m_envelopeArea.SetSize(m_width, kEnvelopeHeight);
+    UpdateTraces();
 }
 
 // [SECTION] Showing the model
@@ -483,7 +538,26 @@ void FillOutline(CTrace& trace, const std::vector<OutlineColumn>& columns, doubl
     }
 }
 
+// One column a pixel of the screen's width, at least kScreenColumns.
+uint32_t ScreenColumns(const CGUI& screen)
+{
+    const float width = screen.CGUI::GetWidth();
+    return width > COscilloscope::kScreenColumns ? static_cast<uint32_t>(width) : COscilloscope::kScreenColumns;
+}
+
+// "±range" (one decimal below 10), empty for a range of 1 or less.
+String ScaleText(double range)
+{
+    return range > 1.0 ? String::Format(range < 9.95 ? "\xC2\xB1%.1f" : "\xC2\xB1%.0f", range) : String();
+}
+
 } // namespace
+
+void COscilloscope::ShowScale(double peak, double& range, CFont& label)
+{
+    range = peak > 1.0 ? peak : 1.0;
+    label.SetText(ScaleText(range));
+}
 
 void COscilloscope::RefreshTraces() const
 {
@@ -491,15 +565,42 @@ void COscilloscope::RefreshTraces() const
         return;
     m_tracesStale = false;
     const VoiceParams voice = m_model->GetParams();
-    FillOutline(m_voiceTrace, OutlineVoice(voice, voice.wave.period, kWaveColumnsPerSecond, kScreenColumns),
-                kWaveColumnsPerSecond);
-    FillOutline(m_carrierTrace,
-                OutlineWave(voice.carrier, voice.carrier.period, kWaveColumnsPerSecond, kScreenColumns),
-                kWaveColumnsPerSecond);
-    FillOutline(m_envelopeTrace,
-                OutlineEnvelope(voice.envelope, EnvelopeLength(voice.envelope), kEnvelopeColumnsPerSecond,
-                                kScreenColumns),
-                kEnvelopeColumnsPerSecond);
+    const CGUI* screens[3] = {&m_voiceScreen, &m_carrierScreen, &m_envelopeScreen};
+    const double lengths[3] = {voice.wave.period, voice.carrier.period, EnvelopeLength(voice.envelope)};
+    uint32_t columns[3];
+    for (int32_t i = 0; i < 3; ++i) {
+        columns[i] = ScreenColumns(*screens[i]);
+        m_span[i] = lengths[i] > 0.0 && std::isfinite(lengths[i]) ? lengths[i] : 0.0;
+        // A length no one would type (a denormal) must not give a pace a float cannot hold.
+        m_pace[i] = m_span[i] > 0.0 ? std::min(columns[i] / m_span[i], 1.0e12) : kScreenColumns;
+    }
+    const std::vector<OutlineColumn> voiceColumns = OutlineVoice(voice, lengths[0], m_pace[0], columns[0]);
+    const std::vector<OutlineColumn> carrierColumns = OutlineWave(voice.carrier, lengths[1], m_pace[1], columns[1]);
+    FillOutline(m_voiceTrace, voiceColumns, m_pace[0]);
+    FillOutline(m_carrierTrace, carrierColumns, m_pace[1]);
+    ShowScale(OutlinePeak(voiceColumns), m_voiceRange, m_scaleLabels[0]);
+    ShowScale(OutlinePeak(carrierColumns), m_carrierRange, m_scaleLabels[1]);
+    FillOutline(m_envelopeTrace, OutlineEnvelope(voice.envelope, lengths[2], m_pace[2], columns[2]), m_pace[2]);
+}
+
+bool COscilloscope::SetPlayhead(double seconds, bool wrap)
+{
+    const double length = GetLength();
+    if (wrap && length > 0.0 && seconds >= 0.0)
+        seconds = std::fmod(seconds, length);
+    RefreshTraces();
+    double screenSeconds = m_span[0];
+    if (m_carrierArea.GetVisibleFlag())
+        screenSeconds = std::max(screenSeconds, m_span[1]);
+    if (m_envelopeArea.GetVisibleFlag())
+        screenSeconds = std::max(screenSeconds, m_span[2]);
+    const bool shown = seconds >= 0.0 && seconds < screenSeconds; // false for NaN
+    m_playhead = shown ? seconds : -1.0;
+    const int64_t column = shown ? static_cast<int64_t>(std::min(seconds * m_pace[0], 1.0e9)) : -1;
+    if (column == m_playheadColumn)
+        return false;
+    m_playheadColumn = column;
+    return true;
 }
 
 // [SECTION] Height and slider
@@ -559,7 +660,7 @@ bool COscilloscope::OverPanel(int32_t x, int32_t y) const
         return false;
     const CVector at = GetAbsolutePosition();
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    return fx >= at.x && fx <= at.x + kWidth && fy >= at.y && fy <= at.y + GetHeight();
+    return fx >= at.x && fx <= at.x + m_width && fy >= at.y && fy <= at.y + GetHeight();
 }
 
 CGUI* COscilloscope::ChildAt(int32_t x, int32_t y) const
@@ -663,11 +764,13 @@ void COscilloscope::DropFocus()
 
 // [SECTION] Drawing
 
-void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
+void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, float pixelsPerSecond, double range)
 {
     const CVector origin = screen.GetAbsolutePosition();
     const float screenHeight = screen.CGUI::GetHeight();
+    const bool clip = range > 0.0;
     const float y = clip ? origin.y + 0.5f * screenHeight : origin.y + screenHeight;
+    trace.SetScale(pixelsPerSecond, clip ? static_cast<float>(-0.5 * screenHeight / range) : -screenHeight, 1.0f);
     trace.SetPosition(origin.x, y, screen.GetZ() + 1.0f);
     if (!clip) {
         trace.Draw();
@@ -676,6 +779,27 @@ void COscilloscope::RenderTrace(CTrace& trace, const CGUI& screen, bool clip)
     // Within the panel's own clip, when it has one.
     CClipScope scope(origin.x, origin.y, screen.CGUI::GetWidth(), screenHeight);
     trace.Draw();
+}
+
+void COscilloscope::RenderScaleLabel(int32_t screen)
+{
+    if (m_scaleLabels[screen].GetText().IsEmpty())
+        return;
+    m_scaleBacks[screen].Render();
+    m_scaleLabels[screen].Render();
+}
+
+void COscilloscope::RenderPlayhead(const CGUI& screen, float pixelsPerSecond, double span)
+{
+    const float x = static_cast<float>(std::floor(m_playhead * pixelsPerSecond)) + 0.5f;
+    const float width = screen.CGUI::GetWidth(), height = screen.CGUI::GetHeight();
+    if (m_playhead < 0.0 || !(m_playhead <= span) || !(x < width))
+        return;
+    const CVector origin = screen.GetAbsolutePosition();
+    m_playheadLine.SetScale(1.0f, height, 1.0f);
+    m_playheadLine.SetPosition(origin.x + x, origin.y, screen.GetZ() + 1.5f);
+    CClipScope scope(origin.x, origin.y, width, height);
+    m_playheadLine.Draw();
 }
 
 void COscilloscope::Render()
@@ -690,11 +814,20 @@ void COscilloscope::Render()
     m_envelopeArea.Render();
     for (uint32_t i = 0; i < m_childCount; ++i)
         m_children[i]->Render();
-    RenderTrace(m_voiceTrace, m_voiceScreen, true);
-    if (m_carrierArea.GetVisibleFlag())
-        RenderTrace(m_carrierTrace, m_carrierScreen, true);
+    const float pace[3] = {static_cast<float>(m_pace[0]), static_cast<float>(m_pace[1]), static_cast<float>(m_pace[2])};
+    RenderTrace(m_voiceTrace, m_voiceScreen, pace[0], m_voiceRange);
+    RenderScaleLabel(0);
+    if (m_carrierArea.GetVisibleFlag()) {
+        RenderTrace(m_carrierTrace, m_carrierScreen, pace[1], m_carrierRange);
+        RenderScaleLabel(1);
+    }
     if (m_envelopeArea.GetVisibleFlag())
-        RenderTrace(m_envelopeTrace, m_envelopeScreen, false);
+        RenderTrace(m_envelopeTrace, m_envelopeScreen, pace[2], 0.0);
+    RenderPlayhead(m_voiceScreen, pace[0], m_span[0]);
+    if (m_carrierArea.GetVisibleFlag())
+        RenderPlayhead(m_carrierScreen, pace[1], m_span[1]);
+    if (m_envelopeArea.GetVisibleFlag())
+        RenderPlayhead(m_envelopeScreen, pace[2], m_span[2]);
     if (m_clipped)
         PopClip();
 }

@@ -73,19 +73,20 @@ private:
 class COscilloscope : public CGUI {
 public:
     static constexpr float kWidth = 400.0f;
+    static constexpr float kMaxWidth = 4000.0f;
     static constexpr float kPanelHeight = 90.0f;
     static constexpr float kCarrierHeight = 90.0f;
     static constexpr float kEnvelopeHeight = 76.0f;
     static constexpr int32_t kShapes = 5; // sine, triangle, sawtooth, square, noise: types 0 to 4
     // The screens: the voice's output (carrier and envelope applied), the bare carrier, and
-    // the envelope's gain. The voice and carrier screens show 1 s across their 180 pixel
-    // columns, the envelope screen 5 s. Each trace is an outline with two points per column
-    // (x the column's middle in seconds, y the least and the greatest value over the
-    // column's span, app/TraceOutline.h), from t = 0 to the wave's period (the envelope's
-    // length), cut at the screen's right edge.
+    // the envelope's gain, each over its whole length (the voice's and the carrier's periods,
+    // the envelope's length) across the screen's width: one column a pixel, at least
+    // kScreenColumns (a wider panel, SetWidth, has wider screens). Each trace is an outline
+    // with two points per column (x the column's middle in seconds, y the least and the
+    // greatest value over the column's span, app/TraceOutline.h). A voice or carrier screen
+    // shows ±1 from top to bottom, or ±peak when its trace reaches past 1, with "±peak" in its
+    // top right corner.
     static constexpr uint32_t kScreenColumns = 180;
-    static constexpr double kWaveColumnsPerSecond = 180.0;
-    static constexpr double kEnvelopeColumnsPerSecond = 36.0;
 
     // All controls as constructed, the panel 400 × 90 at (0, 0) with depth 10, listening to
     // the mouse signal and to the model. The first views a new voice of its own; the second
@@ -120,11 +121,26 @@ public:
     // there (inside the clip). Elsewhere the panel leaves the wheel alone.
     bool TakesWheelAt(int32_t x, int32_t y) const;
 
+    // The panel's width, kWidth to kMaxWidth (a smaller or NaN width gives kWidth): the screens
+    // take what is added and everything right of them moves with its right edge. Any time,
+    // before or after Setup; the height does not change, so resized is not emitted.
+    void SetWidth(float width);
+
     // 90, plus 90 while the carrier area shows, plus 76 while the envelope area shows.
     float GetHeight() const;
 
     CVoiceModel& Model() { return *m_model; }
     const CVoiceModel& Model() const { return *m_model; }
+
+    // The playing position: a thin vertical line on each screen at seconds into the voice (at
+    // each screen's own pace), wrapped by the voice's length when wrap (a looping mix) and
+    // that length is positive. Hidden for a negative or non-finite time, and on a screen whose
+    // length the time lies past (everywhere past every shown screen's). True when the line
+    // appears, goes or moves by a pixel column of the voice's screen: the caller then asks for
+    // a redraw.
+    bool SetPlayhead(double seconds, bool wrap);
+    // The playhead's time on the screens in seconds (after wrapping); negative while hidden.
+    double GetPlayhead() const { return m_playhead; }
 
     // --- the model's values and switches, for callers holding the panel
     bool IsMuted() const { return m_model->IsMuted(); }
@@ -170,6 +186,10 @@ public:
     const CTrace& VoiceTrace() const { RefreshTraces(); return m_voiceTrace; }
     const CTrace& CarrierTrace() const { RefreshTraces(); return m_carrierTrace; }
     const CTrace& EnvelopeTrace() const { RefreshTraces(); return m_envelopeTrace; }
+    // The scale labels of the voice and the carrier screens: "±peak" (one decimal below 10,
+    // e.g. "±3.5") while the trace reaches past ±1, empty otherwise.
+    const CFont& VoiceScaleLabel() const { RefreshTraces(); return m_scaleLabels[0]; }
+    const CFont& CarrierScaleLabel() const { RefreshTraces(); return m_scaleLabels[1]; }
     CGUI* GetFocusedChild() const { return m_focused; }
     uint32_t GetChildCount() const { return m_childCount; }
     CGUI* GetChild(uint32_t index) const { return index < m_childCount ? m_children[index] : nullptr; }
@@ -194,12 +214,23 @@ private:
     // The traces are stale: the next RefreshTraces recomputes them.
     void UpdateTraces() { m_tracesStale = true; }
     void RefreshTraces() const;
+    // Adds extra to the screens' width and moves what stands right of them by it.
+    void Widen(float extra);
     bool InClip(int32_t x, int32_t y) const;
     // Whether (x, y) lies on the visible panel (areas included) inside the clip.
     bool OverPanel(int32_t x, int32_t y) const;
     // The first control hit at (x, y); null when none is.
     CGUI* ChildAt(int32_t x, int32_t y) const;
-    void RenderTrace(CTrace& trace, const CGUI& screen, bool clip);
+    // Sets the range the screen shows (±range) and the label's text, from the trace's peak.
+    static void ShowScale(double peak, double& range, CFont& label);
+    // range > 0: the trace centred, ±range filling the screen's height, clipped to it; 0: the
+    // envelope's, 0 at the bottom and 1 at the top, unclipped.
+    void RenderTrace(CTrace& trace, const CGUI& screen, float pixelsPerSecond, double range);
+    // The playhead on screen, at pixelsPerSecond, clipped to it; nothing past span seconds or
+    // the screen's right edge.
+    void RenderPlayhead(const CGUI& screen, float pixelsPerSecond, double span);
+    // The scale label of screen 0 (voice) or 1 (carrier) on its back, when it has a text.
+    void RenderScaleLabel(int32_t screen);
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
 
@@ -218,7 +249,19 @@ private:
     // A drawing cache of the model, hence mutable.
     mutable CTrace m_voiceTrace{0}, m_carrierTrace{0}, m_envelopeTrace{0};
     mutable bool m_tracesStale = true;
+    static constexpr float kScaleLabelWidth = 40.0f;
+    static constexpr float kScaleBackWidth = 28.0f;
+    CGUI m_scaleBacks[2]; // black, behind the scale labels; not children
+    mutable double m_voiceRange = 1.0, m_carrierRange = 1.0; // what the screens show: ±range
+    mutable double m_pace[3] = {180.0, 180.0, 180.0}; // columns a second: voice, carrier, envelope
+    mutable double m_span[3] = {0.0, 0.0, 0.0};       // the seconds each screen shows
+    mutable CFont m_scaleLabels[2];                         // voice, carrier; not children
+    double m_playhead = -1.0;        // seconds; negative: hidden
+    int64_t m_playheadColumn = -1;   // its column on the voice's screen; -1: hidden
+    CTrace m_playheadLine{2};        // (0, 0) to (0, 1), scaled to a screen's height
     bool m_clipped = false;
+    bool m_laidOut = false;   // Setup has placed the controls (for kWidth)
+    float m_width = kWidth;
     float m_clip[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // x, y, width, height
     CCheckBox m_loop, m_carrierBox, m_envelopeBox, m_mute;
     CFont m_labels[VoiceValueCount]; // main A O f T P, carrier A O f T P, envelope A D S H R

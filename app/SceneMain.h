@@ -240,6 +240,10 @@ private:
     // is drawn (the clip indicator); while one runs, the loop is asked to tick again soon.
     void OnFrame();
     void ShowClipping();
+    // The panels' playheads at the playing mix's position (hidden while nothing plays or the
+    // microphone is monitored); a redraw when one moved and, while playing, a tick a frame
+    // period on to look again.
+    void ShowPlayheads();
     bool HasMicrophone() const;
     // Opens the default capture device in the monitor's format and prepares the monitor for it.
     void OpenMicrophone();

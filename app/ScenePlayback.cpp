@@ -3,6 +3,7 @@
 // Stop, Loop and Add Sound.
 #include "app/SceneMain.h"
 
+#include "app/App.h"
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr uint32_t kRenderPollMs = 5; // how often a render in flight is looked at
+// How often a playing sound's playheads are looked at without an application's frame period.
+constexpr uint32_t kPlayheadPollMs = 40;
 
 // Exchanges two owned blocks with their formats.
 void SwapSounds(CSound& a, CSound& b)
@@ -95,6 +98,7 @@ void CSceneMain::OnFrame()
 {
     ShowTitle();
     TakeRender();
+    ShowPlayheads();
     // A change is rendered as soon as the render before it is done: edits are heard after
     // the render's own time, and a drag never queues renders behind each other. It is
     // rendered while nothing plays too, so that the clip indicator always tells the truth.
@@ -139,6 +143,22 @@ void CSceneMain::ShowClipping()
     if (clips)
         m_clipIndicator->SetText(String::Format(
             "CLIP %.1f%%", 100.0 * static_cast<double>(m_mixStats.clipped) / static_cast<double>(m_mixStats.values)));
+}
+
+void CSceneMain::ShowPlayheads()
+{
+    CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
+    const uint32_t bytesPerSecond = m_mix.GetSamplesPerSec() * m_mix.GetChannels() * (m_mix.GetBitsPerSample() / 8);
+    const bool playing = IsPlaying(buffer) && !buffer->IsMonitoring() && bytesPerSecond > 0;
+    const double seconds = playing ? static_cast<double>(buffer->GetPosition()) / bytesPerSecond : -1.0;
+    if (m_area.ShowPlayhead(seconds, playing && buffer->IsLooping()))
+        RequestRedraw();
+    // A pass that draws takes the redraw request: the next look is a tick a frame on.
+    if (playing) {
+        const CApp* app = GetApp();
+        const int32_t period = app ? app->GetFramePeriod() : 0;
+        RequestTickWithin(period > 0 ? static_cast<uint32_t>(period) : kPlayheadPollMs);
+    }
 }
 
 void CSceneMain::MixChanged()

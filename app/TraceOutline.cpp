@@ -1,5 +1,7 @@
 #include "app/TraceOutline.h"
 
+#include "synth/VoiceStages.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -40,11 +42,12 @@ Range Product(const Range& a, const Range& b)
 
 bool IsShape(int32_t type) { return type >= Sine && type <= Square; }
 
-// What the oscillator spans over a whole period: offset ∓ amplitude (a silent type: 0).
+// What the oscillator spans over a whole period, or noise over many steps: offset ∓ amplitude
+// (a silent type: 0).
 Range FullSwing(const Waveform& wave)
 {
     Range r;
-    if (!IsShape(wave.type)) {
+    if (!IsShape(wave.type) && wave.type != Noise) {
         r.Add(0.0);
         return r;
     }
@@ -122,6 +125,42 @@ void VisitWaveCorners(const Waveform& wave, double t0, double t1, Visit&& visit)
         }
 }
 
+// Noise steps a column looks up one by one; a column passing more takes the full swing, which
+// so many uniform values all but reach.
+constexpr double kNoiseStepsPerColumn = 64.0;
+
+// The unit noise values (NoiseValue) of every step from floor(c0) to floor(c1), either order.
+Range NoiseSteps(uint64_t key, double c0, double c1)
+{
+    Range r;
+    const double first = std::floor(std::min(c0, c1)), last = std::floor(std::max(c0, c1));
+    if (!(last - first <= kNoiseStepsPerColumn)) {
+        r.Add(-1.0);
+        r.Add(1.0);
+        return r;
+    }
+    for (double k = first; k <= last; ++k)
+        r.Add(NoiseValue(key, k));
+    return r;
+}
+
+// offset + amplitude × the unit noise of the steps passed from cycles c0 to c1.
+Range NoiseSwing(const Waveform& wave, const Range& amplitude, double c0, double c1)
+{
+    Range r = Product(NoiseSteps(wave.noiseKey, c0, c1), amplitude);
+    r.low += wave.amplitudeOffset;
+    r.high += wave.amplitudeOffset;
+    return r;
+}
+
+// A noise oscillator's values over [t0, t1], as SampleWave steps it.
+Range NoiseRange(const Waveform& wave, double t0, double t1)
+{
+    Range amplitude;
+    amplitude.Add(wave.amplitude);
+    return NoiseSwing(wave, amplitude, (t0 + wave.phase) * wave.frequency, (t1 + wave.phase) * wave.frequency);
+}
+
 template <class Sample>
 void AddSamples(Range& r, double t0, double t1, Sample&& sample)
 {
@@ -140,6 +179,8 @@ Range EnvelopeRange(const Envelope& e, double t0, double t1)
 
 Range WaveRange(const Waveform& wave, double t0, double t1)
 {
+    if (wave.type == Noise)
+        return NoiseRange(wave, t0, t1);
     if (!IsShape(wave.type) || SpansPeriod(wave, t0, t1))
         return FullSwing(wave);
     Range r;
@@ -168,10 +209,43 @@ double ModulatedCycles(const VoiceParams& voice, double t)
            (t + static_cast<float>(voice.wave.phase + ModulationDepth * c));
 }
 
+// The values a carrier-modulated noise voice passes that samples miss: AM scales the steps the
+// oscillator turns through at its own rate; FM and PM under a continuous carrier pass every
+// step between the least and the greatest place sampled.
+void AddModulatedNoise(const VoiceParams& voice, double t0, double t1, Range& r)
+{
+    const Waveform& wave = voice.wave;
+    if (voice.am) {
+        const Range c = WaveRange(voice.carrier, t0, t1);
+        if (c.Empty())
+            return;
+        Range amplitude;
+        amplitude.Add(wave.amplitude + ModulationDepth * c.low);
+        amplitude.Add(wave.amplitude + ModulationDepth * c.high);
+        r.Add(Product(NoiseSwing(wave, amplitude, (t0 + wave.phase) * wave.frequency,
+                                 (t1 + wave.phase) * wave.frequency),
+                      GainRange(voice, t0, t1)));
+        return;
+    }
+    if (!(voice.fm || voice.pm) || (voice.carrier.type != Sine && voice.carrier.type != Triangle))
+        return;
+    Range cycles;
+    AddSamples(cycles, t0, t1, [&](double t) { return ModulatedCycles(voice, t); });
+    if (cycles.Empty())
+        return;
+    Range amplitude;
+    amplitude.Add(wave.amplitude);
+    r.Add(Product(NoiseSwing(wave, amplitude, cycles.low, cycles.high), GainRange(voice, t0, t1)));
+}
+
 // Extremes of a carrier-modulated voice that samples miss when the oscillator runs through
 // whole periods between them.
 void AddModulatedSwings(const VoiceParams& voice, double t0, double t1, Range& r)
 {
+    if (voice.wave.type == Noise) {
+        AddModulatedNoise(voice, t0, t1, r);
+        return;
+    }
     if (!IsShape(voice.wave.type))
         return;
     if (voice.am) {
@@ -202,6 +276,8 @@ void AddModulatedSwings(const VoiceParams& voice, double t0, double t1, Range& r
 
 Range VoiceRange(const VoiceParams& voice, double t0, double t1)
 {
+    if (!voice.carrierOn && voice.wave.type == Noise)
+        return Product(NoiseRange(voice.wave, t0, t1), GainRange(voice, t0, t1));
     if (!voice.carrierOn && SpansPeriod(voice.wave, t0, t1))
         return Product(FullSwing(voice.wave), GainRange(voice, t0, t1));
     Range r;
@@ -232,6 +308,47 @@ std::vector<OutlineColumn> Outline(double length, double columnsPerSecond, uint3
     return columns;
 }
 
+// A staged voice as CVoiceRun plays it, filters included, at valuesPerColumn values per column
+// from t = 0: each column takes the values from its start to its end, both included.
+std::vector<OutlineColumn> RunOutline(const VoiceParams& voice, double length, double columnsPerSecond,
+                                      uint32_t maxColumns)
+{
+    std::vector<OutlineColumn> columns(OutlineColumnCount(length, columnsPerSecond, maxColumns));
+    if (columns.empty())
+        return columns;
+    const double most = std::max(double{kOutlineSamplesPerColumn}, std::floor(kOutlineRunValues / columns.size()));
+    const uint32_t perColumn = static_cast<uint32_t>(
+        std::clamp(std::ceil(kOutlineRunRate / columnsPerSecond), double{kOutlineSamplesPerColumn}, std::min(most, 1024.0)));
+    const double step = 1.0 / (columnsPerSecond * perColumn);
+    const double end = std::min(length, columns.size() / columnsPerSecond);
+    CVoiceRun run(voice, step);
+    std::vector<Range> ranges(columns.size());
+    double block[256];
+    uint64_t index = 0;
+    for (bool done = false; !done;) {
+        run.Run(block, 256);
+        for (double value : block) {
+            const double t = index * step;
+            const size_t column = std::min<size_t>(index / perColumn, columns.size() - 1);
+            ranges[column].Add(value);
+            // A value on a column's start is also its left neighbour's end.
+            if (column > 0 && index % perColumn == 0)
+                ranges[column - 1].Add(value);
+            ++index;
+            if (t >= end) {
+                done = true;
+                break;
+            }
+        }
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (ranges[i].Empty())
+            ranges[i].Add(0.0);
+        columns[i] = {ranges[i].low, ranges[i].high};
+    }
+    return columns;
+}
+
 } // namespace
 
 uint32_t OutlineColumnCount(double length, double columnsPerSecond, uint32_t maxColumns)
@@ -245,6 +362,8 @@ uint32_t OutlineColumnCount(double length, double columnsPerSecond, uint32_t max
 std::vector<OutlineColumn> OutlineVoice(const VoiceParams& voice, double length, double columnsPerSecond,
                                         uint32_t maxColumns)
 {
+    if (UsesStages(voice))
+        return RunOutline(voice, length, columnsPerSecond, maxColumns);
     return Outline(length, columnsPerSecond, maxColumns,
                    [&](double t0, double t1) { return VoiceRange(voice, t0, t1); });
 }
@@ -261,4 +380,12 @@ std::vector<OutlineColumn> OutlineEnvelope(const Envelope& envelope, double leng
 {
     return Outline(length, columnsPerSecond, maxColumns,
                    [&](double t0, double t1) { return EnvelopeRange(envelope, t0, t1); });
+}
+
+double OutlinePeak(const std::vector<OutlineColumn>& columns)
+{
+    double peak = 0.0;
+    for (const OutlineColumn& c : columns)
+        peak = std::max({peak, std::fabs(c.low), std::fabs(c.high)});
+    return std::isfinite(peak) ? peak : 0.0;
 }

@@ -94,7 +94,7 @@ void CVoiceArea::Layout()
         m_places.clear();
         m_contentBottom = m_firstRow;
     } else {
-        const float columnWidth = m_panels.front()->GetWidth() + kGap;
+        const float columnWidth = COscilloscope::kWidth + kGap;
         const float room = std::floor((m_width - kBarWidth - kLeft) / columnWidth);
         const uint32_t fit = room >= 1.0f ? static_cast<uint32_t>(std::min(room, 1.0e6f)) : 1u;
         float limit = m_height;
@@ -116,6 +116,10 @@ void CVoiceArea::Layout()
             }
             limit = high;
         }
+        // The columns share the width left of the bar: the panels widen to fill it.
+        const float share = std::floor((m_width - kBarWidth - kLeft) / static_cast<float>(Stack(limit, false))) - kGap;
+        for (const auto& panel : m_panels)
+            panel->SetWidth(std::min(share, kMaxPanelWidth));
         m_columns = Stack(limit, true);
     }
     m_maxScroll = std::max(0.0f, m_contentBottom + kGap - m_height);
@@ -289,4 +293,12 @@ void CVoiceArea::MinimumWindowSize(const CGUIManager& gui, const CGUI* controlBa
     const float oneColumn = kLeft + COscilloscope::kWidth + kGap + kBarWidth;
     width = static_cast<int32_t>(std::ceil(std::min(std::max(right + kGap, oneColumn), 16384.0f)));
     height = static_cast<int32_t>(std::ceil(std::clamp(firstRow, 0.0f, 8192.0f) + COscilloscope::kPanelHeight + kGap));
+}
+
+bool CVoiceArea::ShowPlayhead(double seconds, bool wrap)
+{
+    bool moved = false;
+    for (const auto& panel : m_panels)
+        moved = panel->SetPlayhead(seconds, wrap) || moved;
+    return moved;
 }

@@ -27,6 +27,7 @@ public:
     static constexpr float kMinThumb = 24.0f;  // the thumb's least height
     static constexpr float kWheelStep = 48.0f; // pixels per wheel notch (120 units)
     static constexpr float kUnbounded = 1.0e6f; // a side without a window
+    static constexpr float kMaxPanelWidth = 1000.0f; // the widest a panel grows
 
     // Listens to the mouse signal from now on; unbounded, no panels placed yet.
     explicit CVoiceArea(const PanelList& panels);
@@ -39,9 +40,11 @@ public:
     void SetBounds(float top, float firstRow, float width, float height);
     // Stacks the panels in list order down a column from firstRow, 10 apart, and starts the
     // next column when a panel would pass the window's bottom, from x = 10, 10 between
-    // columns, as many columns as fit left of the bar (at least one). Panels left over then
-    // make every column taller, as little as lets them all fit, and the area scrolls. Keeps
-    // the scroll position (clamped) and shows the bar only when there is something to scroll.
+    // columns, as many columns of COscilloscope::kWidth as fit left of the bar (at least one).
+    // Panels left over then make every column taller, as little as lets them all fit, and the
+    // area scrolls. The panels then widen (COscilloscope::SetWidth, at most kMaxPanelWidth) to
+    // share the width left of the bar between the columns used. Keeps the scroll position
+    // (clamped) and shows the bar only when there is something to scroll.
     void Layout();
 
     // Scrolls to offset pixels (clamped to 0 .. GetMaxScroll) and moves the panels.
@@ -55,6 +58,10 @@ public:
     CScroll& GetBar() { return m_bar; }
     // The rectangle the panels are clipped to (client pixels): x, y, width, height.
     void GetPanelClip(float clip[4]) const;
+
+    // Every panel's playhead at seconds into the mix (COscilloscope::SetPlayhead; negative
+    // hides them). True when one moved on screen.
+    bool ShowPlayhead(double seconds, bool wrap);
 
     // Scrolls by the wheel turns heard since the last call. A turn is only recorded when it
     // happens: it is applied here, after every listener has seen the pointer where it was.

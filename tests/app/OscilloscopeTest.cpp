@@ -111,11 +111,11 @@ TEST_F(Panel, FastVoicesFillTheirScreensWithABandShapedByTheEnvelope)
         EXPECT_NEAR(std::max(trace.PointY(2 * i), trace.PointY(2 * i + 1)), 0.8f, 1e-3f) << i;
     }
     // With the envelope, the band follows the gain: full at the attack's end, half in the
-    // hold, gone after the release. The trace runs over the envelope's 1.1 s, cut at 1 s.
+    // hold, gone after the release. The trace spans the envelope's whole length.
     panel.SetEnvelopeOn(true);
     panel.SetSlider(ValueAttack, 20.0f);
     auto highAt = [&](double t) {
-        const uint32_t i = static_cast<uint32_t>(t * 180.0);
+        const uint32_t i = static_cast<uint32_t>(t * 180.0 / panel.GetLength());
         return std::max(panel.VoiceTrace().PointY(2 * i), panel.VoiceTrace().PointY(2 * i + 1));
     };
     EXPECT_EQ(panel.VoiceTrace().VertexCount(), 360u);
@@ -213,12 +213,12 @@ TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
 {
     Counter changed(panel.changed);
     panel.SetSlider(ValueDecay, 30.0f);
-    // The envelope screen shows 0.9 s at 36 columns a second: 33 columns, the gain from 1
-    // down to the sustain level over the decay.
+    // The envelope screen shows its 0.9 s over its 180 columns: the gain from 1 down to the
+    // sustain level over the decay.
     const CTrace& envelope = panel.EnvelopeTrace();
-    ASSERT_EQ(envelope.VertexCount(), 66u);
+    ASSERT_EQ(envelope.VertexCount(), 360u);
     EXPECT_NEAR(std::max(envelope.PointY(0), envelope.PointY(1)), 1.0f, 1e-6f);
-    EXPECT_NEAR(std::min(envelope.PointY(20), envelope.PointY(21)), 0.5f, 1e-6f); // the hold, 0.3 s in
+    EXPECT_NEAR(std::min(envelope.PointY(120), envelope.PointY(121)), 0.5f, 1e-6f); // the hold, 0.3 s in
     EXPECT_EQ(panel.GetWave().period, 1.0f);
     EXPECT_EQ(changed.count, 0);
 
@@ -505,3 +505,60 @@ TEST_F(PanelScreen, NothingIsDrawnOutsideTheClip)
 }
 
 } // namespace
+
+// A carrier that stays outside ±1 (a laser's sweep: a ramp from 1.07 up to 2.45, then from
+// -4.45) is drawn scaled to its range, with the range named in the screen's corner.
+TEST_F(PanelScreen, ACarrierBeyondOneIsDrawnScaledWithItsRangeShown)
+{
+    panel.SetCarrierOn(true);
+    panel.SetCarrierType(Sawtooth);
+    panel.Model().SetTyped(ValueCarrierAmplitude, 3.45f);
+    panel.Model().SetTyped(ValueCarrierOffset, -1.0f);
+    panel.Model().SetTyped(ValueCarrierFrequency, 0.3f);
+    panel.Model().SetTyped(ValueCarrierPhase, 1.0f);
+    panel.SetPosition(-2.0f, -COscilloscope::kPanelHeight - panel.Slider(ValueAttack).GetY());
+    Draw();
+    int lit = 0;
+    for (int x = 0; x < GLTestContext::kSide; ++x)
+        for (int y = 0; y < GLTestContext::kSide; ++y)
+            lit += Lit(x, y);
+    EXPECT_GE(lit, 60);
+    const std::string label = panel.CarrierScaleLabel().GetText().CStr();
+    ASSERT_EQ(label.rfind("\xC2\xB1", 0), 0u) << label;
+    EXPECT_NEAR(std::stod(label.substr(2)), 4.45, 0.051) << label;
+    EXPECT_EQ(std::string(panel.VoiceScaleLabel().GetText().CStr()), "");
+}
+
+// The playhead stands at the playing time (wrapped by the 1 s voice in a looping mix, gone
+// past it), drawn as a one-pixel line, and reports a move only when its column changes: the
+// scene redraws for nothing else.
+TEST_F(PanelScreen, PlayheadFollowsThePlayingTimeAndReportsOnlyPixelMoves)
+{
+    const struct {
+        double seconds;
+        bool wrap;
+        double shown;
+        bool moved;
+    } rows[] = {{0.1, false, 0.1, true},  {0.102, false, 0.102, false}, {1.101, true, 0.101, false},
+                {0.5, false, 0.5, true},  {6.0, false, -1.0, true},     {std::nan(""), false, -1.0, false},
+                {0.1, false, 0.1, true}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(panel.SetPlayhead(row.seconds, row.wrap), row.moved) << row.seconds;
+        EXPECT_NEAR(panel.GetPlayhead(), row.shown, 1e-9) << row.seconds;
+    }
+    panel.SetSlider(ValueAmplitude, 0.0f);
+    Draw();
+    for (int y = 2; y < 38; ++y)
+        ASSERT_TRUE(Lit(18, y) && !Lit(17, y) && !Lit(19, y)) << y; // 0.1 s at 180 columns a second
+}
+
+// A wider panel gives its screens the width, a column a pixel over the voice's length, and
+// moves its controls with its right edge.
+TEST_F(Panel, AWiderPanelWidensItsScreensAndMovesItsControls)
+{
+    panel.SetWidth(600.0f);
+    EXPECT_EQ(panel.CloseButton().GetX(), 582.0f);
+    EXPECT_EQ(panel.ValueBox(ValueAmplitude).GetX(), 397.0f);
+    ASSERT_EQ(panel.VoiceTrace().VertexCount(), 760u);
+    EXPECT_FLOAT_EQ(panel.VoiceTrace().PointX(758), 379.5f / 380.0f);
+}

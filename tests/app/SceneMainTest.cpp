@@ -5,6 +5,7 @@
 #include "app/SceneMain.h"
 #include "events/FrameTick.h"
 
+#include "events/FrameTick.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "platform/Audio.h"
@@ -390,6 +391,19 @@ TEST_F(SceneMain, ButtonsShowNothingPlaysOnceThePlayerIsEmpty)
     EXPECT_TRUE(Button("btnStop").IsDown());
     scene->NewProject();
     ExpectNothingPlaysShown("after New");
+}
+
+// The scene hands the playing position to the panels on its tick, and takes it away on Stop.
+TEST_F(SceneMain, PlayheadsShowWhileASoundPlaysAndGoWhenItStops)
+{
+    const COscilloscope& panel = *scene->GetPanels().front();
+    scene->Play();
+    ASSERT_TRUE(Playing());
+    GetFrameTick().Emit();
+    EXPECT_GE(panel.GetPlayhead(), 0.0);
+    scene->Stop();
+    GetFrameTick().Emit();
+    EXPECT_LT(panel.GetPlayhead(), 0.0);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // follows its curve), for every shape, with the envelope's corners, under modulation, and for
 // lengths and frequencies no one would type.
 #include "app/TraceOutline.h"
+#include "synth/VoiceStages.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -189,3 +191,44 @@ TEST(TraceOutline, OutlandishParametersGiveFiniteOutlinesQuickly)
 }
 
 } // namespace
+
+// Noise, alone or scattered by a phase carrier as the explosion's hiss is, holds the steps it
+// passes at any rate: never the flat line of a silent oscillator.
+TEST(TraceOutline, NoiseHoldsTheStepsItPassesAtAnyFrequency)
+{
+    const struct {
+        float frequency;
+        bool scattered;
+        double tolerance;
+    } rows[] = {{50.0f, false, 1e-9}, {208.0f, false, 1e-9}, {2000.0f, false, 1e-9}, {1500.0f, true, 0.02}};
+    for (const auto& row : rows) {
+        VoiceParams v = Voice(Noise, row.frequency, 0.6f);
+        v.wave.noiseKey = NoiseKey(7, false);
+        v.carrierOn = row.scattered;
+        v.carrier = {Sine, 0.02f, 0.0f, 600.0f, 1.0f, 0.0f};
+        v.fm = false;
+        v.pm = true;
+        const std::string what = "noise at " + std::to_string(row.frequency);
+        ExpectMatchesDense(OutlineVoice(v, 0.3, kColumns, 180), 0.3, row.tolerance,
+                           [&](double t) { return SampleVoice(v, t); }, what.c_str());
+    }
+}
+
+// A staged voice is outlined from its run: a glide from a curve to a band, and a low-pass that
+// takes a fast square down to a thin band (what SampleVoice, before the filter, would not).
+TEST(TraceOutline, StagedVoicesAreOutlinedFromWhatTheyPlay)
+{
+    VoiceParams glide = Voice(Sine, 2.0f);
+    glide.stages.frequencyEnd = 200.0f;
+    const std::vector<OutlineColumn> glided = OutlineVoice(glide, 1.0, kColumns, 180);
+    for (size_t i = 0; i < glided.size(); ++i) {
+        const Bounds dense = Dense(i / kColumns, (i + 1) / kColumns, [&](double t) { return StagedValue(glide, t, 0.0); });
+        ASSERT_NEAR(glided[i].low, dense.low, 0.01) << i;
+        ASSERT_NEAR(glided[i].high, dense.high, 0.01) << i;
+    }
+    VoiceParams filtered = Voice(Square, 1500.0f);
+    filtered.stages.lowpass = 200.0f;
+    const std::vector<OutlineColumn> columns = OutlineVoice(filtered, 1.0, kColumns, 180);
+    for (size_t i = 18; i < columns.size(); ++i)
+        ASSERT_LT(columns[i].high - columns[i].low, 0.3) << i;
+}

@@ -72,12 +72,13 @@ TEST_F(Area, ColumnsStopAtTheWindowsWidthAndWhatIsLeftScrolls)
     EXPECT_EQ(bar.CGUI::GetHeight(), 560.0f);
     EXPECT_EQ(bar.GetMax(), area.GetMaxScroll());
 
-    // Wide enough for three: columns break at the window's bottom as before, nothing scrolls.
+    // Wide enough for three: columns break at the window's bottom as before, nothing scrolls;
+    // the three share the width left of the bar, each panel 408 wide.
     Frame(1280.0f);
     EXPECT_EQ(area.GetColumnCount(), 3u);
     EXPECT_EQ(At(4), CVector(10.0f, 450.0f));
-    EXPECT_EQ(At(5), CVector(420.0f, 50.0f));
-    EXPECT_EQ(At(11), CVector(830.0f, 150.0f));
+    EXPECT_EQ(At(5), CVector(428.0f, 50.0f));
+    EXPECT_EQ(At(11), CVector(846.0f, 150.0f));
     EXPECT_EQ(area.GetMaxScroll(), 0.0f);
     EXPECT_FALSE(bar.IsVisible());
 
@@ -86,9 +87,9 @@ TEST_F(Area, ColumnsStopAtTheWindowsWidthAndWhatIsLeftScrolls)
     Frame(1280.0f);
     EXPECT_EQ(area.GetColumnCount(), 3u);
     EXPECT_EQ(At(6), CVector(10.0f, 650.0f));
-    EXPECT_EQ(At(7), CVector(420.0f, 50.0f));
-    EXPECT_EQ(At(14), CVector(830.0f, 50.0f));
-    EXPECT_EQ(At(19), CVector(830.0f, 550.0f));
+    EXPECT_EQ(At(7), CVector(428.0f, 50.0f));
+    EXPECT_EQ(At(14), CVector(846.0f, 50.0f));
+    EXPECT_EQ(At(19), CVector(846.0f, 550.0f));
     EXPECT_EQ(area.GetMaxScroll(), 150.0f);
     for (const auto& panel : panels)
         EXPECT_LE(panel->GetX() + panel->GetWidth(), 1280.0f - CVoiceArea::kBarWidth);
@@ -282,14 +283,14 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
         area.ScrollTo(123.0f);
         const COscilloscope& second = *scene.GetPanels()[1];
         ASSERT_EQ(second.GetY(), 27.0f);
-        Click(second.GetX() + 390.0f, 37.0f);
+        Click(second.GetX() + second.GetWidth() - 10.0f, 37.0f);
     });
     script.After(3, [&] {
         EXPECT_EQ(scene.GetVoices().size(), 12u);
         // The same button in sight closes its voice.
         area.ScrollTo(0.0f);
         const COscilloscope& second = *scene.GetPanels()[1];
-        Click(second.GetX() + 390.0f, second.GetY() + 10.0f);
+        Click(second.GetX() + second.GetWidth() - 10.0f, second.GetY() + 10.0f);
     });
     script.After(3, [&] {
         EXPECT_EQ(scene.GetVoices().size(), 11u);
