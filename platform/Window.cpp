@@ -70,19 +70,32 @@ bool PlatformInitVideo(const char** why)
     setenv("SDL_VIDEO_X11_WMCLASS", kPlatformWindowClass, 0);
     setenv("SDL_VIDEO_WAYLAND_WMCLASS", kPlatformWindowClass, 0);
     UseUtf8Characters();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (why)
-            *why = SDL_GetError();
-        return false;
-    }
     // When no display can be reached SDL falls back, unasked, to a driver that shows nothing
     // (its offscreen driver, which renders with the software GL). The program then ran on
     // unseen, and since that driver cannot wait for events, SDL's wait woke every
     // millisecond. A driver that shows nothing is used only when SDL_VIDEODRIVER names it.
-    const char* driver = SDL_GetCurrentVideoDriver();
+    // A display that is named but refuses the connection for a moment (an X server busy
+    // taking down the clients of a program just killed) is tried again for about a second.
     const char* asked = std::getenv("SDL_VIDEODRIVER");
-    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
-        !(asked && std::strstr(asked, driver))) {
+    auto showsNothing = [asked](const char* driver) {
+        return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+               !(asked && std::strstr(asked, driver));
+    };
+    const bool displayNamed = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    const char* driver = nullptr;
+    for (int attempt = 0;; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            if (why)
+                *why = SDL_GetError();
+            return false;
+        }
+        driver = SDL_GetCurrentVideoDriver();
+        if (!showsNothing(driver) || !displayNamed || attempt == 10)
+            break;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_Delay(100);
+    }
+    if (showsNothing(driver)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         static std::string reason;
         const char* display = std::getenv("DISPLAY");
