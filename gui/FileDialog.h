@@ -194,7 +194,7 @@ private:
 
 // The dialog on screen: a window of the toolkit's widgets driven by a CFileDialog. It owns a
 // GUI manager of its own, which listens to the input signals like every manager, so the
-// caller parks the other receivers while it exists (RunFileDialog does). Geometry is in
+// caller opens an input capture (CInputCapture) before making it (RunFileDialog does). Geometry is in
 // client pixels; Render needs the OpenGL context.
 //
 // The keyboard belongs either to the path field (at the start, and after a click on it) or

@@ -2,7 +2,7 @@
 // line of text, a progress bar and a Cancel button, centred over the application and laid over
 // it with a dimming layer. It only shows what its owner sets and records Cancel; the owner
 // runs the task and the modal loop (app/ExportLoop.h). While a view exists it listens to the
-// mouse and the keyboard, so whoever shows it parks the other receivers meanwhile. Geometry is
+// mouse and the keyboard, so whoever shows it opens an input capture (CInputCapture) first. Geometry is
 // in client pixels.
 #pragma once
 

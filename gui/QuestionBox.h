@@ -1,8 +1,8 @@
 // The question box: the program asks the user to choose between a few buttons (save the
 // changes, recover an autosave) in a window of its own look, centred over the application and
 // laid over it with a dimming layer. While a view exists it listens to the mouse and the
-// keyboard like every GUI manager, so whoever shows it parks the other receivers meanwhile
-// (RunQuestion in app/QuestionLoop.h does, with the modal loop). Drawing goes through media/;
+// keyboard like every GUI manager, so whoever shows it opens an input capture (CInputCapture)
+// first (RunQuestion in app/QuestionLoop.h does, with the modal loop). Drawing goes through media/;
 // geometry is in client pixels.
 #pragma once
 
