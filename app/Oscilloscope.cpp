@@ -12,6 +12,7 @@
 #include "app/TraceOutline.h"
 #include "events/Input.h"
 #include "gui/GUIManager.h"
+#include "gui/Tooltip.h"
 #include "media/DrawState.h"
 #include "media/GL.h"
 
@@ -70,6 +71,11 @@ bool FindPanelTemplates(const CGUIManager& gui, PanelTemplates& t)
                  {"chkFM", &t.fm},             {"chkPM", &t.pm},             {"chkNoiseWave", &t.noise}};
     for (const auto& entry : boxes)
         *entry.box = FindAs<CCheckBox>(gui, entry.name);
+    const char* const groups[StageGroupCount] = {"chkPitch", "chkTone", "chkFilter"};
+    for (int32_t i = 0; i < StageGroupCount; ++i)
+        t.groups[i] = FindAs<CCheckBox>(gui, groups[i]);
+    t.linear = FindAs<CCheckBox>(gui, "chkLinear");
+    t.clean = FindAs<CCheckBox>(gui, "chkClean");
     return true;
 }
 
@@ -86,9 +92,9 @@ CStockTemplates::CStockTemplates()
     m_text.SetVisible(false);
     m_close.SetPosition(-1000.0f, -1000.0f);
     m_close.SetSize(16.0f, 16.0f);
-    for (uint32_t i = 0; i < 12; ++i) {
+    for (uint32_t i = 0; i < 17; ++i) {
         m_boxes[i].SetPosition(-1000.0f, -1000.0f);
-        m_boxes[i].SetSize(i >= 8 && i < 11 ? 28.0f : 19.0f, 16.0f);
+        m_boxes[i].SetSize(i >= 12 ? 40.0f : i >= 8 && i < 11 ? 28.0f : 19.0f, 16.0f);
     }
     m_templates.slider = &m_slider;
     m_templates.text = &m_text;
@@ -99,6 +105,10 @@ CStockTemplates::CStockTemplates()
                                    &m_templates.fm, &m_templates.pm, &m_templates.noise};
     for (uint32_t i = 0; i < 12; ++i)
         *boxes[i] = &m_boxes[i];
+    for (int32_t i = 0; i < StageGroupCount; ++i)
+        m_templates.groups[i] = &m_boxes[12 + i];
+    m_templates.linear = &m_boxes[15];
+    m_templates.clean = &m_boxes[16];
 }
 
 // [SECTION] Construction and set-up
@@ -109,6 +119,9 @@ constexpr float kFocusEmission[4] = {0.3f, 0.8f, 0.3f, 0.0f};
 constexpr float kFocusDiffuse[4] = {0.4f, 0.8f, 0.4f, 1.0f};
 constexpr float kBoxEmission[4] = {1.0f, 1.0f, 1.0f, 0.0f};
 constexpr float kBoxDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+// A value that folds back: the box glows amber.
+constexpr float kWarnEmission[4] = {1.0f, 0.62f, 0.25f, 0.0f};
+constexpr float kWarnDiffuse[4] = {0.9f, 0.55f, 0.2f, 1.0f};
 
 void SetColour(float target[4], const float colour[4]) { std::copy(colour, colour + 4, target); }
 
@@ -157,8 +170,13 @@ void COscilloscope::Connect()
         m_slots.ConnectUser(m_sliders[i].onValue, this, &COscilloscope::OnSlider, &m_sliders[i]);
         m_slots.ConnectUser(m_boxes[i].onChange, this, &COscilloscope::OnValueBox, &m_boxes[i]);
     }
+    for (uint32_t i = 0; i < StageValueCount; ++i) {
+        m_slots.ConnectUser(m_stageSliders[i].onValue, this, &COscilloscope::OnStageSlider, &m_stageSliders[i]);
+        m_slots.ConnectUser(m_stageBoxes[i].onChange, this, &COscilloscope::OnStageBox, &m_stageBoxes[i]);
+    }
     CButton* clickable[] = {&m_close, &m_loop, &m_carrierBox, &m_envelopeBox, &m_mute,
-                            &m_modeBoxes[0], &m_modeBoxes[1], &m_modeBoxes[2]};
+                            &m_modeBoxes[0], &m_modeBoxes[1], &m_modeBoxes[2], &m_groupBoxes[0],
+                            &m_groupBoxes[1], &m_groupBoxes[2], &m_linearBox, &m_cleanBox};
     for (CButton* button : clickable)
         m_slots.ConnectUser(button->onRelease, this, &COscilloscope::OnClick, button);
     for (int32_t i = 0; i < kShapes; ++i) {
@@ -199,6 +217,15 @@ void COscilloscope::FillChildren()
     for (int32_t i = ValueCarrierAmplitude; i < VoiceValueCount; ++i) {
         add(m_boxes[i]);
         add(m_sliders[i]);
+    }
+    for (CCheckBox& box : m_groupBoxes)
+        add(box);
+    add(m_linearBox);
+    add(m_cleanBox);
+    for (int32_t i = 0; i < StageValueCount; ++i) {
+        add(m_stageLabels[i]);
+        add(m_stageBoxes[i]);
+        add(m_stageSliders[i]);
     }
 }
 
@@ -371,11 +398,132 @@ void COscilloscope::Setup(const PanelTemplates& t)
         m_boxes[i].SetParent(&m_envelopeArea);
         m_sliders[i].SetParent(&m_envelopeArea);
     }
+    SetupStages(t);
+    NameControls();
 
     m_laidOut = true;
     Widen(m_width - kWidth);
     m_showing = false;
     ShowModel(true);
+}
+
+namespace {
+
+constexpr float kStageRowHeight = 13.0f; // a slider (11) and 2 below it
+constexpr float kStageTop = 2.0f;         // the first row's y in its area
+constexpr float kStageSwitchX = 140.0f;   // a row's switch (Linear, Clean), left of the screens' edge
+
+// The stages of a group, in the order of their rows: a group's stages are consecutive.
+int32_t FirstStage(int32_t group)
+{
+    static const int32_t kFirst[StageGroupCount + 1] = {StageFrequencyEnd, StageDuty, StageLowpass, StageValueCount};
+    return kFirst[group];
+}
+int32_t EndStage(int32_t group) { return FirstStage(group + 1); }
+
+} // namespace
+
+float COscilloscope::StageAreaHeight(int32_t group)
+{
+    group = ClampGroup(group);
+    return 2.0f * kStageTop + kStageRowHeight * static_cast<float>(EndStage(group) - FirstStage(group));
+}
+
+void COscilloscope::SetupStages(const PanelTemplates& t)
+{
+    const float z = GetZ() + 1.0f;
+    auto place = [z](CGUI& control, CGUI* parent, float x, float y) {
+        control.SetPosition(x, y);
+        control.SetZ(z);
+        control.SetParent(parent);
+    };
+    // The areas' switches stand in a row below the main rows, from the left.
+    float x = 2.0f;
+    for (int32_t g = 0; g < StageGroupCount; ++g) {
+        if (t.groups[g])
+            m_groupBoxes[g].Assign(*t.groups[g]);
+        place(m_groupBoxes[g], this, x, 90.0f + 1.0f);
+        x += m_groupBoxes[g].GetWidth() + 2.0f;
+
+        CGUI& area = m_stageAreas[g];
+        area.CopyFrom(*this);
+        area.SetName(String());
+        area.SetVisible(false);
+        area.SetParent(this);
+        area.SetSize(kWidth, StageAreaHeight(g));
+        area.SetPosition(0.0f, kPanelHeight);
+        float y = kStageTop;
+        for (int32_t stage = FirstStage(g); stage < EndStage(g); ++stage) {
+            CFont& label = m_stageLabels[stage];
+            if (t.text) {
+                label.Assign(*t.text);
+                label.SetVisible(true);
+            }
+            label.SetAlign(3); // left, centred on the row
+            label.SetSize(kStageSwitchX - 10.0f, 11.0f);
+            label.SetText(StageLabel(stage));
+            SetEmission(label, 1.0f, 1.0f, 1.0f, 0.0f);
+            place(label, &area, 6.0f, y);
+
+            CScroll& slider = m_stageSliders[stage];
+            if (t.slider)
+                slider.Assign(*t.slider);
+            float min, max;
+            StageSliderRange(stage, min, max);
+            slider.SetRange(min, max);
+            place(slider, &area, 250.0f, y);
+            CEdit& box = m_stageBoxes[stage];
+            if (t.text) {
+                box.SetFont(t.text);
+                box.GetTextElement().SetVisible(true);
+            }
+            box.SetNumber(true);
+            box.SetLimit(6); // "-24.00" or "20000"
+            box.SetSize(50.0f, slider.CGUI::GetHeight());
+            place(box, &area, 250.0f - 53.0f, y);
+            y += kStageRowHeight;
+        }
+    }
+    if (t.linear)
+        m_linearBox.Assign(*t.linear);
+    if (t.clean)
+        m_cleanBox.Assign(*t.clean);
+    place(m_linearBox, &m_stageAreas[GroupPitch], kStageSwitchX, 0.0f);
+    place(m_cleanBox, &m_stageAreas[GroupTone], kStageSwitchX, 0.0f);
+}
+
+void COscilloscope::NameControls()
+{
+    for (int32_t i = 0; i < VoiceValueCount; ++i) {
+        const String name = ValueName(i);
+        m_labels[i].SetTooltip(name);
+        m_sliders[i].SetTooltip(name);
+        m_boxes[i].SetTooltip(name);
+    }
+    for (int32_t i = 0; i < StageValueCount; ++i) {
+        const String name = StageName(i);
+        m_stageLabels[i].SetTooltip(name);
+        m_stageSliders[i].SetTooltip(name);
+        m_stageBoxes[i].SetTooltip(name);
+    }
+    static const char* const kShapeNames[kShapes] = {"sine", "triangle", "sawtooth", "square", "noise"};
+    for (int32_t i = 0; i < kShapes; ++i) {
+        m_waveBoxes[i].SetTooltip(String("Shape: ") + kShapeNames[i]);
+        m_carrierBoxes[i].SetTooltip(String("Carrier shape: ") + kShapeNames[i]);
+    }
+    m_loop.SetTooltip("Loop: kept in the project file for other tools; changes nothing you hear");
+    m_carrierBox.SetTooltip("Carrier: a second oscillator that modulates the voice (AM, FM or PM)");
+    m_envelopeBox.SetTooltip("Envelope: the level over time (attack, decay, sustain, hold, release)");
+    m_mute.SetTooltip("Mute: leave the voice out of the mix");
+    m_modeBoxes[0].SetTooltip("AM: the carrier changes the voice's amplitude");
+    m_modeBoxes[1].SetTooltip("FM: the carrier changes the voice's frequency");
+    m_modeBoxes[2].SetTooltip("PM: the carrier changes the voice's phase");
+    m_close.SetTooltip("Close: remove the voice (Ctrl+Z brings it back)");
+    m_groupBoxes[GroupPitch].SetTooltip("Pitch: end frequency and glide, vibrato, arpeggio, repeat");
+    m_groupBoxes[GroupTone].SetTooltip("Tone: duty and its end, clean shapes, tremolo");
+    m_groupBoxes[GroupFilter].SetTooltip("Filter: low-pass and its end, resonance, high-pass and its end");
+    m_linearBox.SetTooltip("Linear glide: the frequency moves evenly in hertz (off: evenly in pitch)");
+    m_cleanBox.SetTooltip("Clean shapes: sawtooth, square and triangle without aliasing");
 }
 
 void COscilloscope::SetWidth(float width)
@@ -406,6 +554,8 @@ void COscilloscope::Widen(float extra)
     SetSize(m_width, kPanelHeight);
     m_carrierArea.SetSize(m_width, kCarrierHeight);
     m_envelopeArea.SetSize(m_width, kEnvelopeHeight);
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        m_stageAreas[g].SetSize(m_width, StageAreaHeight(g));
     UpdateTraces();
 }
 
@@ -440,6 +590,16 @@ void COscilloscope::ShowModel(bool force)
     }
     for (int32_t i = 0; i < 3; ++i)
         m_modeBoxes[i].SetDown(model.GetModulationChoice() == i);
+    for (int32_t i = 0; i < StageValueCount; ++i) {
+        const float value = model.GetStage(i);
+        if (force || ReadShownNumber(m_stageBoxes[i].GetText()) != value)
+            m_stageBoxes[i].SetText(StageText(i, value));
+        const float position = StageSliderPosition(i, value);
+        if (m_stageSliders[i].GetValue() != position)
+            m_stageSliders[i].SetValue(position);
+    }
+    m_linearBox.SetDown(model.GetGlide() == GlideLinear);
+    m_cleanBox.SetDown(model.IsBandLimited());
 
     bool relayout = false;
     for (auto [area, shown] : {std::pair<CGUI*, bool>{&m_carrierArea, model.IsCarrierOn()},
@@ -449,13 +609,96 @@ void COscilloscope::ShowModel(bool force)
             relayout = true;
         }
     }
+    for (int32_t g = 0; g < StageGroupCount; ++g) {
+        const bool used = UsesStageGroup(g);
+        if (used && !m_groupUsed[g] && !m_stageAreas[g].GetVisibleFlag()) {
+            m_stageAreas[g].SetVisible(true);
+            relayout = true;
+        }
+        m_groupUsed[g] = used;
+        m_groupBoxes[g].SetDown(m_stageAreas[g].GetVisibleFlag());
+    }
+    ShowFolding();
     UpdateTraces();
     m_showing = wasShowing;
     if (relayout)
         Relayout();
 }
 
+bool COscilloscope::UsesStageGroup(int32_t group) const
+{
+    group = ClampGroup(group);
+    for (int32_t stage = FirstStage(group); stage < EndStage(group); ++stage)
+        if (m_model->GetStage(stage) != CVoiceModel::GetStageDefault(stage))
+            return true;
+    return false;
+}
+
+void COscilloscope::SetStageAreaOpen(int32_t group, bool open)
+{
+    CGUI& area = m_stageAreas[ClampGroup(group)];
+    m_groupBoxes[ClampGroup(group)].SetDown(open);
+    if (area.GetVisibleFlag() == open)
+        return;
+    area.SetVisible(open);
+    Relayout();
+}
+
+bool COscilloscope::IsStageAreaOpen(int32_t group) const { return m_stageAreas[ClampGroup(group)].GetVisibleFlag(); }
+
+void COscilloscope::SetSampleRate(uint32_t rate)
+{
+    if (rate == 0 || rate == m_sampleRate)
+        return;
+    m_sampleRate = rate;
+    ShowFolding();
+}
+
+bool COscilloscope::IsFolding(const CGUI* box) const
+{
+    float value = 0.0f;
+    if (box == &m_boxes[ValueFrequency] || box == &m_boxes[ValueCarrierFrequency])
+        value = m_model->GetShown(box == &m_boxes[ValueFrequency] ? ValueFrequency : ValueCarrierFrequency);
+    else if (box == &m_stageBoxes[StageFrequencyEnd])
+        value = m_model->GetStage(StageFrequencyEnd);
+    else
+        return false;
+    return std::fabs(static_cast<double>(value)) > FoldingFrequency(m_sampleRate);
+}
+
+void COscilloscope::ShowFolding()
+{
+    CEdit* boxes[3] = {&m_boxes[ValueFrequency], &m_boxes[ValueCarrierFrequency], &m_stageBoxes[StageFrequencyEnd]};
+    const String names[3] = {ValueName(ValueFrequency), ValueName(ValueCarrierFrequency), StageName(StageFrequencyEnd)};
+    for (int32_t i = 0; i < 3; ++i) {
+        const bool folds = IsFolding(boxes[i]);
+        boxes[i]->SetTooltip(folds ? names[i] + String::Format(": above half the sample rate (%.0f Hz) the tone folds "
+                                                               "back and is heard lower",
+                                                               FoldingFrequency(m_sampleRate))
+                                   : names[i]);
+        SetBoxFocusColours(boxes[i], boxes[i] == m_focused && boxes[i]->HasFocus());
+    }
+}
+
 // [SECTION] Slider, value box and click handlers
+
+void COscilloscope::OnStageSlider(float position, CScroll* slider)
+{
+    if (m_showing)
+        return;
+    const int32_t stage = static_cast<int32_t>(slider - m_stageSliders);
+    m_model->SetStage(stage, StageFromSlider(stage, position));
+    m_stageBoxes[stage].SetText(StageText(stage, m_model->GetStage(stage)));
+}
+
+void COscilloscope::OnStageBox(const String& text, CEdit* box)
+{
+    if (m_showing)
+        return;
+    // Out of range the model takes the limit; the box is then rewritten with it.
+    m_model->SetStage(static_cast<int32_t>(box - m_stageBoxes), ReadShownNumber(text));
+    ShowModel(false);
+}
 
 void COscilloscope::OnSlider(float position, CScroll* slider)
 {
@@ -503,6 +746,13 @@ void COscilloscope::OnClick(CButton* button)
         model.SetLoop(m_loop.IsDown());
         changed.Emit(); // the loop is not heard, but a click on the switch is a change
     }
+    if (button == &m_linearBox)
+        model.SetGlide(m_linearBox.IsDown() ? GlideLinear : GlideExponential);
+    if (button == &m_cleanBox)
+        model.SetBandLimited(m_cleanBox.IsDown());
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        if (button == &m_groupBoxes[g])
+            SetStageAreaOpen(g, m_groupBoxes[g].IsDown());
     // A click that changed nothing (the checked box of a group) made the model announce
     // nothing: the boxes show it again.
     ShowModel(false);
@@ -510,11 +760,18 @@ void COscilloscope::OnClick(CButton* button)
 
 void COscilloscope::Relayout()
 {
-    m_carrierArea.SetPosition(0.0f, kPanelHeight);
-    const bool carrierShown = m_carrierArea.GetVisibleFlag();
-    const bool envelopeShown = m_envelopeArea.GetVisibleFlag();
-    if (envelopeShown)
-        m_envelopeArea.SetPosition(0.0f, kPanelHeight + (carrierShown ? kCarrierHeight : 0.0f));
+    // The shown areas stack below the main rows: carrier, envelope, Pitch, Tone, Filter.
+    float y = kPanelHeight;
+    auto stack = [&y](CGUI& area, float height) {
+        if (!area.GetVisibleFlag())
+            return;
+        area.SetPosition(0.0f, y);
+        y += height;
+    };
+    stack(m_carrierArea, kCarrierHeight);
+    stack(m_envelopeArea, kEnvelopeHeight);
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        stack(m_stageAreas[g], StageAreaHeight(g));
     resized.Emit();
 }
 
@@ -612,6 +869,9 @@ float COscilloscope::GetHeight() const
         height += kCarrierHeight;
     if (m_envelopeArea.GetVisibleFlag())
         height += kEnvelopeHeight;
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        if (m_stageAreas[g].GetVisibleFlag())
+            height += StageAreaHeight(g);
     return height;
 }
 
@@ -627,8 +887,9 @@ void COscilloscope::SetBoxFocusColours(CGUI* child, bool focused)
 {
     if (!child || child->GetKind() != GUIEdit)
         return;
-    SetColour(child->material.emission, focused ? kFocusEmission : kBoxEmission);
-    SetColour(child->material.diffuse, focused ? kFocusDiffuse : kBoxDiffuse);
+    const bool folds = !focused && IsFolding(child);
+    SetColour(child->material.emission, focused ? kFocusEmission : folds ? kWarnEmission : kBoxEmission);
+    SetColour(child->material.diffuse, focused ? kFocusDiffuse : folds ? kWarnDiffuse : kBoxDiffuse);
 }
 
 void COscilloscope::SetClip(float x, float y, float width, float height)
@@ -668,6 +929,25 @@ CGUI* COscilloscope::ChildAt(int32_t x, int32_t y) const
     for (uint32_t i = 0; i < m_childCount; ++i)
         if (m_children[i]->HitTest(x, y))
             return m_children[i];
+    return nullptr;
+}
+
+const CGUI* COscilloscope::TipAt(int32_t x, int32_t y) const
+{
+    if (!OverPanel(x, y))
+        return nullptr;
+    if (const CGUI* hit = ChildAt(x, y))
+        return hit;
+    // Labels take no presses, but they name their rows.
+    const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    for (uint32_t i = 0; i < m_childCount; ++i) {
+        const CGUI& child = *m_children[i];
+        if (child.GetKind() != GUIText || child.GetTooltip().IsEmpty() || !child.IsVisible())
+            continue;
+        const CVector at = child.GetAbsolutePosition();
+        if (fx >= at.x && fx < at.x + child.GetWidth() && fy >= at.y && fy < at.y + child.GetHeight())
+            return &child;
+    }
     return nullptr;
 }
 
@@ -723,6 +1003,12 @@ void COscilloscope::ProcessInput(CInputMap& event)
     }
     if (GetPointerCapture())
         return; // a held button keeps every hover as it is
+    if (m_tipBox) {
+        const CGUI* tipped = event.handled ? nullptr : TipAt(x, y);
+        const CGUI* target = m_tipBox->GetTarget();
+        if (tipped || std::find(m_children, m_children + m_childCount, target) != m_children + m_childCount)
+            m_tipBox->Track(tipped, tipped ? tipped->GetTooltip() : String(), x, y);
+    }
     CGUI* hover = !event.handled && OverPanel(x, y) ? ChildAt(x, y) : nullptr;
     if (hover) {
         event.handled = true;
@@ -812,6 +1098,8 @@ void COscilloscope::Render()
     CGUI::Render();
     m_carrierArea.Render();
     m_envelopeArea.Render();
+    for (CGUI& area : m_stageAreas)
+        area.Render();
     for (uint32_t i = 0; i < m_childCount; ++i)
         m_children[i]->Render();
     const float pace[3] = {static_cast<float>(m_pace[0]), static_cast<float>(m_pace[1]), static_cast<float>(m_pace[2])};

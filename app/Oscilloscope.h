@@ -1,5 +1,7 @@
 // COscilloscope: the on-screen editor of one voice (CVoiceModel). The panel shows its model in
-// 66 controls and three traces and writes every edit into it; it keeps nothing about the voice
+// its controls (the fifteen values, the shapes and switches, and three areas of stages: Pitch,
+// Tone and Filter) and three traces and writes every edit into it; every control names itself
+// in a tooltip; it keeps nothing about the voice
 // that the model does not hold, and follows changes made to the model from elsewhere. It views
 // a model it does not own (which must outlive it) or, made without one, a model of its own.
 // Construction and Setup need no OpenGL context; only Render draws. The panel listens to the
@@ -10,6 +12,7 @@
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/Scroll.h"
+#include "app/ControlNames.h"
 #include "synth/VoiceModel.h"
 
 #include <cstdint>
@@ -18,6 +21,7 @@
 
 class CGUIManager;
 class CInputMap;
+class CTooltip;
 
 // A line strip through points (x, y, 0); the owner scales and places it.
 class CTrace : public CShape {
@@ -49,6 +53,9 @@ struct PanelTemplates {
     const CCheckBox* am = nullptr;
     const CCheckBox* fm = nullptr;
     const CCheckBox* pm = nullptr;
+    const CCheckBox* groups[StageGroupCount] = {}; // the Pitch, Tone and Filter switches
+    const CCheckBox* linear = nullptr;             // the glide's shape
+    const CCheckBox* clean = nullptr;              // band-limited shapes
 };
 
 // The templates of a GUI description, found by their names (scroll, scrollFont, btnClose,
@@ -66,7 +73,9 @@ private:
     CScroll m_slider;
     CFont m_text;
     CButton m_close;
-    CCheckBox m_boxes[12]; // sine, triangle, sawtooth, square, loop, envelope, carrier, mute, AM, FM, PM, noise
+    // sine, triangle, sawtooth, square, loop, envelope, carrier, mute, AM, FM, PM, noise, then
+    // Pitch, Tone, Filter, Linear, Clean
+    CCheckBox m_boxes[17];
     PanelTemplates m_templates;
 };
 
@@ -74,7 +83,8 @@ class COscilloscope : public CGUI {
 public:
     static constexpr float kWidth = 400.0f;
     static constexpr float kMaxWidth = 4000.0f;
-    static constexpr float kPanelHeight = 90.0f;
+    // The main rows (90) and, below them, the row of the areas' switches.
+    static constexpr float kPanelHeight = 108.0f;
     static constexpr float kCarrierHeight = 90.0f;
     static constexpr float kEnvelopeHeight = 76.0f;
     static constexpr int32_t kShapes = 5; // sine, triangle, sawtooth, square, noise: types 0 to 4
@@ -126,8 +136,30 @@ public:
     // before or after Setup; the height does not change, so resized is not emitted.
     void SetWidth(float width);
 
-    // 90, plus 90 while the carrier area shows, plus 76 while the envelope area shows.
+    // kPanelHeight, plus 90 while the carrier area shows, plus 76 while the envelope area
+    // shows, plus each stage area's height (StageAreaHeight) while it is open.
     float GetHeight() const;
+    // A stage area: 4 pixels plus 13 a row (Pitch 6 rows, Tone 4, Filter 5).
+    static float StageAreaHeight(int32_t group);
+
+    // --- the areas of stages. An area opens and closes with its switch, which changes nothing
+    // heard: its stages keep their values while it is closed. It opens by itself when the
+    // model, set from anywhere (a load, undo, Mutate, a generator), starts to use one of its
+    // stages (one away from its default).
+    void SetStageAreaOpen(int32_t group, bool open);
+    bool IsStageAreaOpen(int32_t group) const;
+    // Whether the model uses a stage of the group (one differs from its default).
+    bool UsesStageGroup(int32_t group) const;
+
+    // The rate the sound is made at (44100 until set): a frequency box whose value lies above
+    // half of it turns the warning colour, and its tooltip says that the tone folds back.
+    void SetSampleRate(uint32_t rate);
+    uint32_t GetSampleRate() const { return m_sampleRate; }
+    // Whether a frequency box (ValueFrequency, ValueCarrierFrequency) or the end frequency's
+    // box shows a value that folds back at the sample rate.
+    bool IsFolding(const CGUI* box) const;
+    // The tip every control shows on (the scene's, gui/GUIManager.h); null: no tips.
+    void SetTipBox(CTooltip* tip) { m_tipBox = tip; }
 
     CVoiceModel& Model() { return *m_model; }
     const CVoiceModel& Model() const { return *m_model; }
@@ -181,6 +213,17 @@ public:
     CButton& CloseButton() { return m_close; }
     CGUI& CarrierArea() { return m_carrierArea; }
     CGUI& EnvelopeArea() { return m_envelopeArea; }
+    CGUI& StageArea(int32_t group) { return m_stageAreas[ClampGroup(group)]; }
+    CCheckBox& StageAreaBox(int32_t group) { return m_groupBoxes[ClampGroup(group)]; }
+    CEdit& StageBox(int32_t stage) { return m_stageBoxes[ClampStage(stage)]; }
+    CScroll& StageSlider(int32_t stage) { return m_stageSliders[ClampStage(stage)]; }
+    const CFont& StageLabelText(int32_t stage) const { return m_stageLabels[ClampStage(stage)]; }
+    const CFont& ValueLabel(int32_t value) const { return m_labels[ClampValue(value)]; }
+    CCheckBox& LinearGlideBox() { return m_linearBox; }
+    CCheckBox& CleanBox() { return m_cleanBox; }
+    // The control whose tooltip shows with the pointer at (x, y): a control, or a label,
+    // under it on the shown panel; null elsewhere.
+    const CGUI* TipAt(int32_t x, int32_t y) const;
     // The traces as the screens show the model now (outlines are computed when first needed
     // after a change: a panel out of sight costs nothing).
     const CTrace& VoiceTrace() const { RefreshTraces(); return m_voiceTrace; }
@@ -202,6 +245,8 @@ public:
 private:
     static int32_t ClampValue(int32_t value) { return value < 0 || value >= VoiceValueCount ? 0 : value; }
     static int32_t ClampShape(int32_t type) { return type < 0 || type >= kShapes ? 0 : type; }
+    static int32_t ClampGroup(int32_t group) { return group < 0 || group >= StageGroupCount ? 0 : group; }
+    static int32_t ClampStage(int32_t stage) { return stage < 0 || stage >= StageValueCount ? 0 : stage; }
     void Connect();
     void OnModelChanged(VoiceChange change);
     // Shows the model: boxes that do not read as the value shown (all with force), sliders,
@@ -209,6 +254,13 @@ private:
     void ShowModel(bool force);
     void OnSlider(float position, CScroll* slider);
     void OnValueBox(const String& text, CEdit* box);
+    void OnStageSlider(float position, CScroll* slider);
+    void OnStageBox(const String& text, CEdit* box);
+    // Lays out the stage areas' rows and switches (part of Setup).
+    void SetupStages(const PanelTemplates& templates);
+    // The tooltips of every control, and the frequency boxes' warning colours.
+    void NameControls();
+    void ShowFolding();
     void OnClick(CButton* button);
     void Relayout();
     // The traces are stale: the next RefreshTraces recomputes them.
@@ -234,7 +286,7 @@ private:
     void SetBoxFocusColours(CGUI* child, bool focused);
     void FillChildren();
 
-    static constexpr uint32_t kChildren = 66;
+    static constexpr uint32_t kChildren = 128;
     CGUI* m_children[kChildren] = {};
     uint32_t m_childCount = 0;
     CGUI* m_focused = nullptr; // not owned: one of the children
@@ -246,6 +298,15 @@ private:
 
     CGUI m_voiceScreen, m_carrierScreen, m_envelopeScreen;
     CGUI m_carrierArea, m_envelopeArea;
+    CGUI m_stageAreas[StageGroupCount];
+    CCheckBox m_groupBoxes[StageGroupCount];
+    CCheckBox m_linearBox, m_cleanBox;
+    CFont m_stageLabels[StageValueCount];
+    CEdit m_stageBoxes[StageValueCount];
+    CScroll m_stageSliders[StageValueCount];
+    bool m_groupUsed[StageGroupCount] = {}; // as last shown: an area opens when its group starts to be used
+    uint32_t m_sampleRate = 44100;
+    CTooltip* m_tipBox = nullptr;
     // A drawing cache of the model, hence mutable.
     mutable CTrace m_voiceTrace{0}, m_carrierTrace{0}, m_envelopeTrace{0};
     mutable bool m_tracesStale = true;

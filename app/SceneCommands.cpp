@@ -136,7 +136,7 @@ void CSceneMain::NewProject()
             m_player->Clear();
         ClearVoices();
         AddVoice();
-        m_master = NewProjectMaster();
+        TakeMaster(NewProjectMaster());
         if (m_editProjectName)
             m_editProjectName->SetText("New Project");
         ShowNothingPlays();
@@ -210,7 +210,7 @@ bool CSceneMain::OpenProjectDocument(const String& path, const ProjectContents& 
     m_area.ScrollTo(0.0f); // an opened project shows from its first voice
     if (m_editProjectName)
         m_editProjectName->SetText(project.name);
-    m_master = ClampMaster(project.master);
+    TakeMaster(ClampMaster(project.master));
     ShowNothingPlays();
     m_history.ProjectReplaced();
     m_hasGenerated = false;

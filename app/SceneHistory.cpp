@@ -107,7 +107,6 @@ void CSceneHistory::NameEdited(const String& name)
 
 void CSceneHistory::MasterChanged(const MixMaster& master)
 {
-    EndGesture();
     m_history.RecordMaster(master);
     ++m_revision;
 }
@@ -175,4 +174,4 @@ void CSceneHistory::ReplaceVoices(const std::vector<VoiceState>& states)
 
 MixMaster CSceneHistory::GetMaster() const { return m_scene.GetMaster(); }
 
-void CSceneHistory::SetMaster(const MixMaster& master) { m_scene.m_master = master; }
+void CSceneHistory::SetMaster(const MixMaster& master) { m_scene.TakeMaster(master); }

@@ -86,6 +86,7 @@ void CSceneMain::Enter()
         m_slots.Connect(m_mnuRecent->onChoose, this, &CSceneMain::OnRecentChosen);
     SetRecentProjects(std::vector<String>(m_recent));
     m_clipIndicator = dynamic_cast<CFont*>(GetGUI().FindElement("clipIndicator"));
+    ConnectProjectStrip();
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
     ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
@@ -115,6 +116,8 @@ void CSceneMain::Enter()
         m_slots.Connect(app->onResize, this, &CSceneMain::OnResize);
         if (m_controlBar)
             m_controlBar->SetSize(static_cast<float>(app->GetWidth()), m_controlBar->GetHeight());
+        if (m_projectStrip)
+            m_projectStrip->SetSize(static_cast<float>(app->GetWidth()), m_projectStrip->GetHeight());
     }
     SetMinimumWindowSize();
     NewProject();
@@ -147,6 +150,10 @@ void CSceneMain::Leave()
     m_mnuRecent = nullptr;
     m_editSeed = nullptr;
     m_clipIndicator = nullptr;
+    m_projectStrip = nullptr;
+    m_scrGain = m_scrFade = nullptr;
+    m_editGain = m_editFade = nullptr;
+    m_chkNormalize = m_chkSum = nullptr;
 }
 
 void CSceneMain::Update()
@@ -205,6 +212,8 @@ void CSceneMain::AddPanel(CVoiceModel& voice, size_t at)
     if (FindPanelTemplates(GetGUI(), templates)) {
         COscilloscope* p = panel.get();
         p->Setup(templates);
+        p->SetTipBox(GetGUI().GetTooltip());
+        p->SetSampleRate(FoldingRate());
         m_voiceSlots.ConnectUser(p->changed, this, &CSceneMain::OnVoiceChanged, p);
         m_voiceSlots.ConnectUser(p->closed, this, &CSceneMain::OnVoiceClosed, p);
         m_voiceSlots.ConnectUser(p->selected, this, &CSceneMain::OnVoiceSelected, p);
@@ -271,7 +280,7 @@ void CSceneMain::ReplaceProject(VoiceList voices, const String& name, const MixM
 {
     {
         CHistoryPause pause(m_history);
-        m_master = ClampMaster(master);
+        TakeMaster(ClampMaster(master));
         if (m_player)
             m_player->Clear();
         ClearVoices();
@@ -305,11 +314,11 @@ void CSceneMain::WarnAboutHiddenVoices()
 
 void CSceneMain::SetAreaBounds(int32_t width, int32_t height)
 {
-    const float top = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
+    const float top = BarsBottom();
     // Without a window nothing limits the panels.
     const float w = width > 0 ? static_cast<float>(width) : CVoiceArea::kUnbounded;
     const float h = height > 0 ? static_cast<float>(height) : CVoiceArea::kUnbounded;
-    m_area.SetBounds(std::min(top, kLayoutTop), kLayoutTop, w, h);
+    m_area.SetBounds(top, top + kLayoutGap, w, h);
 }
 
 void CSceneMain::LayoutVoices()
@@ -323,14 +332,22 @@ void CSceneMain::LayoutVoices()
     m_area.Layout();
 }
 
+float CSceneMain::BarsBottom() const
+{
+    if (!m_controlBar)
+        return kLayoutTop - kLayoutGap;
+    const float bar = m_controlBar->GetY() + m_controlBar->GetHeight();
+    return m_projectStrip ? std::max(bar, m_projectStrip->GetY() + m_projectStrip->GetHeight()) : bar;
+}
+
 void CSceneMain::SetMinimumWindowSize()
 {
     CApp* app = GetApp();
     if (!app || !app->GetWindow())
         return;
-    const float barBottom = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
+    const float barBottom = BarsBottom();
     int32_t width = 0, height = 0;
-    CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, kLayoutTop, width, height);
+    CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, barBottom + kLayoutGap, width, height);
     PlatformSetWindowMinimumSize(app->GetWindow(), width, height);
 }
 
@@ -359,19 +376,24 @@ void CSceneMain::OnVoiceResized() { LayoutVoices(); }
 
 void CSceneMain::ListTabStops(std::vector<CGUI*>& stops)
 {
-    const float barBottom = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
+    const float barBottom = BarsBottom();
     CGUIManager& gui = GetGUI();
     for (uint32_t i = 0; i < gui.GetElementCount(); ++i) {
         CGUI* element = gui.GetElement(i);
         const int32_t kind = element->GetKind();
-        const bool control = kind == GUIButton || kind == GUICheckBox || kind == GUIEdit ||
+        const bool control = kind == GUIButton || kind == GUICheckBox || kind == GUIEdit || kind == GUIScroll ||
                              (kind == GUIMenu && !static_cast<CMenu*>(element)->IsItem());
         const CVector at = element->GetAbsolutePosition();
         if (control && at.x >= 0.0f && at.y >= 0.0f && at.y < barBottom) // templates lie off-screen
             stops.push_back(element);
     }
-    std::stable_sort(stops.begin(), stops.end(),
-                     [](CGUI* a, CGUI* b) { return a->GetAbsolutePosition().x < b->GetAbsolutePosition().x; });
+    // The bar, then the project strip below it, each from left to right.
+    const float stripTop = m_projectStrip ? m_projectStrip->GetY() : barBottom;
+    std::stable_sort(stops.begin(), stops.end(), [stripTop](CGUI* a, CGUI* b) {
+        const CVector pa = a->GetAbsolutePosition(), pb = b->GetAbsolutePosition();
+        const bool stripA = pa.y >= stripTop, stripB = pb.y >= stripTop;
+        return stripA != stripB ? stripB : pa.x < pb.x;
+    });
     for (const auto& panel : m_panels)
         panel->GetTabStops(stops);
 }
@@ -410,6 +432,8 @@ void CSceneMain::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
         m_layoutTimer.SetEnabled(true); // again moves the due time: one re-layout after the last resize
     if (m_controlBar)
         m_controlBar->SetSize(static_cast<float>(width), m_controlBar->GetHeight());
+    if (m_projectStrip)
+        m_projectStrip->SetSize(static_cast<float>(width), m_projectStrip->GetHeight());
     // The scroll bar and the clipping follow the window at once; the columns at the re-layout.
     if (width > 0 && height > 0)
         SetAreaBounds(width, height);
@@ -507,7 +531,7 @@ void CSceneMain::SetMaster(const MixMaster& master)
     const MixMaster clamped = ClampMaster(master);
     if (clamped == m_master)
         return;
-    m_master = clamped;
+    TakeMaster(clamped, false); // from the strip too: what is being typed stands
     m_history.MasterChanged(m_master);
     MixChanged(); // heard like any edit
 }
@@ -517,6 +541,8 @@ void CSceneMain::SetExportRate(uint32_t rate)
     if (!IsRenderRate(rate) || rate == m_exportRate)
         return;
     m_exportRate = rate;
+    for (const auto& panel : m_panels)
+        panel->SetSampleRate(FoldingRate());
     onExportRate.Emit(rate);
 }
 

@@ -31,12 +31,14 @@
 #include "app/VoiceArea.h"
 #include "app/SceneHistory.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class CButton;
 class CEdit;
+class CScroll;
 class CMenu;
 class CFont;
 struct ProjectContents;
@@ -139,6 +141,9 @@ public:
     // The rate Save Sound renders at (one of kRenderRates; 44100 at first). The Save Sound
     // dialog offers the choice; onExportRate tells the session, which keeps it between runs.
     uint32_t GetExportRate() const { return m_exportRate; }
+    // The rate whose half the panels mark frequencies above: the lower of playback's and the
+    // export's, so that a tone that folds back in what is heard or in what is saved shows it.
+    uint32_t FoldingRate() const { return std::min<uint32_t>(kMixRate, m_exportRate); }
     void SetExportRate(uint32_t rate);
     CSignal<uint32_t> onExportRate;
     // Panel i shows voice i.
@@ -191,7 +196,7 @@ public:
     CEdit* GetProjectNameBox() const { return m_editProjectName; }
     CEdit* GetSeedBox() const { return m_editSeed; }
     CSceneHistory& GetHistory() { return m_history; }
-    // The keyboard focus: Tab walks the control bar left to right, then each shown voice's
+    // The keyboard focus: Tab walks the control bar left to right, then the project strip, then each shown voice's
     // panel in voice order (GetTabStops); F10 or Alt opens the Generate menu. A focused panel
     // control is scrolled into view.
     CFocusRing& GetFocusRing() { return m_focusRing; }
@@ -240,6 +245,23 @@ private:
     // is drawn (the clip indicator); while one runs, the loop is asked to tick again soon.
     void OnFrame();
     void ShowClipping();
+    // --- the project strip (app/SceneMaster.cpp)
+    void ConnectProjectStrip();
+    // m_master becomes master (already clamped) and the strip shows it; force rewrites its
+    // boxes even where they already read as the values (ShowMaster).
+    void TakeMaster(const MixMaster& master, bool force = true);
+    void ShowMaster(bool force = false);
+    // A master slider moved / a master box was typed into: field (gain or fade) takes it.
+    void SlideMaster(float MixMaster::*field, float position, CEdit* box);
+    void TypeMaster(float MixMaster::*field, const String& text);
+    void OnGainSlider(float position);
+    void OnFadeSlider(float position);
+    void OnGainTyped(const String& text);
+    void OnFadeTyped(const String& text);
+    void OnMasterSwitch();
+    // The bottom of the control bar and, below it, the project strip (what the panels stand
+    // under); kLayoutTop less the gap without a bar.
+    float BarsBottom() const;
     // The panels' playheads at the playing mix's position (hidden while nothing plays or the
     // microphone is monitored); a redraw when one moved and, while playing, a tick a frame
     // period on to look again.
@@ -309,6 +331,15 @@ private:
     CEdit* m_editSeed = nullptr;
     bool m_seedTyped = false; // the seed box holds a seed the user typed, not yet used
     CFont* m_clipIndicator = nullptr;
+    // The project strip (null when the description lacks it): the master stage's controls.
+    CGUI* m_projectStrip = nullptr;
+    CScroll* m_scrGain = nullptr;
+    CScroll* m_scrFade = nullptr;
+    CEdit* m_editGain = nullptr;
+    CEdit* m_editFade = nullptr;
+    CButton* m_chkNormalize = nullptr;
+    CButton* m_chkSum = nullptr;
+    bool m_showingMaster = false; // the strip is being set from m_master: not an edit
 
     CSound m_mix;
     MixStats m_mixStats;

@@ -283,7 +283,8 @@ void CVoiceArea::MinimumWindowSize(const CGUIManager& gui, const CGUI* controlBa
     float right = 0.0f;
     for (uint32_t i = 0; i < gui.GetElementCount(); ++i) {
         const CGUI* element = gui.GetElement(i);
-        if (!element || element == controlBar || !element->IsVisible())
+        // Backgrounds (plain elements: the bar, the project strip) stretch with the window.
+        if (!element || element == controlBar || element->GetKind() == GUIPlain || !element->IsVisible())
             continue;
         const CVector at = element->GetAbsolutePosition();
         if (at.x < 0.0f || at.y < 0.0f || at.y >= barBottom)

@@ -70,7 +70,7 @@ public:
     void Render();
 
     // The smallest window that shows every element of the description standing in the
-    // control bar (from y = 0 to barBottom; controlBar itself aside), 10 to spare, and one
+    // control bar (from y = 0 to barBottom; controlBar and other plain backgrounds aside), 10 to spare, and one
     // row of panels below firstRow.
     static void MinimumWindowSize(const CGUIManager& gui, const CGUI* controlBar, float barBottom, float firstRow,
                                   int32_t& width, int32_t& height);

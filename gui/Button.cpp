@@ -44,7 +44,6 @@ void CButton::Assign(const CButton& other)
     std::copy(other.m_offset, other.m_offset + 4, m_offset);
     SetFont(&other.m_label);
     m_label.SetText(other.m_label.GetText());
-    m_tooltip = other.m_tooltip;
     std::copy(&other.m_stateColours[0][0], &other.m_stateColours[0][0] + 16, &m_stateColours[0][0]);
     // The material came from the other button, with its tint and the colours under it.
     m_tinted = other.m_tinted;
@@ -251,8 +250,6 @@ void CButton::LoadFromNode(CXMLNode& node)
         m_offset[0] = 2.0f;
         m_offset[1] = 2.0f;
     }
-    if (node.FindAttribute("tooltip"))
-        m_tooltip = node.GetAttributeString("tooltip");
     static const char* const kStates[4] = {"enable", "hover", "down", "disable"};
     for (uint32_t i = 0; i < node.GetChildCount(); ++i) {
         const CXMLNode& child = *node.GetChild(i);

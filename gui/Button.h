@@ -57,10 +57,8 @@ public:
     // The label; its SetText sets the button's text.
     CFont& GetLabel() { return m_label; }
     const CFont& GetLabel() const { return m_label; }
-    // The tip shown while the pointer rests on the button (its name and shortcut); empty:
-    // none. The description's "tooltip" attribute sets it.
-    void SetTooltip(const String& text) { m_tooltip = text; }
-    const String& GetTooltip() const { return m_tooltip; }
+    // The tip (CGUI::SetTooltip) comes from the description's "tooltip" attribute: the
+    // command's name and shortcut.
 
     // The down offset: x and y move the label (or the button) while down; w, when not 0, is
     // the label's width; z is kept but unused.
@@ -98,7 +96,6 @@ protected:
     bool m_offsetMovedSelf = false; // the applied offset moved the button, not the label
     float m_appliedOffset[2] = {0.0f, 0.0f};
     CFont m_label;
-    String m_tooltip;
     float m_offset[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // x, y, z, w
     float m_stateColours[4][4] = {};
     bool m_tinted = false;          // a state colour is on the material

@@ -62,6 +62,7 @@ void CGUI::CopyFrom(const CGUI& other)
         return;
     CShape::operator=(other); // vertices, material, transform, rotation and size
     m_name = other.m_name;
+    m_tooltip = other.m_tooltip;
     SetMoveable(other.m_moveable);
     m_enabled = other.m_enabled;
     m_visible = other.m_visible;
@@ -347,6 +348,8 @@ uint8_t ColourByte(float value)
 void CGUI::LoadFromNode(CXMLNode& node)
 {
     SetName(node.GetAttributeString("name"));
+    if (node.FindAttribute("tooltip"))
+        SetTooltip(node.GetAttributeString("tooltip"));
     SetPosition(node.GetAttributeFloat("x"), node.GetAttributeFloat("y"));
     if (node.FindAttribute("z"))
         SetZ(node.GetAttributeFloat("z"));

@@ -81,12 +81,12 @@ public:
     // Draws the element. With a parent it is drawn at its absolute position (its own z) when
     // IsVisible; without one where it stands when visible. Enabled does not matter.
     virtual void Render();
-    // Takes the other's quad, name, material, transform, moveable, enabled, visible, anchor,
+    // Takes the other's quad, name, tooltip, material, transform, moveable, enabled, visible, anchor,
     // sprite and current frame, parent, size and kind. Signals, slots, focus, hover and drag
     // state stay this element's own.
     virtual void CopyFrom(const CGUI& other);
     // Reads the common attributes and child elements of a description node, in this order:
-    // "name"; "x" and "y" (SetPosition); "z"; "w" and "h" (SetSize; each defaults to the
+    // "name"; "tooltip"; "x" and "y" (SetPosition); "z"; "w" and "h" (SetSize; each defaults to the
     // current frame's size, or 1 without frames); "align"; "enabled", "visible" and
     // "moveable" (when present); then the children "rotate", "ambient", "diffuse",
     // "emission", "specular", "shininess", "alpha", "blend" and "gradient" in document order.
@@ -110,6 +110,10 @@ public:
 
     void SetName(const String& newName) { m_name = newName; }
     const String& GetName() const { return m_name; }
+    // The tip shown while the pointer rests on the element (gui/Tooltip.h): what it is, with
+    // its unit or shortcut; empty: none.
+    void SetTooltip(const String& text) { m_tooltip = text; }
+    const String& GetTooltip() const { return m_tooltip; }
 
     // Writes x and y (z kept) and emits onMove(x, y).
     void SetPosition(float x, float y);
@@ -193,6 +197,7 @@ protected:
     void OnDrag(CInputMap& event);
 
     String m_name;
+    String m_tooltip;
     bool m_moving = false;      // a drag has moved the element and not yet ended
     bool m_moveable = false;
     bool m_enabled = false;     // widgets that take input set it in their constructors

@@ -415,8 +415,9 @@ void CGUIManager::OnMouse(CInputMap& event)
     if (deleted())
         return;
     if (m_tooltip) {
-        const auto* button = dynamic_cast<const CButton*>(hit);
-        m_tooltip->Track(hit, button ? button->GetTooltip() : String(), x, y);
+        const CGUI* tipped = hit || event.handled ? hit : LabelAt(x, y);
+        if (tipped || IsOwnElement(m_tooltip->GetTarget()))
+            m_tooltip->Track(tipped, tipped ? tipped->GetTooltip() : String(), x, y);
     }
     if (hit) {
         event.handled = true;
@@ -427,6 +428,24 @@ void CGUIManager::OnMouse(CInputMap& event)
             CGUI::SetPointerHover(nullptr);
         m_hover = nullptr;
     }
+}
+
+const CGUI* CGUIManager::LabelAt(int32_t x, int32_t y) const
+{
+    const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    for (const CGUI* element : m_elements) {
+        if (element->GetKind() != GUIText || element->GetTooltip().IsEmpty() || !element->IsVisible())
+            continue;
+        const CVector at = element->GetAbsolutePosition();
+        if (fx >= at.x && fx < at.x + element->GetWidth() && fy >= at.y && fy < at.y + element->GetHeight())
+            return element;
+    }
+    return nullptr;
+}
+
+bool CGUIManager::IsOwnElement(const CGUI* element) const
+{
+    return element && std::find(m_elements.begin(), m_elements.end(), element) != m_elements.end();
 }
 
 CGUI* CGUIManager::ElementAt(int32_t x, int32_t y) const

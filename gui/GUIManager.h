@@ -3,8 +3,8 @@
 // pointer (CGUI::SetPointerCapture) on a press, the click on a release, the hover of the one
 // element under the pointer on a move. Elements are kept in
 // description order, and the first in the list is the topmost: it is drawn last and wins the
-// mouse. The first "tooltip" element of the descriptions shows the tip of the button the
-// pointer rests on, in front of everything. Resources named by a description must outlive the
+// mouse. The first "tooltip" element of the descriptions shows the tip of the element (or label)
+// the pointer rests on, in front of everything. Resources named by a description must outlive the
 // elements. Main thread only.
 #pragma once
 
@@ -106,6 +106,11 @@ private:
     void LoadMenu(CMenu& menu, CXMLNode& node, CResourceManager& resources, const CFont* font);
     // The first element hit at (x, y), the topmost; null when none is.
     CGUI* ElementAt(int32_t x, int32_t y) const;
+    // A shown text element with a tip whose box holds (x, y): labels take no presses, but
+    // they name what stands beside them.
+    const CGUI* LabelAt(int32_t x, int32_t y) const;
+    // Whether element is one of this manager's (compared only; null is none).
+    bool IsOwnElement(const CGUI* element) const;
 
     std::vector<CGUI*> m_elements; // owned, in description order
     CGUI* m_focus = nullptr;

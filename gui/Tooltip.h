@@ -29,8 +29,13 @@ public:
     // The area the box must stay inside, in client pixels from (0, 0).
     void SetBounds(float width, float height);
 
-    // The pointer is at (x, y) over element (null: over nothing), whose tip is text.
+    // The pointer is at (x, y) over element (null: over nothing), whose tip is text. Several
+    // routers share one tip: each reports the elements it routes to, and reports nothing (null)
+    // only while the tip's element is one of its own (GetTarget), so that the router that
+    // hears the move first does not take away the tip of another's element.
     void Track(const CGUI* element, const String& text, int32_t x, int32_t y);
+    // The element last tracked (compare it only: it may be gone).
+    const CGUI* GetTarget() const { return m_target; }
     // Hides the box until the pointer moves to another element.
     void Dismiss();
 

@@ -6,18 +6,44 @@
 
 namespace {
 
-// The one value (of the fifteen) that differs between the states, when nothing else but what
-// follows from it does; -1 otherwise.
+// The one number-valued stage that differs (the glide's shape and the clean shapes alike), as
+// VoiceValueCount + its StageValue; -1 otherwise.
+int32_t ChangedStage(const VoiceStages& a, const VoiceStages& b)
+{
+    if (a.glide != b.glide || a.bandLimited != b.bandLimited)
+        return -1;
+    static constexpr float VoiceStages::*kStages[StageValueCount] = {
+        &VoiceStages::frequencyEnd, &VoiceStages::vibratoDepth, &VoiceStages::vibratoRate,
+        &VoiceStages::arpeggio,     &VoiceStages::arpeggioTime, &VoiceStages::repeat,
+        &VoiceStages::duty,         &VoiceStages::dutyEnd,      &VoiceStages::tremoloDepth,
+        &VoiceStages::tremoloRate,  &VoiceStages::lowpass,      &VoiceStages::lowpassEnd,
+        &VoiceStages::resonance,    &VoiceStages::highpass,     &VoiceStages::highpassEnd};
+    int32_t changed = -1;
+    for (int32_t i = 0; i < StageValueCount; ++i) {
+        if (std::memcmp(&(a.*kStages[i]), &(b.*kStages[i]), sizeof(float)) == 0)
+            continue;
+        if (changed >= 0)
+            return -1;
+        changed = i;
+    }
+    return changed < 0 ? -1 : VoiceValueCount + changed;
+}
+
+// The one value (of the fifteen) or stage (ChangedStage) that differs between the states, when
+// nothing else but what follows from it does; -1 otherwise.
 int32_t ChangedValue(const VoiceState& a, const VoiceState& b)
 {
     const VoiceParams &p = a.params, &q = b.params;
     if (p.wave.type != q.wave.type || p.carrier.type != q.carrier.type || p.envelopeOn != q.envelopeOn ||
         p.carrierOn != q.carrierOn || a.modulation != b.modulation || a.loop != b.loop || a.mute != b.mute)
         return -1;
-    VoiceState withStages = a; // a stage's change is a step of its own
+    VoiceState withStages = a;
     withStages.params.stages = q.stages;
-    if (withStages != a)
-        return -1;
+    if (withStages != a) { // the stages differ: one of them alone, or nothing merges
+        VoiceState otherStages = b;
+        otherStages.params.stages = p.stages;
+        return otherStages == a ? ChangedStage(p.stages, q.stages) : -1;
+    }
     int32_t changed = -1;
     for (int32_t i = 0; i < VoiceValueCount; ++i) {
         if (std::memcmp(&a.position[i], &b.position[i], sizeof(float)) == 0 &&
@@ -151,6 +177,18 @@ void CProjectHistory::RecordMaster(const MixMaster& master)
 {
     if (m_applying || master == m_master)
         return;
+    // A drag of a master slider or a burst of typing in its box is one step.
+    Step* last = OpenLast();
+    if (last && last->kind == Kind::Master) {
+        last->masterAfter = master;
+        m_master = master;
+        if (last->masterAfter == last->masterBefore) {
+            m_bytes -= Bytes(*last);
+            m_steps.pop_back();
+            --m_done;
+        }
+        return;
+    }
     Step step;
     step.kind = Kind::Master;
     step.masterBefore = m_master;

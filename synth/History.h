@@ -54,13 +54,14 @@ public:
 
     // --- recording, after the change has been made. A change equal to the mirror records
     // nothing. A voice or name change merges into the last step while that step is open (no
-    // EndGesture since) and changed the same thing: the same value (one of the fifteen) of the
-    // same voice, or the name. Switches, shapes and modes never merge. Recording drops every
+    // EndGesture since) and changed the same thing: the same value (one of the fifteen) or
+    // number-valued stage of the same voice, the name, or the master settings. Switches,
+    // shapes and modes never merge. Recording drops every
     // step that could be redone. Ignored while the history is undoing or redoing (the target's
     // own change notifications come back here), and for an index the mirror does not have.
     void RecordVoice(size_t index, const CVoiceModel& voice);
     void RecordName(const String& name);
-    // The master settings changed (one step each; never merged).
+    // The master settings changed.
     void RecordMaster(const MixMaster& master);
     // A voice was inserted at index (Add Sound appends).
     void RecordInsert(size_t index, const CVoiceModel& voice);

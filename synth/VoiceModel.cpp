@@ -262,18 +262,26 @@ void CVoiceModel::SetStage(int32_t stage, float value)
     float min, max;
     GetStageRange(stage, min, max);
     value = value == value ? std::clamp(value, min, max) + 0.0f : GetStageDefault(stage);
-    StageOf(m_params.stages, stage) = value;
+    float& stored = StageOf(m_params.stages, stage);
+    if (stored == value)
+        return; // nothing changed: nothing to hear or to undo
+    stored = value;
     Announce(VoiceChange::Sound);
 }
 
 void CVoiceModel::SetGlide(int32_t shape)
 {
-    m_params.stages.glide = shape == GlideLinear ? GlideLinear : GlideExponential;
+    shape = shape == GlideLinear ? GlideLinear : GlideExponential;
+    if (m_params.stages.glide == shape)
+        return;
+    m_params.stages.glide = shape;
     Announce(VoiceChange::Sound);
 }
 
 void CVoiceModel::SetBandLimited(bool on)
 {
+    if (m_params.stages.bandLimited == on)
+        return;
     m_params.stages.bandLimited = on;
     Announce(VoiceChange::Sound);
 }

@@ -258,10 +258,12 @@ std::vector<Point> SineWave(double x0, double x1, double my, double a)
     return points;
 }
 
+// A zigzag of straight strokes meeting in sharp corners at the full height, so that it is
+// told from the sine's single round period at a glance.
 std::vector<Point> TriangleWave(double x0, double x1, double my, double a)
 {
-    const double w = x1 - x0;
-    return {{x0, my}, {x0 + w / 4, my - a}, {x0 + 3 * w / 4, my + a}, {x1, my}};
+    const double w = x1 - x0, h = a * 1.3;
+    return {{x0, my + h}, {x0 + w / 3, my - h}, {x0 + 2 * w / 3, my + h}, {x1, my - h}};
 }
 
 std::vector<Point> SawtoothWave(double x0, double x1, double my, double a)
@@ -455,12 +457,22 @@ Canvas CommandsSheet(const Fonts& fonts)
 }
 
 constexpr int kBoxHeight = 16, kWaveBoxWidth = 19, kSwitchBoxWidth = 19, kModBoxWidth = 28;
+// The named switches added after noise: the panel's three areas of stages, the glide's and
+// the clean shapes' switches, and the project strip's two.
+struct NamedBox {
+    const char* text;
+    int width;
+};
+constexpr NamedBox kNamedBoxes[] = {{"Pitch", 40}, {"Tone", 40}, {"Filter", 40}, {"Linear", 40},
+                                    {"Clean", 40}, {"Normalize", 64}, {"Sum", 40}};
+constexpr int kNamedBoxRows = static_cast<int>(sizeof kNamedBoxes / sizeof kNamedBoxes[0]);
+constexpr int kWidestNamedBox = 64;
 
 Canvas TogglesSheet(const Fonts& fonts)
 {
-    // Rows: the four classic shapes, four switches, AM, FM, PM, then noise (added last, so that
-    // the frames before it kept their places).
-    Canvas sheet(kModBoxWidth * kStates, 12 * kBoxHeight);
+    // Rows: the four classic shapes, four switches, AM, FM, PM, then noise and the named
+    // switches (added last, so that the frames before them kept their places).
+    Canvas sheet(kWidestNamedBox * kStates, (12 + kNamedBoxRows) * kBoxHeight);
     std::vector<Point> (*const waves[])(double, double, double, double) = {SineWave, TriangleWave, SawtoothWave,
                                                                           SquareWave};
     int row = 0;
@@ -511,6 +523,12 @@ Canvas TogglesSheet(const Fonts& fonts)
     }
     for (int state = 0; state < kStates; ++state)
         sheet.Place(WaveBox(kWaveBoxWidth, kBoxHeight, state, NoiseWave), state * kWaveBoxWidth, row * kBoxHeight);
+    ++row;
+    for (const NamedBox& box : kNamedBoxes) {
+        for (int state = 0; state < kStates; ++state)
+            sheet.Place(LabelBox(box.width, kBoxHeight, state, box.text, fonts), state * box.width, row * kBoxHeight);
+        ++row;
+    }
     return sheet;
 }
 

@@ -46,7 +46,7 @@ protected:
     std::unique_ptr<CSceneMain> scene;
 };
 
-TEST_F(KeyboardFocus, TabWalksTheControlBarLeftToRightThenThePanelRowByRow)
+TEST_F(KeyboardFocus, TabWalksTheControlBarLeftToRightThenTheStripThenThePanelRowByRow)
 {
     COscilloscope& panel = *scene->GetPanels().front();
     EXPECT_EQ(scene->GetFocusRing().GetFocus(), nullptr); // nothing at start: the pictures stay
@@ -62,6 +62,12 @@ TEST_F(KeyboardFocus, TabWalksTheControlBarLeftToRightThenThePanelRowByRow)
         expected.erase(expected.begin() + 10);
     EXPECT_EQ(bar, expected);
     EXPECT_FALSE(scene->GetProjectNameBox()->IsActive()); // Tab took the focus flag with it
+    std::vector<std::string> strip;
+    for (int i = 0; i < 6; ++i) {
+        Key(KeyTab);
+        strip.push_back(FocusName());
+    }
+    EXPECT_EQ(strip, (std::vector<std::string>{"scrGain", "editGain", "chkNormalize", "scrFade", "editFade", "chkSum"}));
     CGUI* const panelOrder[] = {&panel.WaveBox(0), &panel.WaveBox(1), &panel.WaveBox(2), &panel.WaveBox(3),
                                 &panel.WaveBox(4), &panel.LoopBox(), &panel.CarrierBox(), &panel.EnvelopeBox(),
                                 &panel.MuteBox(), &panel.CloseButton(), &panel.ValueBox(ValueAmplitude),
@@ -73,8 +79,8 @@ TEST_F(KeyboardFocus, TabWalksTheControlBarLeftToRightThenThePanelRowByRow)
     Key(KeyTab, true);
     EXPECT_EQ(scene->GetFocusRing().GetFocus(), &panel.Slider(ValueAmplitude));
     Key(KeyEscape);
-    Key(KeyTab, true); // back from nothing: the last panel's last control
-    EXPECT_EQ(scene->GetFocusRing().GetFocus(), &panel.Slider(ValuePhase));
+    Key(KeyTab, true); // back from nothing: the last panel's last control, its Filter switch
+    EXPECT_EQ(scene->GetFocusRing().GetFocus(), &panel.StageAreaBox(GroupFilter));
 
     // A click on the box the ring gave the keyboard keeps it typing; one elsewhere closes the
     // menu F10 opened.

@@ -51,10 +51,10 @@ protected:
 
 TEST_F(Panel, LaysItsControlsOutInsideThePanelAndAreas)
 {
-    ASSERT_EQ(panel.GetChildCount(), 66u);
+    ASSERT_EQ(panel.GetChildCount(), 116u);
     for (uint32_t i = 0; i < panel.GetChildCount(); ++i) {
         CGUI& child = *panel.GetChild(i);
-        const float areaHeight = child.GetParent() == &panel ? 90.0f : child.GetParent()->CGUI::GetHeight();
+        const float areaHeight = child.GetParent() == &panel ? COscilloscope::kPanelHeight : child.GetParent()->CGUI::GetHeight();
         EXPECT_GE(child.GetX(), 0.0f) << i;
         EXPECT_LE(child.GetX() + child.CGUI::GetWidth(), 400.0f) << i;
         EXPECT_LE(child.GetY() + child.CGUI::GetHeight(), areaHeight) << i;
@@ -196,17 +196,17 @@ TEST_F(Panel, EnvelopeSwitchSetsThePeriodAndShowsItsArea)
     Click(panel.EnvelopeBox());
     EXPECT_EQ(panel.GetWave().period, 1.1f);
     EXPECT_EQ(panel.GetLength(), EnvelopeLength(panel.GetEnvelope()));
-    EXPECT_EQ(panel.GetHeight(), 166.0f);
-    EXPECT_EQ(panel.EnvelopeArea().GetY(), 90.0f);
+    EXPECT_EQ(panel.GetHeight(), 184.0f);
+    EXPECT_EQ(panel.EnvelopeArea().GetY(), 108.0f);
     EXPECT_EQ(resized.count, 1);
 
     panel.SetCarrierOn(true);
-    EXPECT_EQ(panel.GetHeight(), 256.0f);
-    EXPECT_EQ(panel.EnvelopeArea().GetY(), 180.0f);
+    EXPECT_EQ(panel.GetHeight(), 274.0f);
+    EXPECT_EQ(panel.EnvelopeArea().GetY(), 198.0f);
 
     Click(panel.EnvelopeBox());
     EXPECT_EQ(panel.GetWave().period, 1.0f); // the period as its box shows it
-    EXPECT_EQ(panel.GetHeight(), 180.0f);
+    EXPECT_EQ(panel.GetHeight(), 198.0f);
 }
 
 TEST_F(Panel, EnvelopeSlidersAnnounceChangesOnlyWhileTheEnvelopeIsOn)
@@ -251,7 +251,7 @@ TEST(PanelView, FollowsChangesMadeToItsModelElsewhere)
     EXPECT_TRUE(panel.ModulationBox(PM).IsDown() && !panel.ModulationBox(FM).IsDown());
     EXPECT_TRUE(panel.CarrierBox().IsDown());
     EXPECT_FALSE(panel.LoopBox().IsDown());
-    EXPECT_EQ(panel.GetHeight(), 180.0f);
+    EXPECT_EQ(panel.GetHeight(), 198.0f);
     EXPECT_EQ(resized.count, 1);
     EXPECT_EQ(changed.count, 5); // the loop is not heard
     // The trace shows the model's voice: a 3000 Hz sawtooth, phase-modulated, fills a band.
@@ -475,6 +475,8 @@ TEST_F(PanelScreen, A440HzVoiceFillsEveryColumnAndA4HzVoiceDrawsItsCurve)
 TEST_F(PanelScreen, ATraceTallerThanItsScreenStopsAtTheScreensEdge)
 {
     panel.SetPosition(-2.0f, -40.0f); // the voice screen's bottom edge at row 44
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        panel.StageAreaBox(g).SetVisible(false); // the switches' row below it has lit labels
     panel.SetSlider(ValueAmplitude, 400.0f);
     panel.SetSlider(ValueFrequency, 4.0f);
     Draw();
@@ -561,4 +563,107 @@ TEST_F(Panel, AWiderPanelWidensItsScreensAndMovesItsControls)
     EXPECT_EQ(panel.ValueBox(ValueAmplitude).GetX(), 397.0f);
     ASSERT_EQ(panel.VoiceTrace().VertexCount(), 760u);
     EXPECT_FLOAT_EQ(panel.VoiceTrace().PointX(758), 379.5f / 380.0f);
+}
+
+// Each stage row is wired to its own stage, with its slider's unit and the model's clamp; a
+// row off by one, a slider in the wrong unit or a box that keeps an out-of-range number fails.
+TEST_F(Panel, StageRowsSetTheirStagesBySliderAndByTyping)
+{
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        panel.SetStageAreaOpen(g, true); // boxes take typing only while shown
+    const struct {
+        int32_t stage;
+        float position;    // a drag of the slider here
+        float dragged;     // sets this
+        const char* typed; // then typing this
+        float value;       // sets this
+        const char* box;   // and the box reads
+    } rows[] = {
+        {StageFrequencyEnd, 880.4f, 880.0f, "5000", 5000.0f, "5000"},
+        {StageVibratoDepth, 50.0f, 0.5f, "30", 12.0f, "12.00"},
+        {StageArpeggio, -7.4f, -7.0f, "12", 12.0f, "12"},
+        {StageRepeat, 25.0f, 0.25f, "0.125", 0.125f, "0.125"},
+        {StageDutyEnd, 10.0f, 0.1f, "0", 0.01f, "0.01"},
+        {StageTremoloRate, 600.0f, 6.0f, "7.5", 7.5f, "7.5"},
+        {StageLowpass, 1200.0f, 1200.0f, "30000", 20000.0f, "20000"},
+        {StageResonance, 100.0f, 1.0f, "0.3", 0.3f, "0.3"},
+        {StageHighpassEnd, 300.0f, 300.0f, "-5", 0.0f, "0"},
+    };
+    for (const auto& row : rows) {
+        panel.StageSlider(row.stage).SetValue(row.position);
+        EXPECT_EQ(panel.Model().GetStage(row.stage), row.dragged) << row.stage;
+        Type(panel.StageBox(row.stage), row.typed);
+        EXPECT_EQ(panel.Model().GetStage(row.stage), row.value) << row.stage;
+        EXPECT_EQ(Text(panel.StageBox(row.stage)), row.box) << row.stage;
+    }
+    Click(panel.LinearGlideBox());
+    Click(panel.CleanBox());
+    EXPECT_EQ(panel.Model().GetGlide(), GlideLinear);
+    EXPECT_TRUE(panel.Model().IsBandLimited());
+}
+
+// An area's switch shows it without touching the sound; an area also opens by itself when the
+// model starts to use one of its stages (a load, undo, a generator), and areas stack in order.
+TEST_F(Panel, StageAreasOpenWithTheirSwitchOrWhenTheirStagesComeIntoUse)
+{
+    Counter changed(panel.changed), resized(panel.resized);
+    Click(panel.StageAreaBox(GroupPitch));
+    EXPECT_TRUE(panel.IsStageAreaOpen(GroupPitch));
+    EXPECT_EQ(panel.GetHeight(), COscilloscope::kPanelHeight + COscilloscope::StageAreaHeight(GroupPitch));
+    EXPECT_EQ(changed.count, 0);
+    EXPECT_EQ(resized.count, 1);
+    Click(panel.StageAreaBox(GroupPitch));
+    EXPECT_FALSE(panel.IsStageAreaOpen(GroupPitch));
+
+    panel.SetEnvelopeOn(true);
+    panel.Model().SetStage(StageLowpass, 500.0f);
+    EXPECT_TRUE(panel.IsStageAreaOpen(GroupFilter));
+    EXPECT_TRUE(panel.StageAreaBox(GroupFilter).IsDown());
+    EXPECT_FALSE(panel.IsStageAreaOpen(GroupTone));
+    EXPECT_EQ(panel.StageArea(GroupFilter).GetY(), COscilloscope::kPanelHeight + COscilloscope::kEnvelopeHeight);
+    // Closed while in use, it stays closed through further edits and keeps the values.
+    Click(panel.StageAreaBox(GroupFilter));
+    panel.Model().SetStage(StageResonance, 0.5f);
+    EXPECT_FALSE(panel.IsStageAreaOpen(GroupFilter));
+    EXPECT_EQ(panel.Model().GetStage(StageLowpass), 500.0f);
+}
+
+// A frequency above half the rate is kept as typed and marked: amber box, a tip that says it
+// folds back; at a lower rate the same end frequency is marked too.
+TEST_F(Panel, FrequenciesAboveHalfTheRateAreKeptAndMarked)
+{
+    Type(panel.ValueBox(ValueFrequency), "30000");
+    EXPECT_EQ(panel.GetWave().frequency, 30000.0f);
+    EXPECT_TRUE(panel.IsFolding(&panel.ValueBox(ValueFrequency)));
+    EXPECT_NE(std::string(panel.ValueBox(ValueFrequency).GetTooltip().CStr()).find("folds back"), std::string::npos);
+    EXPECT_GT(panel.ValueBox(ValueFrequency).material.emission[0], panel.ValueBox(ValueFrequency).material.emission[2]);
+
+    panel.Model().SetStage(StageFrequencyEnd, 12000.0f);
+    EXPECT_FALSE(panel.IsFolding(&panel.StageBox(StageFrequencyEnd)));
+    panel.SetSampleRate(22050);
+    EXPECT_TRUE(panel.IsFolding(&panel.StageBox(StageFrequencyEnd)));
+    Type(panel.ValueBox(ValueFrequency), "440");
+    EXPECT_FALSE(panel.IsFolding(&panel.ValueBox(ValueFrequency)));
+    EXPECT_EQ(std::string(panel.ValueBox(ValueFrequency).GetTooltip().CStr()), "Frequency (Hz)");
+}
+
+// Every control and label names itself, and a label's tip shows over the label.
+TEST_F(Panel, EveryControlAndLabelNamesItself)
+{
+    for (int32_t g = 0; g < StageGroupCount; ++g)
+        panel.SetStageAreaOpen(g, true);
+    panel.SetCarrierOn(true);
+    panel.SetEnvelopeOn(true);
+    for (uint32_t i = 0; i < panel.GetChildCount(); ++i) {
+        const CGUI& child = *panel.GetChild(i);
+        const int32_t kind = child.GetKind();
+        const bool named = kind == GUIButton || kind == GUICheckBox || kind == GUIEdit || kind == GUIScroll ||
+                           kind == GUIText;
+        EXPECT_TRUE(!named || !child.GetTooltip().IsEmpty()) << i;
+    }
+    const CFont& label = panel.StageLabelText(StageDutyEnd);
+    const CVector at = label.GetAbsolutePosition();
+    EXPECT_EQ(panel.TipAt(static_cast<int32_t>(at.x) + 2, static_cast<int32_t>(at.y) + 5), &label);
+    EXPECT_NE(std::string(label.GetTooltip().CStr()).find("Duty end"), std::string::npos);
+    EXPECT_EQ(std::string(panel.ValueBox(ValueCarrierAmplitude).GetTooltip().CStr()), "Carrier amplitude");
 }

@@ -223,6 +223,32 @@ TEST_F(ScreenPictures, EightVoicesWithCarrierAndEnvelopeOpenLookAsRecorded)
     Check(app.rgb, "eight-voices-open");
 }
 
+// One voice with its three areas of stages open (each opened by using one of its stages) and a
+// frequency past half the rate (its box amber).
+TEST_F(ScreenPictures, StageAreasLookAsRecorded)
+{
+    PictureApp app;
+    CFrameScript script;
+    CSceneMain& scene = app.GetMainScene();
+    script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
+    script.After(1, [&] {
+        CVoiceModel& voice = *scene.GetVoices()[0];
+        voice.SetTyped(ValueFrequency, 30000.0f);
+        voice.SetStage(StageFrequencyEnd, 880.0f);
+        voice.SetStage(StageVibratoDepth, 0.5f);
+        voice.SetStage(StageDuty, 0.25f);
+        voice.SetBandLimited(true);
+        voice.SetStage(StageLowpass, 3000.0f);
+        voice.SetStage(StageResonance, 0.4f);
+        ParkPointer();
+    });
+    script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
+    script.Until(300, [&] { return !app.rgb.empty(); });
+    app.Run(0, nullptr);
+    EXPECT_TRUE(script.Finished());
+    Check(app.rgb, "stage-areas");
+}
+
 // Opens the Open dialog (starting in the fixed home folder), types text into its path field
 // when there is any, and keeps a still frame of it.
 std::vector<uint8_t> DialogPicture(const char* typed)

@@ -62,9 +62,9 @@ TEST_F(Area, ColumnsStopAtTheWindowsWidthAndWhatIsLeftScrolls)
     EXPECT_EQ(area.GetColumnCount(), 1u);
     for (size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(At(i).x, 10.0f) << i;
-        EXPECT_EQ(At(i).y, 50.0f + 100.0f * i) << i;
+        EXPECT_EQ(At(i).y, 50.0f + 118.0f * i) << i; // 108 high, 10 apart
     }
-    EXPECT_EQ(area.GetMaxScroll(), 50.0f + 1200.0f - 600.0f); // the last one's bottom, 10 to spare
+    EXPECT_EQ(area.GetMaxScroll(), 50.0f + 12 * 118.0f - 600.0f); // the last one's bottom, 10 to spare
     CScroll& bar = area.GetBar();
     EXPECT_TRUE(bar.IsVisible());
     EXPECT_EQ(bar.GetX(), 800.0f - CVoiceArea::kBarWidth);
@@ -76,21 +76,21 @@ TEST_F(Area, ColumnsStopAtTheWindowsWidthAndWhatIsLeftScrolls)
     // the three share the width left of the bar, each panel 408 wide.
     Frame(1280.0f);
     EXPECT_EQ(area.GetColumnCount(), 3u);
-    EXPECT_EQ(At(4), CVector(10.0f, 450.0f));
-    EXPECT_EQ(At(5), CVector(428.0f, 50.0f));
-    EXPECT_EQ(At(11), CVector(846.0f, 150.0f));
+    EXPECT_EQ(At(3), CVector(10.0f, 404.0f));
+    EXPECT_EQ(At(4), CVector(428.0f, 50.0f));
+    EXPECT_EQ(At(11), CVector(846.0f, 404.0f));
     EXPECT_EQ(area.GetMaxScroll(), 0.0f);
     EXPECT_FALSE(bar.IsVisible());
 
-    // Twenty do not fit three columns of five: the columns grow to seven, six in the last.
+    // Twenty do not fit three columns of four: the columns grow to seven, six in the last.
     Add(8);
     Frame(1280.0f);
     EXPECT_EQ(area.GetColumnCount(), 3u);
-    EXPECT_EQ(At(6), CVector(10.0f, 650.0f));
+    EXPECT_EQ(At(6), CVector(10.0f, 758.0f));
     EXPECT_EQ(At(7), CVector(428.0f, 50.0f));
     EXPECT_EQ(At(14), CVector(846.0f, 50.0f));
-    EXPECT_EQ(At(19), CVector(846.0f, 550.0f));
-    EXPECT_EQ(area.GetMaxScroll(), 150.0f);
+    EXPECT_EQ(At(19), CVector(846.0f, 640.0f));
+    EXPECT_EQ(area.GetMaxScroll(), 276.0f);
     for (const auto& panel : panels)
         EXPECT_LE(panel->GetX() + panel->GetWidth(), 1280.0f - CVoiceArea::kBarWidth);
 }
@@ -125,19 +125,19 @@ TEST_F(Area, ScrollingIsClampedAndANewPanelCanBeBroughtIntoView)
     Frame();
     area.ScrollTo(100.4f);
     EXPECT_EQ(area.GetScroll(), 100.0f); // whole pixels
-    EXPECT_EQ(At(3).y, 250.0f);
+    EXPECT_EQ(At(3).y, 304.0f);
     EXPECT_EQ(area.GetBar().GetValue(), 100.0f);
     area.ScrollTo(-5.0f);
     EXPECT_EQ(area.GetScroll(), 0.0f);
     area.ScrollTo(std::nanf(""));
     EXPECT_EQ(area.GetScroll(), 0.0f);
     area.ScrollTo(1e30f);
-    EXPECT_EQ(area.GetScroll(), 650.0f);
+    EXPECT_EQ(area.GetScroll(), 866.0f);
 
     area.ShowPanel(2); // above: its top goes where the first row stands
     EXPECT_EQ(At(2).y, 50.0f);
     area.ShowPanel(7); // below: its bottom 10 above the window's
-    EXPECT_EQ(At(7).y + 90.0f, 590.0f);
+    EXPECT_EQ(At(7).y + COscilloscope::kPanelHeight, 590.0f);
     area.ShowPanel(99);
 
     // A window shorter than a panel: its top wins.
@@ -200,7 +200,7 @@ TEST(AreaMinimum, TheWindowKeepsRoomForEveryCommandOfTheBarAndOnePanel)
     int32_t width = 0, height = 0;
     CVoiceArea::MinimumWindowSize(gui, bar, 40.0f, 50.0f, width, height);
     EXPECT_EQ(width, 796);
-    EXPECT_EQ(height, 150);
+    EXPECT_EQ(height, 168);
 }
 
 // [SECTION] The real program
@@ -227,7 +227,7 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
         int32_t w = 0, h = 0;
         PlatformGetWindowMinimumSize(app.GetWindow(), &w, &h);
         EXPECT_EQ(w, 810); // the seed box's right edge, 10 to spare
-        EXPECT_EQ(h, 150);
+        EXPECT_EQ(h, 192); // the bar and the project strip (64), 10, a panel (108), 10
         const CButton* add = scene.GetButton("btnAddSound");
         ASSERT_NE(add, nullptr);
         for (int i = 0; i < 11; ++i)
@@ -258,7 +258,7 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
     });
     script.After(2, [&] {
         EXPECT_EQ(area.GetScroll(), 0.0f);
-        EXPECT_EQ(scene.GetPanels().front()->GetY(), 50.0f);
+        EXPECT_EQ(scene.GetPanels().front()->GetY(), 74.0f);
         // Drag the thumb 40 pixels down.
         CButton& thumb = area.GetBar().GetThumb();
         const CVector at = thumb.GetAbsolutePosition();
@@ -277,10 +277,10 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
         Click(area.GetBar().GetX() + 7, static_cast<float>(clientHeight - 5));
     });
     script.After(2, [&] {
-        EXPECT_EQ(area.GetScroll(), std::min(maxScroll, dragged + static_cast<float>(clientHeight) - 50.0f));
+        EXPECT_EQ(area.GetScroll(), std::min(maxScroll, dragged + static_cast<float>(clientHeight) - 74.0f));
         // The second voice's close button under the bar, below Save Sound's button but on the
         // bar: a click there closes nothing.
-        area.ScrollTo(123.0f);
+        area.ScrollTo(165.0f);
         const COscilloscope& second = *scene.GetPanels()[1];
         ASSERT_EQ(second.GetY(), 27.0f);
         Click(second.GetX() + second.GetWidth() - 10.0f, 37.0f);
@@ -299,7 +299,7 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
     });
     script.After(3, [&] {
         EXPECT_GE(app.GetClientWidth(), 796);
-        EXPECT_GE(app.GetClientHeight(), 150);
+        EXPECT_GE(app.GetClientHeight(), 192);
     });
     app.Run(0, nullptr);
     EXPECT_TRUE(script.Finished());

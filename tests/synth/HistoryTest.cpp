@@ -230,6 +230,19 @@ TEST(History, ADragOrATypingBurstOnOneValueIsOneStep)
     voice.SetTyped(ValueFrequency, 440); // typing "440"
     voice.SetTyped(ValuePhase, 0.5f);    // another box: another step
     EXPECT_EQ(history.GetUndoCount(), 3u);
+    history.EndGesture();
+    for (float hz = 100; hz <= 900; hz += 100)
+        voice.SetStage(StageLowpass, hz); // a stage's drag
+    voice.SetStage(StageResonance, 0.5f); // another stage: another step
+    history.EndGesture();
+    for (float db = -1; db >= -6; --db)
+        history.RecordMaster(MixMaster{db, false, 0.0f, false}); // a master slider's drag
+    EXPECT_EQ(history.GetUndoCount(), 6u);
+    ASSERT_TRUE(history.Undo(project));
+    EXPECT_TRUE(project.master == MixMaster());
+    ASSERT_TRUE(history.Undo(project));
+    ASSERT_TRUE(history.Undo(project));
+    EXPECT_EQ(voice.GetStage(StageLowpass), 0.0f);
     ASSERT_TRUE(history.Undo(project));
     EXPECT_EQ(voice.GetShown(ValueFrequency), 440.0f);
     EXPECT_EQ(voice.GetShown(ValuePhase), 0.0f);

@@ -163,7 +163,7 @@ TEST_F(Project, LoadingGoesThroughTheSlidersAndRoundTrips)
     EXPECT_EQ(a.GetModulation(), AM);
     EXPECT_TRUE(a.IsEnvelopeOn() && a.IsCarrierOn() && a.IsMuted());
     EXPECT_FALSE(a.IsLoopOn());
-    EXPECT_EQ(a.GetHeight(), 256.0f);
+    EXPECT_EQ(a.GetHeight(), 274.0f);
     EXPECT_EQ(a.GetWave().period, EnvelopeLength(a.GetEnvelope())); // the envelope fixes it
     EXPECT_EQ(voices[1]->GetWave().frequency, 441.0f);
     EXPECT_EQ(voices[1]->GetCarrier().frequency, 0.0f);
@@ -362,7 +362,7 @@ TEST_F(Project, PanelMadeForALoadedVoiceShowsIt)
     EXPECT_TRUE(panel.CarrierWaveBox(Square).IsDown() && panel.ModulationBox(AM).IsDown());
     EXPECT_TRUE(panel.EnvelopeBox().IsDown() && panel.CarrierBox().IsDown() && panel.MuteBox().IsDown());
     EXPECT_FALSE(panel.LoopBox().IsDown());
-    EXPECT_EQ(panel.GetHeight(), 256.0f);
+    EXPECT_EQ(panel.GetHeight(), 274.0f);
 }
 
 TEST_F(Project, MissingAttributesReadAsZeroOrFalse)
