@@ -536,4 +536,20 @@ void MutateVoice(CVoiceModel& voice, CSynthRandom& random)
         const double moved = std::round(position + random.Uniform(-reach, reach));
         voice.SetSlider(value, static_cast<float>(std::clamp(moved, static_cast<double>(min), static_cast<double>(max))));
     }
+    // The stages in use move with the sound; one that is off stays off, and an arpeggio keeps
+    // its interval (the jump is a musical choice, its time is not).
+    for (int32_t stage = 0; stage < StageValueCount; ++stage) {
+        const double now = voice.GetStage(stage);
+        if (stage == StageArpeggio || now == CVoiceModel::GetStageDefault(stage))
+            continue;
+        const bool hertz = stage == StageFrequencyEnd || stage == StageLowpass || stage == StageLowpassEnd ||
+                           stage == StageHighpass || stage == StageHighpassEnd;
+        const double step = hertz ? 1.0 : 0.01;
+        const double reach = std::max(step, 0.06 * std::fabs(now));
+        double moved = now + random.Uniform(-reach, reach);
+        moved = hertz ? std::round(moved) : Quantised(moved);
+        if (moved <= 0.0) // nudged, not switched off
+            moved = step;
+        voice.SetStage(stage, static_cast<float>(moved));
+    }
 }

@@ -78,7 +78,9 @@ MixMaster GeneratedMaster(const GeneratedVoices& voices);
 // Nudges each of the voice's fifteen values by a random amount: a frequency or a period by up
 // to 6 % of itself (at least one step), any other value by up to 4 % of its slider's range,
 // always to a whole slider position inside the range; a frequency typed above the range is
-// nudged as typed, by up to 6 %. Types, switches, stages and the seed stay.
+// nudged as typed, by up to 6 %. Each stage in use (away from its default) but the arpeggio's
+// interval moves by up to 6 % of itself, to whole hertz or hundredths, never to 0 (off) nor
+// out of its range. Types, switches, stages that are off and the seed stay.
 void MutateVoice(CVoiceModel& voice, CSynthRandom& random);
 
 // Every voice of a list (any container of pointers to CVoiceModel), one generator for all.

@@ -336,6 +336,17 @@ TEST(Mutate, NudgesEveryVoiceALittleWithinTheRules)
     EXPECT_NEAR(static_cast<double>(mutated.size()), static_cast<double>(original.size()), 0.25 * original.size());
     EXPECT_NEAR(Level(mutated), Level(original), 0.3 * Level(original));
 
+    // A laser's stages in use move a little and stay on; those off stay off.
+    GeneratedVoices laser = GenerateVoices(SoundCategory::Laser, 3);
+    const VoiceStages stages = laser[0]->GetStages();
+    ASSERT_GT(stages.frequencyEnd, 0.0f);
+    MutateVoices(laser, 2);
+    const VoiceStages nudged = laser[0]->GetStages();
+    EXPECT_NE(nudged.frequencyEnd, stages.frequencyEnd);
+    EXPECT_NEAR(nudged.frequencyEnd, stages.frequencyEnd, 0.06 * stages.frequencyEnd + 0.5);
+    EXPECT_EQ(nudged.highpass == 0.0f, stages.highpass == 0.0f);
+    EXPECT_EQ(nudged.arpeggio, stages.arpeggio);
+
     // Repeated mutation from one seed is repeatable.
     GeneratedVoices a = GenerateVoices(SoundCategory::Laser, 9), b = GenerateVoices(SoundCategory::Laser, 9);
     for (uint32_t round = 0; round < 5; ++round) {
