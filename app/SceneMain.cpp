@@ -26,8 +26,11 @@
 namespace {
 
 constexpr int32_t kLayoutDelayMs = 500;
-constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
+// The mix strip stands below the clip indicator's place under the control bar; the first row
+// of panels below the strip.
+constexpr float kStripTop = 60.0f;
+constexpr float kLayoutTop = kStripTop + CMixStrip::kHeight + kLayoutGap;
 
 } // namespace
 
@@ -86,6 +89,9 @@ void CSceneMain::Enter()
         m_slots.Connect(m_mnuRecent->onChoose, this, &CSceneMain::OnRecentChosen);
     SetRecentProjects(std::vector<String>(m_recent));
     m_clipIndicator = dynamic_cast<CFont*>(GetGUI().FindElement("clipIndicator"));
+    m_strip.Setup(dynamic_cast<CFont*>(GetGUI().FindElement("scrollFont")));
+    m_slots.Connect(m_strip.onSeek, this, &CSceneMain::PlayFrom);
+    m_slots.Connect(m_strip.onRange, this, &CSceneMain::OnRangeSelected);
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
     ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
@@ -152,6 +158,7 @@ void CSceneMain::Leave()
 void CSceneMain::Update()
 {
     CSceneGeneric::Update();
+    m_strip.Render();
     m_area.Render();
     // A panel's control shows its ring where the panel shows: never over the control bar.
     if (PanelOf(m_focusRing.GetFocus()) < m_panels.size()) {
@@ -309,7 +316,8 @@ void CSceneMain::SetAreaBounds(int32_t width, int32_t height)
     // Without a window nothing limits the panels.
     const float w = width > 0 ? static_cast<float>(width) : CVoiceArea::kUnbounded;
     const float h = height > 0 ? static_cast<float>(height) : CVoiceArea::kUnbounded;
-    m_area.SetBounds(std::min(top, kLayoutTop), kLayoutTop, w, h);
+    m_strip.Place(CVoiceArea::kLeft, kStripTop, (width > 0 ? w : 800.0f) - CVoiceArea::kLeft - CVoiceArea::kBarWidth);
+    m_area.SetBounds(std::min(std::max(top, kStripTop + CMixStrip::kHeight), kLayoutTop), kLayoutTop, w, h);
 }
 
 void CSceneMain::LayoutVoices()
