@@ -48,7 +48,13 @@ float ShareOf(double db, double floorDb)
     return static_cast<float>(std::clamp((db - floorDb) / -floorDb, 0.0, 1.0));
 }
 
-String DbText(double db) { return db <= kSilenceDb ? String("--") : String::Format("%.1f", db); }
+// One decimal; a level that rounds to 0 shows no sign.
+String DbText(double db)
+{
+    if (db <= kSilenceDb)
+        return String("--");
+    return String::Format("%.1f", db > -0.05 ? 0.0 : db);
+}
 
 constexpr float kInset = 6.0f;      // the meter's and the spectrum's margins inside their screens
 constexpr float kClipMarkWidth = 12.0f;

@@ -297,6 +297,7 @@ void CSceneMain::ReplaceProject(VoiceList voices, const String& name, const MixM
         ShowNothingPlays();
     }
     m_history.ProjectReplaced(); // one step, undone like New and Open
+    MixChanged(); // the mix strip shows the new project's mix before anything plays
     WarnAboutHiddenVoices();
 }
 
