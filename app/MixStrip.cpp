@@ -7,9 +7,8 @@
 #include "events/FrameTick.h"
 #include "events/Input.h"
 #include "media/DrawState.h"
+#include "media/GL.h"
 #include "platform/Clock.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
