@@ -26,17 +26,27 @@ void SetFlat(CShape& shape, float r, float g, float b, float a = 1.0f)
     std::copy(diffuse, diffuse + 4, shape.material.diffuse);
 }
 
-// One-pixel line segments, four values each (x0, y0, x1, y1, window pixels); vertical ones
-// stand at pixel centres and end before their bottom.
+// One-pixel lines, four values each (x0, y0, x1, y1, window pixels): vertical ones (x0 = x1,
+// a pixel centre) from y0 to y1, horizontal ones (y0 = y1, a pixel centre) from x0 to x1. Each
+// is filled as a pixel-wide quad: the software renderer fills quads far faster than it
+// rasterises lines.
 void SetLines(CShape& shape, const std::vector<float>& segments, float z)
 {
     const uint32_t lines = static_cast<uint32_t>(segments.size() / 4);
-    if (shape.VertexCount() != 2 * lines)
-        shape.SetVertexCount(2 * lines);
-    for (uint32_t i = 0; i < 2 * lines; ++i) {
-        shape.positions[3 * i] = segments[2 * i];
-        shape.positions[3 * i + 1] = segments[2 * i + 1];
-        shape.positions[3 * i + 2] = 0.0f;
+    if (shape.VertexCount() != 4 * lines)
+        shape.SetVertexCount(4 * lines);
+    for (uint32_t i = 0; i < lines; ++i) {
+        const float* s = &segments[4 * i];
+        const bool vertical = s[0] == s[2];
+        const float left = vertical ? s[0] - 0.5f : s[0], right = vertical ? s[0] + 0.5f : s[2];
+        const float top = vertical ? s[1] : s[1] - 0.5f, bottom = vertical ? s[3] : s[1] + 0.5f;
+        const float corners[4][2] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+        for (uint32_t c = 0; c < 4; ++c) {
+            float* p = &shape.positions[3 * (4 * i + c)];
+            p[0] = corners[c][0];
+            p[1] = corners[c][1];
+            p[2] = 0.0f;
+        }
     }
     shape.SetPosition(0.0f, 0.0f, z);
 }
@@ -81,7 +91,7 @@ CMixStrip::CMixStrip()
     SetFlat(m_rmsBar, 0.20f, 0.55f, 0.25f);
     SetFlat(m_playheadLine, 1.0f, 0.55f, 0.0f); // orange, as the panels' playheads
     for (CShape* lines : {&m_waveLines, &m_clipLines, &m_spectrumLines, &m_grid, &m_meterHold})
-        lines->mode = GL_LINES;
+        lines->mode = GL_QUADS;
     m_playheadLine.SetPoint(1, 0.0f, 1.0f);
     m_slots.Connect(GetMouseSignal(), this, &CMixStrip::OnMouse);
     Place(0.0f, 0.0f, 800.0f);
@@ -145,6 +155,8 @@ void CMixStrip::SetMix(const CSound& mix)
 {
     m_pcm = ViewOf(mix);
     m_whole = MeasureLevels(m_pcm, 0, m_pcm.frames);
+    if (!m_spectrum.AnalyseWhole(m_pcm, m_wholeBins))
+        m_wholeBins.clear();
     double start = 0.0, end = 0.0;
     if (GetRange(start, end) && end > MixSeconds())
         ClearRange();
@@ -165,10 +177,15 @@ bool CMixStrip::ShowPlayhead(double seconds)
     const uint32_t now = PlatformTicks();
     const double elapsed = m_playhead < 0.0 ? 0.0 : static_cast<double>(now - m_lastTicks) / 1000.0;
     m_lastTicks = now;
+    // What is on screen before: the playhead's column, the meter's bars, hold, mark and
+    // label, the spectrum's lines.
+    auto bars = [this] {
+        const float hold = m_meterHold.VertexCount() ? m_meterHold.positions[0] : 0.0f;
+        return std::vector<float>{m_peakBar.GetWidth(), m_rmsBar.GetWidth(), hold, float(m_meter.IsClipLit())};
+    };
     const float oldX = m_playhead < 0.0 ? -1.0f : std::floor(XOf(m_playhead));
     const String oldLabel = m_meterLabel.GetText();
-    const float oldBars[3] = {m_peakBar.GetWidth(), m_rmsBar.GetWidth(), m_meterHold.VertexCount() ? m_meterHold.positions[0] : 0.0f};
-    const bool oldClip = m_meter.IsClipLit();
+    const std::vector<float> oldBars = bars();
     const std::vector<float> oldSpectrum = m_spectrumLines.positions;
 
     m_playhead = seconds;
@@ -178,9 +195,7 @@ bool CMixStrip::ShowPlayhead(double seconds)
     if (m_spectrum.AnalyseAt(m_pcm, frame, m_bins))
         MakeSpectrumShape();
     ShowMeterLabels();
-    const float newBars[3] = {m_peakBar.GetWidth(), m_rmsBar.GetWidth(), m_meterHold.VertexCount() ? m_meterHold.positions[0] : 0.0f};
-    return std::floor(XOf(m_playhead)) != oldX || m_meterLabel.GetText() != oldLabel ||
-           !std::equal(oldBars, oldBars + 3, newBars) || oldClip != m_meter.IsClipLit() ||
+    return std::floor(XOf(m_playhead)) != oldX || m_meterLabel.GetText() != oldLabel || bars() != oldBars ||
            oldSpectrum != m_spectrumLines.positions;
 }
 
@@ -223,8 +238,7 @@ void CMixStrip::Refresh()
     MakeOverviewShapes();
     if (m_playhead < 0.0) {
         m_meter.Reset(m_whole);
-        if (!m_spectrum.AnalyseWhole(m_pcm, m_bins))
-            m_bins.clear();
+        m_bins = m_wholeBins;
     }
     MakeSpectrumShape();
     ShowMeterLabels();
@@ -254,20 +268,22 @@ void CMixStrip::MakeSpectrumShape()
     const float left = at.x + kInset, width = kSpectrumWidth - 2.0f * kInset;
     const float bottom = at.y + kHeight - kInset, height = kHeight - 2.0f * kInset;
     const double high = m_pcm.rate > 0 ? std::min(kHighHz, 0.5 * m_pcm.rate) : kHighHz;
-    m_spectrumColumns = LogSpectrumColumns(m_bins, m_pcm.rate, CSpectrum::kSize, static_cast<uint32_t>(width), kLowHz, high);
+    m_spectrumColumns =
+        LogSpectrumColumns(m_bins, m_pcm.rate, CSpectrum::kSize, static_cast<uint32_t>(width), kLowHz, high);
     std::vector<float> lines;
     for (size_t i = 0; i < m_spectrumColumns.size(); ++i) {
         const float h = std::round(ShareOf(m_spectrumColumns[i], kSpectrumFloorDb) * height);
+        const float x = left + static_cast<float>(i) + 0.5f;
         if (h >= 1.0f)
-            lines.insert(lines.end(), {left + static_cast<float>(i) + 0.5f, bottom - h, left + static_cast<float>(i) + 0.5f, bottom});
+            lines.insert(lines.end(), {x, bottom - h, x, bottom});
     }
     SetLines(m_spectrumLines, lines, GetZ() + 3.0f);
 
     // The grid: the spectrum's decades and the overview's zero line.
     std::vector<float> grid;
     for (int i = 0; i < 3; ++i) {
-        const float x =
-            std::floor(left + static_cast<float>(width * std::log(kAxisHz[i] / kLowHz) / std::log(high / kLowHz))) + 0.5f;
+        const double share = std::log(kAxisHz[i] / kLowHz) / std::log(high / kLowHz);
+        const float x = std::floor(left + static_cast<float>(width * share)) + 0.5f;
         grid.insert(grid.end(), {x, at.y + kInset, x, bottom});
         m_axisLabels[i].SetPosition(x + 3.0f, bottom - 12.0f);
         m_axisLabels[i].SetSize(30.0f, 12.0f);
@@ -290,7 +306,8 @@ void CMixStrip::ShowMeterLabels()
     m_peakBar.SetSize(peak, 11.0f);
     m_rmsBar.SetPosition(left, at.y + kInset + 15.0f);
     m_rmsBar.SetSize(rms, 11.0f);
-    const float hold = left + std::min(width - 1.0f, std::round(ShareOf(m_meter.GetHeldPeakDb(), kMeterFloorDb) * width)) + 0.5f;
+    const float held = std::round(ShareOf(m_meter.GetHeldPeakDb(), kMeterFloorDb) * width);
+    const float hold = left + std::min(width - 1.0f, held) + 0.5f;
     SetLines(m_meterHold, {hold, at.y + kInset - 2.0f, hold, at.y + kInset + 28.0f}, GetZ() + 3.0f);
     if (m_meter.IsClipLit())
         SetFlat(m_clipMark, 1.0f, 0.25f, 0.2f);

@@ -80,7 +80,8 @@ public:
 
 private:
     double MixSeconds() const;
-    // Columns, figures and spectrum for the current width and mix.
+    // Columns, figures and spectrum for the current width and mix (the whole mix's while
+    // nothing plays).
     void Refresh();
     void MakeOverviewShapes();
     void MakeSpectrumShape();
@@ -92,7 +93,8 @@ private:
     CSpectrum m_spectrum;
     CLevelMeter m_meter;
     LevelFigures m_whole;
-    std::vector<float> m_bins;
+    std::vector<float> m_bins;      // the spectrum shown: at the playhead or m_wholeBins
+    std::vector<float> m_wholeBins; // the whole mix's, made once per mix
     std::vector<OverviewColumn> m_columns;
     std::vector<float> m_spectrumColumns;
     bool m_stale = true;          // the columns need making for the mix or the width

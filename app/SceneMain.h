@@ -125,9 +125,10 @@ public:
     // them) and deletes it at the next frame. The first voice without a panel gets one. When
     // that empties the player, the buttons show that nothing plays.
     void RemoveVoice(const CVoiceModel* voice);
-    // Stacks the panels in columns from (10, 134), below the mix strip, 10 pixels apart, a new column when the next
-    // panel would pass the window's bottom, as many columns as fit the window's width; what
-    // does not fit makes the columns taller and the voice area scrolls (CVoiceArea).
+    // Stacks the panels in columns from (10, 134), below the mix strip, 10 pixels apart, a
+    // new column when the next panel would pass the window's bottom, as many columns as fit
+    // the window's width; what does not fit makes the columns taller and the voice area
+    // scrolls (CVoiceArea). The mix strip follows the window's width.
     void LayoutVoices();
     // The whole project at once: stops playback, lets go of every voice, takes these voices
     // (with panels while there is room), the name and the master settings (a new project's by

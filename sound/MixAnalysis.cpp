@@ -40,7 +40,8 @@ std::vector<OverviewColumn> OverviewColumns(const PcmView& pcm, uint32_t columns
     result.resize(columns);
     for (uint32_t i = 0; i < columns; ++i) {
         const size_t begin = static_cast<size_t>(static_cast<uint64_t>(i) * pcm.frames / columns);
-        const size_t end = std::max(begin + 1, static_cast<size_t>(static_cast<uint64_t>(i + 1) * pcm.frames / columns));
+        const size_t next = static_cast<size_t>(static_cast<uint64_t>(i + 1) * pcm.frames / columns);
+        const size_t end = std::max(begin + 1, next);
         int16_t low = INT16_MAX, high = INT16_MIN;
         bool clipped = false;
         for (const int16_t* s = pcm.samples + begin * pcm.channels; s < pcm.samples + end * pcm.channels; ++s) {
@@ -48,7 +49,7 @@ std::vector<OverviewColumn> OverviewColumns(const PcmView& pcm, uint32_t columns
             high = std::max(high, *s);
             clipped = clipped || AtFullScale(*s);
         }
-        result[i] = OverviewColumn{static_cast<float>(low / kFullScale), static_cast<float>(high / kFullScale), clipped};
+        result[i] = OverviewColumn{float(low / kFullScale), float(high / kFullScale), clipped};
     }
     return result;
 }
