@@ -145,6 +145,7 @@ void CSceneMain::NewProject()
     m_projectPath.Clear();
     m_hasGenerated = false;
     MarkSaved();
+    MixChanged(); // the mix strip shows the new mix before anything plays
 }
 
 void CSceneMain::LoadProject()

@@ -26,8 +26,9 @@
 namespace {
 
 constexpr int32_t kLayoutDelayMs = 500;
-constexpr float kLayoutTop = 50.0f;
 constexpr float kLayoutGap = 10.0f;
+constexpr float kBarHeight = 40.0f; // the control bar's, where a description has none
+constexpr float kStripGap = 6.0f;   // between the project strip and the mix strip
 
 } // namespace
 
@@ -87,6 +88,9 @@ void CSceneMain::Enter()
     SetRecentProjects(std::vector<String>(m_recent));
     m_clipIndicator = dynamic_cast<CFont*>(GetGUI().FindElement("clipIndicator"));
     ConnectProjectStrip();
+    m_strip.Setup(dynamic_cast<CFont*>(GetGUI().FindElement("scrollFont")));
+    m_slots.Connect(m_strip.onSeek, this, &CSceneMain::PlayFrom);
+    m_slots.Connect(m_strip.onRange, this, &CSceneMain::OnRangeSelected);
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
     ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
@@ -159,6 +163,7 @@ void CSceneMain::Leave()
 void CSceneMain::Update()
 {
     CSceneGeneric::Update();
+    m_strip.Render();
     m_area.Render();
     // A panel's control shows its ring where the panel shows: never over the control bar.
     if (PanelOf(m_focusRing.GetFocus()) < m_panels.size()) {
@@ -299,6 +304,7 @@ void CSceneMain::ReplaceProject(VoiceList voices, const String& name, const MixM
         ShowNothingPlays();
     }
     m_history.ProjectReplaced(); // one step, undone like New and Open
+    MixChanged(); // the mix strip shows the new project's mix before anything plays
     WarnAboutHiddenVoices();
 }
 
@@ -318,7 +324,9 @@ void CSceneMain::SetAreaBounds(int32_t width, int32_t height)
     // Without a window nothing limits the panels.
     const float w = width > 0 ? static_cast<float>(width) : CVoiceArea::kUnbounded;
     const float h = height > 0 ? static_cast<float>(height) : CVoiceArea::kUnbounded;
-    m_area.SetBounds(top, top + kLayoutGap, w, h);
+    const float stripTop = top + kStripGap;
+    m_strip.Place(CVoiceArea::kLeft, stripTop, (width > 0 ? w : 800.0f) - CVoiceArea::kLeft - CVoiceArea::kBarWidth);
+    m_area.SetBounds(stripTop + CMixStrip::kHeight, FirstRow(), w, h);
 }
 
 void CSceneMain::LayoutVoices()
@@ -335,10 +343,12 @@ void CSceneMain::LayoutVoices()
 float CSceneMain::BarsBottom() const
 {
     if (!m_controlBar)
-        return kLayoutTop - kLayoutGap;
+        return kBarHeight;
     const float bar = m_controlBar->GetY() + m_controlBar->GetHeight();
     return m_projectStrip ? std::max(bar, m_projectStrip->GetY() + m_projectStrip->GetHeight()) : bar;
 }
+
+float CSceneMain::FirstRow() const { return BarsBottom() + kStripGap + CMixStrip::kHeight + kLayoutGap; }
 
 void CSceneMain::SetMinimumWindowSize()
 {
@@ -347,7 +357,7 @@ void CSceneMain::SetMinimumWindowSize()
         return;
     const float barBottom = BarsBottom();
     int32_t width = 0, height = 0;
-    CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, barBottom + kLayoutGap, width, height);
+    CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, FirstRow(), width, height);
     PlatformSetWindowMinimumSize(app->GetWindow(), width, height);
 }
 

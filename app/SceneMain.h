@@ -29,6 +29,7 @@
 #include "synth/RenderJob.h"
 #include "app/Oscilloscope.h"
 #include "app/VoiceArea.h"
+#include "app/MixStrip.h"
 #include "app/SceneHistory.h"
 
 #include <algorithm>
@@ -73,7 +74,11 @@ public:
     void SaveSound();
     void AddSound();
     void LoopToggled();
+    // Plays the mix, or loops the range selected in the mix strip when there is one.
     void Play();
+    // Play from seconds into the mix, with no range (a click in the overview); nothing while
+    // Play is disabled.
+    void PlayFrom(double seconds);
     void Stop();
     void ToggleMic();
     // Replaces the project with the category's sound (GenerateVoices) for the seed typed into
@@ -122,9 +127,10 @@ public:
     // them) and deletes it at the next frame. The first voice without a panel gets one. When
     // that empties the player, the buttons show that nothing plays.
     void RemoveVoice(const CVoiceModel* voice);
-    // Stacks the panels in columns from (10, 50), 10 pixels apart, a new column when the next
-    // panel would pass the window's bottom, as many columns as fit the window's width; what
-    // does not fit makes the columns taller and the voice area scrolls (CVoiceArea).
+    // Stacks the panels in columns from (10, 134), below the mix strip, 10 pixels apart, a
+    // new column when the next panel would pass the window's bottom, as many columns as fit
+    // the window's width; what does not fit makes the columns taller and the voice area
+    // scrolls (CVoiceArea). The mix strip follows the window's width.
     void LayoutVoices();
     // The whole project at once: stops playback, lets go of every voice, takes these voices
     // (with panels while there is room), the name and the master settings (a new project's by
@@ -132,6 +138,8 @@ public:
     void ReplaceProject(VoiceList voices, const String& name, const MixMaster& master = NewProjectMaster());
     // The area below the control bar that places, scrolls and clips the panels.
     CVoiceArea& GetVoiceArea() { return m_area; }
+    // The strip between the control bar and the voice area that shows the whole mix.
+    CMixStrip& GetMixStrip() { return m_strip; }
     // Every voice, in screen and file order.
     const VoiceList& GetVoices() const { return m_voices; }
     // The project's master settings: kept, saved, autosaved, undone and heard with the voices.
@@ -259,13 +267,18 @@ private:
     void OnGainTyped(const String& text);
     void OnFadeTyped(const String& text);
     void OnMasterSwitch();
-    // The bottom of the control bar and, below it, the project strip (what the panels stand
-    // under); kLayoutTop less the gap without a bar.
+    // The bottom of the control bar and, below it, the project strip (40 without a bar); the
+    // mix strip stands 6 below it, and the first row of panels 10 below the mix strip.
     float BarsBottom() const;
+    float FirstRow() const;
     // The panels' playheads at the playing mix's position (hidden while nothing plays or the
     // microphone is monitored); a redraw when one moved and, while playing, a tick a frame
     // period on to look again.
     void ShowPlayheads();
+    // The strip's range selected: Play loops it (at once, when something plays).
+    void OnRangeSelected(double start, double end);
+    // m_rangeSound over the strip's range of the mix; false when there is no range.
+    bool MakeRangeSound();
     bool HasMicrophone() const;
     // Opens the default capture device in the monitor's format and prepares the monitor for it.
     void OpenMicrophone();
@@ -342,6 +355,8 @@ private:
     bool m_showingMaster = false; // the strip is being set from m_master: not an edit
 
     CSound m_mix;
+    CSound m_rangeSound; // the selected range of m_mix (not owned); what Play loops while there is one
+    uint32_t m_rangeFirst = 0; // the range's first frame
     MixStats m_mixStats;
     CRenderJob m_render; // the mix's renders, off the frame loop
     CSoundStream m_monitor;
@@ -367,6 +382,7 @@ private:
     String m_shownTitle;
     String m_soundEnding = ".wav"; // of the last export, proposed again
     CFocusRing m_focusRing;
+    CMixStrip m_strip; // after the GUI manager, which routes the mouse first
     // The last members, so that they go before anything they call into.
     CSlotList m_slots;
     CSlotList m_voiceSlots; // per-voice connections, apart from the scene's own slots

@@ -7,6 +7,7 @@
 #include "events/FrameTick.h"
 #include "gui/Button.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -85,6 +86,8 @@ void CSceneMain::RenderMix()
         if (m_render.Wait(rendered, m_mixStats, &ok) && ok)
             SwapSounds(m_mix, rendered);
     }
+    m_strip.SetMix(m_mix);
+    MakeRangeSound();
     ShowClipping();
 }
 
@@ -123,14 +126,18 @@ void CSceneMain::TakeRender()
         return;
     SwapSounds(m_mix, rendered);
     m_mixStats = stats;
+    m_strip.SetMix(m_mix); // drops a range the new mix no longer holds
+    const bool range = MakeRangeSound();
     ShowClipping();
     if (IsChecked(m_btnMic))
         return; // the monitor plays; the mix waits for the next Play
     CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
     if (!IsPlaying(buffer))
         return; // not playing: heard at the next Play
-    // The new mix takes the playing one's place from its start, crossfaded by the device.
-    if (!m_mix.GetData() || m_mix.GetDataSize() == 0 || !buffer->Replace(&m_mix))
+    // The new mix (or its range) takes the playing one's place from its start, crossfaded by
+    // the device.
+    CSound* replacement = range ? &m_rangeSound : &m_mix;
+    if (!m_mix.GetData() || m_mix.GetDataSize() == 0 || !buffer->Replace(replacement))
         Play();
 }
 
@@ -150,8 +157,11 @@ void CSceneMain::ShowPlayheads()
     CSoundBuffer* buffer = m_player ? m_player->Get(0) : nullptr;
     const uint32_t bytesPerSecond = m_mix.GetSamplesPerSec() * m_mix.GetChannels() * (m_mix.GetBitsPerSample() / 8);
     const bool playing = IsPlaying(buffer) && !buffer->IsMonitoring() && bytesPerSecond > 0;
-    const double seconds = playing ? static_cast<double>(buffer->GetPosition()) / bytesPerSecond : -1.0;
-    if (m_area.ShowPlayhead(seconds, playing && buffer->IsLooping()))
+    double seconds = playing ? static_cast<double>(buffer->GetPosition()) / bytesPerSecond : -1.0;
+    if (playing && buffer->GetSound() == &m_rangeSound && m_mix.GetSamplesPerSec() > 0)
+        seconds += static_cast<double>(m_rangeFirst) / m_mix.GetSamplesPerSec();
+    const bool moved = m_area.ShowPlayhead(seconds, playing && buffer->IsLooping());
+    if (m_strip.ShowPlayhead(seconds) || moved)
         RequestRedraw();
     // A pass that draws takes the redraw request: the next look is a tick a frame on.
     if (playing) {
@@ -167,8 +177,16 @@ void CSceneMain::MixChanged()
     RequestTickWithin(0); // changes of one pass of the loop are rendered together
 }
 
-void CSceneMain::Play()
+void CSceneMain::Play() { PlayFrom(-1.0); }
+
+void CSceneMain::PlayFrom(double seconds)
 {
+    const bool fromPoint = seconds >= 0.0;
+    if (fromPoint) {
+        if (m_btnPlay && !m_btnPlay->IsEnabled())
+            return; // the microphone is monitored
+        m_strip.ClearRange();
+    }
     SetChecked(m_btnPlay, IsChecked(m_btnLoop));
     SetChecked(m_btnStop, false);
     SetEnabledIfPresent(m_btnMic, false);
@@ -180,11 +198,52 @@ void CSceneMain::Play()
         ShowNothingPlays(); // nothing to hear: no unmuted voice, or the render failed
         return;
     }
-    m_player->Add(&m_mix);
-    if (CSoundBuffer* buffer = m_player->Get(0)) {
-        buffer->SetLooping(IsChecked(m_btnLoop));
+    const bool range = MakeRangeSound();
+    if (range)
+        SetChecked(m_btnPlay, true); // a range always loops
+    m_player->Add(range ? &m_rangeSound : &m_mix);
+    CSoundBuffer* buffer = m_player->Get(0);
+    if (!buffer)
+        return;
+    buffer->SetLooping(range || IsChecked(m_btnLoop));
+    const uint32_t frameBytes = m_mix.GetChannels() * (m_mix.GetBitsPerSample() / 8);
+    const double frames = fromPoint ? seconds * m_mix.GetSamplesPerSec() : 0.0;
+    const uint32_t totalFrames = frameBytes ? m_mix.GetDataSize() / frameBytes : 0;
+    if (frames >= 1.0 && frames < totalFrames)
+        buffer->Play(static_cast<int32_t>(static_cast<uint32_t>(frames) * frameBytes));
+    else
         buffer->Resume();
-    }
+}
+
+bool CSceneMain::MakeRangeSound()
+{
+    double start = 0.0, end = 0.0;
+    const uint32_t rate = m_mix.GetSamplesPerSec();
+    const uint32_t frameBytes = m_mix.GetChannels() * (m_mix.GetBitsPerSample() / 8);
+    // Never left pointing into a mix that has gone.
+    m_rangeSound.dataNotOwned = true;
+    m_rangeSound.data = nullptr;
+    m_rangeSound.dataSize = 0;
+    if (!m_strip.GetRange(start, end) || !m_mix.GetData() || rate == 0 || frameBytes == 0)
+        return false;
+    const uint32_t frames = m_mix.GetDataSize() / frameBytes;
+    const uint32_t first = static_cast<uint32_t>(std::min<double>(start * rate, frames));
+    const uint32_t last = static_cast<uint32_t>(std::min<double>(end * rate, frames));
+    if (last <= first)
+        return false;
+    m_rangeFirst = first;
+    m_rangeSound.data = m_mix.GetData() + static_cast<size_t>(first) * frameBytes;
+    m_rangeSound.dataSize = (last - first) * frameBytes;
+    m_rangeSound.channels = m_mix.GetChannels();
+    m_rangeSound.samplesPerSec = rate;
+    m_rangeSound.bitsPerSample = m_mix.GetBitsPerSample();
+    return true;
+}
+
+void CSceneMain::OnRangeSelected(double, double)
+{
+    if (IsSounding())
+        Play(); // heard at once, as a Loop toggle is
 }
 
 void CSceneMain::Stop()

@@ -1,5 +1,7 @@
 // What drawing the real main scene costs: the CPU time of one drawn and presented frame with
-// 8 and 32 voices whose carrier and envelope areas are open, and the share of a core the
+// 8 and 32 voices whose carrier and envelope areas are open (the mix strip showing the whole
+// mix), of one with 8 such voices while the mix plays a selected range (the frame's tick, which
+// moves the playheads and measures the meter and the spectrum, included), and the share of a core the
 // program takes at rest with 8 such voices (its real main loop, left alone for a second per
 // iteration), counted over the whole process (the software renderer's threads included). Needs a display: run it under a virtual X
 // server from the source folder (the program reads resources/ from there), e.g.
@@ -7,6 +9,7 @@
 // With the default Mesa driver on such a server the renderer is llvmpipe, on the CPU.
 #include "app/Application.h"
 #include "events/FrameTick.h"
+#include "events/Input.h"
 #include "media/DrawBatch.h"
 #include "platform/Clock.h"
 #include "platform/Events.h"
@@ -16,6 +19,7 @@
 #include <ctime>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -79,6 +83,9 @@ void WithVoices(benchmark::State& state, const std::function<void(BenchApp&)>& m
     }
     BenchApp app;
     app.whenReady = [&] {
+        // The voices made here are unsaved work: the quit that ends the run lets them go
+        // without asking, as no one is there to answer.
+        app.GetMainScene().SetQuestionRunner([](const QuestionRequest&) { return 1; }); // Don't Save
         MakeVoices(app.GetMainScene(), static_cast<size_t>(state.range(0)));
         measure(app);
     };
@@ -103,6 +110,32 @@ void BM_DrawnFrame(benchmark::State& state)
     });
 }
 BENCHMARK(BM_DrawnFrame)->Arg(8)->Arg(32)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_DrawnFramePlaying(benchmark::State& state)
+{
+    WithVoices(state, [&](BenchApp& app) {
+        CSceneMain& scene = app.GetMainScene();
+        const CGUI& overview = scene.GetMixStrip().GetOverview();
+        const float x = overview.GetAbsolutePosition().x, y = overview.GetAbsolutePosition().y + 10.0f;
+        for (const auto& [action, at] : {std::pair{InputPress, 0.2f}, {InputMove, 0.8f}, {InputRelease, 0.8f}}) {
+            CInputMap event;
+            event.action = action;
+            event.button = action == InputMove ? MouseNoButton : MouseLeft;
+            event.position = CVector(x + at * overview.GetWidth(), y, 0.0f, 0.0f);
+            GetMouseSignal().Emit(event);
+        }
+        scene.Play();
+        for (int i = 0; i < 5; ++i)
+            app.DrawOneFrame();
+        for (auto _ : state) {
+            GetFrameTick().Emit();
+            app.DrawOneFrame();
+        }
+        state.counters["shapes"] = GetBatchStats().shapes;
+        state.counters["draws"] = GetBatchStats().draws;
+    });
+}
+BENCHMARK(BM_DrawnFramePlaying)->Arg(8)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 double ProcessSeconds()
 {

@@ -4,8 +4,7 @@
 // nothing is left to play.
 #include "app/SceneMain.h"
 #include "events/FrameTick.h"
-
-#include "events/FrameTick.h"
+#include "events/Input.h"
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/Scroll.h"
@@ -20,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -431,6 +431,82 @@ TEST_F(SceneMain, PlayheadsShowWhileASoundPlaysAndGoWhenItStops)
     scene->Stop();
     GetFrameTick().Emit();
     EXPECT_LT(panel.GetPlayhead(), 0.0);
+}
+
+// The strip shows a known project's mix: normalised, its greatest column and its peak stand at
+// -1 dBFS with nothing marked clipped; pushed 24 dB into the clamp, clipped columns and the
+// clip mark show. Its columns span the overview, a pixel each.
+TEST_F(SceneMain, TheMixStripShowsTheProjectsLevelAndItsClipping)
+{
+    const CMixStrip& strip = scene->GetMixStrip();
+    struct Row {
+        float gain;
+        bool normalize;
+        double peakDb;
+        bool clips;
+    } rows[] = {{0.0f, true, -1.0, false}, {24.0f, false, 0.0, true}};
+    for (const Row& row : rows) {
+        MixMaster master = scene->GetMaster();
+        master.gain = row.gain;
+        master.normalize = row.normalize;
+        scene->SetMaster(master);
+        scene->Play();
+        scene->Stop();
+        GetFrameTick().Emit();
+        const std::vector<OverviewColumn>& columns = strip.GetColumns();
+        ASSERT_EQ(columns.size(), static_cast<size_t>(strip.GetOverview().GetWidth()));
+        float high = 0.0f;
+        bool clipped = false;
+        for (const OverviewColumn& c : columns) {
+            high = std::max({high, c.high, -c.low});
+            clipped = clipped || c.clipped;
+        }
+        EXPECT_NEAR(20.0 * std::log10(high), row.peakDb, 0.05) << row.gain;
+        EXPECT_NEAR(strip.GetMeter().GetFigures().peakDb, row.peakDb, 0.05) << row.gain;
+        EXPECT_EQ(clipped, row.clips) << row.gain;
+        EXPECT_EQ(strip.GetMeter().IsClipLit(), row.clips) << row.gain;
+    }
+}
+
+// A click in the overview's middle plays from the mix's middle; a drag selects a range, which
+// Play then loops on its own.
+TEST_F(SceneMain, TheOverviewPlaysFromAClickAndLoopsADraggedRange)
+{
+    const CGUI& overview = scene->GetMixStrip().GetOverview();
+    const CVector at = overview.GetAbsolutePosition();
+    auto mouse = [&](int32_t action, float share) {
+        CInputMap event;
+        event.action = action;
+        event.button = action == InputMove ? MouseNoButton : MouseLeft;
+        event.position = CVector(at.x + share * overview.GetWidth(), at.y + 20.0f, 0.0f, 0.0f);
+        GetMouseSignal().Emit(event);
+    };
+    scene->Play();
+    scene->Stop();
+    const uint32_t mixBytes = scene->GetMix().GetDataSize();
+    mouse(InputPress, 0.5f);
+    mouse(InputRelease, 0.5f);
+    ASSERT_TRUE(Playing());
+    const CSoundBuffer& buffer = *scene->GetPlayer()->Get(0);
+    EXPECT_EQ(buffer.GetSound(), &scene->GetMix());
+    EXPECT_NEAR(const_cast<CSoundBuffer&>(buffer).GetPosition(), mixBytes / 2.0, mixBytes * 0.05);
+
+    scene->Stop();
+    mouse(InputPress, 0.25f);
+    mouse(InputMove, 0.75f);
+    mouse(InputRelease, 0.75f);
+    double start = 0.0, end = 0.0;
+    ASSERT_TRUE(scene->GetMixStrip().GetRange(start, end));
+    const double seconds = scene->GetMix().GetDuration() / 1000.0;
+    EXPECT_NEAR(start, 0.25 * seconds, 0.01 * seconds);
+    EXPECT_NEAR(end, 0.75 * seconds, 0.01 * seconds);
+    scene->Play();
+    ASSERT_TRUE(Playing());
+    const CSoundBuffer& looping = *scene->GetPlayer()->Get(0);
+    EXPECT_TRUE(looping.IsLooping());
+    EXPECT_NEAR(looping.GetSound()->GetDataSize(), mixBytes / 2.0, mixBytes * 0.02);
+    EXPECT_NEAR(looping.GetSound()->GetData() - scene->GetMix().GetData(), mixBytes / 4.0, mixBytes * 0.02)
+        << "the range starts a quarter into the mix";
 }
 
 } // namespace

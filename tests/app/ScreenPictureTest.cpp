@@ -1,5 +1,6 @@
 // Reference pictures of the real Application's window: the main scene with one voice, with
-// eight voices whose carrier and envelope areas are open, and with the Open file dialog over
+// eight voices whose carrier and envelope areas are open, with the mix strip showing clipping
+// and a selected range, and with the Open file dialog over
 // it, empty and with a name longer than its path field, and with the question box over it. Each picture is read back from the
 // 810 × 600 window at the end of a frame and compared with a PNG under tests/app/pictures/:
 // it passes when at least 99.5 % of the pixels differ by at most 8 in every channel (the
@@ -247,6 +248,40 @@ TEST_F(ScreenPictures, StageAreasLookAsRecorded)
     app.Run(0, nullptr);
     EXPECT_TRUE(script.Finished());
     Check(app.rgb, "stage-areas");
+}
+
+// The mix strip over a mix pushed into the clamp (clipped columns, the clip mark lit) with a
+// range dragged across its overview through the window system's events.
+TEST_F(ScreenPictures, TheMixStripWithClippingAndARangeLooksAsRecorded)
+{
+    PictureApp app;
+    CFrameScript script;
+    CSceneMain& scene = app.GetMainScene();
+    const CGUI& overview = scene.GetMixStrip().GetOverview();
+    auto pointAt = [&](float share) {
+        const CVector at = overview.GetAbsolutePosition();
+        PlatformPushMouseMove(static_cast<int32_t>(at.x + share * overview.GetWidth()), static_cast<int32_t>(at.y + 30));
+    };
+    script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
+    script.After(1, [&] {
+        scene.AddVoice()->SetWaveType(2);
+        MixMaster master = scene.GetMaster();
+        master.gain = 9.0f;
+        scene.SetMaster(master);
+    });
+    script.Until(300, [&] { return !scene.IsRenderPending() && !scene.GetMixStrip().GetColumns().empty(); });
+    script.After(1, [&] { pointAt(0.3f); });
+    script.After(1, [&] { PlatformPushMouseButton(0, true); });
+    script.After(1, [&] { pointAt(0.6f); });
+    script.After(1, [&] { PlatformPushMouseButton(0, false); });
+    script.After(1, [&] { ParkPointer(); });
+    script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
+    script.Until(300, [&] { return !app.rgb.empty(); });
+    app.Run(0, nullptr);
+    EXPECT_TRUE(script.Finished());
+    double start = 0.0, end = 0.0;
+    EXPECT_TRUE(scene.GetMixStrip().GetRange(start, end));
+    Check(app.rgb, "mix-strip");
 }
 
 // Opens the Open dialog (starting in the fixed home folder), types text into its path field

@@ -227,7 +227,7 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
         int32_t w = 0, h = 0;
         PlatformGetWindowMinimumSize(app.GetWindow(), &w, &h);
         EXPECT_EQ(w, 810); // the seed box's right edge, 10 to spare
-        EXPECT_EQ(h, 192); // the bar and the project strip (64), 10, a panel (108), 10
+        EXPECT_EQ(h, 262); // the first row below the mix strip (144), one panel (108), 10 to spare
         const CButton* add = scene.GetButton("btnAddSound");
         ASSERT_NE(add, nullptr);
         for (int i = 0; i < 11; ++i)
@@ -258,7 +258,7 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
     });
     script.After(2, [&] {
         EXPECT_EQ(area.GetScroll(), 0.0f);
-        EXPECT_EQ(scene.GetPanels().front()->GetY(), 74.0f);
+        EXPECT_EQ(scene.GetPanels().front()->GetY(), 144.0f);
         // Drag the thumb 40 pixels down.
         CButton& thumb = area.GetBar().GetThumb();
         const CVector at = thumb.GetAbsolutePosition();
@@ -273,14 +273,15 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
         const float track = area.GetBar().CGUI::GetHeight() - area.GetBar().GetThumb().CGUI::GetHeight();
         dragged = area.GetScroll();
         EXPECT_NEAR(dragged, 40.0f * maxScroll / track, 1.0f);
-        // A click on the track below the thumb pages down by the area less 10.
+        // A click on the track below the thumb pages down by the area (below the mix strip,
+        // from 124) less 10.
         Click(area.GetBar().GetX() + 7, static_cast<float>(clientHeight - 5));
     });
     script.After(2, [&] {
-        EXPECT_EQ(area.GetScroll(), std::min(maxScroll, dragged + static_cast<float>(clientHeight) - 74.0f));
+        EXPECT_EQ(area.GetScroll(), std::min(maxScroll, dragged + static_cast<float>(clientHeight) - 144.0f));
         // The second voice's close button under the bar, below Save Sound's button but on the
         // bar: a click there closes nothing.
-        area.ScrollTo(165.0f);
+        area.ScrollTo(235.0f);
         const COscilloscope& second = *scene.GetPanels()[1];
         ASSERT_EQ(second.GetY(), 27.0f);
         Click(second.GetX() + second.GetWidth() - 10.0f, 37.0f);
@@ -299,7 +300,7 @@ TEST_F(ScrollingProgram, WheelBarAndClippingThroughTheEventQueue)
     });
     script.After(3, [&] {
         EXPECT_GE(app.GetClientWidth(), 796);
-        EXPECT_GE(app.GetClientHeight(), 192);
+        EXPECT_GE(app.GetClientHeight(), 262);
     });
     app.Run(0, nullptr);
     EXPECT_TRUE(script.Finished());
