@@ -331,7 +331,7 @@ void CSceneMain::SetMinimumWindowSize()
     const float barBottom = m_controlBar ? m_controlBar->GetY() + m_controlBar->GetHeight() : kLayoutTop - kLayoutGap;
     int32_t width = 0, height = 0;
     CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, kLayoutTop, width, height);
-    PlatformSetWindowMinimumSize(app->GetWindow(), width, height);
+    app->SetMinimumClientSize(width, height); // in units: the window's minimum follows the zoom
 }
 
 void CSceneMain::OnVoiceChanged(COscilloscope*) { MixChanged(); }

@@ -56,6 +56,9 @@ public:
     // then current becomes index. Nothing at all for an index past the last frame or
     // without a target.
     void ShowFrame(uint32_t index);
+    // Shows a frame that need not be one of the sprite's own (a glyph rendered for another
+    // pixel scale, media/GlyphTexture.h) on the target as ShowFrame does; current stays.
+    void Show(const CSpriteFrame& frame);
 
     // Advances to the next frame (after the last, back to 0) when the clock is past
     // nextSwitch, shows it, and sets nextSwitch to the clock plus that frame's delay.
