@@ -396,7 +396,7 @@ void CFont::Render()
         if (fine) {
             // Rasterised for the pixel scale: drawn at its own pixel size from a whole window
             // pixel, so that each texel covers one pixel, on the baseline the layout gives.
-            m_sprite.Show(*fine);
+            m_sprite.Show(*fine, true);
             scale.x = static_cast<float>(fine->w) / pixels;
             scale.y = static_cast<float>(fine->h) / pixels;
             const float pixelX = std::round((origin.x + glyph.x) * pixels);

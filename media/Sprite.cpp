@@ -83,10 +83,11 @@ void CSprite::ShowFrame(uint32_t index)
     current = index;
 }
 
-void CSprite::Show(const CSpriteFrame& frame)
+void CSprite::Show(const CSpriteFrame& frame, bool texelForPixel)
 {
     if (!target || !frame.texture)
         return;
+    target->texel = texelForPixel || frame.texture->size == 0 ? 0.0f : 1.0f / static_cast<float>(frame.texture->size);
     target->textureMatrix.SetAt(0, frame.sw);
     target->textureMatrix.SetAt(5, frame.th);
     target->textureMatrix.SetAt(12, frame.s);
