@@ -43,8 +43,9 @@ float PlatformXftDpi(const char* resources)
             // Read as the X resources write it whatever the locale: a point before decimals.
             float dpi = 0.0f;
             const char* end = nullptr;
-            if (!ParseNumber(line + sizeof kName - 1, dpi, &end))
-                return 0.0f;
+            const char* lineEnd = std::strchr(line, '\n');
+            if (!ParseNumber(line + sizeof kName - 1, dpi, &end) || (lineEnd && end > lineEnd))
+                return 0.0f; // none, or one on the next line
             while (*end == ' ' || *end == '\t')
                 ++end;
             return (*end == '\0' || *end == '\n') && Plausible(dpi) ? dpi : 0.0f;
