@@ -48,12 +48,15 @@ CApp::CApp()
 {
     m_slots.Connect(onResize, this, &CApp::OnOwnResize);
     s_app = this;
+    SetPixelScale(m_scale); // the drawing's scale is the application's, whatever one before had
 }
 
 CApp::~CApp()
 {
-    if (s_app == this)
+    if (s_app == this) {
         s_app = nullptr;
+        SetPixelScale(1.0f);
+    }
     if (m_window) {
         if (m_fullscreen)
             PlatformSetFullscreen(m_window, false);

@@ -35,12 +35,13 @@ class CApp {
 public:
     enum RunState { Active, Minimised };
 
-    // Becomes the global application object; its own resize slot is the resize signal's first
-    // receiver.
+    // Becomes the global application object, with the drawing's pixel scale 1; its own resize
+    // slot is the resize signal's first receiver.
     CApp();
     CApp(const CApp&) = delete;
     CApp& operator=(const CApp&) = delete;
-    // Clears the global pointer, then destroys the window (leaving full screen first).
+    // Clears the global pointer (and puts the pixel scale back to 1), then destroys the window
+    // (leaving full screen first).
     virtual ~CApp();
 
     // Starts the window system and opens the window: width × height client pixels, with a

@@ -60,15 +60,6 @@ public:
     std::vector<uint8_t> rgb;
     int width = kWidth, height = kHeight; // window pixels
 
-    // 200 %, in a window of kZoomedWidth × kZoomedHeight pixels (the zoom itself is not kept).
-    void ZoomTo200()
-    {
-        width = kZoomedWidth;
-        height = kZoomedHeight;
-        SetScale(2.0f);
-        SetSize(width, height, false);
-    }
-
 protected:
     void Present() override
     {
@@ -97,6 +88,20 @@ private:
 // A window point where nothing reacts to the pointer: the bottom-left corner of the voice
 // area, below the panels, and outside the file dialog.
 void ParkPointer(const PictureApp& app) { PlatformPushMouseMove(4, app.height - 4); }
+
+// Steps to 200 % in a window of kZoomedWidth × kZoomedHeight pixels (the zoom is not kept),
+// with the voices laid out at once for the new size, which the scene would wait for.
+void ZoomTo200(CFrameScript& script, PictureApp& app)
+{
+    script.After(1, [&app] {
+        app.width = kZoomedWidth;
+        app.height = kZoomedHeight;
+        app.SetScale(2.0f);
+        app.SetSize(app.width, app.height, false);
+    });
+    script.Until(50, [&app] { return app.GetPixelWidth() == app.width && app.GetPixelHeight() == app.height; });
+    script.After(1, [&app] { app.GetMainScene().LayoutVoices(); });
+}
 
 bool NoCaretLit(CSceneMain& scene)
 {
@@ -207,11 +212,9 @@ TEST_F(ScreenPictures, OneVoiceLooksAsRecorded)
         CFrameScript script;
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
-        script.After(1, [&] {
-            if (zoomed)
-                app.ZoomTo200();
-            ParkPointer(app);
-        });
+        if (zoomed)
+            ZoomTo200(script, app);
+        script.After(1, [&] { ParkPointer(app); });
         script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
         script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
         app.Run(0, nullptr);
@@ -256,7 +259,7 @@ std::vector<uint8_t> DialogPicture(const char* typed, bool zoomed = false)
     CSceneMain& scene = app.GetMainScene();
     script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
     if (zoomed)
-        script.After(1, [&] { app.ZoomTo200(); });
+        ZoomTo200(script, app);
     script.After(1, [&] {
         const CButton& open = *scene.GetButton("btnOpen");
         const CVector p = open.GetAbsolutePosition();
@@ -311,11 +314,9 @@ TEST_F(ScreenPictures, TheQuestionBoxLooksAsRecordedAndKeepsTheKeysFromTheScene)
         CSceneMain& scene = app.GetMainScene();
         int32_t choice = -2;
         script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
-        script.After(1, [&] {
-            if (zoomed)
-                app.ZoomTo200();
-            ParkPointer(app);
-        });
+        if (zoomed)
+            ZoomTo200(script, app);
+        script.After(1, [&] { ParkPointer(app); });
         script.After(1, [&] {
             QuestionRequest request;
             request.title = "Unsaved changes";
