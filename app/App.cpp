@@ -1,17 +1,27 @@
 #include "app/App.h"
 
 #include "media/DrawBatch.h"
+#include "media/DrawState.h"
 
 #include "events/Input.h"
 #include "platform/Events.h"
 #include "platform/Termination.h"
 #include "sound/SoundBuffer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
 CApp* s_app = nullptr;
+
+// Units covering `pixels` window pixels at a scale: rounded up, so that a layout of that many
+// units reaches the last pixel (the small allowance absorbs the division's rounding).
+int32_t UnitsOf(int32_t pixels, float scale)
+{
+    return scale == 1.0f ? pixels : static_cast<int32_t>(std::ceil(static_cast<float>(pixels) / scale - 1e-3f));
+}
 
 } // namespace
 
@@ -38,12 +48,15 @@ CApp::CApp()
 {
     m_slots.Connect(onResize, this, &CApp::OnOwnResize);
     s_app = this;
+    SetPixelScale(m_scale); // the drawing's scale is the application's, whatever one before had
 }
 
 CApp::~CApp()
 {
-    if (s_app == this)
+    if (s_app == this) {
         s_app = nullptr;
+        SetPixelScale(1.0f);
+    }
     if (m_window) {
         if (m_fullscreen)
             PlatformSetFullscreen(m_window, false);
@@ -125,26 +138,68 @@ void CApp::CenterWindow(bool horizontal, bool vertical)
 
 void CApp::SetTitle(const char* title) { PlatformSetWindowTitle(m_window, title); }
 
-int32_t CApp::GetClientWidth() const
+int32_t CApp::GetPixelWidth() const
 {
     int32_t width = 0;
     PlatformGetClientSize(m_window, &width, nullptr);
     return width;
 }
 
-int32_t CApp::GetClientHeight() const
+int32_t CApp::GetPixelHeight() const
 {
     int32_t height = 0;
     PlatformGetClientSize(m_window, nullptr, &height);
     return height;
 }
 
+int32_t CApp::GetWidth() const { return UnitsOf(m_width, m_scale); }
+
+int32_t CApp::GetHeight() const { return UnitsOf(m_height, m_scale); }
+
+int32_t CApp::GetClientWidth() const { return UnitsOf(GetPixelWidth(), m_scale); }
+
+int32_t CApp::GetClientHeight() const { return UnitsOf(GetPixelHeight(), m_scale); }
+
+// [SECTION] Scale
+
+void CApp::SetScale(float scale)
+{
+    if (!std::isfinite(scale) || scale <= 0.0f || scale == m_scale)
+        return;
+    m_scale = scale;
+    SetPixelScale(scale);
+    ApplyMinimumSize();
+    RequestRedraw();
+    const CDisplay::SizeType type = m_runState == Minimised ? CDisplay::Minimised : CDisplay::Restored;
+    onResize.Emit(GetClientWidth(), GetClientHeight(), type);
+}
+
+void CApp::SetMinimumClientSize(int32_t width, int32_t height)
+{
+    m_minimumWidth = std::max(width, 0);
+    m_minimumHeight = std::max(height, 0);
+    ApplyMinimumSize();
+}
+
+void CApp::ApplyMinimumSize()
+{
+    if (!m_window)
+        return;
+    int32_t width = static_cast<int32_t>(std::ceil(static_cast<float>(m_minimumWidth) * m_scale));
+    int32_t height = static_cast<int32_t>(std::ceil(static_cast<float>(m_minimumHeight) * m_scale));
+    int32_t screenWidth = 0, screenHeight = 0;
+    if (PlatformGetScreenSize(m_window, &screenWidth, &screenHeight) && screenWidth > 0 && screenHeight > 0) {
+        width = std::min(width, screenWidth);
+        height = std::min(height, screenHeight);
+    }
+    PlatformSetWindowMinimumSize(m_window, width, height);
+}
+
 PlatformWindow* CApp::GetWindowHandle() { return s_app ? s_app->m_window : nullptr; }
 
-void CApp::OnOwnResize(int32_t width, int32_t height, CDisplay::SizeType type)
+void CApp::OnOwnResize(int32_t, int32_t, CDisplay::SizeType type)
 {
-    m_width = width;
-    m_height = height;
+    // The tracked size is in pixels: HandleMessage keeps it before the signal goes out.
     m_runState = type == CDisplay::Minimised ? Minimised : Active;
 }
 
@@ -256,8 +311,12 @@ void CApp::HandleMessage(const PlatformMessage& message)
                 app->onMove.Emit(event.a, event.b);
             break;
         case PlatformEventKind::Size:
-            if (app)
-                app->onResize.Emit(event.a, event.b, static_cast<CDisplay::SizeType>(event.c));
+            if (app) {
+                app->m_width = event.a;
+                app->m_height = event.b;
+                app->onResize.Emit(UnitsOf(event.a, app->m_scale), UnitsOf(event.b, app->m_scale),
+                                   static_cast<CDisplay::SizeType>(event.c));
+            }
             break;
         case PlatformEventKind::FocusGained:
         case PlatformEventKind::FocusLost:
@@ -284,9 +343,11 @@ void CApp::HandleMessage(const PlatformMessage& message)
         case PlatformEventKind::KeyRelease:
             EmitKey(event.a, InputRelease);
             break;
-        case PlatformEventKind::MouseMove:
-            EmitMouseMove(event.a, event.b);
+        case PlatformEventKind::MouseMove: {
+            const float scale = app ? app->m_scale : 1.0f;
+            EmitMouseMove(static_cast<float>(event.a) / scale, static_cast<float>(event.b) / scale);
             break;
+        }
         case PlatformEventKind::MouseButton:
             EmitMouseButton(event.a, static_cast<InputAction>(event.b));
             break;

@@ -3,6 +3,11 @@
 // and runs the loop that draws a frame only when something asked for one (events/FrameTick.h)
 // and otherwise waits. One CApp exists at a time (the global application pointer); the program's
 // application class derives from CAppGL (app/AppGL.h) and fills in Run and Draw. Main thread.
+//
+// Units: the window system speaks window pixels; everything above it, the GUI, its layouts and
+// the input events, works in units of the application's scale (the zoom): a unit is `scale`
+// window pixels. The client size, the tracked size, the resize signal and mouse positions are
+// in units; the pixel size and window placement are in pixels.
 #pragma once
 
 #include "events/FrameTick.h"
@@ -30,12 +35,13 @@ class CApp {
 public:
     enum RunState { Active, Minimised };
 
-    // Becomes the global application object; its own resize slot is the resize signal's first
-    // receiver.
+    // Becomes the global application object, with the drawing's pixel scale 1; its own resize
+    // slot is the resize signal's first receiver.
     CApp();
     CApp(const CApp&) = delete;
     CApp& operator=(const CApp&) = delete;
-    // Clears the global pointer, then destroys the window (leaving full screen first).
+    // Clears the global pointer (and puts the pixel scale back to 1), then destroys the window
+    // (leaving full screen first).
     virtual ~CApp();
 
     // Starts the window system and opens the window: width × height client pixels, with a
@@ -98,12 +104,29 @@ public:
     void SetFramePeriod(int32_t milliseconds) { m_framePeriod = milliseconds; }
     int32_t GetFramePeriod() const { return m_framePeriod; }
 
-    // The client area's current size from the window system; 0 without a window.
+    // The client area's current size in units: its pixel size divided by the scale, rounded up
+    // (a layout this size covers every pixel); 0 without a window.
     int32_t GetClientWidth() const;
     int32_t GetClientHeight() const;
-    // The tracked size: as created, then what the last resize reported.
-    int32_t GetWidth() const { return m_width; }
-    int32_t GetHeight() const { return m_height; }
+    // The client area's current size in window pixels, from the window system; 0 without a
+    // window.
+    int32_t GetPixelWidth() const;
+    int32_t GetPixelHeight() const;
+
+    // Window pixels per unit (1 at construction). A new scale (finite, above 0; others are
+    // ignored, and so is the same one again) becomes the drawing's pixel scale
+    // (media/DrawState.h), re-applies the minimum client size, and is announced as a resize
+    // to the client size in the new units (the current size type), so that layouts follow.
+    void SetScale(float scale);
+    float GetScale() const { return m_scale; }
+    // The smallest client area in units (0 × 0: none): the window's minimum size is this many
+    // window pixels times the scale, but never more than the screen the window is on.
+    void SetMinimumClientSize(int32_t width, int32_t height);
+
+    // The tracked size in units (as GetClientWidth rounds): as created, then what the last
+    // resize reported.
+    int32_t GetWidth() const;
+    int32_t GetHeight() const;
     int32_t GetX() const { return m_x; }
     int32_t GetY() const { return m_y; }
     bool IsRunning() const { return m_running; }
@@ -123,7 +146,7 @@ public:
     CSignal<uint32_t, int32_t, int32_t> onMessage;
     // The client area's new position in screen pixels.
     CSignal<int32_t, int32_t> onMove;
-    // Client width, client height, how the size changed.
+    // Client width, client height (in units, as GetClientWidth), how the size changed.
     CSignal<int32_t, int32_t, CDisplay::SizeType> onResize;
     // True when the window gains the keyboard focus, false when it loses it.
     CSignal<bool> onFocus;
@@ -145,6 +168,7 @@ protected:
 
 private:
     void OnOwnResize(int32_t width, int32_t height, CDisplay::SizeType type);
+    void ApplyMinimumSize();
     // Emits the frame tick, after clearing the tick request it answers.
     void Tick();
     // The earliest time the pacing lets the next frame be drawn.
@@ -156,8 +180,10 @@ private:
     bool m_fullscreen = false;
     bool m_resizable = false;
     int32_t m_x = 0, m_y = 0;
-    int32_t m_width = 0, m_height = 0;
+    int32_t m_width = 0, m_height = 0; // pixels
     int32_t m_framePeriod = 1;
+    float m_scale = 1.0f;
+    int32_t m_minimumWidth = 0, m_minimumHeight = 0; // units
     bool m_hasDrawn = false;
     uint32_t m_lastDraw = 0; // when the tick of the last pass (or Frame) that drew began
     RunState m_runState = Active;

@@ -6,6 +6,7 @@
 #include "app/QuestionLoop.h"
 #include "app/Startup.h"
 #include "app/WindowIcon.h"
+#include "platform/DesktopScale.h"
 #include "platform/Termination.h"
 #include "gui/FileDialog.h"
 #include "gui/Button.h"
@@ -14,18 +15,20 @@
 #include "sound/SoundResources.h"
 
 #include <algorithm>
+#include <cmath>
 #include <strings.h>
 
 namespace {
 
 // The window's size from the last run, when one was kept, within the screen it opens on (a
-// size edited into the settings file by hand never makes a window the screen cannot show).
+// size edited into the settings file by hand, or a zoomed default, never makes a window the
+// screen cannot show).
 void KeptWindowSize(const Settings& kept, int32_t& width, int32_t& height)
 {
-    if (kept.windowWidth <= 0 || kept.windowHeight <= 0)
-        return;
-    width = kept.windowWidth;
-    height = kept.windowHeight;
+    if (kept.windowWidth > 0 && kept.windowHeight > 0) {
+        width = kept.windowWidth;
+        height = kept.windowHeight;
+    }
     int32_t screenWidth = 0, screenHeight = 0;
     if (PlatformInitVideo() && PlatformGetScreenSize(nullptr, &screenWidth, &screenHeight) && screenWidth > 0 &&
         screenHeight > 0) {
@@ -51,12 +54,12 @@ Application::Application()
 bool Application::CanQuit()
 {
     if (PlatformTerminationSignal() != 0) {
-        m_session.EndBySignal(GetClientWidth(), GetClientHeight());
+        m_session.EndBySignal(GetPixelWidth(), GetPixelHeight());
         return true;
     }
     if (m_scenes.GetCurrentScene() == &m_main && !m_main.ConfirmDiscard())
         return false;
-    m_session.EndCleanly(GetClientWidth(), GetClientHeight());
+    m_session.EndCleanly(GetPixelWidth(), GetPixelHeight());
     return true;
 }
 
@@ -136,10 +139,15 @@ Application::~Application()
 int Application::Run(int, char**)
 {
     m_session.Load();
-    int32_t width = 800, height = 600;
-    KeptWindowSize(m_session.GetSettings(), width, height);
+    const Settings& kept = m_session.GetSettings();
+    m_desktopZoom = DesktopZoom(PlatformDesktopScale());
+    const int32_t zoom = kept.zoomPercent > 0 ? kept.zoomPercent : m_desktopZoom;
+    int32_t width = 800 * zoom / 100, height = 600 * zoom / 100;
+    KeptWindowSize(kept, width, height);
     if (!CreateGL(width, height, true, true, false, 32, 24, 8, 0))
         return 0;
+    m_zoom = std::clamp(zoom, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
+    SetScale(static_cast<float>(m_zoom) / 100.0f);
     PlatformCatchTermination(); // after the window system, whose own handlers it extends
     LoadWindowIcon(GetWindow());
     SetTitle(kTitle);
@@ -199,13 +207,21 @@ CMatrix Application::Projection(float width, float height)
 void Application::OnResize(int32_t width, int32_t height, CDisplay::SizeType)
 {
     const int32_t w = width > 0 ? width : 1, h = height > 0 ? height : 1;
+    // The view spans the window's pixels; in units it is their count over the scale, which the
+    // client size in units (rounded up) may exceed by a fraction.
+    float viewWidth = static_cast<float>(w), viewHeight = static_cast<float>(h);
     if (GetWindow()) {
-        GLViewport(0, 0, w, h);
-        const CMatrix projection = Projection(static_cast<float>(w), static_cast<float>(h));
+        const float scale = GetScale();
+        const int32_t pixelWidth = scale == 1.0f ? w : std::max(GetPixelWidth(), 1);
+        const int32_t pixelHeight = scale == 1.0f ? h : std::max(GetPixelHeight(), 1);
+        viewWidth = static_cast<float>(pixelWidth) / scale;
+        viewHeight = static_cast<float>(pixelHeight) / scale;
+        GLViewport(0, 0, pixelWidth, pixelHeight);
+        const CMatrix projection = Projection(viewWidth, viewHeight);
         GLLoadProjection(&projection);
         GLLoadModelView(nullptr); // drawing goes on in the model-view mode
     }
-    m_camera.SetTranslation(static_cast<float>(w), static_cast<float>(h), 0.0f);
+    m_camera.SetTranslation(viewWidth, viewHeight, 0.0f);
     m_gui.SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
     m_main.GetGUI().SetTooltipBounds(static_cast<float>(w), static_cast<float>(h));
     RequestRedraw();
@@ -221,7 +237,21 @@ void Application::OnKey(CInputMap& event)
         return;
     }
     const int32_t key = event.value;
-    // Held down, only undo and redo repeat: a command runs once per press.
+    if (event.control) {
+        if (key == KeyPlus || key == KeyNumpadPlus) {
+            SetZoom(NextZoom(m_zoom, 1));
+            return;
+        }
+        if (key == KeyMinus || key == KeyNumpadMinus) {
+            SetZoom(NextZoom(m_zoom, -1));
+            return;
+        }
+        if (key == Key0 || key == KeyNumpad0) {
+            SetZoom(m_desktopZoom);
+            return;
+        }
+    }
+    // Held down, only undo, redo and the zoom repeat: a command runs once per press.
     if (key == KeyInsert && !event.control && !event.repeat) {
         m_main.Press("btnAddSound");
         return;
@@ -258,6 +288,43 @@ void Application::OnKey(CInputMap& event)
     default: break;
     }
 }
+
+// [SECTION] Zoom
+
+int32_t Application::NextZoom(int32_t percent, int32_t direction)
+{
+    if (direction > 0) {
+        for (int32_t step : kZoomSteps)
+            if (step > percent)
+                return step;
+        return kZoomSteps[std::size(kZoomSteps) - 1];
+    }
+    for (size_t i = std::size(kZoomSteps); i-- > 0;)
+        if (kZoomSteps[i] < percent)
+            return kZoomSteps[i];
+    return kZoomSteps[0];
+}
+
+int32_t Application::DesktopZoom(float scale)
+{
+    if (!std::isfinite(scale))
+        return kZoomSteps[0];
+    const float percent = scale * 100.0f;
+    int32_t best = kZoomSteps[0];
+    for (int32_t step : kZoomSteps)
+        if (std::fabs(static_cast<float>(step) - percent) < std::fabs(static_cast<float>(best) - percent))
+            best = step;
+    return best;
+}
+
+void Application::SetZoom(int32_t percent)
+{
+    m_zoom = std::clamp(percent, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
+    SetScale(static_cast<float>(m_zoom) / 100.0f);
+    m_session.SetZoomPercent(m_zoom);
+}
+
+// [SECTION] Drawing
 
 void Application::Draw()
 {

@@ -1,7 +1,7 @@
 // Application: the tool itself, the one concrete application. It owns the application's
 // resource manager and GUI manager, the camera, the scene manager, the main scene and its
-// session (autosave, recovery, settings kept between runs); Run opens the window (800 × 600,
-// or the size kept from the last run), loads "resources/resources.xml" and
+// session (autosave, recovery, settings kept between runs); Run opens the window (800 × 600
+// units at the starting zoom, or the size kept from the last run), loads "resources/resources.xml" and
 // "resources/gui.xml", and runs the main scene; Draw clears, sets camera and light, and draws
 // the GUI and the scene. Quitting asks about unsaved work, except after SIGTERM or SIGHUP,
 // which keep it in the autosave. One static object of this class exists; app/main.cpp runs it.
@@ -45,9 +45,29 @@ public:
     // Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo, Ctrl+N New, Ctrl+O Open, Ctrl+S Save,
     // Ctrl+Shift+S Save As, Ctrl+E Export Sound, Ctrl+Shift+A and Insert Add Sound, Ctrl+M
     // Mic, Ctrl+G generate again (the last category, a new seed), Ctrl+R Mutate, Ctrl+Q quit
-    // (after the question about unsaved work).
+    // (after the question about unsaved work); Ctrl+plus (the '+' or '=' key, or the keypad's)
+    // zooms in, Ctrl+minus zooms out and Ctrl+0 goes back to the desktop's zoom (these three
+    // repeat while held).
     // Commands go through their buttons: one that is disabled or missing does nothing.
     void OnKey(CInputMap& event);
+
+    // The interface's zoom steps, in percent.
+    static constexpr int32_t kZoomSteps[] = {100, 125, 150, 175, 200, 250, 300};
+    // The step after percent in a direction (above it for direction > 0, below it otherwise);
+    // the first or last step when there is none that way.
+    static int32_t NextZoom(int32_t percent, int32_t direction);
+    // The step nearest to a desktop's scale (1 is 100 %; the lower step on a tie); 100 for a
+    // scale that is not a number.
+    static int32_t DesktopZoom(float scale);
+    // Zooms the interface to percent, clamped to the steps' range, and keeps it in the
+    // settings: the application's scale becomes percent / 100 (CApp::SetScale), so layouts,
+    // drawing, text and the mouse follow at once.
+    void SetZoom(int32_t percent);
+    // The zoom in percent: 100 until Run sets the starting one (the zoom kept from the last
+    // run, else the desktop's).
+    int32_t GetZoom() const { return m_zoom; }
+    // The desktop's zoom, as Run found it (100 before).
+    int32_t GetDesktopZoom() const { return m_desktopZoom; }
 
     // A project file opened in the main scene, once it has been entered, through its Open
     // command (its file dialog answered with this path instead of being shown); cleared then.
@@ -94,6 +114,8 @@ private:
 
     String m_startupProject;
     bool m_recoveryOffered = false;
+    int32_t m_zoom = 100;
+    int32_t m_desktopZoom = 100;
     CResourceManager m_resources;
     CGUIManager m_gui;
     CMatrix m_camera;

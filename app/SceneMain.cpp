@@ -358,7 +358,7 @@ void CSceneMain::SetMinimumWindowSize()
     const float barBottom = BarsBottom();
     int32_t width = 0, height = 0;
     CVoiceArea::MinimumWindowSize(GetGUI(), m_controlBar, barBottom, FirstRow(), width, height);
-    PlatformSetWindowMinimumSize(app->GetWindow(), width, height);
+    app->SetMinimumClientSize(width, height); // in units: the window's minimum follows the zoom
 }
 
 void CSceneMain::OnVoiceChanged(COscilloscope*) { MixChanged(); }

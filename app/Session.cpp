@@ -176,6 +176,14 @@ void CSession::OnExportRate(uint32_t rate)
     SaveSettings();
 }
 
+void CSession::SetZoomPercent(int32_t percent)
+{
+    if (percent == m_settings.zoomPercent || percent < Settings::kMinZoomPercent || percent > Settings::kMaxZoomPercent)
+        return;
+    m_settings.zoomPercent = percent;
+    SaveSettings();
+}
+
 void CSession::SaveSettings()
 {
     if (!m_configFolder.empty())

@@ -2,7 +2,7 @@
 // work (written within kAutosaveDelayMs of a change, on a termination signal, removed by a
 // save, an undo back to the saved state and a clean quit; offered for recovery at the next
 // start after a crash or a kill), and the settings (recent projects, the file dialogs' last
-// folders by kind, the window's size, Save Sound's rate) in the configuration folder. Files go to
+// folders by kind, the window's size, Save Sound's rate, the zoom) in the configuration folder. Files go to
 // PlatformStateFolder() and PlatformConfigFolder(); a folder that cannot be written only
 // costs what it would keep. Main thread; owned by the application, after the scene it serves.
 #pragma once
@@ -39,6 +39,9 @@ public:
     String GetFolder(const String& kind) const;
     // Remembers folder (absolute, with a trailing "/") for a kind and keeps it in the settings.
     void SetFolder(const String& kind, const String& folder);
+
+    // Keeps the interface's zoom (percent; one the settings cannot keep is not written).
+    void SetZoomPercent(int32_t percent);
 
     // Writes the scene's project to the autosave file now when it has unsaved changes, and
     // removes the file when it has none. Returns the time it took in microseconds (0 when

@@ -37,6 +37,11 @@ bool IsKeptPath(const std::string& path)
 
 bool IsKeptSide(int32_t side) { return side >= 1 && side <= Settings::kMaxWindowSide; }
 
+bool IsKeptZoom(int32_t percent)
+{
+    return percent >= Settings::kMinZoomPercent && percent <= Settings::kMaxZoomPercent;
+}
+
 // Appends path to recent unless it is not kept, already there, or recent is full.
 void KeepRecent(std::vector<std::string>& recent, const std::string& path)
 {
@@ -88,6 +93,11 @@ Settings ParseSettings(const char* bytes, size_t size)
         if (hz > 0 && IsRenderRate(static_cast<uint32_t>(hz)))
             settings.soundRate = static_cast<uint32_t>(hz);
     }
+    if (const CXMLNode* zoom = doc.FindChild("zoom")) {
+        const int32_t percent = zoom->GetAttributeInt("percent");
+        if (IsKeptZoom(percent))
+            settings.zoomPercent = percent;
+    }
     return settings;
 }
 
@@ -112,6 +122,11 @@ std::string SettingsText(const Settings& settings)
         CXMLNode rate("soundRate");
         rate.AddAttribute("hz", String::Format("%u", settings.soundRate));
         doc.AddChild(std::move(rate));
+    }
+    if (IsKeptZoom(settings.zoomPercent)) {
+        CXMLNode zoom("zoom");
+        zoom.AddAttribute("percent", String::Format("%d", settings.zoomPercent));
+        doc.AddChild(std::move(zoom));
     }
     std::string text = "<?xml version=\"1.0\"?>\n\n";
     doc.SerializeTo(text);

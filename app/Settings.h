@@ -1,5 +1,5 @@
 // What the program remembers between runs: recent projects, the last folders of the file
-// dialogs and the window's size, kept in FOLDER/settings.xml (FOLDER is normally
+// dialogs, the window's size and the interface's zoom, kept in FOLDER/settings.xml (FOLDER is normally
 // PlatformConfigFolder()). Pure file work: nothing here shows anything or touches a window.
 // Any thread, one call at a time per Settings object.
 //
@@ -10,6 +10,7 @@
 //       <soundFolder path="/abs/folder" />
 //       <window width="1024" height="640" />
 //       <soundRate hz="48000" />               (the rate Save Sound renders at)
+//       <zoom percent="150" />                 (the interface's scale, 100 to 300)
 //   </settings>
 // Each write replaces the whole file in one step: when two instances both write, the file is
 // one or the other's, never a mix (the last one wins).
@@ -24,17 +25,19 @@ struct Settings {
     static constexpr size_t kMaxRecent = 10;
     static constexpr size_t kMaxPathBytes = 4095; // a path is kept only below 4096 bytes
     static constexpr int32_t kMaxWindowSide = 16384;
+    static constexpr int32_t kMinZoomPercent = 100, kMaxZoomPercent = 300;
 
     std::vector<std::string> recentProjects; // absolute paths, newest first, at most 10, no repeats
     std::string projectFolder;               // last folder a project was opened from or saved to
     std::string soundFolder;                 // last folder a sound was exported to
     int32_t windowWidth = 0, windowHeight = 0; // last client size; 0 = none kept
     uint32_t soundRate = 0;                  // last rate chosen for Save Sound (kRenderRates); 0 = none kept
+    int32_t zoomPercent = 0;                 // the interface's last zoom, 100..300; 0 = none kept
 };
 
 // Reads folder/settings.xml; a missing, unreadable or malformed file (or any value out of
 // range: sizes kept only within 1..16384, both or neither; a rate only when one of
-// kRenderRates; paths only when absolute, under
+// kRenderRates; a zoom only within 100..300; paths only when absolute, under
 // 4096 bytes and text that the file can hold unchanged; repeats and recent projects past the
 // tenth dropped) gives the defaults for what it cannot read. The file is read only up to
 // kMaxSettingsBytes; a larger one, or one that is not a regular file, gives the defaults.

@@ -1,7 +1,7 @@
 // What drawing the real main scene costs: the CPU time of one drawn and presented frame with
-// 8 and 32 voices whose carrier and envelope areas are open (the mix strip showing the whole
-// mix), of one with 8 such voices while the mix plays a selected range (the frame's tick, which
-// moves the playheads and measures the meter and the spectrum, included), and the share of a core the
+// 8 and 32 voices whose carrier and envelope areas are open (and with 8 at 200 %; the mix strip
+// showing the whole mix), of one with 8 such voices while the mix plays a selected range (the
+// frame's tick, which moves the playheads and measures the meter and the spectrum, included), and the share of a core the
 // program takes at rest with 8 such voices (its real main loop, left alone for a second per
 // iteration), counted over the whole process (the software renderer's threads included). Needs a display: run it under a virtual X
 // server from the source folder (the program reads resources/ from there), e.g.
@@ -92,9 +92,13 @@ void WithVoices(benchmark::State& state, const std::function<void(BenchApp&)>& m
     app.Run(0, nullptr);
 }
 
+// Arguments: the voices, and the zoom in percent (glyphs rasterised for it, sprites sampled
+// inset; the window's pixels then show fewer units).
 void BM_DrawnFrame(benchmark::State& state)
 {
     WithVoices(state, [&](BenchApp& app) {
+        app.SetScale(static_cast<float>(state.range(1)) / 100.0f); // not kept in the settings
+        app.GetMainScene().LayoutVoices();
         for (int i = 0; i < 5; ++i) // layout settles, textures and glyphs are made
             app.DrawOneFrame();
         for (auto _ : state)
@@ -109,7 +113,11 @@ void BM_DrawnFrame(benchmark::State& state)
         state.counters["opaque"] = stats.opaque;
     });
 }
-BENCHMARK(BM_DrawnFrame)->Arg(8)->Arg(32)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_DrawnFrame)
+    ->Args({8, 100})
+    ->Args({32, 100})
+    ->Args({8, 200})
+    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_DrawnFramePlaying(benchmark::State& state)
 {

@@ -5,8 +5,8 @@
 namespace {
 
 CInputCapture* s_capture = nullptr; // the innermost open capture
-int32_t s_mouseX = 0;
-int32_t s_mouseY = 0;
+float s_mouseX = 0.0f;
+float s_mouseY = 0.0f;
 
 CInputMap Make(int32_t value, const CVector& position, int32_t action, int32_t button)
 {
@@ -59,7 +59,7 @@ CSignal<CInputMap&>& GetMouseSignal()
 
 CVector GetMousePosition()
 {
-    return CVector(static_cast<float>(s_mouseX), static_cast<float>(s_mouseY), 0.0f, 0.0f);
+    return CVector(s_mouseX, s_mouseY, 0.0f, 0.0f);
 }
 
 CVector GetCursorScreenPosition()
@@ -87,7 +87,7 @@ void EmitCharacter(int32_t code)
     EmitKeyboard(event);
 }
 
-void EmitMouseMove(int32_t x, int32_t y)
+void EmitMouseMove(float x, float y)
 {
     s_mouseX = x;
     s_mouseY = y;

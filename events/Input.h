@@ -55,8 +55,13 @@ enum KeyCode : int32_t {
     KeyDelete = 46,
     Key0 = 48, // to Key0 + 9
     KeyA = 65, // to KeyA + 25
+    KeyNumpad0 = 96,
+    KeyNumpadPlus = 107,
+    KeyNumpadMinus = 109,
     KeyF1 = 112, // to KeyF1 + 11
     KeyF10 = 121,
+    KeyPlus = 187,  // the key of '+' (the '=' key of US layouts)
+    KeyMinus = 189, // the key of '-'
 };
 
 // Modifier keys held during a key press, as bits.
@@ -71,7 +76,8 @@ public:
     // Keyboard: the key code. Wheel: the delta, 120 per notch, positive away from the user.
     // Other mouse events: 0.
     int32_t value = 0;
-    // Mouse buttons and moves: (x, y, 0, 0) in client pixels, origin top-left, y down.
+    // Mouse buttons and moves: (x, y, 0, 0) in the GUI's units (client pixels divided by the
+    // application's scale, so fractions under a zoom), origin top-left, y down.
     // Keyboard and wheel: (0, 0, 0, 0).
     CVector position = CVector(0.0f, 0.0f, 0.0f, 0.0f);
     int32_t action = InputRelease; // an InputAction
@@ -125,7 +131,7 @@ private:
     CInputCapture* m_outer;
 };
 
-// The position of the last mouse move, in client pixels: (x, y, 0, 0); (0, 0, 0, 0) before
+// The position of the last mouse move, in the GUI's units: (x, y, 0, 0); (0, 0, 0, 0) before
 // the first move.
 CVector GetMousePosition();
 // The cursor's position in screen pixels, wherever it is: (x, y, 0, 0).
@@ -138,8 +144,8 @@ CVector GetCursorScreenPosition();
 void EmitKey(int32_t code, InputAction action, bool repeat = false, uint32_t modifiers = 0);
 // A typed character: a press with the character's code point, marked as a character.
 void EmitCharacter(int32_t code);
-// Records (x, y) as the last mouse position, then emits the move.
-void EmitMouseMove(int32_t x, int32_t y);
+// Records (x, y), in the GUI's units, as the last mouse position, then emits the move.
+void EmitMouseMove(float x, float y);
 // Emits a press, release or double-click at the last mouse position.
 void EmitMouseButton(int32_t button, InputAction action);
 void EmitMouseWheel(int32_t delta);

@@ -5,6 +5,8 @@
 //   [SECTION] Drawing and description attributes
 #include "gui/Font.h"
 
+#include "media/DrawState.h"
+#include "media/GlyphTexture.h"
 #include "media/Sprite.h"
 #include "xml/XMLDocument.h"
 
@@ -371,18 +373,59 @@ void CFont::Render()
     // An unwrapped line shows only the glyphs that lie wholly inside the box.
     const bool clip = !m_wrap && width > static_cast<float>(m_sprite.frames[0].w);
     const float left = std::trunc(x), right = x + width;
+    const float pixels = GetPixelScale();
+    // Glyphs of their natural size (font scale 1) are rasterised again for another pixel scale.
+    const bool scaled = pixels != 1.0f && m_scaleX == 1.0f && m_scaleY == 1.0f;
+    const CVector origin = m_parent ? m_parent->GetAbsolutePosition() : CVector(0.0f, 0.0f, 0.0f);
+    CTexture* lastTexture = nullptr;
+    CGlyphTexture* glyphs = nullptr; // lastTexture's glyph picture, when it is one
     scale.y = m_drawn.lineHeight;
     for (const CGlyphPlacement& glyph : m_drawn.glyphs) {
         if (clip && (glyph.x < left || glyph.x + glyph.width > right))
             continue;
-        m_sprite.ShowFrame(glyph.frame);
-        scale.x = glyph.width;
-        transform.SetTranslation(glyph.x, glyph.y, z);
+        const CSpriteFrame& own = m_sprite.frames[glyph.frame];
+        if (own.texture != lastTexture) {
+            lastTexture = own.texture;
+            glyphs = dynamic_cast<CGlyphTexture*>(own.texture);
+        }
+        uint32_t code = 0;
+        int32_t baseline = 0;
+        const CSpriteFrame* fine = scaled && glyphs && FrameCode(glyph.frame, code)
+                                       ? glyphs->ScaledGlyph(code, pixels, &baseline)
+                                       : nullptr;
+        if (fine) {
+            // Rasterised for the pixel scale: drawn at its own pixel size from a whole window
+            // pixel, so that each texel covers one pixel, on the baseline the layout gives.
+            m_sprite.Show(*fine, true);
+            scale.x = static_cast<float>(fine->w) / pixels;
+            scale.y = static_cast<float>(fine->h) / pixels;
+            const float pixelX = std::round((origin.x + glyph.x) * pixels);
+            const float pixelY = std::round((origin.y + glyph.y + static_cast<float>(glyphs->baseline)) * pixels) -
+                                 static_cast<float>(baseline);
+            transform.SetTranslation(pixelX / pixels - origin.x, pixelY / pixels - origin.y, z);
+        } else {
+            m_sprite.ShowFrame(glyph.frame);
+            scale.x = glyph.width;
+            scale.y = m_drawn.lineHeight;
+            transform.SetTranslation(glyph.x, glyph.y, z);
+        }
         CGUI::Render();
     }
     scale.x = width;
     scale.y = height;
     transform.SetTranslation(x, y, z);
+}
+
+bool CFont::FrameCode(uint32_t frame, uint32_t& code) const
+{
+    if (frame < kTableSize) {
+        code = frame;
+        return true;
+    }
+    if (frame - kTableSize >= m_wideCodes.size())
+        return false;
+    code = m_wideCodes[frame - kTableSize];
+    return true;
 }
 
 void CFont::LoadFromNode(CXMLNode& node)

@@ -61,7 +61,10 @@ public:
     CFont();
     CFont(const CFont& other);
 
-    // Draws the text as Layout places it. Nothing without glyphs or text.
+    // Draws the text as Layout places it. Nothing without glyphs or text. Under a pixel scale
+    // other than 1 (media/DrawState.h), glyphs from a font entry's picture are drawn from one
+    // rendered at the scaled height (media/GlyphTexture.h), each at its own pixel size and
+    // from a whole window pixel, so the text is as sharp as at 1; the layout is the same.
     void Render() override;
     // The common attributes, then "kern" and "lead" (ints), "text" (through SetText), and
     // "scaleX" and "scaleY" (floats, each 1 when absent).
@@ -162,6 +165,8 @@ private:
     float AlignX(float lineWidth, bool aligned) const;
     // Records the code points of the table's frames from 256 on, from their names.
     void IndexWideGlyphs();
+    // The code point glyph table frame `frame` stands for; false when the table does not say.
+    bool FrameCode(uint32_t frame, uint32_t& code) const;
 
     String m_text;
     int32_t m_kern = 0;

@@ -8,9 +8,11 @@
 #include "media/Draw.h"
 
 #include "media/DrawBatch.h"
+#include "media/DrawState.h"
 #include "media/GL.h"
 
 #include <algorithm>
+#include <cmath>
 
 // [SECTION] Shape data
 
@@ -190,6 +192,31 @@ const void* Upload(GLenum target, GLuint buffer, const void* data, size_t bytes)
 } // namespace
 
 void CShape::Draw()
+{
+    const float pixels = GetPixelScale();
+    float* m = material.textureMatrix.Rows() == 4 && material.textureMatrix.Columns() == 4
+                   ? material.textureMatrix.Data()
+                   : nullptr;
+    // The inset, in texture coordinates, for a frame selected by scale and offset alone.
+    const float inset = material.texel * 0.5f * (1.0f - 1.0f / pixels);
+    if (pixels > 1.0f && inset > 0.0f && m && m[1] == 0.0f && m[4] == 0.0f && std::fabs(m[0]) > 2.0f * inset &&
+        std::fabs(m[5]) > 2.0f * inset) {
+        const float kept[4] = {m[0], m[5], m[12], m[13]};
+        m[12] += std::copysign(inset, m[0]);
+        m[13] += std::copysign(inset, m[5]);
+        m[0] -= std::copysign(2.0f * inset, m[0]);
+        m[5] -= std::copysign(2.0f * inset, m[5]);
+        DrawArrays();
+        m[0] = kept[0];
+        m[5] = kept[1];
+        m[12] = kept[2];
+        m[13] = kept[3];
+        return;
+    }
+    DrawArrays();
+}
+
+void CShape::DrawArrays()
 {
     if (BatchShape(*this))
         return;

@@ -22,6 +22,12 @@ struct CMaterial {
     CMatrix textureMatrix;            // 4 × 4, identity
     std::vector<uint32_t> textures;   // OpenGL texture names, one per texture unit used
     bool additive = false;            // blend with (source alpha, one) instead of (source alpha, 1 − source alpha)
+    // One texel of the frame the texture matrix selects, in texture coordinates (the sprite
+    // that shows a frame sets it); 0 when unknown or when the frame is drawn texel for pixel.
+    // Under a pixel scale above 1 (media/DrawState.h) such a frame is sampled from a rectangle
+    // inset by (1 − 1 / scale) / 2 texels on every side, so that linear filtering does not
+    // blend the texels around the frame in its picture into the frame's edges.
+    float texel = 0.0f;
 };
 
 class CDraw {
@@ -56,7 +62,8 @@ public:
     // indices when indexCount > 0 or else the vertices in order. With vertex buffers the
     // arrays are re-sent on every draw into the fixed buffer names 1 to 5. A shape whose
     // indices name a vertex past the vertex count is not drawn at all (OpenGL would read
-    // past the arrays). Expects the model-view matrix mode and leaves it selected.
+    // past the arrays). Expects the model-view matrix mode and leaves it selected. Under a
+    // pixel scale above 1, a frame with a known texel is sampled inset (CMaterial::texel).
     void Draw() override;
 
     // Frees and reallocates the per-vertex arrays: positions, texture coordinates and
@@ -114,6 +121,10 @@ public:
 protected:
     uint32_t vertexCount = 0;
     uint32_t indexCount = 0;
+
+private:
+    // Draw with the texture matrix as it stands: batched, else at once.
+    void DrawArrays();
 };
 
 class CQuad : public CShape {

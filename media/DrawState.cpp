@@ -5,7 +5,24 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
+
+// [SECTION] Pixel scale
+
+namespace {
+
+float s_pixelScale = 1.0f;
+
+} // namespace
+
+void SetPixelScale(float scale)
+{
+    if (std::isfinite(scale) && scale > 0.0f)
+        s_pixelScale = scale;
+}
+
+float GetPixelScale() { return s_pixelScale; }
 
 // [SECTION] Clip rectangles
 
@@ -43,8 +60,9 @@ void ApplyClip(const ClipEdges& clip)
 void PushClip(float x, float y, float width, float height)
 {
     ClipStack& stack = Clips();
-    ClipEdges clip{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + width),
-                   static_cast<int32_t>(y + height)};
+    const float k = s_pixelScale;
+    ClipEdges clip{static_cast<int32_t>(x * k), static_cast<int32_t>(y * k), static_cast<int32_t>((x + width) * k),
+                   static_cast<int32_t>((y + height) * k)};
     if (stack.rects.empty()) {
         stack.wasOn = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
         glGetIntegerv(GL_SCISSOR_BOX, stack.oldBox);
@@ -89,7 +107,7 @@ COverlayPass::COverlayPass()
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(0.0, viewport[2], viewport[3], 0.0, -1000.0, 1000.0);
+    glOrtho(0.0, viewport[2] / s_pixelScale, viewport[3] / s_pixelScale, 0.0, -1000.0, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();

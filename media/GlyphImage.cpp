@@ -152,7 +152,7 @@ void Blit(CImage& image, const Glyph& glyph, int64_t x, int64_t y)
 } // namespace
 
 bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int32_t last, CImage& image,
-                      std::vector<GlyphCell>& cells)
+                      std::vector<GlyphCell>& cells, GlyphImageOptions* options)
 {
     image.Release();
     if (height < 1)
@@ -178,8 +178,19 @@ bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int
                                                                                  : BoxGlyph(height));
     }
 
+    const bool whole = options && options->wholeGlyphs;
+    // The gap around cells: 2 pixels, or with whole glyphs 2 more than any ink reaches past
+    // its cell sideways.
+    int32_t gap = 2;
+    int32_t highestTop = 0;
+    if (whole)
+        for (const Glyph& glyph : glyphs) {
+            gap = std::max({gap, 2 - glyph.left, 2 + glyph.left + glyph.width - glyph.advance});
+            highestTop = std::max(highestTop, glyph.top);
+        }
+
     // Measuring: rows of sixteen glyphs, as the cell height and the shared baseline need.
-    int64_t pen = 2, widest = 0;
+    int64_t pen = gap, widest = 0;
     int32_t counter = 0, measuredRows = 1, cellHeight = height, lowestDescent = 0, widestGlyph = 0;
     for (const Glyph& glyph : glyphs) {
         cellHeight = std::max(cellHeight, glyph.rows);
@@ -187,24 +198,26 @@ bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int
         widestGlyph = std::max(widestGlyph, glyph.advance);
         if (++counter == 16) {
             widest = std::max(widest, pen);
-            pen = glyph.advance + 4;
+            pen = glyph.advance + 2 * static_cast<int64_t>(gap);
             counter = 0;
             ++measuredRows;
         } else {
-            pen += glyph.advance + 2;
+            pen += glyph.advance + gap;
         }
     }
+    if (whole)
+        cellHeight = std::max(cellHeight, highestTop - lowestDescent);
     // A glyph wider than every measured row still gets a cell of its own inside the picture.
-    const int64_t width = std::max<int64_t>(measuredRows > 1 ? widest : pen + 2, widestGlyph + 6);
-    const int64_t rowStep = static_cast<int64_t>(cellHeight) + 2;
+    const int64_t width = std::max<int64_t>(measuredRows > 1 ? widest : pen + gap, widestGlyph + 3 * static_cast<int64_t>(gap));
+    const int64_t rowStep = static_cast<int64_t>(cellHeight) + gap;
 
     // Placement: the cells, wrapping on the picture's width.
-    int64_t penX = 2, penY = 2;
+    int64_t penX = gap, penY = gap;
     std::vector<GlyphCell> placed;
     placed.reserve(glyphs.size());
     for (const Glyph& glyph : glyphs) {
-        if (penX + glyph.advance + 2 >= width) {
-            penX = 2;
+        if (penX + glyph.advance + gap >= width) {
+            penX = gap;
             penY += rowStep;
         }
         GlyphCell cell;
@@ -214,10 +227,10 @@ bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int
         cell.w = glyph.advance;
         cell.h = cellHeight;
         placed.push_back(cell);
-        penX += glyph.advance + 2;
+        penX += glyph.advance + gap;
     }
     // The measured rows, or more when the placement wrapped sooner than the measuring did.
-    const int64_t rows = std::max<int64_t>(measuredRows, (penY - 2) / rowStep + 1);
+    const int64_t rows = std::max<int64_t>(measuredRows, (penY - gap) / rowStep + 1);
     const int64_t pictureHeight = rows * rowStep;
     if (!ImageSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(pictureHeight), kMaxGlyphPixels) ||
         !image.Allocate(32, static_cast<uint32_t>(width), static_cast<uint32_t>(pictureHeight), 4) || !image.pixels)
@@ -230,5 +243,7 @@ bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int
              static_cast<int64_t>(cell.y) + cellHeight + lowestDescent - glyph.top);
     }
     cells.insert(cells.end(), placed.begin(), placed.end());
+    if (options)
+        options->baseline = cellHeight + lowestDescent;
     return true;
 }

@@ -50,5 +50,15 @@ constexpr uint32_t kGlyphReplacement = 0xFFFD;
 // cannot be opened, the range is empty (first > last after clamping), no code of the range
 // renders, or the picture would hold more than 4096 × 4096 pixels (which only a damaged font
 // asks for).
+//
+// With options, `wholeGlyphs` makes cells tall enough for every glyph's ink (from the highest
+// bitmap top to the lowest descent, and at least `height`) and the gaps around them wider than
+// any glyph's ink reaches past its advance, so that no glyph shows in another's cell; and the
+// baseline's row in a cell is reported. Without options (or with wholeGlyphs off) the layout
+// is the one above.
+struct GlyphImageOptions {
+    bool wholeGlyphs = false;
+    int32_t baseline = 0; // out: rows from a cell's top to the shared baseline
+};
 bool RenderGlyphImage(const String& fontPath, int32_t height, int32_t first, int32_t last, CImage& image,
-                      std::vector<GlyphCell>& cells);
+                      std::vector<GlyphCell>& cells, GlyphImageOptions* options = nullptr);

@@ -9,6 +9,7 @@
 #include "media/Model.h"
 
 #include "media/GlyphImage.h"
+#include "media/GlyphTexture.h"
 #include "media/ImageReaders.h"
 #include "media/Sprite.h"
 #include "media/Texture.h"
@@ -344,10 +345,14 @@ void CResourceManager::LoadStream(const CXMLNode& entry, const String& name, con
 void CResourceManager::LoadFont(const CXMLNode& entry, const String& name, const String& file)
 {
     auto* sprite = new CSprite;
-    auto texture = std::make_unique<CTexture>();
+    const int32_t height = IntOr(entry, "height", kDefaultFontHeight), first = IntOr(entry, "start", 0),
+                  last = IntOr(entry, "end", 255);
+    // The texture keeps how it was made, so that a zoomed display can have it made larger.
+    auto texture = std::make_unique<CGlyphTexture>(file, height, first, last);
     std::vector<GlyphCell> cells;
-    if (RenderGlyphImage(file, IntOr(entry, "height", kDefaultFontHeight), IntOr(entry, "start", 0),
-                         IntOr(entry, "end", 255), *texture, cells)) {
+    GlyphImageOptions options;
+    if (RenderGlyphImage(file, height, first, last, *texture, cells, &options)) {
+        texture->baseline = options.baseline;
         // The glyph picture is named by the font's path; the frames by their characters, in
         // UTF-8.
         texture->name = file;

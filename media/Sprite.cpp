@@ -79,16 +79,21 @@ void CSprite::ShowFrame(uint32_t index)
 {
     if (index >= frames.size() || !target)
         return;
-    const CSpriteFrame& frame = frames[index];
-    if (frame.texture) {
-        target->textureMatrix.SetAt(0, frame.sw);
-        target->textureMatrix.SetAt(5, frame.th);
-        target->textureMatrix.SetAt(12, frame.s);
-        target->textureMatrix.SetAt(13, frame.t);
-        if (!target->textures.empty())
-            target->textures[0] = frame.texture->glName;
-    }
+    Show(frames[index]);
     current = index;
+}
+
+void CSprite::Show(const CSpriteFrame& frame, bool texelForPixel)
+{
+    if (!target || !frame.texture)
+        return;
+    target->texel = texelForPixel || frame.texture->size == 0 ? 0.0f : 1.0f / static_cast<float>(frame.texture->size);
+    target->textureMatrix.SetAt(0, frame.sw);
+    target->textureMatrix.SetAt(5, frame.th);
+    target->textureMatrix.SetAt(12, frame.s);
+    target->textureMatrix.SetAt(13, frame.t);
+    if (!target->textures.empty())
+        target->textures[0] = frame.texture->glName;
 }
 
 void CSprite::Animate() { Animate(PlatformTicks()); }

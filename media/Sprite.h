@@ -56,6 +56,11 @@ public:
     // then current becomes index. Nothing at all for an index past the last frame or
     // without a target.
     void ShowFrame(uint32_t index);
+    // Shows a frame that need not be one of the sprite's own on the target as ShowFrame does
+    // (which also sets the target's texel, CMaterial::texel); current stays. A frame drawn
+    // texel for pixel (a glyph rendered for the pixel scale, media/GlyphTexture.h) is shown
+    // with texel 0: its edges need no inset.
+    void Show(const CSpriteFrame& frame, bool texelForPixel = false);
 
     // Advances to the next frame (after the last, back to 0) when the clock is past
     // nextSwitch, shows it, and sets nextSwitch to the clock plus that frame's delay.

@@ -1,8 +1,10 @@
 // Reference pictures of the real Application's window: the main scene with one voice, with
 // eight voices whose carrier and envelope areas are open, with the mix strip showing clipping
-// and a selected range, and with the Open file dialog over
-// it, empty and with a name longer than its path field, and with the question box over it. Each picture is read back from the
-// 810 × 600 window at the end of a frame and compared with a PNG under tests/app/pictures/:
+// and a selected range, with a voice's three areas of stages open, and with the Open file
+// dialog over it, empty and with a name longer than its path field, and with the question box
+// over it; and at 200 %, one voice, the file dialog with the long name and the question box.
+// Each picture is read back from the 810 × 600 window (1280 × 960 at 200 %) at the end of a
+// frame and compared with a PNG under tests/app/pictures/:
 // it passes when at least 99.5 % of the pixels differ by at most 8 in every channel (the
 // software renderer is deterministic; the margin absorbs a driver's rounding, not a changed
 // drawing). A failing run writes what it saw next to the build (QW_BUILD_DIR/pictures/
@@ -48,6 +50,8 @@ namespace {
 // The window as the application opens it: 800 × 600 asked for, widened to the main scene's
 // minimum width. A frame of any other size is never kept.
 constexpr int kWidth = 810, kHeight = 600;
+// At 200 %: a window as large as the virtual screen allows, 640 × 480 units.
+constexpr int kZoomedWidth = 1280, kZoomedHeight = 960;
 
 // The application, keeping the first frame that ends while wanted() holds, as RGB rows from
 // the top.
@@ -55,6 +59,7 @@ class PictureApp : public Application {
 public:
     std::function<bool()> wanted;
     std::vector<uint8_t> rgb;
+    int width = kWidth, height = kHeight; // window pixels
 
 protected:
     void Present() override
@@ -62,17 +67,17 @@ protected:
         // The window reaches its size a frame or two before everything has followed the
         // resize (the bar's stretch, the backdrop): keep a frame only once the size has held
         // for several frames.
-        const bool sized = GetClientWidth() == kWidth && GetClientHeight() == kHeight;
+        const bool sized = GetPixelWidth() == width && GetPixelHeight() == height;
         m_sizedFrames = sized ? m_sizedFrames + 1 : 0;
         if (rgb.empty() && wanted && wanted() && m_sizedFrames > 5) {
-            std::vector<uint8_t> bottomUp(static_cast<size_t>(kWidth) * kHeight * 3);
+            std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
             glReadBuffer(GL_BACK);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-            const size_t row = static_cast<size_t>(kWidth) * 3;
+            glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+            const size_t row = static_cast<size_t>(width) * 3;
             rgb.resize(bottomUp.size());
-            for (int y = 0; y < kHeight; ++y)
-                std::copy_n(&bottomUp[(kHeight - 1 - y) * row], row, &rgb[y * row]);
+            for (int y = 0; y < height; ++y)
+                std::copy_n(&bottomUp[(height - 1 - y) * row], row, &rgb[y * row]);
         }
         Application::Present();
     }
@@ -83,7 +88,21 @@ private:
 
 // A window point where nothing reacts to the pointer: the bottom-left corner of the voice
 // area, below the panels, and outside the file dialog.
-void ParkPointer() { PlatformPushMouseMove(4, kHeight - 4); }
+void ParkPointer(const PictureApp& app) { PlatformPushMouseMove(4, app.height - 4); }
+
+// Steps to 200 % in a window of kZoomedWidth × kZoomedHeight pixels (the zoom is not kept),
+// with the voices laid out at once for the new size, which the scene would wait for.
+void ZoomTo200(CFrameScript& script, PictureApp& app)
+{
+    script.After(1, [&app] {
+        app.width = kZoomedWidth;
+        app.height = kZoomedHeight;
+        app.SetScale(2.0f);
+        app.SetSize(app.width, app.height, false);
+    });
+    script.Until(50, [&app] { return app.GetPixelWidth() == app.width && app.GetPixelHeight() == app.height; });
+    script.After(1, [&app] { app.GetMainScene().LayoutVoices(); });
+}
 
 bool NoCaretLit(CSceneMain& scene)
 {
@@ -129,13 +148,14 @@ protected:
 
     // Compares the picture with tests/app/pictures/name.png, or writes it there when
     // QW_UPDATE_PICTURES is set to anything but 0.
-    static void Check(const std::vector<uint8_t>& rgb, const std::string& name)
+    static void Check(const std::vector<uint8_t>& rgb, const std::string& name, int kWidth = ::kWidth,
+                      int kHeight = ::kHeight)
     {
         ASSERT_EQ(rgb.size(), static_cast<size_t>(kWidth) * kHeight * 3) << "no frame was kept";
         const std::string reference = "tests/app/pictures/" + name + ".png";
         const char* update = std::getenv("QW_UPDATE_PICTURES");
         if (update && std::string(update) != "0") {
-            Write(rgb, reference);
+            Write(rgb, reference, kWidth, kHeight);
             std::cout << "wrote " << reference << "\n";
             return;
         }
@@ -164,7 +184,7 @@ protected:
             namespace fs = std::filesystem;
             fs::create_directories(std::string(QW_BUILD_DIR) + "/pictures");
             const std::string seen = std::string(QW_BUILD_DIR) + "/pictures/" + name + ".png";
-            Write(rgb, seen);
+            Write(rgb, seen, kWidth, kHeight);
             ADD_FAILURE() << (readable ? std::to_string(differing) + " pixels differ by more than 8 (at most " +
                                              std::to_string(allowed) + " may; the largest difference is " +
                                              std::to_string(worst) + ")"
@@ -173,7 +193,7 @@ protected:
         }
     }
 
-    static void Write(const std::vector<uint8_t>& rgb, const std::string& path)
+    static void Write(const std::vector<uint8_t>& rgb, const std::string& path, int kWidth, int kHeight)
     {
         pngwriter::Options options;
         options.colourType = 2;
@@ -185,18 +205,23 @@ protected:
     }
 };
 
+// At 100 % and at 200 %, where the text is rasterised at its zoomed size.
 TEST_F(ScreenPictures, OneVoiceLooksAsRecorded)
 {
-    PictureApp app;
-    CFrameScript script;
-    CSceneMain& scene = app.GetMainScene();
-    script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
-    script.After(1, [&] { ParkPointer(); });
-    script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
-    script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
-    app.Run(0, nullptr);
-    EXPECT_TRUE(script.Finished());
-    Check(app.rgb, "one-voice");
+    for (const bool zoomed : {false, true}) {
+        PictureApp app;
+        CFrameScript script;
+        CSceneMain& scene = app.GetMainScene();
+        script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
+        if (zoomed)
+            ZoomTo200(script, app);
+        script.After(1, [&] { ParkPointer(app); });
+        script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
+        script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+        Check(app.rgb, zoomed ? "one-voice-200" : "one-voice", app.width, app.height);
+    }
 }
 
 TEST_F(ScreenPictures, EightVoicesWithCarrierAndEnvelopeOpenLookAsRecorded)
@@ -215,7 +240,7 @@ TEST_F(ScreenPictures, EightVoicesWithCarrierAndEnvelopeOpenLookAsRecorded)
             voice.SetCarrierOn(true);
             voice.SetEnvelopeOn(true);
         }
-        ParkPointer();
+        ParkPointer(app);
     });
     script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
     script.Until(300, [&] { return !app.rgb.empty(); }); // the mix may take a while on a busy machine
@@ -241,7 +266,7 @@ TEST_F(ScreenPictures, StageAreasLookAsRecorded)
         voice.SetBandLimited(true);
         voice.SetStage(StageLowpass, 3000.0f);
         voice.SetStage(StageResonance, 0.4f);
-        ParkPointer();
+        ParkPointer(app);
     });
     script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
     script.Until(300, [&] { return !app.rgb.empty(); });
@@ -274,7 +299,7 @@ TEST_F(ScreenPictures, TheMixStripWithClippingAndARangeLooksAsRecorded)
     script.After(1, [&] { PlatformPushMouseButton(0, true); });
     script.After(1, [&] { pointAt(0.6f); });
     script.After(1, [&] { PlatformPushMouseButton(0, false); });
-    script.After(1, [&] { ParkPointer(); });
+    script.After(1, [&] { ParkPointer(app); });
     script.After(3, [&] { app.wanted = [&] { return Still(app); }; });
     script.Until(300, [&] { return !app.rgb.empty(); });
     app.Run(0, nullptr);
@@ -284,9 +309,9 @@ TEST_F(ScreenPictures, TheMixStripWithClippingAndARangeLooksAsRecorded)
     Check(app.rgb, "mix-strip");
 }
 
-// Opens the Open dialog (starting in the fixed home folder), types text into its path field
-// when there is any, and keeps a still frame of it.
-std::vector<uint8_t> DialogPicture(const char* typed)
+// Opens the Open dialog (starting in the fixed home folder) by a click on Open, at 200 % when
+// zoomed, types text into its path field when there is any, and keeps a still frame of it.
+std::vector<uint8_t> DialogPicture(const char* typed, bool zoomed = false)
 {
     MakeDialogHome();
     ScopedHome home(kDialogHome);
@@ -294,17 +319,20 @@ std::vector<uint8_t> DialogPicture(const char* typed)
     CFrameScript script;
     CSceneMain& scene = app.GetMainScene();
     script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
+    if (zoomed)
+        ZoomTo200(script, app);
     script.After(1, [&] {
         const CButton& open = *scene.GetButton("btnOpen");
         const CVector p = open.GetAbsolutePosition();
-        PlatformPushMouseMove(static_cast<int32_t>(p.x + open.GetWidth() / 2),
-                              static_cast<int32_t>(p.y + open.GetHeight() / 2));
+        const float scale = app.GetScale(); // the click lands in window pixels
+        PlatformPushMouseMove(static_cast<int32_t>((p.x + open.GetWidth() / 2) * scale),
+                              static_cast<int32_t>((p.y + open.GetHeight() / 2) * scale));
         PlatformPushMouseButton(0, true);
         PlatformPushMouseButton(0, false);
     });
     script.Until(50, [&] { return GetRunningFileDialog() != nullptr; });
     script.After(1, [&] {
-        ParkPointer();
+        ParkPointer(app);
         if (*typed)
             PlatformPushText(typed);
     });
@@ -327,11 +355,13 @@ TEST_F(ScreenPictures, OpenFileDialogLooksAsRecorded)
     Check(DialogPicture(""), "file-dialog");
 }
 
-// The path field scrolls a name longer than itself and clips it inside its border.
+// The path field scrolls a name longer than itself and clips it inside its border, also at
+// 200 %, where the clip is scaled with everything else.
 TEST_F(ScreenPictures, ALongNameInTheFileDialogIsClippedToItsField)
 {
-    Check(DialogPicture("a-name-much-longer-than-the-path-field-of-the-open-dialog-can-show-at-once.xml"),
-          "file-dialog-long-name");
+    const char* name = "a-name-much-longer-than-the-path-field-of-the-open-dialog-can-show-at-once.xml";
+    Check(DialogPicture(name), "file-dialog-long-name");
+    Check(DialogPicture(name, true), "file-dialog-long-name-200", kZoomedWidth, kZoomedHeight);
 }
 
 // The box runs inside a script step, so the steps after it run on the frames of its own loop.
@@ -339,33 +369,37 @@ TEST_F(ScreenPictures, ALongNameInTheFileDialogIsClippedToItsField)
 // (Insert would add a voice).
 TEST_F(ScreenPictures, TheQuestionBoxLooksAsRecordedAndKeepsTheKeysFromTheScene)
 {
-    PictureApp app;
-    CFrameScript script;
-    CSceneMain& scene = app.GetMainScene();
-    int32_t choice = -2;
-    script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
-    script.After(1, [&] { ParkPointer(); });
-    script.After(1, [&] {
-        QuestionRequest request;
-        request.title = "Unsaved changes";
-        request.text = "Save changes to Laser 1234?";
-        request.buttons = {"Save", "Don't Save", "Cancel"};
-        choice = RunQuestion(request, &app.GetResources());
-    });
-    script.After(3, [&] { app.wanted = [&] { return GetRunningQuestion() && Still(app); }; });
-    script.Until(300, [&] { return !app.rgb.empty(); });
-    script.After(1, [&] {
-        for (int32_t key : {int32_t(KeyInsert), int32_t(KeyTab), int32_t(KeyEnter)}) {
-            PlatformPushKey(key, true);
-            PlatformPushKey(key, false);
-        }
-    });
-    script.Until(50, [&] { return GetRunningQuestion() == nullptr; });
-    app.Run(0, nullptr);
-    EXPECT_TRUE(script.Finished());
-    EXPECT_EQ(choice, 1);
-    EXPECT_EQ(scene.GetVoices().size(), 1u);
-    Check(app.rgb, "question-box");
+    for (const bool zoomed : {false, true}) {
+        PictureApp app;
+        CFrameScript script;
+        CSceneMain& scene = app.GetMainScene();
+        int32_t choice = -2;
+        script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
+        if (zoomed)
+            ZoomTo200(script, app);
+        script.After(1, [&] { ParkPointer(app); });
+        script.After(1, [&] {
+            QuestionRequest request;
+            request.title = "Unsaved changes";
+            request.text = "Save changes to Laser 1234?";
+            request.buttons = {"Save", "Don't Save", "Cancel"};
+            choice = RunQuestion(request, &app.GetResources());
+        });
+        script.After(3, [&] { app.wanted = [&] { return GetRunningQuestion() && Still(app); }; });
+        script.Until(300, [&] { return !app.rgb.empty(); });
+        script.After(1, [&] {
+            for (int32_t key : {int32_t(KeyInsert), int32_t(KeyTab), int32_t(KeyEnter)}) {
+                PlatformPushKey(key, true);
+                PlatformPushKey(key, false);
+            }
+        });
+        script.Until(50, [&] { return GetRunningQuestion() == nullptr; });
+        app.Run(0, nullptr);
+        EXPECT_TRUE(script.Finished());
+        EXPECT_EQ(choice, 1);
+        EXPECT_EQ(scene.GetVoices().size(), 1u);
+        Check(app.rgb, zoomed ? "question-box-200" : "question-box", app.width, app.height);
+    }
 }
 
 } // namespace

@@ -23,12 +23,14 @@ TEST(SettingsTest, WhatIsSavedLoadsBack)
     saved.windowWidth = 800;
     saved.windowHeight = 16384;
     saved.soundRate = 48000;
+    saved.zoomPercent = 250;
     ASSERT_TRUE(SaveSettings(folder, saved));
     const Settings loaded = LoadSettings(folder);
     EXPECT_EQ(loaded.recentProjects, (Paths{"/p/a\"&<b>.xml", "/p/\xC3\xA9t\xC3\xA9\n.xml"})); // not the others
     EXPECT_EQ(loaded.projectFolder + loaded.soundFolder, "/p/s");
     EXPECT_EQ(loaded.windowWidth * 100000 + loaded.windowHeight, 80016384);
     EXPECT_EQ(loaded.soundRate, 48000u);
+    EXPECT_EQ(loaded.zoomPercent, 250);
 }
 
 TEST(SettingsTest, DamagedFilesGiveDefaultsForWhatCannotBeKept)
@@ -40,6 +42,7 @@ TEST(SettingsTest, DamagedFilesGiveDefaultsForWhatCannotBeKept)
         std::string text;
         Paths recent;
         int32_t width; // of 800 x 600, or 0
+        int32_t zoom = 0;
     } rows[] = {
         {"<settings><recent path=\"/a\"/><window width=\"800\" height=\"600\"/>", {}, 0}, // cut short
         {"<other><recent path=\"/a\"/></other>", {}, 0},
@@ -47,6 +50,8 @@ TEST(SettingsTest, DamagedFilesGiveDefaultsForWhatCannotBeKept)
              std::string(Settings::kMaxPathBytes, 'x') + "\"/><window width=\"16385\" height=\"600\"/></settings>",
          {"/a"}, 0},
         {"<settings><window width=\"800\" height=\"600\"/></settings>", {}, 800},
+        {"<settings><zoom percent=\"99\"/><zoom percent=\"300\"/></settings>", {}, 0, 0}, // the first counts
+        {"<settings><zoom percent=\"300\"/></settings>", {}, 0, 300},
         {"<settings>" + manyRecent + "</settings>", {"/r0", "/r1", "/r2", "/r3", "/r4", "/r5", "/r6", "/r7", "/r8", "/r9"}, 0},
         {"<settings>" + std::string(kMaxSettingsBytes, ' ') + "</settings>", {}, 0},
     };
@@ -56,6 +61,7 @@ TEST(SettingsTest, DamagedFilesGiveDefaultsForWhatCannotBeKept)
         const Settings loaded = LoadSettings(dir.Path().string());
         EXPECT_EQ(loaded.recentProjects, row.recent) << row.text.substr(0, 80);
         EXPECT_EQ(loaded.windowWidth * 10000 + loaded.windowHeight, row.width ? 8000600 : 0) << row.text.substr(0, 80);
+        EXPECT_EQ(loaded.zoomPercent, row.zoom) << row.text.substr(0, 80);
     }
 }
 
