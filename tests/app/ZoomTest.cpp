@@ -5,8 +5,6 @@
 
 #include "app/Settings.h"
 #include "events/Input.h"
-#include "gui/Button.h"
-#include "gui/ControlBar.h"
 #include "platform/Events.h"
 #include "platform/Paths.h"
 #include "support/DiskAudio.h"
@@ -53,12 +51,11 @@ TEST_F(Zoom, TheKeysStepTheScaleWithinBoundsAndAClickLandsOnTheZoomedButton)
         CSceneMain& scene = app.GetMainScene();
         script.Until(300, [&] { return scene.GetProjectNameBox() && scene.GetPanels().size() == 1; });
         // Ctrl+minus at the bottom, Ctrl+plus (both keys) up past the top, Ctrl+0 back.
-        for (int32_t key : {int32_t(KeyMinus), int32_t(KeyPlus), int32_t(KeyNumpadPlus), int32_t(KeyPlus),
-                            int32_t(KeyPlus), int32_t(KeyPlus), int32_t(KeyPlus), int32_t(KeyPlus), int32_t(Key0),
-                            int32_t(KeyNumpadPlus), int32_t(KeyNumpadMinus)}) {
+        for (int32_t key : {KeyMinus, KeyPlus, KeyNumpadPlus, KeyPlus, KeyPlus, KeyPlus, KeyPlus, KeyPlus, Key0,
+                            KeyNumpadPlus, KeyNumpadMinus}) {
             script.After(1, [key] {
-                PlatformPushKey(key, true, true);
-                PlatformPushKey(key, false, true);
+                for (bool down : {true, false})
+                    PlatformPushKey(key, down, true);
             });
             script.After(2, [&] { seen.push_back(static_cast<int32_t>(app.GetScale() * 100.0f + 0.5f)); });
         }
