@@ -37,6 +37,17 @@ void KeptWindowSize(const Settings& kept, int32_t& width, int32_t& height)
     }
 }
 
+// The session whose unsaved work the loss of the display writes out (the running application's).
+CSession* g_displaySession = nullptr;
+
+// Unsaved work goes to the autosave, as a termination signal leaves it, for the next start to
+// offer; nothing here touches the window system.
+void SaveBeforeDisplayLoss()
+{
+    if (g_displaySession)
+        g_displaySession->WriteAutosave();
+}
+
 } // namespace
 
 Application::Application()
@@ -132,6 +143,8 @@ void Application::RememberDialogPath(const FileDialogRequest& request, const Str
 
 Application::~Application()
 {
+    if (g_displaySession == &m_session)
+        g_displaySession = nullptr;
     // Members go in reverse order: the slots, the main scene (which leaves and detaches itself
     // from the scene manager), the scene manager, the camera, the GUI and the resources.
 }
@@ -149,6 +162,8 @@ int Application::Run(int, char**)
     m_zoom = std::clamp(zoom, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
     SetScale(static_cast<float>(m_zoom) / 100.0f);
     PlatformCatchTermination(); // after the window system, whose own handlers it extends
+    g_displaySession = &m_session;
+    PlatformEndOnDisplayLoss(&SaveBeforeDisplayLoss);
     LoadWindowIcon(GetWindow());
     SetTitle(kTitle);
     CenterWindow(true, true);
@@ -162,6 +177,7 @@ int Application::Run(int, char**)
     m_session.Attach();
     MainLoop();
     m_session.Detach();
+    g_displaySession = nullptr;
     // A loop ended by the program itself (not a quit that was asked about) keeps nothing to
     // recover; a signalled end keeps its autosave.
     if (PlatformTerminationSignal() == 0)

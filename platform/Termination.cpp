@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <X11/Xlib.h>
+#include <cstdio>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -118,4 +120,27 @@ void PlatformResetTerminationForTesting()
         c.installed = false;
     }
     g_signal = 0;
+}
+
+namespace {
+
+void (*g_lastWords)() = nullptr;
+
+int OnDisplayLost(Display*)
+{
+    void (*lastWords)() = g_lastWords;
+    g_lastWords = nullptr; // once, even if the last words lose the display again
+    if (lastWords)
+        lastWords();
+    std::fputs("quillwave: the connection to the display was lost\n", stderr);
+    std::fflush(stderr);
+    _exit(1);
+}
+
+} // namespace
+
+void PlatformEndOnDisplayLoss(void (*lastWords)())
+{
+    g_lastWords = lastWords;
+    XSetIOErrorHandler(&OnDisplayLost);
 }

@@ -24,5 +24,13 @@ int PlatformTerminationSignal();
 // to save: the box's own loop would never return to ours to see the Quit.
 void PlatformTerminationEndsAtOnce(bool on);
 
+// When the connection to the X server breaks (the server went away), Xlib ends the process
+// from inside whichever call noticed it, through exit(), whose destructors then talk to the
+// broken connection again and never return: the program would hang, spinning. From this call
+// on, that loss instead runs lastWords (once; it must not touch the window system, only write
+// files), says so on stderr and ends the process at once with status 1. Null lastWords: it
+// only ends. Main thread, after the window system has started.
+void PlatformEndOnDisplayLoss(void (*lastWords)());
+
 // Puts back the handlers that PlatformCatchTermination replaced and forgets the signal.
 void PlatformResetTerminationForTesting();
