@@ -192,7 +192,13 @@ void CApp::ApplyMinimumSize()
         width = std::min(width, screenWidth);
         height = std::min(height, screenHeight);
     }
+    int32_t clientWidth = 0, clientHeight = 0;
+    PlatformGetClientSize(m_window, &clientWidth, &clientHeight);
     PlatformSetWindowMinimumSize(m_window, width, height);
+    // A window that grows to its new minimum (a zoom in) grows right and down: it is moved
+    // back onto the screen rather than left hanging past its edge.
+    if (width > clientWidth || height > clientHeight)
+        PlatformKeepWindowOnScreen(m_window, std::max(width, clientWidth), std::max(height, clientHeight));
 }
 
 PlatformWindow* CApp::GetWindowHandle() { return s_app ? s_app->m_window : nullptr; }

@@ -118,19 +118,23 @@ void CMixStrip::Setup(const CFont* text)
 
 void CMixStrip::Place(float x, float y, float width)
 {
-    const float least = kMeterWidth + kSpectrumWidth + 2.0f * kGap + 16.0f;
+    const float least = kMeterWidth + kLeastSpectrumWidth + 2.0f * kGap + 16.0f;
     width = std::max(width, least);
     const bool resized = width != GetWidth() || m_columns.empty();
     SetPosition(x, y);
     SetSize(width, kHeight);
     const float z = GetZ();
-    const float overviewWidth = std::floor(width - kMeterWidth - kSpectrumWidth - 2.0f * kGap);
+    // The overview and the spectrum share what the meter leaves, the overview taking all the
+    // spectrum does not need at its widest.
+    const float shared = width - kMeterWidth - 2.0f * kGap;
+    const float spectrumWidth = std::clamp(std::floor(shared / 2.0f), kLeastSpectrumWidth, kSpectrumWidth);
+    const float overviewWidth = std::floor(shared - spectrumWidth);
     m_overview.SetPosition(x, y);
     m_overview.SetSize(overviewWidth, kHeight);
     m_meterScreen.SetPosition(x + overviewWidth + kGap, y);
     m_meterScreen.SetSize(kMeterWidth, kHeight);
-    m_spectrumScreen.SetPosition(x + width - kSpectrumWidth, y);
-    m_spectrumScreen.SetSize(kSpectrumWidth, kHeight);
+    m_spectrumScreen.SetPosition(x + width - spectrumWidth, y);
+    m_spectrumScreen.SetSize(spectrumWidth, kHeight);
     for (CGUI* screen : {&m_overview, &m_meterScreen, &m_spectrumScreen})
         screen->SetZ(z + 1.0f);
     m_selection.SetZ(z + 2.0f);
@@ -265,7 +269,7 @@ void CMixStrip::MakeOverviewShapes()
 void CMixStrip::MakeSpectrumShape()
 {
     const CVector at = m_spectrumScreen.GetAbsolutePosition();
-    const float left = at.x + kInset, width = kSpectrumWidth - 2.0f * kInset;
+    const float left = at.x + kInset, width = m_spectrumScreen.GetWidth() - 2.0f * kInset;
     const float bottom = at.y + kHeight - kInset, height = kHeight - 2.0f * kInset;
     const double high = m_pcm.rate > 0 ? std::min(kHighHz, 0.5 * m_pcm.rate) : kHighHz;
     m_spectrumColumns =

@@ -26,7 +26,9 @@ class CMixStrip : public CGUI {
 public:
     static constexpr float kHeight = 64.0f;
     static constexpr float kMeterWidth = 170.0f;
-    static constexpr float kSpectrumWidth = 260.0f;
+    static constexpr float kSpectrumWidth = 260.0f;     // its widest; in a narrow window it
+    static constexpr float kLeastSpectrumWidth = 160.0f; // gives way, down to this, so that the
+                                                         // overview is never the narrower
     static constexpr float kGap = 6.0f; // between the three views
     // The meter's and the spectrum's scales: kFloorDb at the left or bottom, 0 dBFS at the
     // other end.

@@ -9,6 +9,7 @@
 #include "media/DrawBatch.h"
 
 #include "media/Draw.h"
+#include "media/DrawState.h"
 #include "media/GL.h"
 
 #include <algorithm>
@@ -608,12 +609,14 @@ bool File(Batch& batch, const CShape& shape)
         prepare(indexCount > 0 ? shape.indices[at] : at);
 
     // Triangles and quads cover only pixels whose centres lie inside: shapes whose tight
-    // boxes touch share none. Lines and points reach a little further.
+    // boxes touch share none. Lines and points reach a little further: half their width (the
+    // zoom's pixels, see Flush) and a pixel.
+    const float reachOut = 1.0f + std::max(GetPixelScale(), 1.0f);
     Box tight = box;
     if (mode == GL_LINES || mode == GL_POINTS)
-        tight = Box{box.x0 - 2.0f, box.y0 - 2.0f, box.x1 + 2.0f, box.y1 + 2.0f};
+        tight = Box{box.x0 - reachOut, box.y0 - reachOut, box.x1 + reachOut, box.y1 + reachOut};
     // For the runs' overlap test, a pixel of margin on every side.
-    const float margin = mode == GL_LINES || mode == GL_POINTS ? 2.0f : 1.0f;
+    const float margin = mode == GL_LINES || mode == GL_POINTS ? reachOut : 1.0f;
     if (behind)
         box = Box{-1e30f, -1e30f, 1e30f, 1e30f};
     else
@@ -736,7 +739,7 @@ void Flush(Batch& batch, bool depthEnds)
     for (size_t i = 0; i < batch.used; ++i)
         all.insert(all.end(), batch.runs[i].vertices.begin(), batch.runs[i].vertices.end());
 
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_TEXTURE_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_TEXTURE_BIT | GL_LINE_BIT | GL_POINT_BIT);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     const bool multi = g_glCaps.multitexture && g_gl.activeTexture && g_gl.clientActiveTexture;
     if (multi) {
@@ -774,6 +777,13 @@ void Flush(Batch& batch, bool depthEnds)
     glColorPointer(4, GL_FLOAT, stride, base + 3);
     glTexCoordPointer(4, GL_FLOAT, stride, base + 7);
 
+    // A line or point is as thick as a unit under the zoom, like everything around it (a
+    // trace at 200 % is two pixels wide, not a hairline).
+    const float thickness = std::max(GetPixelScale(), 1.0f);
+    if (thickness != 1.0f) {
+        glLineWidth(thickness);
+        glPointSize(thickness);
+    }
     bool first = true;
     RunKey last;
     GLint at = 0;

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -203,6 +204,32 @@ void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y)
 {
     if (window)
         SDL_SetWindowPosition(window, x, y);
+}
+
+bool PlatformKeepWindowOnScreen(PlatformWindow* window, int32_t width, int32_t height)
+{
+    if (!window)
+        return false;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    SDL_Rect area{0, 0, 0, 0};
+    if (display < 0 || (SDL_GetDisplayUsableBounds(display, &area) != 0 && SDL_GetDisplayBounds(display, &area) != 0) ||
+        area.w <= 0 || area.h <= 0)
+        return false;
+    int top = 0, left = 0, bottom = 0, right = 0; // the frame's, where a window manager draws one
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0)
+        top = left = bottom = right = 0;
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    // The far edges first, so that a window larger than the screen shows its top-left corner.
+    const int64_t farX = static_cast<int64_t>(area.x) + area.w - right - std::max(width, 0);
+    const int64_t farY = static_cast<int64_t>(area.y) + area.h - bottom - std::max(height, 0);
+    int64_t toX = std::min<int64_t>(x, farX), toY = std::min<int64_t>(y, farY);
+    toX = std::max<int64_t>(toX, static_cast<int64_t>(area.x) + left);
+    toY = std::max<int64_t>(toY, static_cast<int64_t>(area.y) + top);
+    if (toX == x && toY == y)
+        return false;
+    SDL_SetWindowPosition(window, static_cast<int>(toX), static_cast<int>(toY));
+    return true;
 }
 
 void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height)

@@ -56,6 +56,10 @@ bool PlatformSetWindowIcon(PlatformWindow* window, const uint8_t* rgba, int32_t 
 // Places the client area's top-left corner at (x, y) in screen pixels.
 void PlatformSetWindowPosition(PlatformWindow* window, int32_t x, int32_t y);
 void PlatformSetWindowSize(PlatformWindow* window, int32_t width, int32_t height);
+// Moves the window, were its client area width × height pixels, so that it lies on the usable
+// part of the screen it is on: its right and bottom edges inside, then its top-left corner,
+// which wins when the window is larger than the screen. True when it moved.
+bool PlatformKeepWindowOnScreen(PlatformWindow* window, int32_t width, int32_t height);
 // The smallest client area the user may size the window to (each side at least 1); a
 // window smaller than that grows to it.
 void PlatformSetWindowMinimumSize(PlatformWindow* window, int32_t width, int32_t height);

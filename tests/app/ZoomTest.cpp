@@ -10,6 +10,7 @@
 #include "support/DiskAudio.h"
 #include "support/FrameScript.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -93,6 +94,32 @@ TEST_F(Zoom, TheKeysStepTheScaleWithinBoundsAndAClickLandsOnTheZoomedButton)
     script.After(1, [&] { scale = again.GetScale(); });
     again.Run(0, nullptr);
     EXPECT_EQ(scale, 2.0f);
+}
+
+// A zoom in grows the window to its new minimum, right and down: a window near the screen's
+// far corner is moved back so that the whole of it, or its top-left part, is on the screen.
+TEST_F(Zoom, AWindowThatGrowsByZoomingStaysOnTheScreen)
+{
+    Application app;
+    CFrameScript script;
+    int32_t screenWidth = 0, screenHeight = 0, x = 0, y = 0, width = 0, height = 0;
+    script.Until(300, [&] { return app.GetMainScene().GetProjectNameBox() != nullptr; });
+    script.After(1, [&] {
+        ASSERT_TRUE(PlatformGetScreenSize(app.GetWindow(), &screenWidth, &screenHeight));
+        PlatformSetWindowPosition(app.GetWindow(), screenWidth - 300, screenHeight - 250);
+    });
+    script.After(5, [&] { app.SetZoom(300); });
+    script.Until(100, [&] {
+        PlatformGetClientSize(app.GetWindow(), &width, &height);
+        return width > 300;
+    });
+    script.After(5, [&] { SDL_GetWindowPosition(app.GetWindow(), &x, &y); });
+    app.Run(0, nullptr);
+    ASSERT_TRUE(script.Finished());
+    EXPECT_GE(x, 0);
+    EXPECT_GE(y, 0);
+    EXPECT_LE(x + width, screenWidth) << "the grown window hangs past the screen's right edge";
+    EXPECT_LE(y + height, screenHeight) << "the grown window hangs past the screen's bottom edge";
 }
 
 } // namespace
