@@ -1,5 +1,6 @@
 // What drawing the real main scene costs: the CPU time of one drawn and presented frame with
-// 8 and 32 voices whose carrier and envelope areas are open (and with 8 at 200 %; the mix strip
+// 8 and 32 voices whose carrier and envelope areas are open (and with 8 at 200 %, and with 8
+// with the mix strip hidden, so that the strip's own share is the difference; the mix strip
 // showing the whole mix), of one with 8 such voices while the mix plays a selected range (the
 // frame's tick, which moves the playheads and measures the meter and the spectrum, included), and the share of a core the
 // program takes at rest with 8 such voices (its real main loop, left alone for a second per
@@ -92,12 +93,14 @@ void WithVoices(benchmark::State& state, const std::function<void(BenchApp&)>& m
     app.Run(0, nullptr);
 }
 
-// Arguments: the voices, and the zoom in percent (glyphs rasterised for it, sprites sampled
-// inset; the window's pixels then show fewer units).
+// Arguments: the voices, the zoom in percent (glyphs rasterised for it, sprites sampled
+// inset; the window's pixels then show fewer units), and whether the mix strip is shown (0:
+// hidden, its place left empty, so that the difference is what the strip's views cost).
 void BM_DrawnFrame(benchmark::State& state)
 {
     WithVoices(state, [&](BenchApp& app) {
         app.SetScale(static_cast<float>(state.range(1)) / 100.0f); // not kept in the settings
+        app.GetMainScene().GetMixStrip().SetVisible(state.range(2) != 0);
         app.GetMainScene().LayoutVoices();
         for (int i = 0; i < 5; ++i) // layout settles, textures and glyphs are made
             app.DrawOneFrame();
@@ -114,9 +117,10 @@ void BM_DrawnFrame(benchmark::State& state)
     });
 }
 BENCHMARK(BM_DrawnFrame)
-    ->Args({8, 100})
-    ->Args({32, 100})
-    ->Args({8, 200})
+    ->Args({8, 100, 1})
+    ->Args({8, 100, 0})
+    ->Args({32, 100, 1})
+    ->Args({8, 200, 1})
     ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_DrawnFramePlaying(benchmark::State& state)
