@@ -295,19 +295,24 @@ double Cutoff(float a, float b, double s)
     return a * std::pow(static_cast<double>(b) / a, s);
 }
 
+// The cutoff a filter takes for wanted: at most limit (a NaN takes the limit).
+double Limited(double wanted, double limit) { return wanted < limit ? wanted : limit; }
+
 } // namespace
 
-double CVoiceRun::Filter::Step(double in, double wanted, double step, double damping, bool high)
+void CVoiceRun::Filter::Tune(double f, double step, double damping)
 {
-    const double limit = 0.49 / step;
-    const double f = wanted < limit ? wanted : limit;
-    if (f != cutoff) {
-        const double g = std::tan(Pi * f * step);
-        a1 = 1.0 / (1.0 + g * (g + damping));
-        a2 = g * a1;
-        a3 = g * a2;
-        cutoff = f;
-    }
+    const double g = std::tan(Pi * f * step);
+    a1 = 1.0 / (1.0 + g * (g + damping));
+    a2 = g * a1;
+    a3 = g * a2;
+    cutoff = f;
+}
+
+inline double CVoiceRun::Filter::Step(double in, double f, double step, double damping, bool high)
+{
+    if (f != cutoff)
+        Tune(f, step, damping);
     const double v3 = in - ic2;
     const double v1 = a1 * ic1 + a2 * v3;
     const double v2 = ic2 + a2 * ic1 + a3 * v3;
@@ -324,7 +329,7 @@ double CVoiceRun::Filter::Step(double in, double wanted, double step, double dam
 
 CVoiceRun::CVoiceRun(const VoiceParams& voice, double step)
     : m_voice(voice), m_plan(MakeStagePlan(voice)), m_step(step),
-      m_lowDamping(kSqrt2 * (1.0 - 0.97 * voice.stages.resonance))
+      m_lowDamping(kSqrt2 * (1.0 - 0.97 * voice.stages.resonance)), m_limit(0.49 / step)
 {
 }
 
@@ -344,8 +349,8 @@ void CVoiceRun::Run(double* out, uint32_t n)
             if (m_index % kCutoffEvery == 0) {
                 const double local = s.repeat > 0.0f ? std::fmod(t, static_cast<double>(s.repeat)) : t;
                 const double progress = Progress(local, s.span);
-                m_lowCutoff = Cutoff(s.lowpass, s.lowpassEnd, progress);
-                m_highCutoff = Cutoff(s.highpass, s.highpassEnd, progress);
+                m_lowCutoff = Limited(Cutoff(s.lowpass, s.lowpassEnd, progress), m_limit);
+                m_highCutoff = Limited(Cutoff(s.highpass, s.highpassEnd, progress), m_limit);
             }
             if (s.lowpass > 0.0f)
                 v = m_low.Step(v, m_lowCutoff, m_step, m_lowDamping, false);

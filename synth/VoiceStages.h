@@ -57,7 +57,11 @@ private:
         double ic1 = 0.0, ic2 = 0.0; // the integrators' states
         double cutoff = -1.0;        // the cutoff the coefficients below belong to
         double a1 = 0.0, a2 = 0.0, a3 = 0.0;
-        double Step(double in, double cutoff, double step, double damping, bool high);
+        // One value through the filter at cutoff f (already below half the rate).
+        double Step(double in, double f, double step, double damping, bool high);
+        // The coefficients for cutoff f; apart from Step, which runs every value, as a sweep
+        // moves the cutoff only every kCutoffEvery values.
+        void Tune(double f, double step, double damping);
     };
 
     // The filters' cutoffs follow their sweeps at every kCutoffEvery-th value (0.36 ms at
@@ -69,7 +73,8 @@ private:
     double m_step;
     double m_t = 0.0;
     uint64_t m_index = 0; // values run so far
-    double m_lowCutoff = 0.0, m_highCutoff = 0.0;
+    double m_lowCutoff = 0.0, m_highCutoff = 0.0; // held below m_limit
     double m_lowDamping;
+    double m_limit; // the highest cutoff: 0.49 of the rate
     Filter m_low, m_high;
 };
