@@ -157,7 +157,8 @@ double ProcessSeconds()
 }
 
 // One iteration is a second of the real main loop with nobody touching the program; the CPU
-// column is then the milliseconds of CPU that second took.
+// column is then the milliseconds of CPU that second took. Arguments: the voices, and whether
+// the mix plays (looping) meanwhile, its playheads and meter moving.
 void BM_AtRest(benchmark::State& state)
 {
     WithVoices(state, [&](BenchApp& app) {
@@ -166,6 +167,8 @@ void BM_AtRest(benchmark::State& state)
         const uint32_t start = PlatformTicks();
         while ((scene.IsRenderPending() || PlatformTicks() - start < 1500) && app.IsRunning())
             app.Pass();
+        if (state.range(1) != 0)
+            scene.Play();
         double cpu = 0, wall = 0;
         uint64_t frames = 0;
         for (auto _ : state) {
@@ -182,7 +185,7 @@ void BM_AtRest(benchmark::State& state)
         state.counters["frames_per_s"] = wall > 0 ? static_cast<double>(frames) / wall : 0.0;
     });
 }
-BENCHMARK(BM_AtRest)->Arg(8)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AtRest)->Args({8, 0})->Args({8, 1})->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
