@@ -56,6 +56,37 @@ std::atomic<double> g_errorScale{1.0};
 std::atomic<uint64_t> g_fallbackLanes{0};
 std::atomic<uint64_t> g_fallbackValues{0};
 
+constexpr double kSlack = 0x1p-48;    // relative slack per rounding, as the kernels allow
+constexpr double kFloor = 0x1p-900;   // absolute slack: covers subnormal results
+constexpr double kDoubtful = 0x1p900; // a bound past this is treated as unknown
+// Above any sine the vector functions return: they are within a few ulps of a true sine.
+constexpr double kSineMax = 1.0 + 0x1p-40;
+
+// The kernels' Round and Scale for one number, magnitude at least the rounded result's. Both
+// grow with every operand, as does each rounding of their own sums and products, so a bound
+// formed from larger operands is never the smaller.
+double RoundBound(double lin, double magnitude)
+{
+    return lin > 0.0 ? lin + (magnitude + lin) * kSlack + kFloor : 0.0;
+}
+double ScaleBound(double factor, double e)
+{
+    return e > 0.0 && factor != 0.0 ? std::fabs(factor) * e + kFloor : 0.0;
+}
+
+// The kernels' bound on offset + amplitude × sin(x) with the sine at its largest, and the
+// largest magnitude of that value; false when a parameter is not finite (the bound is then
+// formed per sample).
+bool SineBound(double amplitude, double offset, double sineRel, double& bound, double& magnitude)
+{
+    if (!std::isfinite(amplitude) || !std::isfinite(offset))
+        return false;
+    const double product = std::fabs(amplitude) * kSineMax;
+    magnitude = std::fabs(offset) + product;
+    bound = RoundBound(RoundBound(ScaleBound(amplitude, kSineMax * sineRel + kFloor), product), magnitude);
+    return true;
+}
+
 } // namespace
 
 MixKernel BestMixKernel()
@@ -114,6 +145,25 @@ VoicePlan MakeVoicePlan(const VoiceParams& params)
     plan.sustain = params.envelope.sustain;
     plan.hold = params.envelope.hold;
     plan.release = params.envelope.release;
+
+    const double sineRel = kSlack * g_errorScale.load();
+    double magnitude = 0.0;
+    plan.waveBound = -1.0;
+    if (plan.wave.type == Sine && plan.mode != VoicePlan::AM)
+        SineBound(plan.wave.amplitude, plan.wave.offset, sineRel, plan.waveBound, magnitude);
+    plan.parameterBound = -1.0;
+    double carrierBound = 0.0, carrierMagnitude = 0.0;
+    if (plan.mode != VoicePlan::Plain && plan.mode != VoicePlan::Silent && plan.carrier.type == Sine &&
+        SineBound(plan.carrier.amplitude, plan.carrier.offset, sineRel, carrierBound, carrierMagnitude)) {
+        // The parameter is base + carrier × 100, as the kernels form it.
+        const double base = plan.mode == VoicePlan::AM   ? plan.wave.amplitude
+                            : plan.mode == VoicePlan::FM ? plan.wave.frequency
+                                                         : plan.wave.phase;
+        const double pushed = carrierMagnitude * 100.0;
+        if (std::isfinite(base))
+            plan.parameterBound = RoundBound(RoundBound(ScaleBound(100.0, carrierBound), pushed),
+                                             std::fabs(base) + pushed);
+    }
     return plan;
 }
 
@@ -404,10 +454,6 @@ void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double s
 }
 
 namespace {
-
-constexpr double kSlack = 0x1p-48;   // relative slack per rounding, as the kernels allow
-constexpr double kFloor = 0x1p-900;  // absolute slack: covers subnormal results
-constexpr double kDoubtful = 0x1p900; // a bound past this is treated as unknown
 
 // How far the mean formed from the kept contributions of one block can be from the
 // reference's mean, before the division's own rounding: 0 when every contribution of the block

@@ -65,9 +65,10 @@ QW_KERNEL_INLINE VD AsinSpread(VD s, VD e)
 }
 
 // One oscillator at times t, with any of its parameters given per lane. Lanes whose value the
-// vector cannot vouch for are added to bad.
+// vector cannot vouch for are added to bad. A sine takes fixed (when not negative) as its
+// bound on every lane instead of forming one per lane.
 QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, VD offset, VD frequency, VD phase,
-                                 VD t, double sineRel, VD& v, VD& e, VM& bad)
+                                 VD t, double sineRel, double fixed, VD& v, VD& e, VM& bad)
 {
     const VD u = t + phase;
     const VD theta = u * kTwoPi;
@@ -78,7 +79,10 @@ QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, 
         const VD s = Sin(x);
         const VD p = amplitude * s;
         v = offset + p;
-        e = Round(Round(Scale(amplitude, SineBound(s, sineRel)), p), v);
+        if (fixed >= 0.0)
+            e = Splat(fixed);
+        else
+            e = Round(Round(Scale(amplitude, SineBound(s, sineRel)), p), v);
         return;
     }
     case Triangle: {
@@ -126,10 +130,10 @@ QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, 
     }
 }
 
-QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM& bad)
+QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, double fixed, VD& v, VD& e, VM& bad)
 {
     Oscillator(o.type, o.noiseKey, Splat(o.amplitude), Splat(o.offset), Splat(o.frequency), Splat(o.phase), t,
-               sineRel, v, e, bad);
+               sineRel, fixed, v, e, bad);
 }
 
 // The envelope's gain: the same operations as EnvelopeGain, every stage computed and the
@@ -158,16 +162,22 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
         return;
     }
     if (p.mode == VoicePlan::Plain) {
-        Oscillator(p.wave, t, sineRel, v, e, bad);
+        Oscillator(p.wave, t, sineRel, p.waveBound, v, e, bad);
     } else {
+        // With the parameter's bound fixed, the carrier's own is not looked at.
+        const bool fixed = p.parameterBound >= 0.0;
         VD c, ec;
-        Oscillator(p.carrier, t, sineRel, c, ec, bad);
+        Oscillator(p.carrier, t, sineRel, fixed ? 0.0 : -1.0, c, ec, bad);
         const double base = p.mode == VoicePlan::AM   ? p.wave.amplitude
                             : p.mode == VoicePlan::FM ? p.wave.frequency
                                                       : p.wave.phase;
         const VD pushed = c * 100.0;
         const VD y = base + pushed;
-        const VD ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
+        VD ey;
+        if (fixed)
+            ey = Splat(p.parameterBound);
+        else
+            ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
         const VD moved = ThroughFloat(y);
         // The parameter is exact when every value within the bound rounds to the same float.
         bad |= (ey > 0.0) & (ThroughFloat(y - ey) != ThroughFloat(y + ey));
@@ -175,7 +185,8 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
         const VD amplitude = p.mode == VoicePlan::AM ? moved : Splat(w.amplitude);
         const VD frequency = p.mode == VoicePlan::FM ? moved : Splat(w.frequency);
         const VD phase = p.mode == VoicePlan::PM ? moved : Splat(w.phase);
-        Oscillator(w.type, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, v, e, bad);
+        Oscillator(w.type, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, p.waveBound, v, e,
+                   bad);
     }
     if (p.envelopeOn) {
         const VD g = Gain(p, t);
