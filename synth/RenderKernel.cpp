@@ -164,6 +164,21 @@ VoicePlan MakeVoicePlan(const VoiceParams& params)
             plan.parameterBound = RoundBound(RoundBound(ScaleBound(100.0, carrierBound), pushed),
                                              std::fabs(base) + pushed);
     }
+    // Without an envelope or a moved amplitude, the voice is its main oscillator: exact unless
+    // a sine or a triangle, within amplitude × (1, 2 for a sawtooth) of its offset.
+    plan.voiceBound = -1.0;
+    plan.voiceMagnitude = 0.0;
+    const OscPlan& w = plan.wave;
+    if (plan.mode == VoicePlan::Silent) {
+        plan.voiceBound = 0.0;
+    } else if (!plan.envelopeOn && plan.mode != VoicePlan::AM && std::isfinite(w.amplitude) &&
+               std::isfinite(w.offset) && w.type != Triangle) {
+        const double peak = w.type == Sawtooth ? 2.0 : (w.type == Square || w.type == Noise ? 1.0 : 0.0);
+        plan.voiceBound = w.type == Sine ? plan.waveBound : 0.0;
+        plan.voiceMagnitude = w.type == Sine ? magnitude : std::fabs(w.offset) + std::fabs(w.amplitude) * peak;
+        if (!(plan.voiceBound <= kDoubtful))
+            plan.voiceBound = -1.0;
+    }
     return plan;
 }
 
@@ -266,6 +281,29 @@ MixKernel Capped(MixKernel kernel)
     return static_cast<int>(kernel) > static_cast<int>(best) ? best : kernel;
 }
 
+// The bound SumLanes forms on every lane of a job whose voices all have fixed bounds, from
+// their largest magnitudes; -1 when a voice's bound varies or a voice runs stages (its values
+// are not bounded by its plan).
+double FixedSumBound(const MixJob& job)
+{
+    const bool eight = job.bits == 8;
+    const double scale = eight ? 127.0 : 32767.0;
+    double bound = 0.0, magnitude = 0.0;
+    for (uint32_t k = 0; k < job.count; ++k) {
+        const VoicePlan& plan = job.plans[k];
+        if (job.voices[k].track || !(plan.voiceBound >= 0.0))
+            return -1.0;
+        const double scaled = plan.voiceMagnitude * scale;
+        magnitude = magnitude + scaled;
+        bound = RoundBound(bound + RoundBound(ScaleBound(scale, plan.voiceBound), scaled), magnitude);
+        if (eight) {
+            magnitude = magnitude + 127.0;
+            bound = RoundBound(bound, magnitude);
+        }
+    }
+    return bound;
+}
+
 void AddFallbacks(const MixFallbacks& fallbacks)
 {
     if (fallbacks.voiceLanes > 0)
@@ -329,15 +367,16 @@ uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t 
     kernel = Capped(kernel);
     MixFallbacks fallbacks{0, 0};
     uint64_t clipped = 0;
+    const double fixed = kernel == MixKernel::Scalar ? -1.0 : FixedSumBound(job);
     switch (kernel) {
     case MixKernel::Avx512:
-        clipped = avx512::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = avx512::MixLanes(job, first, end, t, sineRel, fixed, fallbacks);
         break;
     case MixKernel::Avx2:
-        clipped = avx2::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = avx2::MixLanes(job, first, end, t, sineRel, fixed, fallbacks);
         break;
     case MixKernel::Sse41:
-        clipped = sse41::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = sse41::MixLanes(job, first, end, t, sineRel, fixed, fallbacks);
         break;
     case MixKernel::Scalar: {
         bool clip = false;

@@ -97,8 +97,10 @@ struct VoicePlan {
     // Bounds never smaller than the ones the kernels would form sample by sample (|sin| is at
     // most 1), or -1 where they must be formed per sample: waveBound for the main oscillator's
     // value (a sine whose amplitude no carrier moves), parameterBound for the parameter a sine
-    // carrier moves, before its rounding to float.
-    double waveBound, parameterBound;
+    // carrier moves, before its rounding to float. voiceBound bounds the voice's value the same
+    // way (-1 when it varies from sample to sample), and voiceMagnitude its largest magnitude,
+    // libm's value included.
+    double waveBound, parameterBound, voiceBound, voiceMagnitude;
 };
 VoicePlan MakeVoicePlan(const VoiceParams& params);
 

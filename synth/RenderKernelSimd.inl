@@ -197,9 +197,10 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
 }
 
 // The voices of the job at times, added in list order as the reference adds them (the 8-bit
-// silence level after each voice): sum, with bound its distance from the reference's.
-QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixFallbacks& fallbacks, VD& sum,
-                               VD& bound)
+// silence level after each voice): sum, with bound its distance from the reference's. When
+// fixed is not negative it is the bound on every lane (FixedSumBound) and none is formed.
+QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, double fixed, MixFallbacks& fallbacks,
+                               VD& sum, VD& bound)
 {
     const bool eight = job.bits == 8;
     const double scale = eight ? 127.0 : 32767.0;
@@ -215,7 +216,8 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixF
         } else {
             VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
         }
-        bad |= ~(e <= kHuge);
+        if (fixed < 0.0)
+            bad |= ~(e <= kHuge);
         if (unsigned lanes = AnyLane(bad)) {
             for (int l = 0; l < W; ++l) {
                 if (lanes & (1u << l)) {
@@ -226,18 +228,21 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixF
             }
         }
         const VD scaled = v * scale;
-        const VD es = Round(Scale(Splat(scale), e), scaled);
         sum = sum + scaled;
-        bound = Round(bound + es, sum);
+        if (fixed < 0.0)
+            bound = Round(bound + Round(Scale(Splat(scale), e), scaled), sum);
         if (eight) {
             sum = sum + 127.0;
-            bound = Round(bound, sum);
+            if (fixed < 0.0)
+                bound = Round(bound, sum);
         }
     }
+    if (fixed >= 0.0)
+        bound = Splat(fixed);
 }
 
 // Values [first, end) of the job; t is the time of value first. Returns the clip count.
-inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel,
+inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel, double fixed,
                          MixFallbacks& fallbacks)
 {
     uint64_t clipped = 0;
@@ -254,7 +259,7 @@ inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double
             t += job.step;
         }
         VD sum, bound;
-        SumLanes(job, times, sineRel, fallbacks, sum, bound);
+        SumLanes(job, times, sineRel, fixed, fallbacks, sum, bound);
         const VD mean = sum / voiceCount;
         const VD eMean = Round(bound > 0.0 ? bound / voiceCount + kTiny : Zero(), mean);
         const VD clamped = mean < low ? Splat(low) : (mean > high ? Splat(high) : mean);
@@ -323,7 +328,7 @@ inline void CentredLanes(const MixJob& job, uint32_t first, uint32_t end, double
             t += job.step;
         }
         VD x, e;
-        SumLanes(job, times, sineRel, fallbacks, x, e);
+        SumLanes(job, times, sineRel, -1.0, fallbacks, x, e);
         if (!sumVoices) {
             x = x / voiceCount;
             e = Round(e > 0.0 ? e / voiceCount + kTiny : Zero(), x);
