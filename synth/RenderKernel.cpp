@@ -179,6 +179,9 @@ VoicePlan MakeVoicePlan(const VoiceParams& params)
         if (!(plan.voiceBound <= kDoubtful))
             plan.voiceBound = -1.0;
     }
+    plan.sinePair = (plan.mode == VoicePlan::FM || plan.mode == VoicePlan::PM) && !plan.envelopeOn &&
+                    plan.carrier.type == Sine && plan.wave.type == Sine && plan.parameterBound >= 0.0 &&
+                    plan.waveBound >= 0.0;
     return plan;
 }
 

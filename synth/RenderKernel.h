@@ -101,6 +101,8 @@ struct VoicePlan {
     // way (-1 when it varies from sample to sample), and voiceMagnitude its largest magnitude,
     // libm's value included.
     double waveBound, parameterBound, voiceBound, voiceMagnitude;
+    // FM or PM of a sine by a sine, no envelope, both bounds fixed.
+    bool sinePair;
 };
 VoicePlan MakeVoicePlan(const VoiceParams& params);
 

@@ -153,41 +153,57 @@ QW_KERNEL_INLINE VD Gain(const VoicePlan& p, VD t)
     return t <= a ? attack : g;
 }
 
+// A carrier-modulated voice at times t, before its envelope: mode, carrierType and waveType
+// are the plan's, given apart so that a caller passing constants has them folded away.
+QW_KERNEL_INLINE void ModulatedLanes(const VoicePlan& p, VoicePlan::Mode mode, int32_t carrierType,
+                                     int32_t waveType, VD t, double sineRel, VD& v, VD& e, VM& bad)
+{
+    // With the parameter's bound fixed, the carrier's own is not looked at.
+    const bool fixed = p.parameterBound >= 0.0;
+    const OscPlan& k = p.carrier;
+    VD c, ec;
+    Oscillator(carrierType, k.noiseKey, Splat(k.amplitude), Splat(k.offset), Splat(k.frequency), Splat(k.phase), t,
+               sineRel, fixed ? 0.0 : -1.0, c, ec, bad);
+    const double base = mode == VoicePlan::AM   ? p.wave.amplitude
+                        : mode == VoicePlan::FM ? p.wave.frequency
+                                                : p.wave.phase;
+    const VD pushed = c * 100.0;
+    const VD y = base + pushed;
+    VD ey;
+    if (fixed)
+        ey = Splat(p.parameterBound);
+    else
+        ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
+    const VD moved = ThroughFloat(y);
+    // The parameter is exact when every value within the bound rounds to the same float.
+    bad |= (ey > 0.0) & (ThroughFloat(y - ey) != ThroughFloat(y + ey));
+    const OscPlan& w = p.wave;
+    const VD amplitude = mode == VoicePlan::AM ? moved : Splat(w.amplitude);
+    const VD frequency = mode == VoicePlan::FM ? moved : Splat(w.frequency);
+    const VD phase = mode == VoicePlan::PM ? moved : Splat(w.phase);
+    Oscillator(waveType, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, p.waveBound, v, e,
+               bad);
+}
+
 // One voice at times t: SampleVoice's formula.
 QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
+    if (p.sinePair) { // the most common voice, its choices made once
+        if (p.mode == VoicePlan::FM)
+            ModulatedLanes(p, VoicePlan::FM, Sine, Sine, t, sineRel, v, e, bad);
+        else
+            ModulatedLanes(p, VoicePlan::PM, Sine, Sine, t, sineRel, v, e, bad);
+        return;
+    }
     if (p.mode == VoicePlan::Silent) {
         v = Zero();
         e = Zero();
         return;
     }
-    if (p.mode == VoicePlan::Plain) {
+    if (p.mode == VoicePlan::Plain)
         Oscillator(p.wave, t, sineRel, p.waveBound, v, e, bad);
-    } else {
-        // With the parameter's bound fixed, the carrier's own is not looked at.
-        const bool fixed = p.parameterBound >= 0.0;
-        VD c, ec;
-        Oscillator(p.carrier, t, sineRel, fixed ? 0.0 : -1.0, c, ec, bad);
-        const double base = p.mode == VoicePlan::AM   ? p.wave.amplitude
-                            : p.mode == VoicePlan::FM ? p.wave.frequency
-                                                      : p.wave.phase;
-        const VD pushed = c * 100.0;
-        const VD y = base + pushed;
-        VD ey;
-        if (fixed)
-            ey = Splat(p.parameterBound);
-        else
-            ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
-        const VD moved = ThroughFloat(y);
-        // The parameter is exact when every value within the bound rounds to the same float.
-        bad |= (ey > 0.0) & (ThroughFloat(y - ey) != ThroughFloat(y + ey));
-        const OscPlan& w = p.wave;
-        const VD amplitude = p.mode == VoicePlan::AM ? moved : Splat(w.amplitude);
-        const VD frequency = p.mode == VoicePlan::FM ? moved : Splat(w.frequency);
-        const VD phase = p.mode == VoicePlan::PM ? moved : Splat(w.phase);
-        Oscillator(w.type, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, p.waveBound, v, e,
-                   bad);
-    }
+    else
+        ModulatedLanes(p, p.mode, p.carrier.type, p.wave.type, t, sineRel, v, e, bad);
     if (p.envelopeOn) {
         const VD g = Gain(p, t);
         const VD gained = v * g;
