@@ -154,12 +154,13 @@ QW_KERNEL_INLINE VD Gain(const VoicePlan& p, VD t)
 }
 
 // A carrier-modulated voice at times t, before its envelope: mode, carrierType and waveType
-// are the plan's, given apart so that a caller passing constants has them folded away.
+// are the plan's, given apart so that a caller passing constants has them folded away; pair
+// tells that the plan is a sine pair (both bounds fixed).
 QW_KERNEL_INLINE void ModulatedLanes(const VoicePlan& p, VoicePlan::Mode mode, int32_t carrierType,
-                                     int32_t waveType, VD t, double sineRel, VD& v, VD& e, VM& bad)
+                                     int32_t waveType, bool pair, VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
     // With the parameter's bound fixed, the carrier's own is not looked at.
-    const bool fixed = p.parameterBound >= 0.0;
+    const bool fixed = pair || p.parameterBound >= 0.0;
     const OscPlan& k = p.carrier;
     VD c, ec;
     Oscillator(carrierType, k.noiseKey, Splat(k.amplitude), Splat(k.offset), Splat(k.frequency), Splat(k.phase), t,
@@ -181,8 +182,10 @@ QW_KERNEL_INLINE void ModulatedLanes(const VoicePlan& p, VoicePlan::Mode mode, i
     const VD amplitude = mode == VoicePlan::AM ? moved : Splat(w.amplitude);
     const VD frequency = mode == VoicePlan::FM ? moved : Splat(w.frequency);
     const VD phase = mode == VoicePlan::PM ? moved : Splat(w.phase);
-    Oscillator(waveType, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, p.waveBound, v, e,
-               bad);
+    Oscillator(waveType, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel,
+               pair ? 0.0 : p.waveBound, v, e, bad);
+    if (pair)
+        e = Splat(p.waveBound);
 }
 
 // One voice at times t: SampleVoice's formula.
@@ -190,9 +193,9 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
 {
     if (p.sinePair) { // the most common voice, its choices made once
         if (p.mode == VoicePlan::FM)
-            ModulatedLanes(p, VoicePlan::FM, Sine, Sine, t, sineRel, v, e, bad);
+            ModulatedLanes(p, VoicePlan::FM, Sine, Sine, true, t, sineRel, v, e, bad);
         else
-            ModulatedLanes(p, VoicePlan::PM, Sine, Sine, t, sineRel, v, e, bad);
+            ModulatedLanes(p, VoicePlan::PM, Sine, Sine, true, t, sineRel, v, e, bad);
         return;
     }
     if (p.mode == VoicePlan::Silent) {
@@ -203,7 +206,7 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
     if (p.mode == VoicePlan::Plain)
         Oscillator(p.wave, t, sineRel, p.waveBound, v, e, bad);
     else
-        ModulatedLanes(p, p.mode, p.carrier.type, p.wave.type, t, sineRel, v, e, bad);
+        ModulatedLanes(p, p.mode, p.carrier.type, p.wave.type, false, t, sineRel, v, e, bad);
     if (p.envelopeOn) {
         const VD g = Gain(p, t);
         const VD gained = v * g;
@@ -213,8 +216,9 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
 }
 
 // The voices of the job at times, added in list order as the reference adds them (the 8-bit
-// silence level after each voice): sum, with bound its distance from the reference's. When
-// fixed is not negative it is the bound on every lane (FixedSumBound) and none is formed.
+// silence level after each voice): sum, with bound its distance from the reference's. With
+// Fixed, fixed is the bound on every lane (FixedSumBound) and none is formed.
+template <bool Fixed>
 QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, double fixed, MixFallbacks& fallbacks,
                                VD& sum, VD& bound)
 {
@@ -232,7 +236,7 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, doub
         } else {
             VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
         }
-        if (fixed < 0.0)
+        if (!Fixed)
             bad |= ~(e <= kHuge);
         if (unsigned lanes = AnyLane(bad)) {
             for (int l = 0; l < W; ++l) {
@@ -245,15 +249,15 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, doub
         }
         const VD scaled = v * scale;
         sum = sum + scaled;
-        if (fixed < 0.0)
+        if (!Fixed)
             bound = Round(bound + Round(Scale(Splat(scale), e), scaled), sum);
         if (eight) {
             sum = sum + 127.0;
-            if (fixed < 0.0)
+            if (!Fixed)
                 bound = Round(bound, sum);
         }
     }
-    if (fixed >= 0.0)
+    if (Fixed)
         bound = Splat(fixed);
 }
 
@@ -275,7 +279,10 @@ inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double
             t += job.step;
         }
         VD sum, bound;
-        SumLanes(job, times, sineRel, fixed, fallbacks, sum, bound);
+        if (fixed >= 0.0)
+            SumLanes<true>(job, times, sineRel, fixed, fallbacks, sum, bound);
+        else
+            SumLanes<false>(job, times, sineRel, fixed, fallbacks, sum, bound);
         const VD mean = sum / voiceCount;
         const VD eMean = Round(bound > 0.0 ? bound / voiceCount + kTiny : Zero(), mean);
         const VD clamped = mean < low ? Splat(low) : (mean > high ? Splat(high) : mean);
@@ -344,7 +351,7 @@ inline void CentredLanes(const MixJob& job, uint32_t first, uint32_t end, double
             t += job.step;
         }
         VD x, e;
-        SumLanes(job, times, sineRel, -1.0, fallbacks, x, e);
+        SumLanes<false>(job, times, sineRel, -1.0, fallbacks, x, e);
         if (!sumVoices) {
             x = x / voiceCount;
             e = Round(e > 0.0 ? e / voiceCount + kTiny : Zero(), x);
