@@ -264,6 +264,9 @@ inline void StoreInts(VD x, int* out)
 } // namespace avx512
 KERNEL_TARGET_END()
 
+static_assert(avx2::kRel == kSlack && avx2::kTiny == kFloor && avx2::kHuge == kDoubtful,
+              "the fixed bounds of a plan are formed with the kernels' own slack");
+
 // [SECTION] Dispatch ---------------------------------------------------------------------------
 
 namespace {

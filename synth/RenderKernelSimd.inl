@@ -13,7 +13,10 @@
 // (Round). Wherever a discrete choice follows (a square's sign, the rounding of a modulated
 // parameter to float, the final clamp and truncation), the choice is taken from the vector
 // only if it is the same across the whole bound; otherwise the lane is evaluated again with
-// libm, which gives the reference's value exactly.
+// libm, which gives the reference's value exactly. A bound that depends on the sample only
+// through a sine's magnitude is taken from the voice's plan instead, formed once with the sine
+// at its largest (and a mix's bound likewise, when every voice's is fixed): never smaller, it
+// can only send more lanes to libm.
 
 // Everything below is inlined into the block loop: vectors then stay in registers.
 #define QW_KERNEL_INLINE inline __attribute__((always_inline))
