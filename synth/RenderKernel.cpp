@@ -56,6 +56,37 @@ std::atomic<double> g_errorScale{1.0};
 std::atomic<uint64_t> g_fallbackLanes{0};
 std::atomic<uint64_t> g_fallbackValues{0};
 
+constexpr double kSlack = 0x1p-48;    // relative slack per rounding, as the kernels allow
+constexpr double kFloor = 0x1p-900;   // absolute slack: covers subnormal results
+constexpr double kDoubtful = 0x1p900; // a bound past this is treated as unknown
+// Above any sine the vector functions return: they are within a few ulps of a true sine.
+constexpr double kSineMax = 1.0 + 0x1p-40;
+
+// The kernels' Round and Scale for one number, magnitude at least the rounded result's. Both
+// grow with every operand, as does each rounding of their own sums and products, so a bound
+// formed from larger operands is never the smaller.
+double RoundBound(double lin, double magnitude)
+{
+    return lin > 0.0 ? lin + (magnitude + lin) * kSlack + kFloor : 0.0;
+}
+double ScaleBound(double factor, double e)
+{
+    return e > 0.0 && factor != 0.0 ? std::fabs(factor) * e + kFloor : 0.0;
+}
+
+// The kernels' bound on offset + amplitude × sin(x) with the sine at its largest, and the
+// largest magnitude of that value; false when a parameter is not finite (the bound is then
+// formed per sample).
+bool SineBound(double amplitude, double offset, double sineRel, double& bound, double& magnitude)
+{
+    if (!std::isfinite(amplitude) || !std::isfinite(offset))
+        return false;
+    const double product = std::fabs(amplitude) * kSineMax;
+    magnitude = std::fabs(offset) + product;
+    bound = RoundBound(RoundBound(ScaleBound(amplitude, kSineMax * sineRel + kFloor), product), magnitude);
+    return true;
+}
+
 } // namespace
 
 MixKernel BestMixKernel()
@@ -114,6 +145,43 @@ VoicePlan MakeVoicePlan(const VoiceParams& params)
     plan.sustain = params.envelope.sustain;
     plan.hold = params.envelope.hold;
     plan.release = params.envelope.release;
+
+    const double sineRel = kSlack * g_errorScale.load();
+    double magnitude = 0.0;
+    plan.waveBound = -1.0;
+    if (plan.wave.type == Sine && plan.mode != VoicePlan::AM)
+        SineBound(plan.wave.amplitude, plan.wave.offset, sineRel, plan.waveBound, magnitude);
+    plan.parameterBound = -1.0;
+    double carrierBound = 0.0, carrierMagnitude = 0.0;
+    if (plan.mode != VoicePlan::Plain && plan.mode != VoicePlan::Silent && plan.carrier.type == Sine &&
+        SineBound(plan.carrier.amplitude, plan.carrier.offset, sineRel, carrierBound, carrierMagnitude)) {
+        // The parameter is base + carrier × 100, as the kernels form it.
+        const double base = plan.mode == VoicePlan::AM   ? plan.wave.amplitude
+                            : plan.mode == VoicePlan::FM ? plan.wave.frequency
+                                                         : plan.wave.phase;
+        const double pushed = carrierMagnitude * 100.0;
+        if (std::isfinite(base))
+            plan.parameterBound = RoundBound(RoundBound(ScaleBound(100.0, carrierBound), pushed),
+                                             std::fabs(base) + pushed);
+    }
+    // Without an envelope or a moved amplitude, the voice is its main oscillator: exact unless
+    // a sine or a triangle, within amplitude × (1, 2 for a sawtooth) of its offset.
+    plan.voiceBound = -1.0;
+    plan.voiceMagnitude = 0.0;
+    const OscPlan& w = plan.wave;
+    if (plan.mode == VoicePlan::Silent) {
+        plan.voiceBound = 0.0;
+    } else if (!plan.envelopeOn && plan.mode != VoicePlan::AM && std::isfinite(w.amplitude) &&
+               std::isfinite(w.offset) && w.type != Triangle) {
+        const double peak = w.type == Sawtooth ? 2.0 : (w.type == Square || w.type == Noise ? 1.0 : 0.0);
+        plan.voiceBound = w.type == Sine ? plan.waveBound : 0.0;
+        plan.voiceMagnitude = w.type == Sine ? magnitude : std::fabs(w.offset) + std::fabs(w.amplitude) * peak;
+        if (!(plan.voiceBound <= kDoubtful))
+            plan.voiceBound = -1.0;
+    }
+    plan.sinePair = (plan.mode == VoicePlan::FM || plan.mode == VoicePlan::PM) && !plan.envelopeOn &&
+                    plan.carrier.type == Sine && plan.wave.type == Sine && plan.parameterBound >= 0.0 &&
+                    plan.waveBound >= 0.0;
     return plan;
 }
 
@@ -196,6 +264,9 @@ inline void StoreInts(VD x, int* out)
 } // namespace avx512
 KERNEL_TARGET_END()
 
+static_assert(avx2::kRel == kSlack && avx2::kTiny == kFloor && avx2::kHuge == kDoubtful,
+              "the fixed bounds of a plan are formed with the kernels' own slack");
+
 // [SECTION] Dispatch ---------------------------------------------------------------------------
 
 namespace {
@@ -214,6 +285,29 @@ MixKernel Capped(MixKernel kernel)
 {
     const MixKernel best = BestMixKernel();
     return static_cast<int>(kernel) > static_cast<int>(best) ? best : kernel;
+}
+
+// The bound SumLanes forms on every lane of a job whose voices all have fixed bounds, from
+// their largest magnitudes; -1 when a voice's bound varies or a voice runs stages (its values
+// are not bounded by its plan).
+double FixedSumBound(const MixJob& job)
+{
+    const bool eight = job.bits == 8;
+    const double scale = eight ? 127.0 : 32767.0;
+    double bound = 0.0, magnitude = 0.0;
+    for (uint32_t k = 0; k < job.count; ++k) {
+        const VoicePlan& plan = job.plans[k];
+        if (job.voices[k].track || !(plan.voiceBound >= 0.0))
+            return -1.0;
+        const double scaled = plan.voiceMagnitude * scale;
+        magnitude = magnitude + scaled;
+        bound = RoundBound(bound + RoundBound(ScaleBound(scale, plan.voiceBound), scaled), magnitude);
+        if (eight) {
+            magnitude = magnitude + 127.0;
+            bound = RoundBound(bound, magnitude);
+        }
+    }
+    return bound;
 }
 
 void AddFallbacks(const MixFallbacks& fallbacks)
@@ -279,15 +373,16 @@ uint64_t MixRange(const MixJob& job, MixKernel kernel, uint32_t first, uint32_t 
     kernel = Capped(kernel);
     MixFallbacks fallbacks{0, 0};
     uint64_t clipped = 0;
+    const double fixed = kernel == MixKernel::Scalar ? -1.0 : FixedSumBound(job);
     switch (kernel) {
     case MixKernel::Avx512:
-        clipped = avx512::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = avx512::MixLanes(job, first, end, t, sineRel, fixed, fallbacks);
         break;
     case MixKernel::Avx2:
-        clipped = avx2::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = avx2::MixLanes(job, first, end, t, sineRel, fixed, fallbacks);
         break;
     case MixKernel::Sse41:
-        clipped = sse41::MixLanes(job, first, end, t, sineRel, fallbacks);
+        clipped = sse41::MixLanes(job, first, end, t, sineRel, fixed, fallbacks);
         break;
     case MixKernel::Scalar: {
         bool clip = false;
@@ -404,10 +499,6 @@ void ContributionRange(const RenderVoice& voice, const VoicePlan& plan, double s
 }
 
 namespace {
-
-constexpr double kSlack = 0x1p-48;   // relative slack per rounding, as the kernels allow
-constexpr double kFloor = 0x1p-900;  // absolute slack: covers subnormal results
-constexpr double kDoubtful = 0x1p900; // a bound past this is treated as unknown
 
 // How far the mean formed from the kept contributions of one block can be from the
 // reference's mean, before the division's own rounding: 0 when every contribution of the block

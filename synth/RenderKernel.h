@@ -77,11 +77,12 @@ MixKernel CurrentMixKernel();
 
 // Multiplies the error bound assumed for the vectorised sine and arcsine (default 1). Only
 // tests change it: a huge factor sends most lanes to the libm fallback, which must still
-// give the reference's bytes.
+// give the reference's bytes. A plan (MakeVoicePlan) keeps the scale in force when it was
+// made for its fixed bounds; any scale (never below 1) gives bounds that hold.
 void SetMixErrorScale(double scale);
 
 // The per-voice constants the vectorised kernels read: the voice's parameters widened to
-// double once, and which formula applies.
+// double once, which formula applies, and the bounds that hold for every sample of the voice.
 struct OscPlan {
     int32_t type;
     double amplitude, offset, frequency, phase;
@@ -93,6 +94,15 @@ struct VoicePlan {
     OscPlan wave, carrier;
     bool envelopeOn;
     double attack, decay, sustain, hold, release;
+    // Bounds never smaller than the ones the kernels would form sample by sample (|sin| is at
+    // most 1), or -1 where they must be formed per sample: waveBound for the main oscillator's
+    // value (a sine whose amplitude no carrier moves), parameterBound for the parameter a sine
+    // carrier moves, before its rounding to float. voiceBound bounds the voice's value the same
+    // way (-1 when it varies from sample to sample), and voiceMagnitude its largest magnitude,
+    // libm's value included.
+    double waveBound, parameterBound, voiceBound, voiceMagnitude;
+    // FM or PM of a sine by a sine, no envelope, both bounds fixed.
+    bool sinePair;
 };
 VoicePlan MakeVoicePlan(const VoiceParams& params);
 

@@ -13,7 +13,10 @@
 // (Round). Wherever a discrete choice follows (a square's sign, the rounding of a modulated
 // parameter to float, the final clamp and truncation), the choice is taken from the vector
 // only if it is the same across the whole bound; otherwise the lane is evaluated again with
-// libm, which gives the reference's value exactly.
+// libm, which gives the reference's value exactly. A bound that depends on the sample only
+// through a sine's magnitude is taken from the voice's plan instead, formed once with the sine
+// at its largest (and a mix's bound likewise, when every voice's is fixed): never smaller, it
+// can only send more lanes to libm.
 
 // Everything below is inlined into the block loop: vectors then stay in registers.
 #define QW_KERNEL_INLINE inline __attribute__((always_inline))
@@ -65,9 +68,10 @@ QW_KERNEL_INLINE VD AsinSpread(VD s, VD e)
 }
 
 // One oscillator at times t, with any of its parameters given per lane. Lanes whose value the
-// vector cannot vouch for are added to bad.
+// vector cannot vouch for are added to bad. A sine takes fixed (when not negative) as its
+// bound on every lane instead of forming one per lane.
 QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, VD offset, VD frequency, VD phase,
-                                 VD t, double sineRel, VD& v, VD& e, VM& bad)
+                                 VD t, double sineRel, double fixed, VD& v, VD& e, VM& bad)
 {
     const VD u = t + phase;
     const VD theta = u * kTwoPi;
@@ -78,7 +82,10 @@ QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, 
         const VD s = Sin(x);
         const VD p = amplitude * s;
         v = offset + p;
-        e = Round(Round(Scale(amplitude, SineBound(s, sineRel)), p), v);
+        if (fixed >= 0.0)
+            e = Splat(fixed);
+        else
+            e = Round(Round(Scale(amplitude, SineBound(s, sineRel)), p), v);
         return;
     }
     case Triangle: {
@@ -126,10 +133,10 @@ QW_KERNEL_INLINE void Oscillator(int32_t type, uint64_t noiseKey, VD amplitude, 
     }
 }
 
-QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, VD& v, VD& e, VM& bad)
+QW_KERNEL_INLINE void Oscillator(const OscPlan& o, VD t, double sineRel, double fixed, VD& v, VD& e, VM& bad)
 {
     Oscillator(o.type, o.noiseKey, Splat(o.amplitude), Splat(o.offset), Splat(o.frequency), Splat(o.phase), t,
-               sineRel, v, e, bad);
+               sineRel, fixed, v, e, bad);
 }
 
 // The envelope's gain: the same operations as EnvelopeGain, every stage computed and the
@@ -149,34 +156,60 @@ QW_KERNEL_INLINE VD Gain(const VoicePlan& p, VD t)
     return t <= a ? attack : g;
 }
 
+// A carrier-modulated voice at times t, before its envelope: mode, carrierType and waveType
+// are the plan's, given apart so that a caller passing constants has them folded away; pair
+// tells that the plan is a sine pair (both bounds fixed).
+QW_KERNEL_INLINE void ModulatedLanes(const VoicePlan& p, VoicePlan::Mode mode, int32_t carrierType,
+                                     int32_t waveType, bool pair, VD t, double sineRel, VD& v, VD& e, VM& bad)
+{
+    // With the parameter's bound fixed, the carrier's own is not looked at.
+    const bool fixed = pair || p.parameterBound >= 0.0;
+    const OscPlan& k = p.carrier;
+    VD c, ec;
+    Oscillator(carrierType, k.noiseKey, Splat(k.amplitude), Splat(k.offset), Splat(k.frequency), Splat(k.phase), t,
+               sineRel, fixed ? 0.0 : -1.0, c, ec, bad);
+    const double base = mode == VoicePlan::AM   ? p.wave.amplitude
+                        : mode == VoicePlan::FM ? p.wave.frequency
+                                                : p.wave.phase;
+    const VD pushed = c * 100.0;
+    const VD y = base + pushed;
+    VD ey;
+    if (fixed)
+        ey = Splat(p.parameterBound);
+    else
+        ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
+    const VD moved = ThroughFloat(y);
+    // The parameter is exact when every value within the bound rounds to the same float.
+    bad |= (ey > 0.0) & (ThroughFloat(y - ey) != ThroughFloat(y + ey));
+    const OscPlan& w = p.wave;
+    const VD amplitude = mode == VoicePlan::AM ? moved : Splat(w.amplitude);
+    const VD frequency = mode == VoicePlan::FM ? moved : Splat(w.frequency);
+    const VD phase = mode == VoicePlan::PM ? moved : Splat(w.phase);
+    Oscillator(waveType, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel,
+               pair ? 0.0 : p.waveBound, v, e, bad);
+    if (pair)
+        e = Splat(p.waveBound);
+}
+
 // One voice at times t: SampleVoice's formula.
 QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v, VD& e, VM& bad)
 {
+    if (p.sinePair) { // the most common voice, its choices made once
+        if (p.mode == VoicePlan::FM)
+            ModulatedLanes(p, VoicePlan::FM, Sine, Sine, true, t, sineRel, v, e, bad);
+        else
+            ModulatedLanes(p, VoicePlan::PM, Sine, Sine, true, t, sineRel, v, e, bad);
+        return;
+    }
     if (p.mode == VoicePlan::Silent) {
         v = Zero();
         e = Zero();
         return;
     }
-    if (p.mode == VoicePlan::Plain) {
-        Oscillator(p.wave, t, sineRel, v, e, bad);
-    } else {
-        VD c, ec;
-        Oscillator(p.carrier, t, sineRel, c, ec, bad);
-        const double base = p.mode == VoicePlan::AM   ? p.wave.amplitude
-                            : p.mode == VoicePlan::FM ? p.wave.frequency
-                                                      : p.wave.phase;
-        const VD pushed = c * 100.0;
-        const VD y = base + pushed;
-        const VD ey = Round(Round(Scale(Splat(100.0), ec), pushed), y);
-        const VD moved = ThroughFloat(y);
-        // The parameter is exact when every value within the bound rounds to the same float.
-        bad |= (ey > 0.0) & (ThroughFloat(y - ey) != ThroughFloat(y + ey));
-        const OscPlan& w = p.wave;
-        const VD amplitude = p.mode == VoicePlan::AM ? moved : Splat(w.amplitude);
-        const VD frequency = p.mode == VoicePlan::FM ? moved : Splat(w.frequency);
-        const VD phase = p.mode == VoicePlan::PM ? moved : Splat(w.phase);
-        Oscillator(w.type, w.noiseKey, amplitude, Splat(w.offset), frequency, phase, t, sineRel, v, e, bad);
-    }
+    if (p.mode == VoicePlan::Plain)
+        Oscillator(p.wave, t, sineRel, p.waveBound, v, e, bad);
+    else
+        ModulatedLanes(p, p.mode, p.carrier.type, p.wave.type, false, t, sineRel, v, e, bad);
     if (p.envelopeOn) {
         const VD g = Gain(p, t);
         const VD gained = v * g;
@@ -186,9 +219,11 @@ QW_KERNEL_INLINE void VoiceLanes(const VoicePlan& p, VD t, double sineRel, VD& v
 }
 
 // The voices of the job at times, added in list order as the reference adds them (the 8-bit
-// silence level after each voice): sum, with bound its distance from the reference's.
-QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixFallbacks& fallbacks, VD& sum,
-                               VD& bound)
+// silence level after each voice): sum, with bound its distance from the reference's. With
+// Fixed, fixed is the bound on every lane (FixedSumBound) and none is formed.
+template <bool Fixed>
+QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, double fixed, MixFallbacks& fallbacks,
+                               VD& sum, VD& bound)
 {
     const bool eight = job.bits == 8;
     const double scale = eight ? 127.0 : 32767.0;
@@ -204,7 +239,8 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixF
         } else {
             VoiceLanes(job.plans[k], times, sineRel, v, e, bad);
         }
-        bad |= ~(e <= kHuge);
+        if (!Fixed)
+            bad |= ~(e <= kHuge);
         if (unsigned lanes = AnyLane(bad)) {
             for (int l = 0; l < W; ++l) {
                 if (lanes & (1u << l)) {
@@ -215,18 +251,21 @@ QW_KERNEL_INLINE void SumLanes(const MixJob& job, VD times, double sineRel, MixF
             }
         }
         const VD scaled = v * scale;
-        const VD es = Round(Scale(Splat(scale), e), scaled);
         sum = sum + scaled;
-        bound = Round(bound + es, sum);
+        if (!Fixed)
+            bound = Round(bound + Round(Scale(Splat(scale), e), scaled), sum);
         if (eight) {
             sum = sum + 127.0;
-            bound = Round(bound, sum);
+            if (!Fixed)
+                bound = Round(bound, sum);
         }
     }
+    if (Fixed)
+        bound = Splat(fixed);
 }
 
 // Values [first, end) of the job; t is the time of value first. Returns the clip count.
-inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel,
+inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double t, double sineRel, double fixed,
                          MixFallbacks& fallbacks)
 {
     uint64_t clipped = 0;
@@ -243,7 +282,10 @@ inline uint64_t MixLanes(const MixJob& job, uint32_t first, uint32_t end, double
             t += job.step;
         }
         VD sum, bound;
-        SumLanes(job, times, sineRel, fallbacks, sum, bound);
+        if (fixed >= 0.0)
+            SumLanes<true>(job, times, sineRel, fixed, fallbacks, sum, bound);
+        else
+            SumLanes<false>(job, times, sineRel, fixed, fallbacks, sum, bound);
         const VD mean = sum / voiceCount;
         const VD eMean = Round(bound > 0.0 ? bound / voiceCount + kTiny : Zero(), mean);
         const VD clamped = mean < low ? Splat(low) : (mean > high ? Splat(high) : mean);
@@ -312,7 +354,7 @@ inline void CentredLanes(const MixJob& job, uint32_t first, uint32_t end, double
             t += job.step;
         }
         VD x, e;
-        SumLanes(job, times, sineRel, fallbacks, x, e);
+        SumLanes<false>(job, times, sineRel, -1.0, fallbacks, x, e);
         if (!sumVoices) {
             x = x / voiceCount;
             e = Round(e > 0.0 ? e / voiceCount + kTiny : Zero(), x);

@@ -327,7 +327,9 @@ TEST(RenderKernel, WorkersComputeUnderTheCallersRoundingMode)
 
 // The invariant the byte-for-byte proof rests on, checked lane by lane where a wrong operation
 // order would show even when it changes no byte: a lane the kernel keeps either has bound 0
-// and then equals SampleVoice exactly, or lies within its bound of SampleVoice.
+// and then equals SampleVoice exactly, or lies within its bound of SampleVoice. A plan's fixed
+// bound and magnitude, which the mix's fixed bound is formed from, cover every lane and libm's
+// value (a magnitude too small only ever shows in a bound, never in a byte).
 TEST(RenderKernel, EveryKeptLaneIsExactOrWithinItsBound)
 {
     CorpusMaker maker(4242);
@@ -339,7 +341,7 @@ TEST(RenderKernel, EveryKeptLaneIsExactOrWithinItsBound)
     }
     std::vector<double> values(times.size()), bounds(times.size());
     std::unique_ptr<bool[]> fallback(new bool[times.size()]);
-    uint64_t exactLanes = 0, boundedLanes = 0, keptModulated = 0;
+    uint64_t exactLanes = 0, boundedLanes = 0, keptModulated = 0, fixedLanes = 0;
     for (int v = 0; v < 400; ++v) {
         const Mix mix = maker.Make(false);
         for (const RenderVoice& voice : mix.voices) {
@@ -350,9 +352,18 @@ TEST(RenderKernel, EveryKeptLaneIsExactOrWithinItsBound)
                 MixKernelVoice(kernel, plan, times.data(), static_cast<uint32_t>(times.size()),
                                values.data(), bounds.data(), fallback.get());
                 for (size_t i = 0; i < times.size(); ++i) {
+                    const double reference = SampleVoice(voice.params, times[i]);
+                    if (plan.voiceBound >= 0.0 && !UsesStages(voice.params)) {
+                        ++fixedLanes;
+                        if (!(std::fabs(reference) <= plan.voiceMagnitude) ||
+                            !(fallback[i] || (bounds[i] <= plan.voiceBound &&
+                                              std::fabs(values[i]) <= plan.voiceMagnitude)))
+                            FAIL() << "voice " << v << " type " << voice.params.wave.type << " mode " << plan.mode
+                                   << " at t = " << times[i] << ": " << values[i] << ", bound " << bounds[i]
+                                   << " outside the plan's " << plan.voiceMagnitude << ", " << plan.voiceBound;
+                    }
                     if (fallback[i])
                         continue;
-                    const double reference = SampleVoice(voice.params, times[i]);
                     if (bounds[i] == 0.0) {
                         ++exactLanes;
                         if (!(values[i] == reference || (std::isnan(values[i]) && std::isnan(reference))))
@@ -373,6 +384,7 @@ TEST(RenderKernel, EveryKeptLaneIsExactOrWithinItsBound)
     EXPECT_GT(exactLanes, 10000u);
     EXPECT_GT(boundedLanes, 10000u);
     EXPECT_GT(keptModulated, 1000u);
+    EXPECT_GT(fixedLanes, 10000u);
 }
 
 // A modulated parameter whose rounding to float depends on the last bit of the carrier's sine:
