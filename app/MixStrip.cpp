@@ -79,7 +79,7 @@ CMixStrip::CMixStrip()
     SetSize(800.0f, kHeight);
     SetZ(10.0f);
     SetFlat(*this, 0.10f, 0.10f, 0.11f);
-    for (CGUI* screen : {&m_overview, &m_meterScreen, &m_spectrumScreen})
+    for (CGUI* screen : {static_cast<CGUI*>(&m_overview), &m_meterScreen, &m_spectrumScreen})
         SetFlat(*screen, 0.0f, 0.0f, 0.0f);
     SetFlat(m_selection, 0.25f, 0.45f, 0.85f, 0.4f);
     SetFlat(m_waveLines, 0.75f, 0.78f, 0.80f);
@@ -93,6 +93,8 @@ CMixStrip::CMixStrip()
     for (CShape* lines : {&m_waveLines, &m_clipLines, &m_spectrumLines, &m_grid, &m_meterHold})
         lines->mode = GL_QUADS;
     m_playheadLine.SetPoint(1, 0.0f, 1.0f);
+    SetFlat(m_cursorLine, 0.35f, 0.65f, 1.0f); // the focus ring's blue
+    m_cursorLine.SetPoint(1, 0.0f, 1.0f);
     m_slots.Connect(GetMouseSignal(), this, &CMixStrip::OnMouse);
     Place(0.0f, 0.0f, 800.0f);
 }
@@ -135,7 +137,7 @@ void CMixStrip::Place(float x, float y, float width)
     m_meterScreen.SetSize(kMeterWidth, kHeight);
     m_spectrumScreen.SetPosition(x + width - spectrumWidth, y);
     m_spectrumScreen.SetSize(spectrumWidth, kHeight);
-    for (CGUI* screen : {&m_overview, &m_meterScreen, &m_spectrumScreen})
+    for (CGUI* screen : {static_cast<CGUI*>(&m_overview), &m_meterScreen, &m_spectrumScreen})
         screen->SetZ(z + 1.0f);
     m_selection.SetZ(z + 2.0f);
     for (CGUI* bar : {&m_peakBar, &m_rmsBar, &m_clipMark})
@@ -164,6 +166,7 @@ void CMixStrip::SetMix(const CSound& mix)
     double start = 0.0, end = 0.0;
     if (GetRange(start, end) && end > MixSeconds())
         ClearRange();
+    m_cursor = std::min(m_cursor, MixSeconds());
     m_stale = true;
     Refresh();
 }
@@ -362,8 +365,65 @@ void CMixStrip::OnMouse(CInputMap& event)
             return;
         }
         ClearRange();
-        onSeek.Emit(SecondsAt(static_cast<float>(m_pressX)));
+        m_cursor = SecondsAt(static_cast<float>(m_pressX)); // the keys go on from the click
+        m_cursorShown = false;
+        onSeek.Emit(m_cursor);
     }
+}
+
+bool CMixStrip::TakeOverviewKey(const CInputMap& event)
+{
+    if (event.action != InputPress || event.control || !m_pcm.samples || !IsVisible())
+        return false;
+    const double length = MixSeconds();
+    const bool play = (event.character && event.value == ' ') || (!event.character && event.value == KeyEnter);
+    if (play) {
+        if (event.repeat)
+            return true;
+        if (m_rangeStart < m_rangeEnd)
+            onPlayRange.Emit();
+        else
+            onSeek.Emit(m_cursor);
+        return true;
+    }
+    if (event.character)
+        return false;
+    if (event.value == KeyEscape) {
+        if (!(m_rangeStart < m_rangeEnd))
+            return false;
+        ClearRange();
+        m_anchor = -1.0;
+        RequestRedraw();
+        return true;
+    }
+    const double column = length / std::max(1.0f, m_overview.GetWidth());
+    double to = m_cursor;
+    switch (event.value) {
+    case KeyLeft: to -= column; break;
+    case KeyRight: to += column; break;
+    case KeyPageUp: to -= length / 10.0; break;
+    case KeyPageDown: to += length / 10.0; break;
+    case KeyHome: to = 0.0; break;
+    case KeyEnd: to = length; break;
+    default: return false;
+    }
+    to = std::clamp(to, 0.0, length);
+    if (event.shift) {
+        if (m_anchor < 0.0)
+            m_anchor = m_rangeStart < m_rangeEnd ? (m_cursor == m_rangeStart ? m_rangeEnd : m_rangeStart) : m_cursor;
+        m_rangeStart = std::min(m_anchor, to);
+        m_rangeEnd = std::max(m_anchor, to);
+    } else {
+        ClearRange();
+        m_anchor = -1.0;
+    }
+    m_cursor = to;
+    m_cursorShown = true;
+    RequestRedraw();
+    double start = 0.0, end = 0.0;
+    if (event.shift && GetRange(start, end))
+        onRange.Emit(start, end); // heard at once while the mix sounds, as a drag is
+    return true;
 }
 
 // [SECTION] Drawing
@@ -373,7 +433,7 @@ void CMixStrip::Render()
     if (!IsVisible())
         return;
     CGUI::Render();
-    for (CGUI* screen : {&m_overview, &m_meterScreen, &m_spectrumScreen})
+    for (CGUI* screen : {static_cast<CGUI*>(&m_overview), &m_meterScreen, &m_spectrumScreen})
         screen->Render();
     m_grid.Draw();
     double start = 0.0, end = 0.0;
@@ -387,6 +447,13 @@ void CMixStrip::Render()
         m_waveLines.Draw();
     if (m_clipLines.VertexCount())
         m_clipLines.Draw();
+    if (m_cursorShown) {
+        const CVector at = m_overview.GetAbsolutePosition();
+        m_cursorLine.SetScale(1.0f, kHeight, 1.0f);
+        m_cursorLine.SetPosition(std::min(std::floor(XOf(m_cursor)), at.x + m_overview.GetWidth() - 1.0f) + 0.5f, at.y,
+                                 GetZ() + 4.0f);
+        m_cursorLine.Draw();
+    }
     if (m_playhead >= 0.0) {
         const CVector at = m_overview.GetAbsolutePosition();
         m_playheadLine.SetScale(1.0f, kHeight, 1.0f);

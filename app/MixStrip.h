@@ -67,8 +67,10 @@ public:
     const std::vector<OverviewColumn>& GetColumns() const { return m_columns; }
     const CLevelMeter& GetMeter() const { return m_meter; }
     const std::vector<float>& GetSpectrumColumns() const { return m_spectrumColumns; }
-    // The views' screens (window pixels through GetAbsolutePosition and the size).
+    // The views' screens (window pixels through GetAbsolutePosition and the size). The
+    // overview is a keyboard stop (see TakeOverviewKey).
     const CGUI& GetOverview() const { return m_overview; }
+    CGUI& GetOverview() { return m_overview; }
     const CGUI& GetMeterScreen() const { return m_meterScreen; }
     const CGUI& GetSpectrumScreen() const { return m_spectrumScreen; }
     // The overview's seconds at window x (clamped to the mix), and the reverse.
@@ -77,8 +79,18 @@ public:
 
     void Render() override;
 
+    // The keys of the focused overview. A cursor (drawn once a key has moved it) marks where
+    // play starts: Left and Right move it a column, Page Up and Page Down a tenth of the mix,
+    // Home and End to an end; with Shift they stretch a range from where the cursor stood.
+    // Enter or Space plays the range, else from the cursor; Escape drops the range. False
+    // for every other key, and while there is no mix.
+    bool TakeOverviewKey(const CInputMap& event);
+    // Where the cursor stands (seconds into the mix).
+    double GetCursor() const { return m_cursor; }
+
     CSignal<double> onSeek;          // a click in the overview: play from these seconds
     CSignal<double, double> onRange; // a drag: the range selected (start < end), in seconds
+    CSignal<> onPlayRange;           // Enter or Space with a range: play it
 
 private:
     double MixSeconds() const;
@@ -108,11 +120,27 @@ private:
     bool m_dragged = false;
     bool m_hasLabels = false;
 
-    CGUI m_overview, m_meterScreen, m_spectrumScreen;
+    // The overview's screen, which hands the keys it gets as a keyboard stop to the strip.
+    class OverviewScreen : public CGUI {
+    public:
+        explicit OverviewScreen(CMixStrip& strip) : m_strip(strip) { SetEnabled(true); }
+        bool TakeKey(const CInputMap& event) override { return m_strip.TakeOverviewKey(event); }
+
+    private:
+        CMixStrip& m_strip;
+    };
+
+    double m_cursor = 0.0;        // seconds; where keyboard play starts
+    bool m_cursorShown = false;   // a key has moved it since the last click
+    double m_anchor = -1.0;       // where a Shift range started (negative: none)
+
+    OverviewScreen m_overview{*this};
+    CGUI m_meterScreen, m_spectrumScreen;
     CGUI m_selection;
     CGUI m_peakBar, m_rmsBar, m_clipMark;
     CShape m_waveLines, m_clipLines, m_spectrumLines, m_grid, m_meterHold;
     CTrace m_playheadLine{2};
+    CTrace m_cursorLine{2};
     CFont m_meterLabel;
     CFont m_axisLabels[3];
     CSlotList m_slots;

@@ -91,6 +91,7 @@ void CSceneMain::Enter()
     m_strip.Setup(dynamic_cast<CFont*>(GetGUI().FindElement("scrollFont")));
     m_slots.Connect(m_strip.onSeek, this, &CSceneMain::PlayFrom);
     m_slots.Connect(m_strip.onRange, this, &CSceneMain::OnRangeSelected);
+    m_slots.Connect(m_strip.onPlayRange, this, &CSceneMain::Play);
 
     ConnectCommand(m_btnNew, &CSceneMain::NewProject);
     ConnectCommand(m_btnOpen, &CSceneMain::LoadProject);
@@ -404,6 +405,7 @@ void CSceneMain::ListTabStops(std::vector<CGUI*>& stops)
         const bool stripA = pa.y >= stripTop, stripB = pb.y >= stripTop;
         return stripA != stripB ? stripB : pa.x < pb.x;
     });
+    stops.push_back(&m_strip.GetOverview()); // below the project strip, above the voices
     for (const auto& panel : m_panels)
         panel->GetTabStops(stops);
 }

@@ -68,6 +68,8 @@ TEST_F(KeyboardFocus, TabWalksTheControlBarLeftToRightThenTheStripThenThePanelRo
         strip.push_back(FocusName());
     }
     EXPECT_EQ(strip, (std::vector<std::string>{"scrGain", "editGain", "chkNormalize", "scrFade", "editFade", "chkSum"}));
+    Key(KeyTab);
+    EXPECT_EQ(scene->GetFocusRing().GetFocus(), &scene->GetMixStrip().GetOverview()) << "the mix's overview";
     CGUI* const panelOrder[] = {&panel.WaveBox(0), &panel.WaveBox(1), &panel.WaveBox(2), &panel.WaveBox(3),
                                 &panel.WaveBox(4), &panel.LoopBox(), &panel.CarrierBox(), &panel.EnvelopeBox(),
                                 &panel.MuteBox(), &panel.CloseButton(), &panel.ValueBox(ValueAmplitude),

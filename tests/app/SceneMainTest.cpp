@@ -509,6 +509,65 @@ TEST_F(SceneMain, TheOverviewPlaysFromAClickAndLoopsADraggedRange)
         << "the range starts a quarter into the mix";
 }
 
+// The overview from the keyboard alone, row after row on one cursor: Page Down moves it a
+// tenth, Shift stretches a range from where it stood, Enter or Space plays the range (looping)
+// or from the cursor, Escape drops the range, End and Left reach the last columns.
+TEST_F(SceneMain, TheFocusedOverviewPlaysFromACursorOrARangeTheKeysChoose)
+{
+    CMixStrip& strip = scene->GetMixStrip();
+    scene->Play();
+    scene->Stop();
+    const double seconds = scene->GetMix().GetDuration() / 1000.0;
+    const double column = 1.0 / strip.GetOverview().GetWidth(); // of the mix
+    const uint32_t mixBytes = scene->GetMix().GetDataSize();
+    enum Plays { Nothing, FromCursor, Range };
+    const struct {
+        const char* what;
+        std::vector<int32_t> keys; // negative: with Shift; ' ' the typed space
+        double cursor, start, end; // shares of the mix; start == end: no range
+        Plays plays;
+    } rows[] = {
+        {"Page Down twice is two tenths", {KeyPageDown, KeyPageDown}, 0.2, 0, 0, Nothing},
+        {"Enter plays from the cursor", {KeyEnter}, 0.2, 0, 0, FromCursor},
+        {"Shift stretches a range from it", {-KeyPageDown, -KeyPageDown}, 0.4, 0.2, 0.4, Nothing},
+        {"Space plays the range, looping", {' '}, 0.4, 0.2, 0.4, Range},
+        {"Shift+Home turns it round where it began", {-KeyHome}, 0.0, 0.0, 0.2, Nothing},
+        {"Escape drops the range", {KeyEscape}, 0.0, 0, 0, Nothing},
+        {"End and Right stay at the end", {KeyEnd, KeyRight}, 1.0, 0, 0, Nothing},
+        {"Left moves one column", {KeyLeft}, 1.0 - column, 0, 0, Nothing},
+    };
+    scene->GetFocusRing().Focus(&strip.GetOverview());
+    for (const auto& row : rows) {
+        scene->Stop();
+        for (int32_t key : row.keys) {
+            if (key == ' ')
+                EmitCharacter(' ');
+            else
+                EmitKey(std::abs(key), InputPress, false, key < 0 ? uint32_t(ModifierShift) : 0u);
+        }
+        EXPECT_NEAR(strip.GetCursor(), row.cursor * seconds, 1e-9) << row.what;
+        double start = 0.0, end = 0.0;
+        EXPECT_EQ(strip.GetRange(start, end), row.start < row.end) << row.what;
+        if (row.start < row.end) {
+            EXPECT_NEAR(start, row.start * seconds, 1e-9) << row.what;
+            EXPECT_NEAR(end, row.end * seconds, 1e-9) << row.what;
+        }
+        EXPECT_EQ(Playing(), row.plays != Nothing) << row.what;
+        if (row.plays == Nothing || !Playing())
+            continue;
+        CSoundBuffer& buffer = *scene->GetPlayer()->Get(0);
+        if (row.plays == FromCursor) {
+            EXPECT_EQ(buffer.GetSound(), &scene->GetMix()) << row.what;
+            EXPECT_NEAR(buffer.GetPosition(), row.cursor * mixBytes, mixBytes * 0.02) << row.what;
+        } else {
+            EXPECT_TRUE(buffer.IsLooping()) << row.what;
+            EXPECT_NEAR(buffer.GetSound()->GetData() - scene->GetMix().GetData(), row.start * mixBytes, 4) << row.what;
+            EXPECT_NEAR(buffer.GetSound()->GetDataSize(), (row.end - row.start) * mixBytes, 4) << row.what;
+        }
+    }
+    EXPECT_EQ(scene->GetFocusRing().GetFocus(), &strip.GetOverview()) << "every key stayed with the overview";
+}
+
 } // namespace
 
 // [SECTION] Unsaved work
