@@ -6,6 +6,7 @@
 
 #include "events/FrameTick.h"
 #include "events/Input.h"
+#include "gui/Tooltip.h"
 #include "media/DrawState.h"
 #include "media/GL.h"
 #include "platform/Clock.h"
@@ -93,6 +94,9 @@ CMixStrip::CMixStrip()
     for (CShape* lines : {&m_waveLines, &m_clipLines, &m_spectrumLines, &m_grid, &m_meterHold})
         lines->mode = GL_QUADS;
     m_playheadLine.SetPoint(1, 0.0f, 1.0f);
+    m_overview.SetTooltip("The whole mix: click to play from there, drag to select a range that Play loops");
+    m_meterScreen.SetTooltip("Level of what plays, peak and RMS in dBFS; the mark turns red when it clips");
+    m_spectrumScreen.SetTooltip("Spectrum of what plays (of the whole mix while stopped), 20 Hz to 20 kHz");
     SetFlat(m_cursorLine, 0.35f, 0.65f, 1.0f); // the focus ring's blue
     m_cursorLine.SetPoint(1, 0.0f, 1.0f);
     m_slots.Connect(GetMouseSignal(), this, &CMixStrip::OnMouse);
@@ -334,6 +338,18 @@ bool CMixStrip::InOverview(int32_t x, int32_t y) const
 void CMixStrip::OnMouse(CInputMap& event)
 {
     const int32_t x = PixelOf(event.position.x), y = PixelOf(event.position.y);
+    if (event.action == InputMove && m_tipBox && !m_pressed && !GetPointerCapture()) {
+        const CGUI* tipped = nullptr;
+        for (const CGUI* view : std::initializer_list<const CGUI*>{&m_overview, &m_meterScreen, &m_spectrumScreen}) {
+            const CVector at = view->GetAbsolutePosition();
+            if (!event.handled && IsVisible() && x >= at.x && x < at.x + view->GetWidth() && y >= at.y &&
+                y < at.y + view->GetHeight())
+                tipped = view;
+        }
+        const CGUI* target = m_tipBox->GetTarget();
+        if (tipped || target == &m_overview || target == &m_meterScreen || target == &m_spectrumScreen)
+            m_tipBox->Track(tipped, tipped ? tipped->GetTooltip() : String(), x, y);
+    }
     if (event.action == InputPress || event.action == InputDoubleClick) {
         if (event.handled || event.button != MouseLeft || !IsVisible() || !m_pcm.samples || !InOverview(x, y))
             return;

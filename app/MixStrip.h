@@ -21,6 +21,7 @@
 #include <vector>
 
 class CInputMap;
+class CTooltip;
 
 class CMixStrip : public CGUI {
 public:
@@ -49,6 +50,9 @@ public:
     void Setup(const CFont* text);
     // Places the strip at (x, y) across width (at least a few pixels of overview remain).
     void Place(float x, float y, float width);
+    // The tip the views name themselves in when the pointer rests on them (shared with the
+    // other routers; not owned; null: none).
+    void SetTipBox(CTooltip* tip) { m_tipBox = tip; }
 
     // A new mix (its format may be anything; only 16-bit PCM shows): the overview, the whole
     // mix's figures and spectrum are made again. A selection that still lies within the mix
@@ -119,6 +123,7 @@ private:
     int32_t m_pressX = 0;
     bool m_dragged = false;
     bool m_hasLabels = false;
+    CTooltip* m_tipBox = nullptr;
 
     // The overview's screen, which hands the keys it gets as a keyboard stop to the strip.
     class OverviewScreen : public CGUI {

@@ -89,6 +89,7 @@ void CSceneMain::Enter()
     m_clipIndicator = dynamic_cast<CFont*>(GetGUI().FindElement("clipIndicator"));
     ConnectProjectStrip();
     m_strip.Setup(dynamic_cast<CFont*>(GetGUI().FindElement("scrollFont")));
+    m_strip.SetTipBox(GetGUI().GetTooltip());
     m_slots.Connect(m_strip.onSeek, this, &CSceneMain::PlayFrom);
     m_slots.Connect(m_strip.onRange, this, &CSceneMain::OnRangeSelected);
     m_slots.Connect(m_strip.onPlayRange, this, &CSceneMain::Play);

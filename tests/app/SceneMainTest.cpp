@@ -8,6 +8,7 @@
 #include "gui/Button.h"
 #include "gui/Edit.h"
 #include "gui/Scroll.h"
+#include "gui/Tooltip.h"
 #include "platform/Audio.h"
 #include "platform/Events.h"
 #include "support/GLTestContext.h"
@@ -566,6 +567,23 @@ TEST_F(SceneMain, TheFocusedOverviewPlaysFromACursorOrARangeTheKeysChoose)
         }
     }
     EXPECT_EQ(scene->GetFocusRing().GetFocus(), &strip.GetOverview()) << "every key stayed with the overview";
+}
+
+// Each of the strip's views names itself in the shared tip while the pointer rests on it.
+TEST_F(SceneMain, TheMixStripsViewsNameThemselvesInTheTip)
+{
+    const CMixStrip& strip = scene->GetMixStrip();
+    CTooltip* tip = scene->GetGUI().GetTooltip();
+    ASSERT_NE(tip, nullptr);
+    for (const CGUI* view : {&strip.GetOverview(), &strip.GetMeterScreen(), &strip.GetSpectrumScreen()}) {
+        const CVector at = view->GetAbsolutePosition();
+        EmitMouseMove(at.x + view->GetWidth() / 2, at.y + view->GetHeight() / 2);
+        EXPECT_EQ(tip->GetTarget(), view);
+        EXPECT_FALSE(view->GetTooltip().IsEmpty());
+        EXPECT_EQ(tip->GetText(), view->GetTooltip());
+    }
+    EmitMouseMove(5.0f, 590.0f); // below the panel, over nothing
+    EXPECT_EQ(tip->GetTarget(), nullptr);
 }
 
 } // namespace
