@@ -219,7 +219,11 @@ bool CMixStrip::GetRange(double& start, double& end) const
     return true;
 }
 
-void CMixStrip::ClearRange() { m_rangeStart = m_rangeEnd = 0.0; }
+void CMixStrip::ClearRange()
+{
+    m_rangeStart = m_rangeEnd = 0.0;
+    m_anchor = -1.0;
+}
 
 double CMixStrip::MixSeconds() const
 {
@@ -369,6 +373,8 @@ void CMixStrip::OnMouse(CInputMap& event)
         const double a = SecondsAt(static_cast<float>(m_pressX)), b = SecondsAt(static_cast<float>(x));
         m_rangeStart = std::min(a, b);
         m_rangeEnd = std::max(a, b);
+        m_anchor = a; // Shift and the keys go on stretching the range from the press
+        m_cursor = b;
         RequestRedraw();
     } else if (event.action == InputRelease && event.button == MouseLeft) {
         m_pressed = false;
@@ -408,7 +414,6 @@ bool CMixStrip::TakeOverviewKey(const CInputMap& event)
         if (!(m_rangeStart < m_rangeEnd))
             return false;
         ClearRange();
-        m_anchor = -1.0;
         RequestRedraw();
         return true;
     }
@@ -426,12 +431,11 @@ bool CMixStrip::TakeOverviewKey(const CInputMap& event)
     to = std::clamp(to, 0.0, length);
     if (event.shift) {
         if (m_anchor < 0.0)
-            m_anchor = m_rangeStart < m_rangeEnd ? (m_cursor == m_rangeStart ? m_rangeEnd : m_rangeStart) : m_cursor;
+            m_anchor = m_cursor;
         m_rangeStart = std::min(m_anchor, to);
         m_rangeEnd = std::max(m_anchor, to);
     } else {
         ClearRange();
-        m_anchor = -1.0;
     }
     m_cursor = to;
     m_cursorShown = true;

@@ -85,7 +85,8 @@ public:
 
     // The keys of the focused overview. A cursor (drawn once a key has moved it) marks where
     // play starts: Left and Right move it a column, Page Up and Page Down a tenth of the mix,
-    // Home and End to an end; with Shift they stretch a range from where the cursor stood.
+    // Home and End to an end; with Shift they stretch a range from where the cursor stood
+    // (or a dragged range from where the drag began).
     // Enter or Space plays the range, else from the cursor; Escape drops the range. False
     // for every other key, and while there is no mix.
     bool TakeOverviewKey(const CInputMap& event);
@@ -137,7 +138,7 @@ private:
 
     double m_cursor = 0.0;        // seconds; where keyboard play starts
     bool m_cursorShown = false;   // a key has moved it since the last click
-    double m_anchor = -1.0;       // where a Shift range started (negative: none)
+    double m_anchor = -1.0;       // the fixed end of the range the keys stretch (negative: none)
 
     OverviewScreen m_overview{*this};
     CGUI m_meterScreen, m_spectrumScreen;

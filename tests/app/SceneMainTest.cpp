@@ -508,6 +508,13 @@ TEST_F(SceneMain, TheOverviewPlaysFromAClickAndLoopsADraggedRange)
     EXPECT_NEAR(looping.GetSound()->GetDataSize(), mixBytes / 2.0, mixBytes * 0.02);
     EXPECT_NEAR(looping.GetSound()->GetData() - scene->GetMix().GetData(), mixBytes / 4.0, mixBytes * 0.02)
         << "the range starts a quarter into the mix";
+
+    // The keys go on stretching the dragged range from where the drag began.
+    scene->GetFocusRing().Focus(&scene->GetMixStrip().GetOverview());
+    EmitKey(KeyPageDown, InputPress, false, ModifierShift);
+    ASSERT_TRUE(scene->GetMixStrip().GetRange(start, end));
+    EXPECT_NEAR(start, 0.25 * seconds, 0.01 * seconds);
+    EXPECT_NEAR(end, 0.85 * seconds, 0.01 * seconds);
 }
 
 // The overview from the keyboard alone, row after row on one cursor: Page Down moves it a
