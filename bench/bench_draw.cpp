@@ -145,6 +145,7 @@ void BM_DrawnFramePlaying(benchmark::State& state)
         }
         state.counters["shapes"] = GetBatchStats().shapes;
         state.counters["draws"] = GetBatchStats().draws;
+        state.counters["depth_free"] = GetBatchStats().depthFree;
     });
 }
 BENCHMARK(BM_DrawnFramePlaying)->Arg(8)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
